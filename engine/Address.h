@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tevra {
+
+// IPv4 addresses are kept as the 32-bit value whose bytes, in memory order, are
+// the dotted parts (network byte order), exactly as the host layer delivers them.
+
+// Host-order value of a network-order address (ntohl).
+std::uint32_t netToHost(std::uint32_t netOrder);
+// Network-order value of a host-order address (htonl).
+std::uint32_t hostToNet(std::uint32_t hostOrder);
+
+// Dotted-decimal text, as inet_ntoa writes it.
+std::string dottedText(std::uint32_t netOrder);
+
+// Strict dotted-quad reader: exactly four decimal parts of 0 to 255, no leading
+// zeros, nothing else. Unlike inet_addr it reads 255.255.255.255 as an address
+// and does not take "1" or "010.1.1.1" as one.
+std::optional<std::uint32_t> parseDottedQuad(std::string_view text);
+
+}  // namespace tevra

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace tevra {
+
+using MacBytes = std::array<std::uint8_t, 8>;
+
+// The first six bytes as "%02X-%02X-%02X-%02X-%02X-%02X", whatever the length.
+std::string macText(const std::uint8_t* mac);
+
+inline bool isBroadcastMac(const MacBytes& mac)
+{
+    for (int i = 0; i < 6; ++i)
+        if (mac[i] != 0xFF)
+            return false;
+    return true;
+}
+
+// 01-00-5E is the prefix of IPv4 multicast MAC addresses.
+inline bool isMulticastMac(const MacBytes& mac)
+{
+    return mac[0] == 0x01 && mac[1] == 0x00 && mac[2] == 0x5E;
+}
+
+inline bool sameMacBytes(const std::uint8_t* a, const std::uint8_t* b, std::uint32_t count)
+{
+    for (std::uint32_t i = 0; i < count; ++i)
+        if (a[i] != b[i])
+            return false;
+    return true;
+}
+
+}  // namespace tevra

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "engine/LocalTime.h"
+#include "engine/MappingEntry.h"
+#include "engine/NetworkConfig.h"
+#include "engine/VendorTable.h"
+#include "engine/WatchEvent.h"
+#include "hostnet/IpHelper.h"
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+namespace tevra {
+
+// The watcher: compares the system's ARP table with every mapping it has seen
+// and reports each finding to its event sink. Single-threaded by design.
+class CMappingWatcher {
+    // The host comes first: the network snapshot below is read from it.
+    std::unique_ptr<hostnet::IpHelper> ipHelper_;
+    Clock clock_;
+
+public:
+    explicit CMappingWatcher(std::unique_ptr<hostnet::IpHelper> ipHelper, Clock clock = systemClock);
+    CMappingWatcher(const CMappingWatcher&) = delete;
+    CMappingWatcher& operator=(const CMappingWatcher&) = delete;
+    ~CMappingWatcher();
+
+    EventSink sink;
+    NetworkConfig networkConfig;
+    ProgramCache programCache;
+    VendorTable vendorTable;
+
+    // Program cache
+    std::int32_t clearProgramCache();
+    std::int32_t removeFromProgramCache(std::string_view dottedAddress);
+    MappingEntry* findEntry(std::string_view dottedAddress);
+
+    // One detection step: 0 when the ARP table was read and compared, -1 when it
+    // could not be read (then nothing at all has changed).
+    std::int32_t refresh();
+
+    std::int32_t lookupVendor(MappingEntry& entry) const;
+    void loadVendorTable();
+    void loadVendorTable(std::string_view ouiList);
+
+    // Actions on the system's ARP table; the next refresh sees their effect.
+    std::int32_t flushSystemCache();
+    std::int32_t deleteFromSystemCache(std::string_view dottedAddress);
+    std::int32_t discoverByPing();
+
+    hostnet::IpHelper& ipHelper() { return *ipHelper_; }
+
+private:
+    void handleRow(const hostnet::MibIpNetRow& row);
+    std::unique_ptr<MappingEntry> makeEntry(const hostnet::MibIpNetRow& row) const;
+    std::unique_ptr<MappingEntry> newAddressEntry(const hostnet::MibIpNetRow& row);
+    std::unique_ptr<MappingEntry> changedEntry(std::unique_ptr<MappingEntry> old,
+                                               const hostnet::MibIpNetRow& row);
+    // A group address with its own multicast MAC, or a broadcast address with the
+    // broadcast MAC, is how the protocol is meant to work and raises nothing.
+    bool isStandardMapping(const MappingEntry& entry) const;
+    void raise(EventKind kind, std::uint32_t address, const std::uint8_t* firstMac,
+               const std::uint8_t* secondMac);
+};
+
+}  // namespace tevra

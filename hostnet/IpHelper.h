@@ -1,0 +1,67 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tevra::hostnet {
+
+// Entry types of an ARP row, with the values the platforms use.
+enum : std::uint32_t {
+    kNetTypeOther = 1,
+    kNetTypeInvalid = 2,
+    kNetTypeDynamic = 3,
+    kNetTypeStatic = 4,
+};
+
+// One ARP (neighbour) table row. Addresses stay in network byte order, as the
+// platform delivers them, so keys and texts never depend on the host's endianness.
+struct MibIpNetRow {
+    std::uint32_t dwIndex = 0;          // interface index
+    std::uint32_t dwPhysAddrLen = 0;    // MAC length; a platform may report more than 8
+    std::array<std::uint8_t, 8> bPhysAddr{};
+    std::uint32_t dwAddr = 0;           // IPv4 address, network byte order
+    std::uint32_t dwType = 0;           // kNetType*
+};
+
+// One interface address row.
+struct MibIpAddrRow {
+    std::uint32_t dwAddr = 0;   // network byte order
+    std::uint32_t dwIndex = 0;  // interface index
+    std::uint32_t dwMask = 0;   // network byte order
+};
+
+// One adapter as the platform names it.
+struct IpAdapterInfo {
+    std::uint32_t Index = 0;
+    std::string Description;
+};
+
+// The host network operations Tevra needs. Each read yields the whole table or
+// fails with nothing: a failed read must leave the caller's state untouched, so
+// there are no partial tables. Actions report 0 on success and -1 on failure.
+class IpHelper {
+public:
+    virtual ~IpHelper() = default;
+
+    // The ARP table, sorted by address (ascending dotted order), then interface.
+    virtual std::optional<std::vector<MibIpNetRow>> getIpNetTable() = 0;
+    // IPv4 interface addresses, sorted by address.
+    virtual std::optional<std::vector<MibIpAddrRow>> getIpAddrTable() = 0;
+    // The host's network adapters (never the loopback interface).
+    virtual std::optional<std::vector<IpAdapterInfo>> getAdaptersInfo() = 0;
+    // Removes one ARP entry; only dwIndex and dwAddr of the row are read.
+    virtual std::int32_t deleteIpNetEntry(const MibIpNetRow& row) = 0;
+    // Removes the dynamic ARP entries of one interface.
+    virtual std::int32_t flushIpNetTable(std::uint32_t interfaceIndex) = 0;
+    // Starts one hidden echo request to the dotted address and does not wait for it.
+    virtual std::int32_t startPing(const std::string& dottedAddress) = 0;
+};
+
+// The implementation for the platform this program was built for.
+std::unique_ptr<IpHelper> makePlatformIpHelper();
+
+}  // namespace tevra::hostnet

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "engine/Address.h"
+#include "engine/MappingWatcher.h"
+#include "hostnet/fake/FakeIpHelper.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tevra::test {
+
+// 2026-12-10 14:03:09 UTC; the test program runs with TZ=UTC.
+inline constexpr std::int64_t kNow = 1796911389;
+
+inline std::uint32_t ip(const char* dotted)
+{
+    return *parseDottedQuad(dotted);
+}
+
+// An ARP row; an empty MAC text gives a row without a hardware address.
+inline hostnet::MibIpNetRow row(const char* dotted, const char* mac, std::uint32_t index = 2,
+                                std::uint32_t type = hostnet::kNetTypeDynamic)
+{
+    hostnet::MibIpNetRow r;
+    r.dwAddr = ip(dotted);
+    r.dwIndex = index;
+    r.dwType = type;
+    unsigned b[6];
+    if (std::sscanf(mac, "%x-%x-%x-%x-%x-%x", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5]) == 6) {
+        r.dwPhysAddrLen = 6;
+        for (int i = 0; i < 6; ++i)
+            r.bPhysAddr[std::size_t(i)] = std::uint8_t(b[i]);
+    }
+    return r;
+}
+
+// An engine on the scripted host, with a fixed clock and a sink that keeps every event.
+class EngineTest : public ::testing::Test {
+protected:
+    EngineTest() : EngineTest(std::make_unique<hostnet::FakeIpHelper>()) {}
+    explicit EngineTest(std::unique_ptr<hostnet::FakeIpHelper> fake)
+        : host(*fake), watcher(std::move(fake), [this] { return now; })
+    {
+        watcher.sink.userData = &events;
+        watcher.sink.callback = [](std::unique_ptr<WatchEvent> event, void* userData) {
+            static_cast<std::vector<std::unique_ptr<WatchEvent>>*>(userData)->push_back(std::move(event));
+        };
+    }
+
+    void refreshWith(std::vector<hostnet::MibIpNetRow> table)
+    {
+        host.netTable = std::move(table);
+        ASSERT_EQ(watcher.refresh(), 0);
+    }
+
+    std::vector<std::string> texts() const
+    {
+        std::vector<std::string> out;
+        for (const auto& event : events)
+            out.push_back(event->text);
+        return out;
+    }
+
+    MappingEntry& entry(const char* dotted) { return *watcher.programCache.at(ip(dotted)); }
+
+    std::int64_t now = kNow;
+    hostnet::FakeIpHelper& host;
+    CMappingWatcher watcher;
+    std::vector<std::unique_ptr<WatchEvent>> events;
+};
+
+}  // namespace tevra::test

@@ -1,0 +1,23 @@
+# Sourced by the set-up scripts: makes sure Debian packages are installed.
+# As root it installs what is missing; otherwise it prints the apt-get line to run.
+ensure_packages() {
+    local missing=()
+    local pkg
+    for pkg in "$@"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Missing packages. Run as root:" >&2
+        echo "  apt-get install -y ${missing[*]}" >&2
+        return 1
+    fi
+    echo "Installing: ${missing[*]}"
+    if ! DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"; then
+        apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
+    fi
+}
+
+# What building Tevra and its tests needs.
+TEVRA_BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
+    libbenchmark-dev libnl-route-3-dev qt6-base-dev qt6-qpa-plugins libqt6svg6 iproute2 iputils-ping)

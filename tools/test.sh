@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds Tevra and runs every test: once in a plain build, once under
+# AddressSanitizer and UndefinedBehaviorSanitizer. Kernel tests need root.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. tools/deps.sh
+ensure_packages "${TEVRA_BUILD_PACKAGES[@]}"
+
+jobs=$(nproc)
+run_suite() {
+    local dir=$1; shift
+    cmake -S . -B "$dir" -G Ninja "$@" > "$dir.configure.log" 2>&1 || { cat "$dir.configure.log"; return 1; }
+    cmake --build "$dir" -j "$jobs"
+    ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+}
+
+mkdir -p build
+echo "== plain build"
+run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+echo "== sanitizer build"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DTEVRA_SANITIZE=ON
