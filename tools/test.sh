@@ -9,12 +9,12 @@ ensure_packages "${TEVRA_BUILD_PACKAGES[@]}"
 jobs=$(nproc)
 run_suite() {
     local dir=$1; shift
-    cmake -S . -B "$dir" -G Ninja "$@" > "$dir.configure.log" 2>&1 || { cat "$dir.configure.log"; return 1; }
+    mkdir -p "$dir"
+    cmake -S . -B "$dir" -G Ninja "$@" > "$dir/configure.log" 2>&1 || { cat "$dir/configure.log"; return 1; }
     cmake --build "$dir" -j "$jobs"
     ctest --test-dir "$dir" --output-on-failure -j "$jobs"
 }
 
-mkdir -p build
 echo "== plain build"
 run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 echo "== sanitizer build"
