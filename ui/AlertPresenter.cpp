@@ -1,0 +1,89 @@
+#include "ui/AlertPresenter.h"
+
+#include "ui/BalloonText.h"
+
+#include <utility>
+
+AlertPresenter::AlertPresenter(std::unique_ptr<TrayIcon> tray, std::unique_ptr<WindowControl> window,
+                               COutputListBox& outputList, QIcon normalIcon, QIcon warningIcon)
+    : tray_(std::move(tray))
+    , window_(std::move(window))
+    , outputList_(outputList)
+    , normalIcon_(std::move(normalIcon))
+    , warningIcon_(std::move(warningIcon))
+{
+    tray_->setClickHandler([this](TrayClick click) { OnTrayNotify(click); });
+}
+
+AlertPresenter::~AlertPresenter()
+{
+    tray_->setClickHandler({});
+}
+
+QString AlertPresenter::outputLine(const tevra::WatchEvent& event)
+{
+    return QString::number(event.serial) + QStringLiteral(" - ") + QString::fromStdString(event.text);
+}
+
+void AlertPresenter::OnWatchEvent(const tevra::WatchEvent& event)
+{
+    const QString line = outputLine(event);
+    outputList_.AddString(line);
+    if (!inTray_)
+        return;
+    ShowBalloon(line, kWarningTitle, kBalloonTimeoutMs, BalloonIcon::Warning);
+    if (tray_->modify(warningIcon_, fitToLimit(kWarningTitle, kTipLimit)))
+        sendToTray();
+}
+
+bool AlertPresenter::ShowBalloon(const QString& text, const QString& title, int timeoutMs, BalloonIcon icon)
+{
+    return tray_->showBalloon(fitToLimit(title, kBalloonTitleLimit), fitToLimit(text, kBalloonTextLimit),
+                              timeoutMs, icon);
+}
+
+void AlertPresenter::OnActivate(bool active)
+{
+    // A minimised window may be told more than once that it lost activation;
+    // adding the icon again would wipe the warning look. An icon that could not
+    // be added is tried again on the next minimising.
+    if (active || iconAdded_ || !window_->isMinimised())
+        return;
+    iconAdded_ = tray_->add(normalIcon_, fitToLimit(kNormalTip, kTipLimit));
+    if (iconAdded_)
+        sendToTray();
+    inTray_ = true;
+}
+
+void AlertPresenter::OnTrayNotify(TrayClick click)
+{
+    if (click != TrayClick::LeftButtonPress)
+        return;
+    window_->show();
+    window_->restore();
+    tray_->remove();
+    iconAdded_ = false;
+    inTray_ = false;
+}
+
+void AlertPresenter::OnWindowRestored()
+{
+    if (tray_->isAvailable() || !inTray_)
+        return;
+    tray_->remove();
+    iconAdded_ = false;
+    inTray_ = false;
+}
+
+void AlertPresenter::OnClearOutputList()
+{
+    while (outputList_.count() > 0)
+        outputList_.DeleteString(0);
+}
+
+// The window leaves the task bar and is reachable only through the icon.
+void AlertPresenter::sendToTray()
+{
+    window_->minimise();
+    window_->hide();
+}

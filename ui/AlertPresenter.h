@@ -1,0 +1,57 @@
+#pragma once
+
+#include "engine/WatchEvent.h"
+#include "ui/OutputListBox.h"
+#include "ui/TrayIcon.h"
+#include "ui/WindowControl.h"
+
+#include <QIcon>
+#include <QString>
+
+#include <memory>
+
+// Shows each alert to the user and keeps the window's notification-area
+// state: Shown, In tray (normal icon) or In tray alerted (warning icon).
+// The window owns the events; this presents them and owns the tray icon.
+class AlertPresenter {
+public:
+    AlertPresenter(std::unique_ptr<TrayIcon> tray, std::unique_ptr<WindowControl> window,
+                   COutputListBox& outputList, QIcon normalIcon, QIcon warningIcon);
+    AlertPresenter(const AlertPresenter&) = delete;
+    AlertPresenter& operator=(const AlertPresenter&) = delete;
+    ~AlertPresenter();
+
+    // One numbered output line; while in the tray also a balloon and the warning look.
+    void OnWatchEvent(const tevra::WatchEvent& event);
+    // A balloon from the window's icon; texts too long for it are cut.
+    bool ShowBalloon(const QString& text, const QString& title, int timeoutMs, BalloonIcon icon);
+    // The window's activation changed; deactivated while minimised sends it to the tray.
+    void OnActivate(bool active);
+    // A click on the icon; only the left button brings the window back.
+    void OnTrayNotify(TrayClick click);
+    // The window came back from its minimised state by other means than the
+    // icon. Only where there is no notification area at all is that leaving it.
+    void OnWindowRestored();
+    // Empties the output list; the numbering of later lines goes on.
+    void OnClearOutputList();
+
+    bool inTray() const { return inTray_; }
+
+    // "serial - text", the line one event gives.
+    static QString outputLine(const tevra::WatchEvent& event);
+
+    static inline const QString kNormalTip = QStringLiteral("Tevra");
+    static inline const QString kWarningTitle = QStringLiteral("Tevra Warning!");
+    static constexpr int kBalloonTimeoutMs = 10000;
+
+private:
+    void sendToTray();
+
+    std::unique_ptr<TrayIcon> tray_;
+    std::unique_ptr<WindowControl> window_;
+    COutputListBox& outputList_;
+    const QIcon normalIcon_;
+    const QIcon warningIcon_;
+    bool inTray_ = false;
+    bool iconAdded_ = false;
+};

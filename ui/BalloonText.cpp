@@ -1,0 +1,13 @@
+#include "ui/BalloonText.h"
+
+#include <QTextBoundaryFinder>
+
+QString fitToLimit(const QString& text, int limit)
+{
+    if (text.size() <= limit)
+        return text;
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, text);
+    characters.setPosition(limit);
+    const qsizetype end = characters.isAtBoundary() ? limit : characters.toPreviousBoundary();
+    return text.left(end < 0 ? 0 : end);
+}
