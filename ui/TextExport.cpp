@@ -37,9 +37,11 @@ bool TextExport::writeWholeFile(const QString& path, const QByteArray& bytes)
     QSaveFile file(path);
     // Writing in place would leave a half-written file behind on failure.
     file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered, so a full disk fails the write itself: commit() would not
+    // notice a failure of the final flush and would put a cut file in place.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
-    if (file.write(bytes) != bytes.size()) {
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
         file.cancelWriting();
         return false;
     }
