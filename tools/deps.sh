@@ -20,4 +20,9 @@ ensure_packages() {
 
 # What building Tevra and its tests needs.
 TEVRA_BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
-    libbenchmark-dev libnl-route-3-dev qt6-base-dev qt6-qpa-plugins libqt6svg6 iproute2 iputils-ping)
+    libbenchmark-dev libnl-route-3-dev qt6-base-dev qt6-qpa-plugins libqt6svg6 iproute2 iputils-ping
+    dbus-daemon)
+
+# What the real-desktop screenshot scripts need: a virtual X display, a window
+# manager, a tray host, a notification daemon on a session bus, and screenshots.
+TEVRA_DESKTOP_PACKAGES=(xvfb openbox trayer dunst dbus-x11 dbus-daemon imagemagick x11-utils xdotool)

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <vector>
+
+namespace tevra::test {
+
+struct ReceivedNotification {
+    QString appName;
+    uint replacesId = 0;
+    QString appIcon;
+    QString summary;
+    QString body;
+    QStringList actions;
+    QVariantMap hints;
+    int expireTimeout = 0;
+};
+
+// A desktop notification service on the test's own session bus, keeping
+// every notification it is sent.
+class FakeNotificationService : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public:
+    std::vector<ReceivedNotification> received;
+
+public slots:
+    uint Notify(const QString& appName, uint replacesId, const QString& appIcon, const QString& summary,
+                const QString& body, const QStringList& actions, const QVariantMap& hints, int expireTimeout)
+    {
+        received.push_back({appName, replacesId, appIcon, summary, body, actions, hints, expireTimeout});
+        return uint(received.size());
+    }
+};
+
+}  // namespace tevra::test

@@ -1,0 +1,123 @@
+#include "FakeNotificationService.h"
+#include "ui/AlertPresenter.h"
+#include "ui/DesktopNotifier.h"
+#include "ui/SystemTrayIcon.h"
+#include "ui/WindowControl.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDeadlineTimer>
+#include <QPixmap>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+namespace tevra::test {
+namespace {
+
+// Runs on a session bus of its own (dbus-run-session), where it plays the
+// desktop's notification service on a second connection.
+class DesktopNotifierTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!QDBusConnection::sessionBus().isConnected())
+            GTEST_SKIP() << "no session bus";
+        serviceBus = std::make_unique<QDBusConnection>(
+            QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("tevra-fake-notifications")));
+        ASSERT_TRUE(serviceBus->registerObject(QStringLiteral("/org/freedesktop/Notifications"), &service,
+                                               QDBusConnection::ExportAllSlots));
+        ASSERT_TRUE(serviceBus->registerService(QStringLiteral("org.freedesktop.Notifications")));
+    }
+
+    void TearDown() override
+    {
+        if (!serviceBus)
+            return;
+        serviceBus->unregisterService(QStringLiteral("org.freedesktop.Notifications"));
+        serviceBus->unregisterObject(QStringLiteral("/org/freedesktop/Notifications"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("tevra-fake-notifications"));
+    }
+
+    // The message crosses the bus; waits until it is in, or gives up.
+    void awaitNotifications(std::size_t count)
+    {
+        const QDeadlineTimer giveUp(10000);
+        while (service.received.size() < count && !giveUp.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+
+    FakeNotificationService service;
+    std::unique_ptr<QDBusConnection> serviceBus;
+};
+
+TEST_F(DesktopNotifierTest, SendsTitleTextTimeoutAndIcon)
+{
+    struct Case {
+        BalloonIcon icon;
+        QString iconName;
+    };
+    const std::vector<Case> cases{
+        {BalloonIcon::Warning, "dialog-warning"},
+        {BalloonIcon::Information, "dialog-information"},
+        {BalloonIcon::Error, "dialog-error"},
+        {BalloonIcon::None, ""},
+    };
+    DesktopNotifier notifier;
+    for (const Case& c : cases)
+        EXPECT_TRUE(notifier.notify("Tevra Warning!", "7 - 09:15:00: Mapping changed", 10000, c.icon));
+    awaitNotifications(cases.size());
+
+    ASSERT_EQ(service.received.size(), cases.size());
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const ReceivedNotification& got = service.received[i];
+        EXPECT_EQ(got.appName, "Tevra");
+        EXPECT_EQ(got.replacesId, 0u);
+        EXPECT_EQ(got.appIcon, cases[i].iconName);
+        EXPECT_EQ(got.summary, "Tevra Warning!");
+        EXPECT_EQ(got.body, "7 - 09:15:00: Mapping changed");
+        EXPECT_EQ(got.expireTimeout, 10000);
+    }
+}
+
+class MinimisedWindow : public WindowControl {
+public:
+    bool isMinimised() const override { return true; }
+    void minimise() override { ++changes; }
+    void hide() override { ++changes; }
+    void show() override { ++changes; }
+    void restore() override { ++changes; }
+    int changes = 0;
+};
+
+// The whole fallback: the offscreen desktop has no notification area, so the
+// window stays in the task bar and each alert becomes a notification.
+TEST_F(DesktopNotifierTest, WithoutANotificationAreaAlertsBecomeNotifications)
+{
+    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::green);
+    COutputListBox outputList;
+    auto window = std::make_unique<MinimisedWindow>();
+    MinimisedWindow& windowSeen = *window;
+    AlertPresenter presenter(std::make_unique<SystemTrayIcon>(std::make_unique<DesktopNotifier>()),
+                             std::move(window), outputList, QIcon(pixmap), QIcon(pixmap));
+
+    presenter.OnActivate(false);
+    tevra::WatchEvent event;
+    event.serial = 5;
+    event.text = "09:15:00: Broadcast MAC: 192.168.0.7 has FF-FF-FF-FF-FF-FF";
+    presenter.OnWatchEvent(event);
+    awaitNotifications(1);
+
+    EXPECT_TRUE(presenter.inTray());
+    EXPECT_EQ(windowSeen.changes, 0);
+    ASSERT_EQ(service.received.size(), 1u);
+    EXPECT_EQ(service.received[0].summary, "Tevra Warning!");
+    EXPECT_EQ(service.received[0].body, "5 - 09:15:00: Broadcast MAC: 192.168.0.7 has FF-FF-FF-FF-FF-FF");
+}
+
+}  // namespace
+}  // namespace tevra::test
