@@ -1,0 +1,96 @@
+// A stand-in main window for checking the alert pieces on a real desktop:
+// it shows the output list, goes to the notification area when minimised and
+// presents one scripted alert there. tools/screenshot-alerts.sh drives it.
+#include "ui/AlertPresenter.h"
+#include "ui/DesktopNotifier.h"
+#include "ui/OutputListBox.h"
+#include "ui/SystemTrayIcon.h"
+#include "ui/WidgetWindowControl.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+QIcon drawnIcon(bool warning)
+{
+    QPixmap pixmap(32, 32);
+    pixmap.fill(QColor(0, 110, 180));
+    QPainter painter(&pixmap);
+    painter.setPen(QPen(Qt::white, 3));
+    if (warning) {
+        painter.drawLine(0, 0, 31, 31);
+        painter.drawLine(31, 0, 0, 31);
+    }
+    return QIcon(pixmap);
+}
+
+tevra::WatchEvent scriptedEvent(const char* text)
+{
+    tevra::WatchEvent event;
+    event.text = text;
+    return event;
+}
+
+class CCheckWindow : public QWidget {
+public:
+    CCheckWindow()
+    {
+        setWindowTitle("Tevra");
+        resize(640, 300);
+        auto* layout = new QVBoxLayout(this);
+        layout->setContentsMargins(0, 0, 0, 0);
+        outputList = new COutputListBox(this);
+        layout->addWidget(outputList);
+        presenter = std::make_unique<AlertPresenter>(
+            std::make_unique<SystemTrayIcon>(std::make_unique<DesktopNotifier>()),
+            std::make_unique<WidgetWindowControl>(*this), *outputList, drawnIcon(false), drawnIcon(true));
+    }
+
+    COutputListBox* outputList = nullptr;
+    std::unique_ptr<AlertPresenter> presenter;
+
+protected:
+    // How the main window hands its state changes to the presenter.
+    void changeEvent(QEvent* event) override
+    {
+        QWidget::changeEvent(event);
+        if (event->type() == QEvent::ActivationChange || event->type() == QEvent::WindowStateChange)
+            presenter->OnActivate(isActiveWindow() && !isMinimized());
+        if (event->type() == QEvent::WindowStateChange && !isMinimized())
+            presenter->OnWindowRestored();
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    CCheckWindow window;
+    window.show();
+    window.presenter->OnWatchEvent(scriptedEvent("09:14:58: New mapping: 192.168.0.1 has 00-0C-29-11-22-33"));
+
+    QTimer::singleShot(1500, &window, [&window] {
+        std::printf("tray available: %s\n", QSystemTrayIcon::isSystemTrayAvailable() ? "yes" : "no");
+        window.showMinimized();
+    });
+    QTimer::singleShot(3000, &window, [&window] {
+        window.presenter->OnWatchEvent(scriptedEvent(
+            "09:15:00: Mapping changed: 192.168.0.1 changed from 00-0C-29-11-22-33 to 00-0C-29-44-55-66"));
+        std::printf("in tray: %s, window visible: %s\n", window.presenter->inTray() ? "yes" : "no",
+                    window.isVisible() ? "yes" : "no");
+        std::fflush(stdout);
+    });
+    QTimer::singleShot(argc > 1 ? std::atoi(argv[1]) : 12000, &app, &QApplication::quit);
+    return app.exec();
+}

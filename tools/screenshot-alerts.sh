@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Shows the alert presentation on a real X desktop and saves screenshots.
+#   tray:          Xvfb, openbox and trayer as the notification area: the window
+#                  hides behind its icon, an alert shows a balloon and the warning icon.
+#   notification:  Xvfb, openbox and dunst, no notification area: the window stays
+#                  minimised in the task bar, an alert becomes a desktop notification.
+# Each variant runs on a D-Bus session of its own. Until the main window takes
+# these pieces over, the program shown is the stand-in alerts_desktop_check.
+# Usage: tools/screenshot-alerts.sh [tray|notification|both] [build-dir]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. tools/deps.sh
+ensure_packages "${TEVRA_DESKTOP_PACKAGES[@]}"
+
+variant=${1:-both}
+build=${2:-build}
+program=$(realpath "$build/tests/alerts/alerts_desktop_check")
+out=$build/screenshots
+mkdir -p "$out"
+[ -x "$program" ] || { echo "build alerts_desktop_check first: ninja -C $build alerts_desktop_check" >&2; exit 1; }
+
+# One desktop session: started inside dbus-run-session so its bus and its
+# processes end with it.
+run_session() {
+    local name=$1
+    dbus-run-session -- bash -s "$name" "$program" "$out" <<'SESSION'
+set -euo pipefail
+name=$1 program=$2 out=$3
+pids=()
+cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; }
+trap cleanup EXIT
+
+exec 3<> <(:)
+Xvfb -displayfd 3 -screen 0 1024x600x24 -nolisten tcp > "$out/$name-xvfb.log" 2>&1 &
+pids+=($!)
+read -r -t 10 number <&3
+export DISPLAY=:$number
+openbox > "$out/$name-openbox.log" 2>&1 &
+pids+=($!)
+if [ "$name" = tray ]; then
+    trayer --edge bottom --align right --widthtype request --height 32 --SetDockType true \
+        --transparent false --tint 0x404040 > "$out/$name-trayer.log" 2>&1 &
+    pids+=($!)
+else
+    dunst > "$out/$name-dunst.log" 2>&1 &
+    pids+=($!)
+fi
+sleep 1
+QT_QPA_PLATFORM=xcb "$program" 9000 > "$out/$name-program.log" 2>&1 &
+program_pid=$!
+pids+=($program_pid)
+sleep 1
+import -window root "$out/$name-1-shown.png"
+sleep 3.5
+import -window root "$out/$name-2-alert.png"
+wait "$program_pid" || true
+cat "$out/$name-program.log"
+SESSION
+}
+
+case $variant in
+    tray|notification) run_session "$variant" ;;
+    both) run_session tray; run_session notification ;;
+    *) echo "unknown variant: $variant" >&2; exit 2 ;;
+esac
+ls -1 "$out"/*.png
