@@ -56,6 +56,10 @@ import -window root "$out/$name-2-alert.png"
 wait "$program_pid" || true
 cat "$out/$name-program.log"
 SESSION
+    # With a tray the window hides behind the icon; without one it stays in the task bar.
+    local expected="in tray: yes, window visible: no"
+    [ "$name" = tray ] || expected="in tray: yes, window visible: yes"
+    grep -qF "$expected" "$out/$name-program.log" || { echo "$name: expected '$expected'" >&2; return 1; }
 }
 
 case $variant in

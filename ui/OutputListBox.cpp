@@ -2,14 +2,16 @@
 
 #include <QFontMetrics>
 #include <QScrollBar>
-#include <QStyle>
 
 #include <algorithm>
 #include <memory>
 
 namespace {
 
-// Qt has no separate hairline border metric; one pixel is what a thin border is.
+// A sunken edge and a thin border, in pixels. New lines are measured with the
+// edge, the lines left after a deletion with the border, so a re-measured list
+// may come out a little narrower than it was while lines were only added.
+constexpr int kEdgeWidth = 2;
 constexpr int kBorderWidth = 1;
 constexpr int kFrameWidthsPerLine = 3;
 
@@ -39,8 +41,7 @@ int COutputListBox::AddString(const QString& line)
 
 void COutputListBox::UpdateExtent(const QString& line)
 {
-    const int edgeWidth = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this);
-    const int width = lineWidth(line, edgeWidth);
+    const int width = lineWidth(line, kEdgeWidth);
     if (width <= widestExtent_)
         return;
     widestExtent_ = width;

@@ -46,7 +46,7 @@ public:
     CCheckWindow()
     {
         setWindowTitle("Tevra");
-        resize(640, 300);
+        resize(480, 260);
         auto* layout = new QVBoxLayout(this);
         layout->setContentsMargins(0, 0, 0, 0);
         outputList = new COutputListBox(this);
@@ -79,6 +79,10 @@ int main(int argc, char** argv)
     CCheckWindow window;
     window.show();
     window.presenter->OnWatchEvent(scriptedEvent("09:14:58: New mapping: 192.168.0.1 has 00-0C-29-11-22-33"));
+    // Wider than the window: the horizontal scroll bar must reach its end.
+    window.presenter->OnWatchEvent(scriptedEvent(
+        "09:14:59: Duplicate MAC: 192.168.0.20 and 192.168.0.21 both have 00-0C-29-AA-BB-CC, one of them "
+        "may be spoofed"));
 
     QTimer::singleShot(1500, &window, [&window] {
         std::printf("tray available: %s\n", QSystemTrayIcon::isSystemTrayAvailable() ? "yes" : "no");
