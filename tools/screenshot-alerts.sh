@@ -53,12 +53,23 @@ sleep 1
 import -window root "$out/$name-1-shown.png"
 sleep 3.5
 import -window root "$out/$name-2-alert.png"
+if [ "$name" = tray ]; then
+    # A left click on the icon, which trayer keeps in the bottom right corner.
+    xdotool mousemove 1010 584 click 1
+else
+    # What a task bar button does: ask the window manager to bring it back.
+    xdotool search --name '^Tevra$' windowactivate --sync || true
+fi
+sleep 1
+import -window root "$out/$name-3-restored.png"
 wait "$program_pid" || true
 cat "$out/$name-program.log"
 SESSION
     # With a tray the window hides behind the icon; without one it stays in the task bar.
     local expected="in tray: yes, window visible: no"
     [ "$name" = tray ] || expected="in tray: yes, window visible: yes"
+    grep -qF "$expected" "$out/$name-program.log" || { echo "$name: expected '$expected'" >&2; return 1; }
+    expected="at the end: in tray: no, window visible: yes, minimised: no"
     grep -qF "$expected" "$out/$name-program.log" || { echo "$name: expected '$expected'" >&2; return 1; }
 }
 

@@ -95,6 +95,12 @@ int main(int argc, char** argv)
                     window.isVisible() ? "yes" : "no");
         std::fflush(stdout);
     });
-    QTimer::singleShot(argc > 1 ? std::atoi(argv[1]) : 12000, &app, &QApplication::quit);
+    // Reported before quitting, which closes the window.
+    QTimer::singleShot(argc > 1 ? std::atoi(argv[1]) : 12000, &app, [&window] {
+        std::printf("at the end: in tray: %s, window visible: %s, minimised: %s\n",
+                    window.presenter->inTray() ? "yes" : "no", window.isVisible() ? "yes" : "no",
+                    window.isMinimized() ? "yes" : "no");
+        QApplication::quit();
+    });
     return app.exec();
 }
