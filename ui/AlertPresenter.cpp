@@ -5,7 +5,7 @@
 #include <utility>
 
 AlertPresenter::AlertPresenter(std::unique_ptr<TrayIcon> tray, std::unique_ptr<WindowControl> window,
-                               COutputListBox& outputList, QIcon normalIcon, QIcon warningIcon)
+    COutputListBox& outputList, QIcon normalIcon, QIcon warningIcon)
     : tray_(std::move(tray))
     , window_(std::move(window))
     , outputList_(outputList)
@@ -38,8 +38,8 @@ void AlertPresenter::OnWatchEvent(const tevra::WatchEvent& event)
 
 bool AlertPresenter::ShowBalloon(const QString& text, const QString& title, int timeoutMs, BalloonIcon icon)
 {
-    return tray_->showBalloon(fitToLimit(title, kBalloonTitleLimit), fitToLimit(text, kBalloonTextLimit),
-                              timeoutMs, icon);
+    return tray_->showBalloon(
+        fitToLimit(title, kBalloonTitleLimit), fitToLimit(text, kBalloonTextLimit), timeoutMs, icon);
 }
 
 void AlertPresenter::OnActivate(bool active)

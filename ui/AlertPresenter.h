@@ -16,7 +16,7 @@
 class AlertPresenter {
 public:
     AlertPresenter(std::unique_ptr<TrayIcon> tray, std::unique_ptr<WindowControl> window,
-                   COutputListBox& outputList, QIcon normalIcon, QIcon warningIcon);
+        COutputListBox& outputList, QIcon normalIcon, QIcon warningIcon);
     AlertPresenter(const AlertPresenter&) = delete;
     AlertPresenter& operator=(const AlertPresenter&) = delete;
     ~AlertPresenter();

@@ -16,11 +16,12 @@ const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
 // Icon names from the freedesktop icon naming list.
 QString iconName(BalloonIcon icon)
 {
-    static const std::array<const char*, 4> names{"", "dialog-information", "dialog-warning", "dialog-error"};
+    static const std::array<const char*, 4> names { "", "dialog-information", "dialog-warning",
+        "dialog-error" };
     return QString::fromLatin1(names.at(static_cast<std::size_t>(icon)));
 }
 
-}  // namespace
+} // namespace
 
 DesktopNotifier::DesktopNotifier(QDBusConnection bus)
     : bus_(std::move(bus))

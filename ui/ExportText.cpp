@@ -24,7 +24,8 @@ tevra::MappingCells headingsOf(const QAbstractItemModel& model)
 {
     tevra::MappingCells headings;
     for (int c = 0; c < tevra::kMappingColumnCount; ++c)
-        headings[std::size_t(c)] = utf8(fitToLimit(model.headerData(c, Qt::Horizontal).toString(), kHeadingLimit));
+        headings[std::size_t(c)]
+            = utf8(fitToLimit(model.headerData(c, Qt::Horizontal).toString(), kHeadingLimit));
     return headings;
 }
 
@@ -36,7 +37,7 @@ tevra::MappingCells cellsOf(const QAbstractItemModel& model, int row)
     return cells;
 }
 
-}  // namespace
+} // namespace
 
 QByteArray mappingFileText(const QAbstractItemModel& model)
 {

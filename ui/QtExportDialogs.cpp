@@ -12,7 +12,7 @@ std::unique_ptr<QFileDialog> QtExportDialogs::makeSaveDialog(QWidget* parent)
     auto dialog = std::make_unique<QFileDialog>(parent);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
-    dialog->setNameFilters({QStringLiteral("Textfiles (*.txt)"), QStringLiteral("All Files (*.*)")});
+    dialog->setNameFilters({ QStringLiteral("Textfiles (*.txt)"), QStringLiteral("All Files (*.*)") });
     // A name typed without an extension gets ".txt".
     dialog->setDefaultSuffix(QStringLiteral("txt"));
     // The first filter already lists only *.txt files, which is what an initial
@@ -26,7 +26,7 @@ std::unique_ptr<QFileDialog> QtExportDialogs::makeSaveDialog(QWidget* parent)
 std::unique_ptr<QMessageBox> QtExportDialogs::makeWriteErrorBox(QWidget* parent)
 {
     return std::make_unique<QMessageBox>(QMessageBox::Critical, QStringLiteral("Error"),
-                                         QStringLiteral("Error writing to file"), QMessageBox::Ok, parent);
+        QStringLiteral("Error writing to file"), QMessageBox::Ok, parent);
 }
 
 std::optional<QString> QtExportDialogs::askSavePath()

@@ -19,16 +19,17 @@ QSystemTrayIcon::MessageIcon messageIconOf(BalloonIcon icon)
     return QSystemTrayIcon::NoIcon;
 }
 
-}  // namespace
+} // namespace
 
 SystemTrayIcon::SystemTrayIcon(std::unique_ptr<DesktopNotifier> fallback)
     : icon_(std::make_unique<QSystemTrayIcon>())
     , fallback_(std::move(fallback))
 {
-    QObject::connect(icon_.get(), &QSystemTrayIcon::activated, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (clickHandler_)
-            clickHandler_(clickOf(reason));
-    });
+    QObject::connect(
+        icon_.get(), &QSystemTrayIcon::activated, [this](QSystemTrayIcon::ActivationReason reason) {
+            if (clickHandler_)
+                clickHandler_(clickOf(reason));
+        });
 }
 
 SystemTrayIcon::~SystemTrayIcon() = default;

@@ -31,11 +31,11 @@ public:
 
 public slots:
     uint Notify(const QString& appName, uint replacesId, const QString& appIcon, const QString& summary,
-                const QString& body, const QStringList& actions, const QVariantMap& hints, int expireTimeout)
+        const QString& body, const QStringList& actions, const QVariantMap& hints, int expireTimeout)
     {
-        received.push_back({appName, replacesId, appIcon, summary, body, actions, hints, expireTimeout});
+        received.push_back({ appName, replacesId, appIcon, summary, body, actions, hints, expireTimeout });
         return uint(received.size());
     }
 };
 
-}  // namespace tevra::test
+} // namespace tevra::test

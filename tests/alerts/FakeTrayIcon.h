@@ -45,10 +45,11 @@ public:
         calls.push_back("remove");
         present = false;
     }
-    bool showBalloon(const QString& title, const QString& text, int timeoutMs, BalloonIcon balloonIcon) override
+    bool showBalloon(
+        const QString& title, const QString& text, int timeoutMs, BalloonIcon balloonIcon) override
     {
         calls.push_back("balloon");
-        balloons.push_back({title, text, timeoutMs, balloonIcon});
+        balloons.push_back({ title, text, timeoutMs, balloonIcon });
         return present || !available;
     }
     bool isAvailable() const override { return available; }
@@ -70,4 +71,4 @@ public:
     ClickHandler clickHandler;
 };
 
-}  // namespace tevra::test
+} // namespace tevra::test

@@ -71,7 +71,7 @@ protected:
     }
 };
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -92,14 +92,14 @@ int main(int argc, char** argv)
         window.presenter->OnWatchEvent(scriptedEvent(
             "09:15:00: Mapping changed: 192.168.0.1 changed from 00-0C-29-11-22-33 to 00-0C-29-44-55-66"));
         std::printf("in tray: %s, window visible: %s\n", window.presenter->inTray() ? "yes" : "no",
-                    window.isVisible() ? "yes" : "no");
+            window.isVisible() ? "yes" : "no");
         std::fflush(stdout);
     });
     // Reported before quitting, which closes the window.
     QTimer::singleShot(argc > 1 ? std::atoi(argv[1]) : 12000, &app, [&window] {
         std::printf("at the end: in tray: %s, window visible: %s, minimised: %s\n",
-                    window.presenter->inTray() ? "yes" : "no", window.isVisible() ? "yes" : "no",
-                    window.isMinimized() ? "yes" : "no");
+            window.presenter->inTray() ? "yes" : "no", window.isVisible() ? "yes" : "no",
+            window.isMinimized() ? "yes" : "no");
         QApplication::quit();
     });
     return app.exec();

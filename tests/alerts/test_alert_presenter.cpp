@@ -28,7 +28,7 @@ tevra::WatchEvent event(std::uint32_t serial, const std::string& text)
     return e;
 }
 
-const std::vector<std::string> kTexts{
+const std::vector<std::string> kTexts {
     "09:15:00: Mapping changed: 192.168.0.1 changed from 00-0C-29-11-22-33 to 00-0C-29-44-55-66",
     "09:15:00: Broadcast MAC: 192.168.0.7 has 00-0C-29-44-55-66",
     "09:15:00: Multicast MAC: 192.168.0.9 has 01-00-5E-00-00-01",
@@ -47,8 +47,8 @@ protected:
         auto windowControl = std::make_unique<FakeWindowControl>();
         tray = trayIcon.get();
         window = windowControl.get();
-        presenter = std::make_unique<AlertPresenter>(std::move(trayIcon), std::move(windowControl), outputList,
-                                                     normalIcon, warningIcon);
+        presenter = std::make_unique<AlertPresenter>(
+            std::move(trayIcon), std::move(windowControl), outputList, normalIcon, warningIcon);
     }
 
     void minimise()
@@ -90,8 +90,8 @@ TEST_F(AlertPresenterTest, EventsWhileShownGiveNumberedLinesAndNoBalloon)
 {
     presentAll();
 
-    EXPECT_EQ(lines(), QStringList({expectedLine(1, kTexts[0]), expectedLine(2, kTexts[1]),
-                                    expectedLine(3, kTexts[2])}));
+    EXPECT_EQ(lines(),
+        QStringList({ expectedLine(1, kTexts[0]), expectedLine(2, kTexts[1]), expectedLine(3, kTexts[2]) }));
     EXPECT_TRUE(tray->calls.empty());
     EXPECT_TRUE(window->calls.empty());
     EXPECT_FALSE(presenter->inTray());
@@ -99,8 +99,8 @@ TEST_F(AlertPresenterTest, EventsWhileShownGiveNumberedLinesAndNoBalloon)
 
 TEST_F(AlertPresenterTest, LineNumbersAreWrittenPlainWithoutPaddingOrGrouping)
 {
-    const std::vector<std::pair<std::uint32_t, QString>> cases{
-        {1, "1 - x"}, {10, "10 - x"}, {1234567, "1234567 - x"}, {4294967295u, "4294967295 - x"}};
+    const std::vector<std::pair<std::uint32_t, QString>> cases { { 1, "1 - x" }, { 10, "10 - x" },
+        { 1234567, "1234567 - x" }, { 4294967295u, "4294967295 - x" } };
     for (const auto& [serial, line] : cases)
         EXPECT_EQ(AlertPresenter::outputLine(event(serial, "x")), line) << serial;
 }
@@ -113,7 +113,7 @@ TEST_F(AlertPresenterTest, MinimisingSendsTheWindowToTheTrayWithTheNormalIcon)
     EXPECT_TRUE(tray->present);
     EXPECT_TRUE(showsIcon(normalIcon));
     EXPECT_EQ(tray->tip, "Tevra");
-    EXPECT_EQ(window->calls, (std::vector<std::string>{"minimise", "hide"}));
+    EXPECT_EQ(window->calls, (std::vector<std::string> { "minimise", "hide" }));
     EXPECT_FALSE(window->visible);
 }
 
@@ -143,8 +143,8 @@ TEST_F(AlertPresenterTest, EachEventInTrayShowsItsBalloonBeforeSwitchingTheIcon)
     tray->calls.clear();
     presentAll();
 
-    EXPECT_EQ(tray->calls, (std::vector<std::string>{"balloon", "modify", "balloon", "modify", "balloon",
-                                                     "modify"}));
+    EXPECT_EQ(tray->calls,
+        (std::vector<std::string> { "balloon", "modify", "balloon", "modify", "balloon", "modify" }));
 }
 
 TEST_F(AlertPresenterTest, NumberingGoesOnAfterClearing)
@@ -163,7 +163,7 @@ TEST_F(AlertPresenterTest, NumberingGoesOnAfterClearing)
     presenter->OnWatchEvent(third);
 
     EXPECT_EQ(third.serial, second.serial + 1);
-    EXPECT_EQ(lines(), QStringList({expectedLine(third.serial, kTexts[2])}));
+    EXPECT_EQ(lines(), QStringList({ expectedLine(third.serial, kTexts[2]) }));
 }
 
 TEST_F(AlertPresenterTest, OnlyALeftButtonPressOnTheIconRestores)
@@ -172,9 +172,12 @@ TEST_F(AlertPresenterTest, OnlyALeftButtonPressOnTheIconRestores)
         TrayClick click;
         bool restores;
     };
-    const std::vector<Case> cases{
-        {TrayClick::RightButton, false}, {TrayClick::DoubleClick, false}, {TrayClick::MiddleButton, false},
-        {TrayClick::Other, false},       {TrayClick::LeftButtonPress, true},
+    const std::vector<Case> cases {
+        { TrayClick::RightButton, false },
+        { TrayClick::DoubleClick, false },
+        { TrayClick::MiddleButton, false },
+        { TrayClick::Other, false },
+        { TrayClick::LeftButtonPress, true },
     };
     for (const Case& c : cases) {
         rebuild();
@@ -190,8 +193,8 @@ TEST_F(AlertPresenterTest, OnlyALeftButtonPressOnTheIconRestores)
         EXPECT_EQ(window->minimised, !c.restores) << int(c.click);
         EXPECT_EQ(tray->present, !c.restores) << int(c.click);
         if (c.restores) {
-            EXPECT_EQ(window->calls, (std::vector<std::string>{"show", "restore"}));
-            EXPECT_EQ(tray->calls, (std::vector<std::string>{"remove"}));
+            EXPECT_EQ(window->calls, (std::vector<std::string> { "show", "restore" }));
+            EXPECT_EQ(tray->calls, (std::vector<std::string> { "remove" }));
         } else {
             EXPECT_TRUE(window->calls.empty());
             EXPECT_TRUE(tray->calls.empty());
@@ -230,8 +233,8 @@ TEST_F(AlertPresenterTest, OnlyDeactivationWhileMinimisedEntersTheTray)
         bool minimised;
         bool entersTray;
     };
-    const std::vector<Case> cases{
-        {true, false, false}, {true, true, false}, {false, false, false}, {false, true, true}};
+    const std::vector<Case> cases { { true, false, false }, { true, true, false }, { false, false, false },
+        { false, true, true } };
     for (const Case& c : cases) {
         rebuild();
         window->minimised = c.minimised;
@@ -266,8 +269,8 @@ TEST_F(AlertPresenterTest, AnIconThatCannotBeAddedLeavesTheWindowMinimisedButInT
     presentAll();
 
     EXPECT_EQ(tray->balloons.size(), 3u);
-    EXPECT_EQ(tray->calls, (std::vector<std::string>{"add", "balloon", "modify", "balloon", "modify", "balloon",
-                                                     "modify"}));
+    EXPECT_EQ(tray->calls,
+        (std::vector<std::string> { "add", "balloon", "modify", "balloon", "modify", "balloon", "modify" }));
     EXPECT_TRUE(window->visible);
     EXPECT_TRUE(window->calls.empty());
 }
@@ -289,7 +292,7 @@ TEST_F(AlertPresenterTest, RestoringFromTheTaskBarLeavesTheTrayOnlyWhereThereIsN
         bool trayAvailable;
         bool stillInTray;
     };
-    for (const Case& c : std::vector<Case>{{false, false}, {true, true}}) {
+    for (const Case& c : std::vector<Case> { { false, false }, { true, true } }) {
         rebuild();
         tray->available = c.trayAvailable;
         tray->addSucceeds = false;
@@ -307,19 +310,19 @@ TEST_F(AlertPresenterTest, RestoringFromTheTaskBarLeavesTheTrayOnlyWhereThereIsN
 
 TEST_F(AlertPresenterTest, BalloonTextsAreCutToWhatTheNotificationAreaTakes)
 {
-    const QString smile = QString::fromUtf8("\xF0\x9F\x98\x80");  // one character, two UTF-16 units
+    const QString smile = QString::fromUtf8("\xF0\x9F\x98\x80"); // one character, two UTF-16 units
     struct Case {
         QString text;
         QString title;
         QString wantText;
         QString wantTitle;
     };
-    const std::vector<Case> cases{
-        {QString(255, 'a'), QString(63, 't'), QString(255, 'a'), QString(63, 't')},
-        {QString(256, 'a'), QString(64, 't'), QString(255, 'a'), QString(63, 't')},
-        {QString(254, 'a') + smile, QString(62, 't') + smile, QString(254, 'a'), QString(62, 't')},
-        {QString(253, 'a') + smile, QString(61, 't') + smile, QString(253, 'a') + smile,
-         QString(61, 't') + smile},
+    const std::vector<Case> cases {
+        { QString(255, 'a'), QString(63, 't'), QString(255, 'a'), QString(63, 't') },
+        { QString(256, 'a'), QString(64, 't'), QString(255, 'a'), QString(63, 't') },
+        { QString(254, 'a') + smile, QString(62, 't') + smile, QString(254, 'a'), QString(62, 't') },
+        { QString(253, 'a') + smile, QString(61, 't') + smile, QString(253, 'a') + smile,
+            QString(61, 't') + smile },
     };
     minimise();
     for (const Case& c : cases) {
@@ -337,7 +340,7 @@ TEST_F(AlertPresenterTest, AnOverlongAlertStillGivesItsFullLineInTheOutputList)
     minimise();
     presenter->OnWatchEvent(event(7, text));
 
-    EXPECT_EQ(lines(), QStringList({expectedLine(7, text)}));
+    EXPECT_EQ(lines(), QStringList({ expectedLine(7, text) }));
     ASSERT_EQ(tray->balloons.size(), 1u);
     EXPECT_EQ(tray->balloons[0].text, expectedLine(7, text).left(255));
 }
@@ -349,5 +352,5 @@ TEST_F(AlertPresenterTest, ClearingAnEmptyListLeavesItEmpty)
     EXPECT_EQ(outputList.widestExtent(), 0);
 }
 
-}  // namespace
-}  // namespace tevra::test
+} // namespace
+} // namespace tevra::test

@@ -25,10 +25,10 @@ protected:
     {
         if (!QDBusConnection::sessionBus().isConnected())
             GTEST_SKIP() << "no session bus";
-        serviceBus = std::make_unique<QDBusConnection>(
-            QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("tevra-fake-notifications")));
-        ASSERT_TRUE(serviceBus->registerObject(QStringLiteral("/org/freedesktop/Notifications"), &service,
-                                               QDBusConnection::ExportAllSlots));
+        serviceBus = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(
+            QDBusConnection::SessionBus, QStringLiteral("tevra-fake-notifications")));
+        ASSERT_TRUE(serviceBus->registerObject(
+            QStringLiteral("/org/freedesktop/Notifications"), &service, QDBusConnection::ExportAllSlots));
         ASSERT_TRUE(serviceBus->registerService(QStringLiteral("org.freedesktop.Notifications")));
     }
 
@@ -59,11 +59,11 @@ TEST_F(DesktopNotifierTest, SendsTitleTextTimeoutAndIcon)
         BalloonIcon icon;
         QString iconName;
     };
-    const std::vector<Case> cases{
-        {BalloonIcon::Warning, "dialog-warning"},
-        {BalloonIcon::Information, "dialog-information"},
-        {BalloonIcon::Error, "dialog-error"},
-        {BalloonIcon::None, ""},
+    const std::vector<Case> cases {
+        { BalloonIcon::Warning, "dialog-warning" },
+        { BalloonIcon::Information, "dialog-information" },
+        { BalloonIcon::Error, "dialog-error" },
+        { BalloonIcon::None, "" },
     };
     DesktopNotifier notifier;
     for (const Case& c : cases)
@@ -103,7 +103,7 @@ TEST_F(DesktopNotifierTest, WithoutANotificationAreaAlertsBecomeNotifications)
     auto window = std::make_unique<MinimisedWindow>();
     MinimisedWindow& windowSeen = *window;
     AlertPresenter presenter(std::make_unique<SystemTrayIcon>(std::make_unique<DesktopNotifier>()),
-                             std::move(window), outputList, QIcon(pixmap), QIcon(pixmap));
+        std::move(window), outputList, QIcon(pixmap), QIcon(pixmap));
 
     presenter.OnActivate(false);
     tevra::WatchEvent event;
@@ -119,5 +119,5 @@ TEST_F(DesktopNotifierTest, WithoutANotificationAreaAlertsBecomeNotifications)
     EXPECT_EQ(service.received[0].body, "5 - 09:15:00: Broadcast MAC: 192.168.0.7 has FF-FF-FF-FF-FF-FF");
 }
 
-}  // namespace
-}  // namespace tevra::test
+} // namespace
+} // namespace tevra::test

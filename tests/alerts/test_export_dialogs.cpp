@@ -10,7 +10,7 @@ TEST(SaveDialog, OffersTextFilesFirstAndAsksBeforeOverwriting)
     const auto dialog = QtExportDialogs::makeSaveDialog(nullptr);
 
     EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
-    EXPECT_EQ(dialog->nameFilters(), QStringList({"Textfiles (*.txt)", "All Files (*.*)"}));
+    EXPECT_EQ(dialog->nameFilters(), QStringList({ "Textfiles (*.txt)", "All Files (*.*)" }));
     EXPECT_EQ(dialog->defaultSuffix(), "txt");
     EXPECT_FALSE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
     EXPECT_FALSE(dialog->isVisible());
@@ -29,5 +29,5 @@ TEST(WriteErrorBox, SaysErrorWritingToFileWithTheErrorIcon)
     EXPECT_FALSE(box->isVisible());
 }
 
-}  // namespace
-}  // namespace tevra::test
+} // namespace
+} // namespace tevra::test

@@ -12,8 +12,8 @@ namespace {
 
 const QString kShort = QStringLiteral("1 - short");
 const QString kMedium = QStringLiteral("2 - a line of medium width, longer than the short one");
-const QString kLong = QStringLiteral(
-    "3 - 09:15:00: Mapping changed: 192.168.0.1 changed from 00-0C-29-11-22-33 to 00-0C-29-44-55-66 and more");
+const QString kLong = QStringLiteral("3 - 09:15:00: Mapping changed: 192.168.0.1 changed from "
+                                     "00-0C-29-11-22-33 to 00-0C-29-44-55-66 and more");
 
 class OutputListBoxTest : public ::testing::Test {
 protected:
@@ -47,8 +47,12 @@ TEST_F(OutputListBoxTest, OnlyAWiderLineWidensTheExtent)
         QString line;
         bool widens;
     };
-    const std::vector<Step> steps{
-        {kShort, true}, {kLong, true}, {kMedium, false}, {kShort, false}, {kLong, false},
+    const std::vector<Step> steps {
+        { kShort, true },
+        { kLong, true },
+        { kMedium, false },
+        { kShort, false },
+        { kLong, false },
     };
     int previous = list.widestExtent();
     for (const Step& step : steps) {
@@ -132,7 +136,7 @@ TEST_F(OutputListBoxTest, ADeleteOfNoLineChangesNothing)
     list.AddString(kShort);
     list.AddString(kLong);
     const int extent = list.widestExtent();
-    for (const int index : {-1, 2, 100}) {
+    for (const int index : { -1, 2, 100 }) {
         EXPECT_LT(list.DeleteString(index), 0) << index;
         EXPECT_EQ(list.count(), 2) << index;
         EXPECT_EQ(list.widestExtent(), extent) << index;
@@ -160,5 +164,5 @@ TEST_F(OutputListBoxTest, NewLinesDoNotScrollTheList)
     EXPECT_EQ(list.count(), 100);
 }
 
-}  // namespace
-}  // namespace tevra::test
+} // namespace
+} // namespace tevra::test

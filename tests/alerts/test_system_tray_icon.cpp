@@ -11,12 +11,12 @@ namespace {
 
 TEST(SystemTrayIcon, OnlyASingleLeftClickCountsAsTheLeftButtonPress)
 {
-    const std::vector<std::pair<QSystemTrayIcon::ActivationReason, TrayClick>> cases{
-        {QSystemTrayIcon::Trigger, TrayClick::LeftButtonPress},
-        {QSystemTrayIcon::Context, TrayClick::RightButton},
-        {QSystemTrayIcon::DoubleClick, TrayClick::DoubleClick},
-        {QSystemTrayIcon::MiddleClick, TrayClick::MiddleButton},
-        {QSystemTrayIcon::Unknown, TrayClick::Other},
+    const std::vector<std::pair<QSystemTrayIcon::ActivationReason, TrayClick>> cases {
+        { QSystemTrayIcon::Trigger, TrayClick::LeftButtonPress },
+        { QSystemTrayIcon::Context, TrayClick::RightButton },
+        { QSystemTrayIcon::DoubleClick, TrayClick::DoubleClick },
+        { QSystemTrayIcon::MiddleClick, TrayClick::MiddleButton },
+        { QSystemTrayIcon::Unknown, TrayClick::Other },
     };
     for (const auto& [reason, click] : cases)
         EXPECT_EQ(SystemTrayIcon::clickOf(reason), click) << int(reason);
@@ -44,5 +44,5 @@ TEST(SystemTrayIcon, WithoutANotificationAreaBalloonsGoToTheNotifier)
     EXPECT_FALSE(tray.showBalloon("Tevra Warning!", "1 - text", 10000, BalloonIcon::Warning));
 }
 
-}  // namespace
-}  // namespace tevra::test
+} // namespace
+} // namespace tevra::test

@@ -41,16 +41,16 @@ protected:
         auto fake = std::make_unique<FakeExportDialogs>();
         dialogs = fake.get();
         exporter = std::make_unique<TextExport>(std::move(fake));
-        output.addItems({"1 - first", "2 - second", "3 - third"});
-        mapping.setHorizontalHeaderLabels({"IP", "MAC", "in system chache", "last changed", "vendor",
-                                           "network order IP", "host order IP", "type", "adapter"});
+        output.addItems({ "1 - first", "2 - second", "3 - third" });
+        mapping.setHorizontalHeaderLabels({ "IP", "MAC", "in system chache", "last changed", "vendor",
+            "network order IP", "host order IP", "type", "adapter" });
     }
 
     QString path(const char* name) const { return dir.filePath(name); }
 
     QTemporaryDir dir;
     QListWidget output;
-    QStandardItemModel mapping{0, 9};
+    QStandardItemModel mapping { 0, 9 };
     FakeExportDialogs* dialogs = nullptr;
     std::unique_ptr<TextExport> exporter;
 };
@@ -70,8 +70,8 @@ TEST_F(TextExportTest, SavingTheMappingWritesHeadingsAndTheEmptyLine)
     exporter->OnSaveMapping(mapping);
 
     EXPECT_EQ(contentsOf(path("map.txt")),
-              "IP\tMAC\tin system chache\tlast changed\tvendor\tnetwork order IP\thost order IP\ttype\tadapter\t"
-              "\r\n\r\n");
+        "IP\tMAC\tin system chache\tlast changed\tvendor\tnetwork order IP\thost order IP\ttype\tadapter\t"
+        "\r\n\r\n");
     EXPECT_EQ(dialogs->errorsShown, 0);
 }
 
@@ -104,13 +104,13 @@ TEST_F(TextExportTest, TheTextIsTakenAfterTheDialogCloses)
     exporter->OnSaveOutput(output);
 
     EXPECT_EQ(contentsOf(path("out.txt")),
-              "1 - first\r\n2 - second\r\n3 - third\r\n4 - arrived while the dialog was open\r\n");
+        "1 - first\r\n2 - second\r\n3 - third\r\n4 - arrived while the dialog was open\r\n");
 }
 
 TEST_F(TextExportTest, CancellingWritesNothingAndShowsNothing)
 {
     writeFile(path("kept.txt"), "kept");
-    for (const bool mappingCommand : {false, true}) {
+    for (const bool mappingCommand : { false, true }) {
         dialogs->answer.reset();
         if (mappingCommand)
             exporter->OnSaveMapping(mapping);
@@ -120,7 +120,7 @@ TEST_F(TextExportTest, CancellingWritesNothingAndShowsNothing)
 
     EXPECT_EQ(dialogs->dialogsShown, 2);
     EXPECT_EQ(dialogs->errorsShown, 0);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"kept.txt"}));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({ "kept.txt" }));
     EXPECT_EQ(contentsOf(path("kept.txt")), "kept");
 }
 
@@ -165,8 +165,7 @@ protected:
         QFile file(filler);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
         const QByteArray block(1024, 'f');
-        for (int i = 0; i < 64 && file.write(block) == block.size(); ++i) {
-        }
+        for (int i = 0; i < 64 && file.write(block) == block.size(); ++i) { }
     }
 
     QString mountPoint;
@@ -176,8 +175,9 @@ protected:
 TEST_F(FullFileSystemTest, AFailedWriteShowsTheErrorAndLeavesTheOldFile)
 {
     for (int i = 0; i < 200; ++i)
-        output.addItem(QString("%1 - a line long enough to need more than the space that is left").arg(i + 4));
-    for (const bool mappingCommand : {false, true}) {
+        output.addItem(
+            QString("%1 - a line long enough to need more than the space that is left").arg(i + 4));
+    for (const bool mappingCommand : { false, true }) {
         dialogs->errorsShown = 0;
         dialogs->answer = mountPoint + "/out.txt";
         if (mappingCommand) {
@@ -190,10 +190,11 @@ TEST_F(FullFileSystemTest, AFailedWriteShowsTheErrorAndLeavesTheOldFile)
 
         EXPECT_EQ(dialogs->errorsShown, 1) << mappingCommand;
         EXPECT_EQ(contentsOf(mountPoint + "/out.txt"), "the old file\r\n") << mappingCommand;
-        EXPECT_EQ(QDir(mountPoint).entryList(QDir::Files | QDir::Hidden), QStringList({"filler", "out.txt"}))
+        EXPECT_EQ(
+            QDir(mountPoint).entryList(QDir::Files | QDir::Hidden), QStringList({ "filler", "out.txt" }))
             << mappingCommand;
     }
 }
 
-}  // namespace
-}  // namespace tevra::test
+} // namespace
+} // namespace tevra::test
