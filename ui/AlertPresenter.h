@@ -25,12 +25,15 @@ public:
     void OnWatchEvent(const tevra::WatchEvent& event);
     // A balloon from the window's icon; texts too long for it are cut.
     bool ShowBalloon(const QString& text, const QString& title, int timeoutMs, BalloonIcon icon);
-    // The window's activation changed; deactivated while minimised sends it to the tray.
+    // The window's activation or minimised state changed; deactivated while
+    // minimised sends it to the tray. A Qt window calls this from changeEvent on
+    // ActivationChange and WindowStateChange with isActiveWindow() && !isMinimized().
     void OnActivate(bool active);
     // A click on the icon; only the left button brings the window back.
     void OnTrayNotify(TrayClick click);
     // The window came back from its minimised state by other means than the
-    // icon. Only where there is no notification area at all is that leaving it.
+    // icon (changeEvent, WindowStateChange, no longer minimised). Only where
+    // there is no notification area at all is that leaving the tray state.
     void OnWindowRestored();
     // Empties the output list; the numbering of later lines goes on.
     void OnClearOutputList();
