@@ -1,23 +1,9 @@
 #include "engine/Address.h"
 
 #include <array>
-#include <bit>
 #include <cstring>
 
 namespace tevra {
-
-std::uint32_t netToHost(std::uint32_t netOrder)
-{
-    if constexpr (std::endian::native == std::endian::little)
-        return __builtin_bswap32(netOrder);
-    else
-        return netOrder;
-}
-
-std::uint32_t hostToNet(std::uint32_t hostOrder)
-{
-    return netToHost(hostOrder);
-}
 
 std::string dottedText(std::uint32_t netOrder)
 {

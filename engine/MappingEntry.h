@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/Address.h"
 #include "engine/MacAddress.h"
 
 #include <cstdint>
@@ -36,7 +37,9 @@ struct MappingEntry {
     std::size_t historyLength() const;
 };
 
-// Current entry per address, in ascending order of the network-order value.
-using ProgramCache = std::map<std::uint32_t, std::unique_ptr<MappingEntry>>;
+// Current entry per address (network-order key), walked in dotted address
+// order: the order in which the system's table and the mapping list come, so a
+// refresh can walk the table and the cache in step.
+using ProgramCache = std::map<std::uint32_t, std::unique_ptr<MappingEntry>, DottedOrder>;
 
 }  // namespace tevra

@@ -76,40 +76,48 @@ std::int32_t CMappingWatcher::refresh()
         // stay marked for ever; a present one is checked each time.
         entry->redisplay = !(entry->redisplay && !entry->inSystemCache);
     }
+    // The table comes in address order, as the cache is walked: the entry for a
+    // row is usually the one after the previous row's, found without a search.
+    auto next = programCache.begin();
     for (const hostnet::MibIpNetRow& row : *table)
-        handleRow(row);
+        next = handleRow(row, next);
     for (auto& [address, entry] : programCache)
         entry->inSystemCache = entry->seen;
     return 0;
 }
 
-void CMappingWatcher::handleRow(const hostnet::MibIpNetRow& row)
+ProgramCache::iterator CMappingWatcher::findForRow(std::uint32_t address, ProgramCache::iterator hint)
+{
+    if (hint != programCache.end() && hint->first == address)
+        return hint;
+    return programCache.lower_bound(address);
+}
+
+ProgramCache::iterator CMappingWatcher::handleRow(const hostnet::MibIpNetRow& row, ProgramCache::iterator hint)
 {
     const std::uint32_t macLength = std::min<std::uint32_t>(row.dwPhysAddrLen, 8);
-    auto it = programCache.lower_bound(row.dwAddr);
+    auto it = findForRow(row.dwAddr, hint);
     if (it == programCache.end() || it->first != row.dwAddr) {
         auto entry = newAddressEntry(row);
-        programCache.emplace_hint(it, row.dwAddr, std::move(entry));
-        return;
+        return std::next(programCache.emplace_hint(it, row.dwAddr, std::move(entry)));
     }
     MappingEntry& old = *it->second;
     // The same address on a second interface: its first row in the table has
     // decided this pass; later rows only confirm it is present.
     if (old.seen)
-        return;
+        return it;
     if (sameMacBytes(row.bPhysAddr.data(), old.mac.data(), macLength)) {
         old.redisplay = !old.inSystemCache;
         old.inSystemCache = true;
         old.seen = true;
-        return;
-    }
-    // An unresolved entry had no hardware address yet; its first MAC is a
-    // resolution, not a change, so it must not raise "Mapping changed".
-    if (old.macLength == 0) {
+    } else if (old.macLength == 0) {
+        // An unresolved entry had no hardware address yet; its first MAC is a
+        // resolution, not a change, so it must not raise "Mapping changed".
         it->second = newAddressEntry(row);
-        return;
+    } else {
+        it->second = changedEntry(std::move(it->second), row);
     }
-    it->second = changedEntry(std::move(it->second), row);
+    return std::next(it);
 }
 
 std::unique_ptr<MappingEntry> CMappingWatcher::makeEntry(const hostnet::MibIpNetRow& row) const

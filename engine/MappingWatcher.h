@@ -52,7 +52,9 @@ public:
     hostnet::IpHelper& ipHelper() { return *ipHelper_; }
 
 private:
-    void handleRow(const hostnet::MibIpNetRow& row);
+    // Handles one row; returns where the next row's entry most likely is.
+    ProgramCache::iterator handleRow(const hostnet::MibIpNetRow& row, ProgramCache::iterator hint);
+    ProgramCache::iterator findForRow(std::uint32_t address, ProgramCache::iterator hint);
     std::unique_ptr<MappingEntry> makeEntry(const hostnet::MibIpNetRow& row) const;
     std::unique_ptr<MappingEntry> newAddressEntry(const hostnet::MibIpNetRow& row);
     std::unique_ptr<MappingEntry> changedEntry(std::unique_ptr<MappingEntry> old,

@@ -52,16 +52,16 @@ TEST_F(ProgramCacheTest, ClearEmptiesAndIsHarmlessWhenEmpty)
     EXPECT_TRUE(events.empty());  // the history is gone with the flush
 }
 
-TEST_F(ProgramCacheTest, CacheIsOrderedByNetworkOrderValue)
+TEST_F(ProgramCacheTest, CacheIsWalkedInDottedOrder)
 {
     refreshWith({row("10.0.0.2", "00-0C-29-11-22-33"), row("192.168.0.1", "00-0C-29-11-22-33"),
-                 row("10.0.0.1", "00-0C-29-11-22-33")});
-    std::uint32_t last = 0;
+                 row("10.0.0.1", "00-0C-29-11-22-33"), row("1.0.0.9", "00-0C-29-11-22-33")});
+    std::vector<std::string> order;
     for (const auto& [key, e] : watcher.programCache) {
         EXPECT_EQ(key, e->address);
-        EXPECT_GT(key, last);
-        last = key;
+        order.push_back(dottedText(key));
     }
+    EXPECT_EQ(order, (std::vector<std::string>{"1.0.0.9", "10.0.0.1", "10.0.0.2", "192.168.0.1"}));
 }
 
 // A million mapping changes of one address must free without deep recursion.

@@ -189,6 +189,22 @@ TEST_F(Refresh, RowsAfterAChangeAreStillHandled)
     EXPECT_EQ(events.size(), 2u);
 }
 
+// The row pass walks the cache alongside the table; a table out of address
+// order (another platform's, or a hand-made one) must give the same result.
+TEST_F(Refresh, TableOrderDoesNotMatter)
+{
+    refreshWith({row("10.0.0.9", kMac1), row("10.0.0.3", kMac1), row("10.0.0.5", kMac1)});
+    refreshWith({row("10.0.0.5", kMac2), row("10.0.0.1", kBroadcast), row("10.0.0.9", kMac1),
+                 row("10.0.0.7", kMac1), row("10.0.0.2", kMac1)});
+    EXPECT_EQ(texts(), (std::vector<std::string>{
+                           T + "Mapping changed: 10.0.0.5 changed from 00-0C-29-11-22-33 to 00-0C-29-44-55-66",
+                           T + "Broadcast MAC assigned: 10.0.0.1 has broadcast MAC FF-FF-FF-FF-FF-FF"}));
+    EXPECT_EQ(watcher.programCache.size(), 6u);
+    EXPECT_FALSE(entry("10.0.0.3").inSystemCache);
+    for (const char* present : {"10.0.0.1", "10.0.0.2", "10.0.0.5", "10.0.0.7", "10.0.0.9"})
+        EXPECT_TRUE(entry(present).inSystemCache) << present;
+}
+
 TEST_F(Refresh, SameAddressOnTwoInterfacesNeverAlternates)
 {
     const std::vector table{row("10.0.0.1", kMac1, 2), row("10.0.0.1", kMac2, 3)};
