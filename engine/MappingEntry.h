@@ -14,7 +14,7 @@ namespace tevra {
 // One mapping of an IPv4 address to a MAC address, owning the entry it replaced.
 struct MappingEntry {
     std::uint32_t address = 0;  // network byte order; the key in the program cache
-    MacBytes mac{};
+    MacBytes mac {};
     std::uint32_t macLength = 0;
     std::uint32_t adapterIndex = 0;
     std::int64_t lastChanged = 0;

@@ -8,7 +8,9 @@
 namespace tevra {
 
 CMappingWatcher::CMappingWatcher(std::unique_ptr<hostnet::IpHelper> ipHelper, Clock clock)
-    : ipHelper_(std::move(ipHelper)), clock_(std::move(clock)), networkConfig(*ipHelper_)
+    : ipHelper_(std::move(ipHelper))
+    , clock_(std::move(clock))
+    , networkConfig(*ipHelper_)
 {
 }
 
@@ -45,7 +47,8 @@ std::int32_t CMappingWatcher::lookupVendor(MappingEntry& entry) const
 {
     if (vendorTable.empty())
         return -1;
-    const std::uint32_t prefix = std::uint32_t(entry.mac[0]) << 16 | std::uint32_t(entry.mac[1]) << 8 | entry.mac[2];
+    const std::uint32_t prefix
+        = std::uint32_t(entry.mac[0]) << 16 | std::uint32_t(entry.mac[1]) << 8 | entry.mac[2];
     const std::string* name = vendorTable.find(prefix);
     if (name == nullptr) {
         entry.vendor.reset();
@@ -93,7 +96,8 @@ ProgramCache::iterator CMappingWatcher::findForRow(std::uint32_t address, Progra
     return programCache.lower_bound(address);
 }
 
-ProgramCache::iterator CMappingWatcher::handleRow(const hostnet::MibIpNetRow& row, ProgramCache::iterator hint)
+ProgramCache::iterator CMappingWatcher::handleRow(
+    const hostnet::MibIpNetRow& row, ProgramCache::iterator hint)
 {
     const std::uint32_t macLength = std::min<std::uint32_t>(row.dwPhysAddrLen, 8);
     auto it = findForRow(row.dwAddr, hint);
@@ -152,8 +156,8 @@ std::unique_ptr<MappingEntry> CMappingWatcher::newAddressEntry(const hostnet::Mi
     return entry;
 }
 
-std::unique_ptr<MappingEntry> CMappingWatcher::changedEntry(std::unique_ptr<MappingEntry> old,
-                                                            const hostnet::MibIpNetRow& row)
+std::unique_ptr<MappingEntry> CMappingWatcher::changedEntry(
+    std::unique_ptr<MappingEntry> old, const hostnet::MibIpNetRow& row)
 {
     auto entry = makeEntry(row);
     entry->alertFree = false;
@@ -177,11 +181,11 @@ bool CMappingWatcher::isStandardMapping(const MappingEntry& entry) const
         return entry.address == 0xFFFFFFFFu || networkConfig.isDirectedBroadcast(entry.address);
     // 224.0.0.0/4 maps onto 01-00-5E with the group's low 23 bits.
     return isMulticastMac(entry.mac) && (ip[0] & 0xF0) == 0xE0 && entry.mac[3] == (ip[1] & 0x7F)
-           && entry.mac[4] == ip[2] && entry.mac[5] == ip[3];
+        && entry.mac[4] == ip[2] && entry.mac[5] == ip[3];
 }
 
-void CMappingWatcher::raise(EventKind kind, std::uint32_t address, const std::uint8_t* firstMac,
-                            const std::uint8_t* secondMac)
+void CMappingWatcher::raise(
+    EventKind kind, std::uint32_t address, const std::uint8_t* firstMac, const std::uint8_t* secondMac)
 {
     auto event = std::make_unique<WatchEvent>();
     event->compose(address, 0, firstMac, secondMac, kind, clock_());
