@@ -20,4 +20,5 @@ ensure_packages() {
 
 # What building Tevra and its tests needs.
 TEVRA_BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
-    libbenchmark-dev libnl-route-3-dev qt6-base-dev qt6-qpa-plugins libqt6svg6 iproute2 iputils-ping)
+    libbenchmark-dev libnl-route-3-dev qt6-base-dev qt6-qpa-plugins libqt6svg6 iproute2 iputils-ping
+    time)
