@@ -66,8 +66,8 @@ int runWatch(const WatchOptions& options, std::unique_ptr<hostnet::IpHelper> hos
         return 0;
     }
     // Installed before the first read, so that a stop asked for during start-up
-    // still ends the program cleanly after that read.
-    std::unique_ptr<StopSignals> stop = options.once ? nullptr : std::make_unique<StopSignals>();
+    // or during --once still ends the program cleanly after that read.
+    StopSignals stop;
     ConsoleWatch console(std::move(host), out);
     if (console.refresh() != 0) {
         std::fprintf(err, "tevra-watch: cannot read the ARP table: %s\n", console.lastError().c_str());
@@ -81,10 +81,12 @@ int runWatch(const WatchOptions& options, std::unique_ptr<hostnet::IpHelper> hos
     }
     const auto period = std::chrono::milliseconds(options.intervalMs);
     auto next = std::chrono::steady_clock::now() + period;
-    while (stop->sleepUntil(next)) {
+    while (stop.sleepUntil(next)) {
         console.refresh();  // a later failure is silent, as in the window
+        next += period;
         // Ticks missed by a slow refresh are dropped, not caught up in a burst.
-        next = std::max(next + period, std::chrono::steady_clock::now());
+        if (const auto now = std::chrono::steady_clock::now(); next <= now)
+            next = now + period;
     }
     return 0;
 }

@@ -39,9 +39,11 @@ StopSignals::StopSignals()
 
 StopSignals::~StopSignals()
 {
+    // Let a signal that came late in reach our handler before the old ones
+    // return: it must not kill the program on its way out.
+    sigprocmask(SIG_SETMASK, &previousMask_, nullptr);
     sigaction(SIGTERM, &previousTerm_, nullptr);
     sigaction(SIGINT, &previousInt_, nullptr);
-    sigprocmask(SIG_SETMASK, &previousMask_, nullptr);
 }
 
 bool StopSignals::sleepUntil(std::chrono::steady_clock::time_point deadline)
