@@ -22,9 +22,6 @@ public:
     std::string lastError() const override { return lastError_; }
 
 private:
-    // The socket, opened on first use and dropped after any failed exchange, so
-    // that the remains of an abandoned answer never reach the next request.
-    NetlinkSocket* socket();
     // One request and its whole answer: 0, or a negative errno with lastError_ set.
     int exchange(const NlMsgPtr& message, const char* what, const NetlinkSocket::MessageHandler& onMessage);
     // The records of a whole dump of `type`, asked again when a change in the
@@ -34,6 +31,8 @@ private:
               bool (*append)(nlmsghdr&, std::vector<Record>&));
     int deleteNeighbour(std::uint32_t interfaceIndex, std::uint32_t address);
 
+    // Opened on first use and dropped after any failed exchange, so that the
+    // remains of an abandoned answer never reach the next request.
     std::unique_ptr<NetlinkSocket> socket_;
     std::string lastError_;
     std::size_t lastNeighbourCount_ = 0;
