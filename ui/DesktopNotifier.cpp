@@ -21,7 +21,7 @@ QString iconName(BalloonIcon icon)
     return QString::fromLatin1(names.at(static_cast<std::size_t>(icon)));
 }
 
-} // namespace
+}  // namespace
 
 DesktopNotifier::DesktopNotifier(QDBusConnection bus)
     : bus_(std::move(bus))

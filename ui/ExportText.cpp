@@ -37,7 +37,7 @@ tevra::MappingCells cellsOf(const QAbstractItemModel& model, int row)
     return cells;
 }
 
-} // namespace
+}  // namespace
 
 QByteArray mappingFileText(const QAbstractItemModel& model)
 {

@@ -15,7 +15,7 @@ constexpr int kEdgeWidth = 2;
 constexpr int kBorderWidth = 1;
 constexpr int kFrameWidthsPerLine = 3;
 
-} // namespace
+}  // namespace
 
 COutputListBox::COutputListBox(QWidget* parent)
     : QListWidget(parent)

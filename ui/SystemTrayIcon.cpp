@@ -19,7 +19,7 @@ QSystemTrayIcon::MessageIcon messageIconOf(BalloonIcon icon)
     return QSystemTrayIcon::NoIcon;
 }
 
-} // namespace
+}  // namespace
 
 SystemTrayIcon::SystemTrayIcon(std::unique_ptr<DesktopNotifier> fallback)
     : icon_(std::make_unique<QSystemTrayIcon>())

@@ -26,4 +26,4 @@ public:
     int errorsShown = 0;
 };
 
-} // namespace tevra::test
+}  // namespace tevra::test

@@ -38,4 +38,4 @@ public slots:
     }
 };
 
-} // namespace tevra::test
+}  // namespace tevra::test

@@ -71,4 +71,4 @@ public:
     ClickHandler clickHandler;
 };
 
-} // namespace tevra::test
+}  // namespace tevra::test

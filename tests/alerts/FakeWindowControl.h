@@ -37,4 +37,4 @@ public:
     std::vector<std::string> calls;
 };
 
-} // namespace tevra::test
+}  // namespace tevra::test

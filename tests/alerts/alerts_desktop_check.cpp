@@ -71,7 +71,7 @@ protected:
     }
 };
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

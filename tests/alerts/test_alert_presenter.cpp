@@ -310,7 +310,7 @@ TEST_F(AlertPresenterTest, RestoringFromTheTaskBarLeavesTheTrayOnlyWhereThereIsN
 
 TEST_F(AlertPresenterTest, BalloonTextsAreCutToWhatTheNotificationAreaTakes)
 {
-    const QString smile = QString::fromUtf8("\xF0\x9F\x98\x80"); // one character, two UTF-16 units
+    const QString smile = QString::fromUtf8("\xF0\x9F\x98\x80");  // one character, two UTF-16 units
     struct Case {
         QString text;
         QString title;
@@ -352,5 +352,5 @@ TEST_F(AlertPresenterTest, ClearingAnEmptyListLeavesItEmpty)
     EXPECT_EQ(outputList.widestExtent(), 0);
 }
 
-} // namespace
-} // namespace tevra::test
+}  // namespace
+}  // namespace tevra::test

@@ -10,7 +10,7 @@ namespace {
 TEST(FitToLimit, CutsOnlyAtCharacterBoundaries)
 {
     const QString smile = QString::fromUtf8("\xF0\x9F\x98\x80");
-    const QString eAcute = QString::fromUtf8("e\xCC\x81"); // e with a combining accent
+    const QString eAcute = QString::fromUtf8("e\xCC\x81");  // e with a combining accent
     struct Case {
         QString text;
         int limit;
@@ -34,5 +34,5 @@ TEST(FitToLimit, CutsOnlyAtCharacterBoundaries)
     }
 }
 
-} // namespace
-} // namespace tevra::test
+}  // namespace
+}  // namespace tevra::test

@@ -119,5 +119,5 @@ TEST_F(DesktopNotifierTest, WithoutANotificationAreaAlertsBecomeNotifications)
     EXPECT_EQ(service.received[0].body, "5 - 09:15:00: Broadcast MAC: 192.168.0.7 has FF-FF-FF-FF-FF-FF");
 }
 
-} // namespace
-} // namespace tevra::test
+}  // namespace
+}  // namespace tevra::test

@@ -29,5 +29,5 @@ TEST(WriteErrorBox, SaysErrorWritingToFileWithTheErrorIcon)
     EXPECT_FALSE(box->isVisible());
 }
 
-} // namespace
-} // namespace tevra::test
+}  // namespace
+}  // namespace tevra::test

@@ -67,7 +67,7 @@ TEST(MappingFileText, ThreeRowsGiveFiveLinesWithNineTabsExceptTheEmptyOne)
 {
     const auto model = mappingModel({ kRow1, kRow2, kRow3 });
     const QList<QByteArray> lines = mappingFileText(*model).split('\n');
-    ASSERT_EQ(lines.size(), 6); // five lines and the nothing after the last line end
+    ASSERT_EQ(lines.size(), 6);  // five lines and the nothing after the last line end
     EXPECT_EQ(lines[1], "\r");
     EXPECT_EQ(lines[5], "");
     for (const int i : { 0, 2, 3, 4 }) {
@@ -104,5 +104,5 @@ TEST(OutputFileText, GivesOneLineWithCrLfPerOutputLine)
     }
 }
 
-} // namespace
-} // namespace tevra::test
+}  // namespace
+}  // namespace tevra::test

@@ -164,5 +164,5 @@ TEST_F(OutputListBoxTest, NewLinesDoNotScrollTheList)
     EXPECT_EQ(list.count(), 100);
 }
 
-} // namespace
-} // namespace tevra::test
+}  // namespace
+}  // namespace tevra::test

@@ -44,5 +44,5 @@ TEST(SystemTrayIcon, WithoutANotificationAreaBalloonsGoToTheNotifier)
     EXPECT_FALSE(tray.showBalloon("Tevra Warning!", "1 - text", 10000, BalloonIcon::Warning));
 }
 
-} // namespace
-} // namespace tevra::test
+}  // namespace
+}  // namespace tevra::test

@@ -196,5 +196,5 @@ TEST_F(FullFileSystemTest, AFailedWriteShowsTheErrorAndLeavesTheOldFile)
     }
 }
 
-} // namespace
-} // namespace tevra::test
+}  // namespace
+}  // namespace tevra::test

@@ -58,5 +58,5 @@ TEST(WidgetWindowControl, AWindowThatIsGoneIsLeftAlone)
     EXPECT_FALSE(control.isMinimised());
 }
 
-} // namespace
-} // namespace tevra::test
+}  // namespace
+}  // namespace tevra::test
