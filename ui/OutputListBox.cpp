@@ -1,7 +1,9 @@
 #include "ui/OutputListBox.h"
 
+#include <QEvent>
 #include <QFontMetrics>
 #include <QScrollBar>
+#include <QVariant>
 
 #include <algorithm>
 #include <memory>
@@ -14,6 +16,7 @@ namespace {
 constexpr int kEdgeWidth = 2;
 constexpr int kBorderWidth = 1;
 constexpr int kFrameWidthsPerLine = 3;
+constexpr int kTextWidthRole = Qt::UserRole + 1;
 
 }  // namespace
 
@@ -39,9 +42,31 @@ int COutputListBox::AddString(const QString& line)
     return index;
 }
 
+// Measuring a line costs microseconds, and every deletion measures all lines
+// left, so clearing a long list would take minutes. Each line keeps its
+// measured text width until the font changes.
+int COutputListBox::textWidth(QListWidgetItem& line) const
+{
+    const QVariant cached = line.data(kTextWidthRole);
+    if (cached.isValid())
+        return cached.toInt();
+    const int width = fontMetrics().horizontalAdvance(line.text());
+    line.setData(kTextWidthRole, width);
+    return width;
+}
+
+void COutputListBox::changeEvent(QEvent* event)
+{
+    QListWidget::changeEvent(event);
+    if (event->type() != QEvent::FontChange)
+        return;
+    for (int i = 0; i < count(); ++i)
+        item(i)->setData(kTextWidthRole, QVariant());
+}
+
 void COutputListBox::UpdateExtent(const QString& line)
 {
-    const int width = lineWidth(line, kEdgeWidth);
+    const int width = fontMetrics().horizontalAdvance(line) + kFrameWidthsPerLine * kEdgeWidth;
     if (width <= widestExtent_)
         return;
     widestExtent_ = width;
@@ -56,14 +81,9 @@ int COutputListBox::DeleteString(int index)
     const std::unique_ptr<QListWidgetItem> removed(takeItem(index));
     widestExtent_ = 0;
     for (int i = 0; i < count(); ++i)
-        widestExtent_ = std::max(widestExtent_, lineWidth(item(i)->text(), kBorderWidth));
+        widestExtent_ = std::max(widestExtent_, textWidth(*item(i)) + kFrameWidthsPerLine * kBorderWidth);
     applyExtent();
     return count();
-}
-
-int COutputListBox::lineWidth(const QString& line, int frameWidth) const
-{
-    return fontMetrics().horizontalAdvance(line) + kFrameWidthsPerLine * frameWidth;
 }
 
 // The list view works out its own range from the item sizes whenever it lays

@@ -24,9 +24,10 @@ public:
 
 protected:
     void updateGeometries() override;
+    void changeEvent(QEvent* event) override;
 
 private:
-    int lineWidth(const QString& line, int frameWidth) const;
+    int textWidth(QListWidgetItem& line) const;
     void applyExtent();
 
     int widestExtent_ = 0;

@@ -131,6 +131,23 @@ TEST_F(OutputListBoxTest, DeletingANarrowerLineKeepsTheWidestLinesWidth)
     EXPECT_GE(list.widestExtent(), list.fontMetrics().horizontalAdvance(kLong));
 }
 
+TEST_F(OutputListBoxTest, ADeletionAfterAFontChangeMeasuresWithTheNewFont)
+{
+    list.AddString(kShort);
+    list.AddString(kLong);
+    list.AddString(kMedium);
+    list.DeleteString(2);
+    const int smallFontExtent = list.widestExtent();
+    QFont bigger = list.font();
+    bigger.setPointSize(bigger.pointSize() * 2);
+    list.setFont(bigger);
+
+    list.DeleteString(0);
+
+    EXPECT_GT(list.widestExtent(), smallFontExtent);
+    EXPECT_GE(list.widestExtent(), QFontMetrics(bigger).horizontalAdvance(kLong));
+}
+
 TEST_F(OutputListBoxTest, ADeleteOfNoLineChangesNothing)
 {
     list.AddString(kShort);
