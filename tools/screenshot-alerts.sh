@@ -4,15 +4,18 @@
 #                  hides behind its icon, an alert shows a balloon and the warning icon.
 #   notification:  Xvfb, openbox and dunst, no notification area: the window stays
 #                  minimised in the task bar, an alert becomes a desktop notification.
+#   save:          the output list saved twice through the real save dialog: a name
+#                  typed without extension gets .txt, the second save asks before
+#                  replacing the file, and the file holds the lines with CR LF.
 # Each variant runs on a D-Bus session of its own. Until the main window takes
 # these pieces over, the program shown is the stand-in alerts_desktop_check.
-# Usage: tools/screenshot-alerts.sh [tray|notification|both] [build-dir]
+# Usage: tools/screenshot-alerts.sh [tray|notification|save|all] [build-dir]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/deps.sh
 ensure_packages "${TEVRA_DESKTOP_PACKAGES[@]}"
 
-variant=${1:-both}
+variant=${1:-all}
 build=${2:-build}
 program=$(realpath "$build/tests/alerts/alerts_desktop_check")
 out=$build/screenshots
@@ -46,7 +49,7 @@ else
     pids+=($!)
 fi
 sleep 1
-QT_QPA_PLATFORM=xcb "$program" 9000 > "$out/$name-program.log" 2>&1 &
+QT_QPA_PLATFORM=xcb "$program" tray 9000 > "$out/$name-program.log" 2>&1 &
 program_pid=$!
 pids+=($program_pid)
 sleep 1
@@ -73,9 +76,58 @@ SESSION
     grep -qF "$expected" "$out/$name-program.log" || { echo "$name: expected '$expected'" >&2; return 1; }
 }
 
+run_save_session() {
+    local folder
+    folder=$(mktemp -d)
+    dbus-run-session -- bash -s "$program" "$out" "$folder" <<'SESSION'
+set -euo pipefail
+program=$1 out=$2 folder=$3
+pids=()
+cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; }
+trap cleanup EXIT
+
+exec 3<> <(:)
+Xvfb -displayfd 3 -screen 0 1024x600x24 -nolisten tcp > "$out/save-xvfb.log" 2>&1 &
+pids+=($!)
+read -r -t 10 number <&3
+export DISPLAY=:$number
+openbox > "$out/save-openbox.log" 2>&1 &
+pids+=($!)
+sleep 1
+(cd "$folder" && QT_QPA_PLATFORM=xcb exec "$program" save) > "$out/save-program.log" 2>&1 &
+program_pid=$!
+pids+=($program_pid)
+# The file name box has the focus when the dialog opens.
+xdotool search --sync --onlyvisible --name '^Save As$' > /dev/null
+sleep 1
+xdotool type --delay 30 alerts-out
+import -window root "$out/save-1-dialog.png"
+xdotool key Return
+sleep 1.5
+xdotool search --sync --onlyvisible --name '^Save As$' > /dev/null
+sleep 1
+xdotool type --delay 30 alerts-out
+xdotool key Return
+sleep 1
+import -window root "$out/save-2-overwrite-question.png"
+xdotool key alt+y
+wait "$program_pid" || true
+cat "$out/save-program.log"
+SESSION
+    local ok=0
+    printf '1 - %s\r\n2 - %s\r\n3 - %s\r\n' \
+        "09:14:58: New mapping: 192.168.0.1 has 00-0C-29-11-22-33" \
+        "09:14:59: Duplicate MAC: 192.168.0.20 and 192.168.0.21 both have 00-0C-29-AA-BB-CC, one of them may be forged" \
+        "09:15:00: Broadcast MAC assigned: 192.168.0.7" | cmp - "$folder/alerts-out.txt" || ok=1
+    ls -la "$folder"
+    rm -rf "$folder"
+    [ $ok -eq 0 ] || { echo "save: alerts-out.txt is not the three lines with CR LF" >&2; return 1; }
+}
+
 case $variant in
     tray|notification) run_session "$variant" ;;
-    both) run_session tray; run_session notification ;;
+    save) run_save_session ;;
+    all) run_session tray; run_session notification; run_save_session ;;
     *) echo "unknown variant: $variant" >&2; exit 2 ;;
 esac
 ls -1 "$out"/*.png

@@ -1,10 +1,13 @@
 // A stand-in main window for checking the alert pieces on a real desktop:
 // it shows the output list, goes to the notification area when minimised and
-// presents one scripted alert there. tools/screenshot-alerts.sh drives it.
+// presents one scripted alert there, or saves its output list through the real
+// save dialog. tools/screenshot-alerts.sh drives it.
 #include "ui/AlertPresenter.h"
 #include "ui/DesktopNotifier.h"
 #include "ui/OutputListBox.h"
+#include "ui/QtExportDialogs.h"
 #include "ui/SystemTrayIcon.h"
+#include "ui/TextExport.h"
 #include "ui/WidgetWindowControl.h"
 
 #include <QApplication>
@@ -18,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -71,19 +75,10 @@ protected:
     }
 };
 
-}  // namespace
-
-int main(int argc, char** argv)
+// Minimises to the notification area, presents one alert there, and reports
+// the state before quitting (quitting closes the window).
+int runTrayDemo(CCheckWindow& window, int runMs)
 {
-    QApplication app(argc, argv);
-    CCheckWindow window;
-    window.show();
-    window.presenter->OnWatchEvent(scriptedEvent("09:14:58: New mapping: 192.168.0.1 has 00-0C-29-11-22-33"));
-    // Wider than the window: the horizontal scroll bar must reach its end.
-    window.presenter->OnWatchEvent(scriptedEvent(
-        "09:14:59: Duplicate MAC: 192.168.0.20 and 192.168.0.21 both have 00-0C-29-AA-BB-CC, one of them "
-        "may be spoofed"));
-
     QTimer::singleShot(1500, &window, [&window] {
         std::printf("tray available: %s\n", QSystemTrayIcon::isSystemTrayAvailable() ? "yes" : "no");
         window.showMinimized();
@@ -95,12 +90,47 @@ int main(int argc, char** argv)
             window.isVisible() ? "yes" : "no");
         std::fflush(stdout);
     });
-    // Reported before quitting, which closes the window.
-    QTimer::singleShot(argc > 1 ? std::atoi(argv[1]) : 12000, &app, [&window] {
+    QTimer::singleShot(runMs, &window, [&window] {
         std::printf("at the end: in tray: %s, window visible: %s, minimised: %s\n",
             window.presenter->inTray() ? "yes" : "no", window.isVisible() ? "yes" : "no",
             window.isMinimized() ? "yes" : "no");
         QApplication::quit();
     });
-    return app.exec();
+    return QApplication::exec();
+}
+
+// Saves the output list twice through the real save dialog: a new file, then
+// the same name again, which the dialog asks about before replacing it.
+int runSave(CCheckWindow& window)
+{
+    TextExport textExport(std::make_unique<QtExportDialogs>(&window));
+    QTimer::singleShot(500, &window, [&window, &textExport] {
+        textExport.OnSaveOutput(*window.outputList);
+        std::printf("first save done\n");
+        std::fflush(stdout);
+        window.presenter->OnWatchEvent(scriptedEvent("09:15:00: Broadcast MAC assigned: 192.168.0.7"));
+        textExport.OnSaveOutput(*window.outputList);
+        std::printf("second save done\n");
+        QApplication::quit();
+    });
+    return QApplication::exec();
+}
+
+}  // namespace
+
+// Usage: alerts_desktop_check tray [run-ms] | alerts_desktop_check save
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    const std::string mode = argc > 1 ? argv[1] : "tray";
+    CCheckWindow window;
+    window.show();
+    window.presenter->OnWatchEvent(scriptedEvent("09:14:58: New mapping: 192.168.0.1 has 00-0C-29-11-22-33"));
+    // Wider than the window: the horizontal scroll bar must reach its end.
+    window.presenter->OnWatchEvent(scriptedEvent(
+        "09:14:59: Duplicate MAC: 192.168.0.20 and 192.168.0.21 both have 00-0C-29-AA-BB-CC, one of them "
+        "may be forged"));
+    if (mode == "save")
+        return runSave(window);
+    return runTrayDemo(window, argc > 2 ? std::atoi(argv[2]) : 12000);
 }
