@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+namespace tevra {
+
+// "About Tevra": the picture, the version and the credits, closed by OK.
+class CAboutDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit CAboutDlg(QWidget* parent = nullptr);
+
+    QString versionText;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void addLabel(const char* text, QRect where, const char* name = nullptr);
+};
+
+}  // namespace tevra
