@@ -35,7 +35,6 @@ CSplashDlg::CSplashDlg()
 void CSplashDlg::showPainted()
 {
     show();
-    raise();
     // show() only asks for the window. Under a window manager it is mapped
     // later, and whatever is painted before that is lost; the caller is about
     // to block, so wait (briefly) until the window is really exposed.
