@@ -21,19 +21,21 @@ struct AboutLine {
 
 // The static lines of the box, placed as on the dialog's drawing board.
 const AboutLine kAboutLines[] = {
-    {"Tevra v", dluRect(232, 7, 22, 8)},
-    {"The Tevra developers", dluRect(232, 23, 86, 8)},
-    {"https://tevra.example.org", dluRect(232, 33, 75, 8)},
-    {"tevra@example.org", dluRect(232, 43, 75, 8)},
-    {"Credits:", dluRect(232, 113, 26, 8)},
-    {"The IEEE Registration Authority", dluRect(232, 124, 72, 8)},
-    {"https://standards.ieee.org/", dluRect(245, 134, 135, 8)},
-    {"the OUI vendor list", dluRect(245, 143, 74, 8)},
+    { "Tevra v", dluRect(232, 7, 22, 8) },
+    { "The Tevra developers", dluRect(232, 23, 86, 8) },
+    { "https://tevra.example.org", dluRect(232, 33, 75, 8) },
+    { "tevra@example.org", dluRect(232, 43, 75, 8) },
+    { "Credits:", dluRect(232, 113, 26, 8) },
+    { "The IEEE Registration Authority", dluRect(232, 124, 72, 8) },
+    { "https://standards.ieee.org/", dluRect(245, 134, 135, 8) },
+    { "the OUI vendor list", dluRect(245, 143, 74, 8) },
 };
 
-}  // namespace
+} // namespace
 
-CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent), versionText(QString::fromLatin1(kVersion))
+CAboutDlg::CAboutDlg(QWidget* parent)
+    : QDialog(parent)
+    , versionText(QString::fromLatin1(kVersion))
 {
     setWindowTitle(QStringLiteral("About Tevra"));
     setFixedSize(dluX(389), dluY(162));
@@ -71,4 +73,4 @@ void CAboutDlg::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
 }
 
-}  // namespace tevra
+} // namespace tevra

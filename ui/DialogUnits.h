@@ -6,11 +6,17 @@ namespace tevra {
 
 // The dialogs are drawn in dialog units of an 8-point shell font, which are
 // 1.5 pixels across and 1.625 pixels down at 96 dpi.
-constexpr int dluX(int units) { return units * 3 / 2; }
-constexpr int dluY(int units) { return units * 13 / 8; }
+constexpr int dluX(int units)
+{
+    return units * 3 / 2;
+}
+constexpr int dluY(int units)
+{
+    return units * 13 / 8;
+}
 constexpr QRect dluRect(int x, int y, int width, int height)
 {
     return QRect(dluX(x), dluY(y), dluX(width), dluY(height));
 }
 
-}  // namespace tevra
+} // namespace tevra

@@ -5,7 +5,10 @@
 
 namespace tevra {
 
-CMappingListModel::CMappingListModel(QObject* parent) : QAbstractTableModel(parent) {}
+CMappingListModel::CMappingListModel(QObject* parent)
+    : QAbstractTableModel(parent)
+{
+}
 
 CMappingListModel::~CMappingListModel() = default;
 
@@ -53,13 +56,13 @@ void CMappingListModel::setRowImages(const std::array<QIcon, 2>& images)
 {
     rowImages_ = images;
     if (!rows_.empty())
-        emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::DecorationRole});
+        emit dataChanged(index(0, 0), index(rowCount() - 1, 0), { Qt::DecorationRole });
 }
 
 CMappingListModel::RowList::const_iterator CMappingListModel::lowerBound(std::uint32_t hostAddress) const
 {
     return std::lower_bound(rows_.begin(), rows_.end(), hostAddress,
-                            [](const auto& shown, std::uint32_t key) { return shown->hostAddress < key; });
+        [](const auto& shown, std::uint32_t key) { return shown->hostAddress < key; });
 }
 
 std::optional<int> CMappingListModel::findRow(std::uint32_t hostAddress) const
@@ -94,24 +97,24 @@ void CMappingListModel::rewriteRow(int index, MappingRow&& written)
 void CMappingListModel::insertNewRows(std::vector<MappingRow> added)
 {
     std::sort(added.begin(), added.end(),
-              [](const MappingRow& a, const MappingRow& b) { return a.hostAddress < b.hostAddress; });
+        [](const MappingRow& a, const MappingRow& b) { return a.hostAddress < b.hostAddress; });
     // Each run of new rows that falls between the same two listed rows goes in
     // with one insertion, so a first fill is a single insertion.
     auto next = added.begin();
     while (next != added.end()) {
         const auto at = lowerBound(next->hostAddress);
-        const auto runEnd = at == rows_.end()
-            ? added.end()
-            : std::find_if(next, added.end(),
-                           [&](const MappingRow& r) { return r.hostAddress > (*at)->hostAddress; });
+        const auto runEnd
+            = at == rows_.end() ? added.end() : std::find_if(next, added.end(), [&](const MappingRow& r) {
+                  return r.hostAddress > (*at)->hostAddress;
+              });
         RowList run;
         run.reserve(std::size_t(runEnd - next));
         for (; next != runEnd; ++next)
             run.push_back(std::make_unique<MappingRow>(std::move(*next)));
         const int first = int(at - rows_.begin());
         beginInsertRows({}, first, first + int(run.size()) - 1);
-        rows_.insert(rows_.begin() + first, std::make_move_iterator(run.begin()),
-                     std::make_move_iterator(run.end()));
+        rows_.insert(
+            rows_.begin() + first, std::make_move_iterator(run.begin()), std::make_move_iterator(run.end()));
         endInsertRows();
     }
 }
@@ -123,4 +126,4 @@ void CMappingListModel::deleteAllRows()
     endResetModel();
 }
 
-}  // namespace tevra
+} // namespace tevra

@@ -7,7 +7,8 @@
 
 namespace tevra {
 
-CMappingListView::CMappingListView(QWidget* parent) : QTableView(parent)
+CMappingListView::CMappingListView(QWidget* parent)
+    : QTableView(parent)
 {
     setModel(&rowModel);
     setEditTriggers(NoEditTriggers);
@@ -45,7 +46,7 @@ std::vector<std::string> CMappingListView::selectedAddressTexts() const
 {
     QModelIndexList selected = selectionModel()->selectedRows(0);
     std::sort(selected.begin(), selected.end(),
-              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+        [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
     std::vector<std::string> texts;
     texts.reserve(std::size_t(selected.size()));
     for (const QModelIndex& index : selected)
@@ -53,4 +54,4 @@ std::vector<std::string> CMappingListView::selectedAddressTexts() const
     return texts;
 }
 
-}  // namespace tevra
+} // namespace tevra

@@ -5,9 +5,9 @@ namespace tevra {
 QIcon applicationIcon()
 {
     QIcon icon;
-    for (const char* path : {kAppIconPath, kAppIcon32Path, kAppIcon16Path})
+    for (const char* path : { kAppIconPath, kAppIcon32Path, kAppIcon16Path })
         icon.addFile(QString::fromLatin1(path));
     return icon;
 }
 
-}  // namespace tevra
+} // namespace tevra

@@ -15,11 +15,12 @@ namespace tevra {
 namespace {
 // How long to wait for the window manager to map the splash.
 constexpr int kExposeWaitMs = 2000;
-}  // namespace
+} // namespace
 
 CSplashDlg::CSplashDlg()
-    : QDialog(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      picture(this), lineText(this)
+    : QDialog(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+    , picture(this)
+    , lineText(this)
 {
     setWindowTitle(QStringLiteral("Tevra starting"));
     setFixedSize(dluX(213), dluY(158));
@@ -58,4 +59,4 @@ void CSplashDlg::paintNow()
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
-}  // namespace tevra
+} // namespace tevra

@@ -24,14 +24,18 @@ namespace {
 constexpr QSize kInitialClientSize(480, 305);
 constexpr char kWebAddress[] = "https://tevra.example.org";
 
-}  // namespace
+} // namespace
 
 CWatcherDlg::CWatcherDlg(std::unique_ptr<hostnet::IpHelper> ipHelper, Clock clock, QWidget* parent)
-    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
-      appIcon(applicationIcon()), menuBar(this), mappingList(this), outputList(this),
-      watcher(std::move(ipHelper), std::move(clock)),
-      pause([](int milliseconds) { QThread::msleep(static_cast<unsigned long>(milliseconds)); })
+    : QDialog(parent,
+        Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
+            | Qt::WindowCloseButtonHint)
+    , appIcon(applicationIcon())
+    , menuBar(this)
+    , mappingList(this)
+    , outputList(this)
+    , watcher(std::move(ipHelper), std::move(clock))
+    , pause([](int milliseconds) { QThread::msleep(static_cast<unsigned long>(milliseconds)); })
 {
     setWindowTitle(QStringLiteral("Tevra"));
     setSizeGripEnabled(false);
@@ -40,7 +44,7 @@ CWatcherDlg::CWatcherDlg(std::unique_ptr<hostnet::IpHelper> ipHelper, Clock cloc
     outputList.setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     createMenu();
     resize(kInitialClientSize.width(),
-           menuBar.heightForWidth(kInitialClientSize.width()) + kInitialClientSize.height());
+        menuBar.heightForWidth(kInitialClientSize.width()) + kInitialClientSize.height());
 }
 
 CWatcherDlg::~CWatcherDlg()
@@ -76,7 +80,7 @@ bool CWatcherDlg::OnInitDialog()
     watcher.loadVendorTable();
     watcher.sink.userData = this;
     watcher.sink.callback = DispatchWatchEvent;
-    rowImages = {QIcon(QString::fromLatin1(kCheckImagePath)), QIcon(QString::fromLatin1(kCrossImagePath))};
+    rowImages = { QIcon(QString::fromLatin1(kCheckImagePath)), QIcon(QString::fromLatin1(kCrossImagePath)) };
     mappingList.rows().setRowImages(rowImages);
     mappingList.setReportStyle();
     inTray = false;
@@ -156,8 +160,8 @@ void CWatcherDlg::updateMappingList(bool all)
     for (const auto& [address, entry] : watcher.programCache) {
         if (!all && !entry->redisplay)
             continue;
-        rows.push_back({mappingCellTexts(*entry, watcher.networkConfig), entry->alertFree,
-                        netToHost(entry->address)});
+        rows.push_back(
+            { mappingCellTexts(*entry, watcher.networkConfig), entry->alertFree, netToHost(entry->address) });
     }
     mappingList.rows().writeRows(std::move(rows));
 }
@@ -165,7 +169,8 @@ void CWatcherDlg::updateMappingList(bool all)
 void CWatcherDlg::OnWatchEvent(std::unique_ptr<WatchEvent> event)
 {
     const WatchEvent& kept = *events.emplace_back(std::move(event));
-    outputList.addItem(QString::number(kept.serial) + QStringLiteral(" - ") + QString::fromStdString(kept.text));
+    outputList.addItem(
+        QString::number(kept.serial) + QStringLiteral(" - ") + QString::fromStdString(kept.text));
 }
 
 void DispatchWatchEvent(std::unique_ptr<WatchEvent> event, void* userData)
@@ -173,4 +178,4 @@ void DispatchWatchEvent(std::unique_ptr<WatchEvent> event, void* userData)
     static_cast<CWatcherDlg*>(userData)->OnWatchEvent(std::move(event));
 }
 
-}  // namespace tevra
+} // namespace tevra

@@ -29,8 +29,8 @@ public:
     static constexpr int kVersionPauseMs = 1000;
     static constexpr int kAddressPauseMs = 400;
 
-    CWatcherDlg(std::unique_ptr<hostnet::IpHelper> ipHelper, Clock clock = systemClock,
-                QWidget* parent = nullptr);
+    CWatcherDlg(
+        std::unique_ptr<hostnet::IpHelper> ipHelper, Clock clock = systemClock, QWidget* parent = nullptr);
     ~CWatcherDlg() override;
 
     // Initialises the window (splash, list, engine, timer), then runs it
@@ -89,4 +89,4 @@ private:
 // The engine's event sink callback; the user data is the window.
 void DispatchWatchEvent(std::unique_ptr<WatchEvent> event, void* userData);
 
-}  // namespace tevra
+} // namespace tevra

@@ -33,11 +33,17 @@ void CWatcherDlg::OnDiscover()
     watcher.discoverByPing();
 }
 
-void CWatcherDlg::OnSaveMapping() {}
+void CWatcherDlg::OnSaveMapping()
+{
+}
 
-void CWatcherDlg::OnSaveOutput() {}
+void CWatcherDlg::OnSaveOutput()
+{
+}
 
-void CWatcherDlg::OnClearOutputList() {}
+void CWatcherDlg::OnClearOutputList()
+{
+}
 
 void CWatcherDlg::OnDeleteFromSystemCache()
 {
@@ -69,4 +75,4 @@ void CWatcherDlg::OnFlushBothCaches()
     OnFlushProgramCache();
 }
 
-}  // namespace tevra
+} // namespace tevra

@@ -25,26 +25,28 @@ constexpr char kDelete[] = "&Delete selected entries";
 constexpr char kFlush[] = "Flush &cache";
 
 const MenuItem kMenu[] = {
-    {"&File", nullptr, "Save &mapping to file", kCmdSaveMapping, &CWatcherDlg::OnSaveMapping},
-    {"&File", nullptr, "Save &output window to file", kCmdSaveOutput, &CWatcherDlg::OnSaveOutput},
-    {"&File", nullptr, nullptr, 0, nullptr},
-    {"&File", nullptr, "E&xit", kCmdExit, &CWatcherDlg::OnExit},
-    {"&Action", kDelete, "from &system cache", kCmdDeleteFromSystemCache, &CWatcherDlg::OnDeleteFromSystemCache},
-    {"&Action", kDelete, "from &program cache", kCmdDeleteFromProgramCache, &CWatcherDlg::OnDeleteFromProgramCache},
-    {"&Action", kDelete, "from system and program &cache", kCmdDeleteFromBothCaches,
-     &CWatcherDlg::OnDeleteFromBothCaches},
-    {"&Action", kFlush, "Flush &system cache", kCmdFlushSystemCache, &CWatcherDlg::OnFlushSystemCache},
-    {"&Action", kFlush, "Flush &program cache", kCmdFlushProgramCache, &CWatcherDlg::OnFlushProgramCache},
-    {"&Action", kFlush, "Flush system and program cache", kCmdFlushBothCaches, &CWatcherDlg::OnFlushBothCaches},
-    {"&Action", nullptr, "Clear &output list", kCmdClearOutputList, &CWatcherDlg::OnClearOutputList},
-    {"&Action", nullptr, "Discover using broadcast ping", kCmdDiscover, &CWatcherDlg::OnDiscover},
-    {"?", nullptr, "About", kCmdAbout, &CWatcherDlg::OnAbout},
-    {"?", nullptr, "TESTbtn", kCmdTest, nullptr},
+    { "&File", nullptr, "Save &mapping to file", kCmdSaveMapping, &CWatcherDlg::OnSaveMapping },
+    { "&File", nullptr, "Save &output window to file", kCmdSaveOutput, &CWatcherDlg::OnSaveOutput },
+    { "&File", nullptr, nullptr, 0, nullptr },
+    { "&File", nullptr, "E&xit", kCmdExit, &CWatcherDlg::OnExit },
+    { "&Action", kDelete, "from &system cache", kCmdDeleteFromSystemCache,
+        &CWatcherDlg::OnDeleteFromSystemCache },
+    { "&Action", kDelete, "from &program cache", kCmdDeleteFromProgramCache,
+        &CWatcherDlg::OnDeleteFromProgramCache },
+    { "&Action", kDelete, "from system and program &cache", kCmdDeleteFromBothCaches,
+        &CWatcherDlg::OnDeleteFromBothCaches },
+    { "&Action", kFlush, "Flush &system cache", kCmdFlushSystemCache, &CWatcherDlg::OnFlushSystemCache },
+    { "&Action", kFlush, "Flush &program cache", kCmdFlushProgramCache, &CWatcherDlg::OnFlushProgramCache },
+    { "&Action", kFlush, "Flush system and program cache", kCmdFlushBothCaches,
+        &CWatcherDlg::OnFlushBothCaches },
+    { "&Action", nullptr, "Clear &output list", kCmdClearOutputList, &CWatcherDlg::OnClearOutputList },
+    { "&Action", nullptr, "Discover using broadcast ping", kCmdDiscover, &CWatcherDlg::OnDiscover },
+    { "?", nullptr, "About", kCmdAbout, &CWatcherDlg::OnAbout },
+    { "?", nullptr, "TESTbtn", kCmdTest, nullptr },
 };
 
 // The menu titled `title` among `parent`'s actions, made if it is not there yet.
-template <typename Parent>
-QMenu* menuTitled(Parent& parent, const char* title)
+template<typename Parent> QMenu* menuTitled(Parent& parent, const char* title)
 {
     const QString text = QString::fromLatin1(title);
     for (QAction* action : parent.actions()) {
@@ -54,7 +56,7 @@ QMenu* menuTitled(Parent& parent, const char* title)
     return parent.addMenu(text);
 }
 
-}  // namespace
+} // namespace
 
 void CWatcherDlg::createMenu()
 {
@@ -69,7 +71,8 @@ void CWatcherDlg::createMenu()
         QAction* action = menu->addAction(QString::fromLatin1(item.text));
         action->setData(item.command);
         if (item.handler != nullptr)
-            connect(action, &QAction::triggered, this, [this, handler = item.handler] { (this->*handler)(); });
+            connect(
+                action, &QAction::triggered, this, [this, handler = item.handler] { (this->*handler)(); });
     }
 }
 
@@ -85,4 +88,4 @@ void CWatcherDlg::deleteMenuCommand(int command)
     }
 }
 
-}  // namespace tevra
+} // namespace tevra

@@ -26,7 +26,7 @@ inline std::uint32_t ip(const char* dotted)
 }
 
 inline hostnet::MibIpNetRow arpRow(const char* dotted, const char* mac, std::uint32_t index = 2,
-                                   std::uint32_t type = hostnet::kNetTypeDynamic)
+    std::uint32_t type = hostnet::kNetTypeDynamic)
 {
     hostnet::MibIpNetRow r;
     r.dwAddr = ip(dotted);
@@ -45,8 +45,8 @@ inline hostnet::MibIpNetRow arpRow(const char* dotted, const char* mac, std::uin
 inline std::unique_ptr<hostnet::FakeIpHelper> hostWithEth0()
 {
     auto fake = std::make_unique<hostnet::FakeIpHelper>();
-    fake->adapters = {{2, "eth0 test adapter"}};
-    fake->addrTable = {{ip("192.168.0.10"), 2, ip("255.255.255.0")}};
+    fake->adapters = { { 2, "eth0 test adapter" } };
+    fake->addrTable = { { ip("192.168.0.10"), 2, ip("255.255.255.0") } };
     return fake;
 }
 
@@ -54,10 +54,14 @@ inline std::unique_ptr<hostnet::FakeIpHelper> hostWithEth0()
 // its mapping list under Qt's model checker.
 class WindowTest : public ::testing::Test {
 public:
-    WindowTest() : WindowTest(hostWithEth0()) {}
+    WindowTest()
+        : WindowTest(hostWithEth0())
+    {
+    }
     explicit WindowTest(std::unique_ptr<hostnet::FakeIpHelper> fake)
-        : host(*fake), dlg(std::move(fake), [this] { return now; }),
-          tester(&dlg.mappingList.rows(), QAbstractItemModelTester::FailureReportingMode::Fatal)
+        : host(*fake)
+        , dlg(std::move(fake), [this] { return now; })
+        , tester(&dlg.mappingList.rows(), QAbstractItemModelTester::FailureReportingMode::Fatal)
     {
         dlg.pause = [this](int milliseconds) { pauses.push_back(milliseconds); };
         dlg.OnInitDialog();
@@ -72,10 +76,7 @@ public:
 
     const CMappingListModel& rows() const { return dlg.mappingList.rows(); }
 
-    QString cell(int row, int column) const
-    {
-        return rows().data(rows().index(row, column)).toString();
-    }
+    QString cell(int row, int column) const { return rows().data(rows().index(row, column)).toString(); }
 
     std::vector<std::string> column0() const
     {
@@ -100,4 +101,4 @@ public:
     QAbstractItemModelTester tester;
 };
 
-}  // namespace tevra::test
+} // namespace tevra::test

@@ -30,9 +30,9 @@ struct PauseSeen {
 
 bool operator==(const PauseSeen& a, const PauseSeen& b)
 {
-    return a.milliseconds == b.milliseconds && a.splashLine == b.splashLine &&
-           a.splashVisible == b.splashVisible && a.timerActive == b.timerActive &&
-           a.sinkRegistered == b.sinkRegistered;
+    return a.milliseconds == b.milliseconds && a.splashLine == b.splashLine
+        && a.splashVisible == b.splashVisible && a.timerActive == b.timerActive
+        && a.sinkRegistered == b.sinkRegistered;
 }
 
 std::ostream& operator<<(std::ostream& out, const PauseSeen& p)
@@ -47,15 +47,15 @@ TEST(StartUp, SplashShowsVersionThenAddressDuringThePauses)
     std::vector<PauseSeen> seen;
     dlg.pause = [&](int milliseconds) {
         const CSplashDlg* splash = findSplash();
-        seen.push_back({milliseconds, splash ? splash->text().toStdString() : "(no splash)",
-                        splash && splash->isVisible(), dlg.refreshTimerActive(),
-                        dlg.watcher.sink.userData == &dlg && dlg.watcher.sink.callback == DispatchWatchEvent});
+        seen.push_back({ milliseconds, splash ? splash->text().toStdString() : "(no splash)",
+            splash && splash->isVisible(), dlg.refreshTimerActive(),
+            dlg.watcher.sink.userData == &dlg && dlg.watcher.sink.callback == DispatchWatchEvent });
     };
     EXPECT_FALSE(dlg.refreshTimerActive());
     EXPECT_TRUE(dlg.OnInitDialog());
     const std::vector<PauseSeen> expected = {
-        {1000, "Tevra Version 0.1.5", true, false, true},
-        {400, "https://tevra.example.org", true, false, true},
+        { 1000, "Tevra Version 0.1.5", true, false, true },
+        { 400, "https://tevra.example.org", true, false, true },
     };
     EXPECT_EQ(seen, expected);
     EXPECT_EQ(findSplash(), nullptr);
@@ -87,5 +87,5 @@ TEST(StartUp, AboutBoxShowsTheVersion)
     EXPECT_EQ(std::find(labels.begin(), labels.end(), "--"), labels.end());
 }
 
-}  // namespace
-}  // namespace tevra::test
+} // namespace
+} // namespace tevra::test

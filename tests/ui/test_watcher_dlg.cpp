@@ -16,17 +16,18 @@ namespace {
 std::vector<std::string> menuLines(const QMenuBar& menuBar)
 {
     std::vector<std::string> lines;
-    const std::function<void(const QMenu&, const std::string&)> walk = [&](const QMenu& menu,
-                                                                             const std::string& path) {
-        for (const QAction* action : menu.actions()) {
-            if (action->isSeparator())
-                lines.push_back(path + "-");
-            else if (action->menu() != nullptr)
-                walk(*action->menu(), path + action->text().toStdString() + "|");
-            else
-                lines.push_back(path + action->text().toStdString() + "|" + std::to_string(action->data().toInt()));
-        }
-    };
+    const std::function<void(const QMenu&, const std::string&)> walk
+        = [&](const QMenu& menu, const std::string& path) {
+              for (const QAction* action : menu.actions()) {
+                  if (action->isSeparator())
+                      lines.push_back(path + "-");
+                  else if (action->menu() != nullptr)
+                      walk(*action->menu(), path + action->text().toStdString() + "|");
+                  else
+                      lines.push_back(
+                          path + action->text().toStdString() + "|" + std::to_string(action->data().toInt()));
+              }
+          };
     for (const QAction* action : menuBar.actions())
         walk(*action->menu(), action->text().toStdString() + "|");
     return lines;
@@ -77,7 +78,7 @@ TEST_F(WatcherDlgTest, LayoutSplitsTheClientArea)
     struct Case {
         int clientHeight, listHeight, outputHeight;
     };
-    const Case cases[] = {{100, 70, 30}, {101, 70, 30}, {1, 0, 0}, {305, 213, 91}};
+    const Case cases[] = { { 100, 70, 30 }, { 101, 70, 30 }, { 1, 0, 0 }, { 305, 213, 91 } };
     dlg.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
     for (const Case& c : cases) {
@@ -106,9 +107,8 @@ TEST_F(WatcherDlgTest, InitialClientSizeIsTheDialogsSize)
     EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Tevra"));
 }
 
-const std::vector<hostnet::MibIpNetRow> kThreeHosts = {arpRow("10.0.0.1", "00-0C-29-00-00-01"),
-                                                       arpRow("10.0.0.2", "00-0C-29-00-00-02"),
-                                                       arpRow("10.0.0.3", "00-0C-29-00-00-03")};
+const std::vector<hostnet::MibIpNetRow> kThreeHosts = { arpRow("10.0.0.1", "00-0C-29-00-00-01"),
+    arpRow("10.0.0.2", "00-0C-29-00-00-02"), arpRow("10.0.0.3", "00-0C-29-00-00-03") };
 
 std::vector<std::string> cacheAddresses(const CMappingWatcher& watcher)
 {
@@ -125,9 +125,9 @@ TEST_F(WatcherDlgTest, DeleteFromProgramCacheRebuildsTheWholeList)
         std::vector<std::string> left;
     };
     const Case cases[] = {
-        {{}, {"10.0.0.1", "10.0.0.2", "10.0.0.3"}},
-        {{1}, {"10.0.0.1", "10.0.0.3"}},
-        {{0, 2}, {"10.0.0.2"}},
+        { {}, { "10.0.0.1", "10.0.0.2", "10.0.0.3" } },
+        { { 1 }, { "10.0.0.1", "10.0.0.3" } },
+        { { 0, 2 }, { "10.0.0.2" } },
     };
     for (const Case& c : cases) {
         dlg.OnFlushProgramCache();
@@ -137,8 +137,8 @@ TEST_F(WatcherDlgTest, DeleteFromProgramCacheRebuildsTheWholeList)
             entry->redisplay = false;
         dlg.mappingList.clearSelection();
         for (int row : c.selected)
-            dlg.mappingList.selectionModel()->select(rows().index(row, 0),
-                                                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            dlg.mappingList.selectionModel()->select(
+                rows().index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
         dlg.OnDeleteFromProgramCache();
         EXPECT_EQ(cacheAddresses(dlg.watcher), c.left);
         EXPECT_EQ(column0(), c.left);
@@ -157,16 +157,16 @@ TEST_F(WatcherDlgTest, DeleteFromProgramCacheWithoutSelectionKeepsTheRowsAsShown
 TEST_F(WatcherDlgTest, SelectionWalkGoesInRowOrder)
 {
     tick(kThreeHosts);
-    dlg.mappingList.selectionModel()->select(rows().index(2, 0),
-                                             QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    dlg.mappingList.selectionModel()->select(rows().index(0, 0),
-                                             QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    dlg.mappingList.selectionModel()->select(
+        rows().index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    dlg.mappingList.selectionModel()->select(
+        rows().index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     dlg.OnDeleteFromBothCaches();
     ASSERT_EQ(host.calls.deleted.size(), 2u);
     EXPECT_EQ(host.calls.deleted[0].dwAddr, ip("10.0.0.1"));
     EXPECT_EQ(host.calls.deleted[1].dwAddr, ip("10.0.0.3"));
-    EXPECT_EQ(cacheAddresses(dlg.watcher), std::vector<std::string>{"10.0.0.2"});
-    EXPECT_EQ(column0(), std::vector<std::string>{"10.0.0.2"});
+    EXPECT_EQ(cacheAddresses(dlg.watcher), std::vector<std::string> { "10.0.0.2" });
+    EXPECT_EQ(column0(), std::vector<std::string> { "10.0.0.2" });
 }
 
 // Each menu command, chosen from the menu, does its work.
@@ -177,41 +177,43 @@ TEST_F(WatcherDlgTest, MenuCommandsReachTheirHandlers)
         std::function<void(WatcherDlgTest&)> check;
     };
     const Case cases[] = {
-        {kCmdFlushSystemCache,
-         [](WatcherDlgTest& t) {
-             EXPECT_EQ(t.host.calls.flushed, std::vector<std::uint32_t>{2});
-             EXPECT_EQ(t.rows().rowCount(), 3);
-         }},
-        {kCmdFlushProgramCache,
-         [](WatcherDlgTest& t) {
-             EXPECT_EQ(t.rows().rowCount(), 0);
-             EXPECT_TRUE(t.dlg.watcher.programCache.empty());
-             EXPECT_TRUE(t.host.calls.flushed.empty());
-         }},
-        {kCmdFlushBothCaches,
-         [](WatcherDlgTest& t) {
-             EXPECT_EQ(t.host.calls.flushed, std::vector<std::uint32_t>{2});
-             EXPECT_EQ(t.rows().rowCount(), 0);
-         }},
-        {kCmdDiscover,
-         [](WatcherDlgTest& t) { EXPECT_EQ(t.host.calls.pinged, std::vector<std::string>{"192.168.0.255"}); }},
-        {kCmdDeleteFromSystemCache,
-         [](WatcherDlgTest& t) {
-             ASSERT_EQ(t.host.calls.deleted.size(), 1u);
-             EXPECT_EQ(t.host.calls.deleted[0].dwAddr, ip("10.0.0.2"));
-             EXPECT_EQ(t.rows().rowCount(), 3);
-         }},
-        {kCmdDeleteFromProgramCache,
-         [](WatcherDlgTest& t) {
-             EXPECT_TRUE(t.host.calls.deleted.empty());
-             EXPECT_EQ(t.column0(), (std::vector<std::string>{"10.0.0.1", "10.0.0.3"}));
-         }},
-        {kCmdDeleteFromBothCaches,
-         [](WatcherDlgTest& t) {
-             EXPECT_EQ(t.host.calls.deleted.size(), 1u);
-             EXPECT_EQ(t.column0(), (std::vector<std::string>{"10.0.0.1", "10.0.0.3"}));
-         }},
-        {kCmdExit, [](WatcherDlgTest& t) { EXPECT_EQ(t.dlg.result(), QDialog::Accepted); }},
+        { kCmdFlushSystemCache,
+            [](WatcherDlgTest& t) {
+                EXPECT_EQ(t.host.calls.flushed, std::vector<std::uint32_t> { 2 });
+                EXPECT_EQ(t.rows().rowCount(), 3);
+            } },
+        { kCmdFlushProgramCache,
+            [](WatcherDlgTest& t) {
+                EXPECT_EQ(t.rows().rowCount(), 0);
+                EXPECT_TRUE(t.dlg.watcher.programCache.empty());
+                EXPECT_TRUE(t.host.calls.flushed.empty());
+            } },
+        { kCmdFlushBothCaches,
+            [](WatcherDlgTest& t) {
+                EXPECT_EQ(t.host.calls.flushed, std::vector<std::uint32_t> { 2 });
+                EXPECT_EQ(t.rows().rowCount(), 0);
+            } },
+        { kCmdDiscover,
+            [](WatcherDlgTest& t) {
+                EXPECT_EQ(t.host.calls.pinged, std::vector<std::string> { "192.168.0.255" });
+            } },
+        { kCmdDeleteFromSystemCache,
+            [](WatcherDlgTest& t) {
+                ASSERT_EQ(t.host.calls.deleted.size(), 1u);
+                EXPECT_EQ(t.host.calls.deleted[0].dwAddr, ip("10.0.0.2"));
+                EXPECT_EQ(t.rows().rowCount(), 3);
+            } },
+        { kCmdDeleteFromProgramCache,
+            [](WatcherDlgTest& t) {
+                EXPECT_TRUE(t.host.calls.deleted.empty());
+                EXPECT_EQ(t.column0(), (std::vector<std::string> { "10.0.0.1", "10.0.0.3" }));
+            } },
+        { kCmdDeleteFromBothCaches,
+            [](WatcherDlgTest& t) {
+                EXPECT_EQ(t.host.calls.deleted.size(), 1u);
+                EXPECT_EQ(t.column0(), (std::vector<std::string> { "10.0.0.1", "10.0.0.3" }));
+            } },
+        { kCmdExit, [](WatcherDlgTest& t) { EXPECT_EQ(t.dlg.result(), QDialog::Accepted); } },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.command);
@@ -219,7 +221,7 @@ TEST_F(WatcherDlgTest, MenuCommandsReachTheirHandlers)
         tick(kThreeHosts);
         host.calls = {};
         dlg.setResult(-1);
-        selectRows({1});
+        selectRows({ 1 });
         QAction* action = commandAction(dlg.menuBar, c.command);
         ASSERT_NE(action, nullptr);
         action->trigger();
@@ -229,8 +231,8 @@ TEST_F(WatcherDlgTest, MenuCommandsReachTheirHandlers)
 
 TEST_F(WatcherDlgTest, KeysThatEndTheRun)
 {
-    const std::pair<Qt::Key, int> cases[] = {
-        {Qt::Key_Return, QDialog::Accepted}, {Qt::Key_Enter, QDialog::Accepted}, {Qt::Key_Escape, QDialog::Rejected}};
+    const std::pair<Qt::Key, int> cases[] = { { Qt::Key_Return, QDialog::Accepted },
+        { Qt::Key_Enter, QDialog::Accepted }, { Qt::Key_Escape, QDialog::Rejected } };
     for (const auto& [key, result] : cases) {
         dlg.show();
         dlg.setResult(-1);
@@ -242,16 +244,17 @@ TEST_F(WatcherDlgTest, KeysThatEndTheRun)
 
 TEST_F(WatcherDlgTest, EachEventBecomesANumberedLine)
 {
-    tick({arpRow("192.168.0.1", "00-0C-29-11-22-33"), arpRow("192.168.0.2", "FF-FF-FF-FF-FF-FF")});
+    tick({ arpRow("192.168.0.1", "00-0C-29-11-22-33"), arpRow("192.168.0.2", "FF-FF-FF-FF-FF-FF") });
     ASSERT_FALSE(dlg.events.empty());
     ASSERT_EQ(dlg.outputList.count(), int(dlg.events.size()));
     for (int line = 0; line < dlg.outputList.count(); ++line) {
         const WatchEvent& event = *dlg.events[std::size_t(line)];
         EXPECT_EQ(dlg.outputList.item(line)->text().toStdString(),
-                  std::to_string(event.serial) + " - " + event.text);
+            std::to_string(event.serial) + " - " + event.text);
     }
-    EXPECT_NE(dlg.outputList.item(dlg.outputList.count() - 1)->text().indexOf(QStringLiteral("192.168.0.2")), -1);
+    EXPECT_NE(
+        dlg.outputList.item(dlg.outputList.count() - 1)->text().indexOf(QStringLiteral("192.168.0.2")), -1);
 }
 
-}  // namespace
-}  // namespace tevra::test
+} // namespace
+} // namespace tevra::test
