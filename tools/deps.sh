@@ -21,3 +21,7 @@ ensure_packages() {
 # What building Tevra and its tests needs.
 TEVRA_BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
     libbenchmark-dev libnl-route-3-dev qt6-base-dev qt6-qpa-plugins libqt6svg6 iproute2 iputils-ping)
+
+# What tools/screenshot-window.sh needs besides the build: a virtual X server,
+# a window manager, screenshots and window lookup, and a font.
+TEVRA_DESKTOP_PACKAGES=(xvfb openbox imagemagick x11-utils xdotool fonts-dejavu-core iproute2)
