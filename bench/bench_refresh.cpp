@@ -20,7 +20,7 @@ std::vector<tevra::hostnet::MibIpNetRow> unchangedTable(int rows)
         row.dwIndex = 2;
         row.dwType = tevra::hostnet::kNetTypeDynamic;
         row.dwPhysAddrLen = 6;
-        row.bPhysAddr = {0x00, 0x0C, 0x29, std::uint8_t(i >> 16), std::uint8_t(i >> 8), std::uint8_t(i)};
+        row.bPhysAddr = { 0x00, 0x0C, 0x29, std::uint8_t(i >> 16), std::uint8_t(i >> 8), std::uint8_t(i) };
     }
     return table;
 }

@@ -1,27 +1,13 @@
 #include "engine/Address.h"
 
 #include <array>
-#include <bit>
 #include <cstring>
 
 namespace tevra {
 
-std::uint32_t netToHost(std::uint32_t netOrder)
-{
-    if constexpr (std::endian::native == std::endian::little)
-        return __builtin_bswap32(netOrder);
-    else
-        return netOrder;
-}
-
-std::uint32_t hostToNet(std::uint32_t hostOrder)
-{
-    return netToHost(hostOrder);
-}
-
 std::string dottedText(std::uint32_t netOrder)
 {
-    std::array<std::uint8_t, 4> parts{};
+    std::array<std::uint8_t, 4> parts {};
     std::memcpy(parts.data(), &netOrder, parts.size());
     std::string text;
     text.reserve(15);
@@ -35,7 +21,7 @@ std::string dottedText(std::uint32_t netOrder)
 
 std::optional<std::uint32_t> parseDottedQuad(std::string_view text)
 {
-    std::array<std::uint8_t, 4> parts{};
+    std::array<std::uint8_t, 4> parts {};
     std::size_t pos = 0;
     for (std::size_t i = 0; i < parts.size(); ++i) {
         if (i > 0) {

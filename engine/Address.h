@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -11,9 +12,24 @@ namespace tevra {
 // the dotted parts (network byte order), exactly as the host layer delivers them.
 
 // Host-order value of a network-order address (ntohl).
-std::uint32_t netToHost(std::uint32_t netOrder);
+constexpr std::uint32_t netToHost(std::uint32_t netOrder)
+{
+    if constexpr (std::endian::native == std::endian::little)
+        return __builtin_bswap32(netOrder);
+    else
+        return netOrder;
+}
+
 // Network-order value of a host-order address (htonl).
-std::uint32_t hostToNet(std::uint32_t hostOrder);
+constexpr std::uint32_t hostToNet(std::uint32_t hostOrder)
+{
+    return netToHost(hostOrder);
+}
+
+// Orders network-order addresses as their dotted form reads: 10.0.0.2 before 192.168.0.1.
+struct DottedOrder {
+    constexpr bool operator()(std::uint32_t a, std::uint32_t b) const { return netToHost(a) < netToHost(b); }
+};
 
 // Dotted-decimal text, as inet_ntoa writes it.
 std::string dottedText(std::uint32_t netOrder);

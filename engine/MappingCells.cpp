@@ -10,7 +10,7 @@ namespace {
 
 std::string typeText(std::uint32_t type)
 {
-    static const std::array<const char*, 4> names{"other", "invalid", "dynamic", "static"};
+    static const std::array<const char*, 4> names { "other", "invalid", "dynamic", "static" };
     return type >= 1 && type <= names.size() ? names[type - 1] : "unknown";
 }
 
@@ -55,8 +55,8 @@ MappingCells mappingHeadings()
     return headings;
 }
 
-std::string mappingTableText(const MappingCells& headings, const std::vector<MappingCells>& rows,
-                             std::string_view lineEnd)
+std::string mappingTableText(
+    const MappingCells& headings, const std::vector<MappingCells>& rows, std::string_view lineEnd)
 {
     std::string text;
     const auto appendLine = [&](const MappingCells& cells) {

@@ -17,17 +17,17 @@ struct MappingColumn {
     int width;  // pixels
 };
 
-inline constexpr std::array<MappingColumn, kMappingColumnCount> kMappingColumns{{
-    {"IP", 110},
-    {"MAC", 118},
-    {"in system chache", 100},
-    {"last changed", 100},
-    {"vendor", 137},
-    {"network order IP", 100},
-    {"host order IP", 100},
-    {"type", 70},
-    {"adapter", 200},
-}};
+inline constexpr std::array<MappingColumn, kMappingColumnCount> kMappingColumns { {
+    { "IP", 110 },
+    { "MAC", 118 },
+    { "in system chache", 100 },
+    { "last changed", 100 },
+    { "vendor", 137 },
+    { "network order IP", 100 },
+    { "host order IP", 100 },
+    { "type", 70 },
+    { "adapter", 200 },
+} };
 
 using MappingCells = std::array<std::string, kMappingColumnCount>;
 
@@ -37,8 +37,8 @@ MappingCells mappingCellTexts(const MappingEntry& entry, const NetworkConfig& ne
 
 // A table as saved text: the headings and each row's cells, every text
 // followed by a TAB, an empty line after the headings, `lineEnd` after each line.
-std::string mappingTableText(const MappingCells& headings, const std::vector<MappingCells>& rows,
-                             std::string_view lineEnd);
+std::string mappingTableText(
+    const MappingCells& headings, const std::vector<MappingCells>& rows, std::string_view lineEnd);
 MappingCells mappingHeadings();
 
 }  // namespace tevra

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/Address.h"
 #include "engine/MacAddress.h"
 
 #include <cstdint>
@@ -13,7 +14,7 @@ namespace tevra {
 // One mapping of an IPv4 address to a MAC address, owning the entry it replaced.
 struct MappingEntry {
     std::uint32_t address = 0;  // network byte order; the key in the program cache
-    MacBytes mac{};
+    MacBytes mac {};
     std::uint32_t macLength = 0;
     std::uint32_t adapterIndex = 0;
     std::int64_t lastChanged = 0;
@@ -36,7 +37,9 @@ struct MappingEntry {
     std::size_t historyLength() const;
 };
 
-// Current entry per address, in ascending order of the network-order value.
-using ProgramCache = std::map<std::uint32_t, std::unique_ptr<MappingEntry>>;
+// Current entry per address (network-order key), walked in dotted address
+// order: the order in which the system's table and the mapping list come, so a
+// refresh can walk the table and the cache in step.
+using ProgramCache = std::map<std::uint32_t, std::unique_ptr<MappingEntry>, DottedOrder>;
 
 }  // namespace tevra

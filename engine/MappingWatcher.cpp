@@ -8,7 +8,9 @@
 namespace tevra {
 
 CMappingWatcher::CMappingWatcher(std::unique_ptr<hostnet::IpHelper> ipHelper, Clock clock)
-    : ipHelper_(std::move(ipHelper)), clock_(std::move(clock)), networkConfig(*ipHelper_)
+    : ipHelper_(std::move(ipHelper))
+    , clock_(std::move(clock))
+    , networkConfig(*ipHelper_)
 {
 }
 
@@ -45,7 +47,8 @@ std::int32_t CMappingWatcher::lookupVendor(MappingEntry& entry) const
 {
     if (vendorTable.empty())
         return -1;
-    const std::uint32_t prefix = std::uint32_t(entry.mac[0]) << 16 | std::uint32_t(entry.mac[1]) << 8 | entry.mac[2];
+    const std::uint32_t prefix
+        = std::uint32_t(entry.mac[0]) << 16 | std::uint32_t(entry.mac[1]) << 8 | entry.mac[2];
     const std::string* name = vendorTable.find(prefix);
     if (name == nullptr) {
         entry.vendor.reset();
@@ -76,40 +79,49 @@ std::int32_t CMappingWatcher::refresh()
         // stay marked for ever; a present one is checked each time.
         entry->redisplay = !(entry->redisplay && !entry->inSystemCache);
     }
+    // The table comes in address order, as the cache is walked: the entry for a
+    // row is usually the one after the previous row's, found without a search.
+    auto next = programCache.begin();
     for (const hostnet::MibIpNetRow& row : *table)
-        handleRow(row);
+        next = handleRow(row, next);
     for (auto& [address, entry] : programCache)
         entry->inSystemCache = entry->seen;
     return 0;
 }
 
-void CMappingWatcher::handleRow(const hostnet::MibIpNetRow& row)
+ProgramCache::iterator CMappingWatcher::findForRow(std::uint32_t address, ProgramCache::iterator hint)
+{
+    if (hint != programCache.end() && hint->first == address)
+        return hint;
+    return programCache.lower_bound(address);
+}
+
+ProgramCache::iterator CMappingWatcher::handleRow(
+    const hostnet::MibIpNetRow& row, ProgramCache::iterator hint)
 {
     const std::uint32_t macLength = std::min<std::uint32_t>(row.dwPhysAddrLen, 8);
-    auto it = programCache.lower_bound(row.dwAddr);
+    auto it = findForRow(row.dwAddr, hint);
     if (it == programCache.end() || it->first != row.dwAddr) {
         auto entry = newAddressEntry(row);
-        programCache.emplace_hint(it, row.dwAddr, std::move(entry));
-        return;
+        return std::next(programCache.emplace_hint(it, row.dwAddr, std::move(entry)));
     }
     MappingEntry& old = *it->second;
     // The same address on a second interface: its first row in the table has
     // decided this pass; later rows only confirm it is present.
     if (old.seen)
-        return;
+        return it;
     if (sameMacBytes(row.bPhysAddr.data(), old.mac.data(), macLength)) {
         old.redisplay = !old.inSystemCache;
         old.inSystemCache = true;
         old.seen = true;
-        return;
-    }
-    // An unresolved entry had no hardware address yet; its first MAC is a
-    // resolution, not a change, so it must not raise "Mapping changed".
-    if (old.macLength == 0) {
+    } else if (old.macLength == 0) {
+        // An unresolved entry had no hardware address yet; its first MAC is a
+        // resolution, not a change, so it must not raise "Mapping changed".
         it->second = newAddressEntry(row);
-        return;
+    } else {
+        it->second = changedEntry(std::move(it->second), row);
     }
-    it->second = changedEntry(std::move(it->second), row);
+    return std::next(it);
 }
 
 std::unique_ptr<MappingEntry> CMappingWatcher::makeEntry(const hostnet::MibIpNetRow& row) const
@@ -144,8 +156,8 @@ std::unique_ptr<MappingEntry> CMappingWatcher::newAddressEntry(const hostnet::Mi
     return entry;
 }
 
-std::unique_ptr<MappingEntry> CMappingWatcher::changedEntry(std::unique_ptr<MappingEntry> old,
-                                                            const hostnet::MibIpNetRow& row)
+std::unique_ptr<MappingEntry> CMappingWatcher::changedEntry(
+    std::unique_ptr<MappingEntry> old, const hostnet::MibIpNetRow& row)
 {
     auto entry = makeEntry(row);
     entry->alertFree = false;
@@ -169,11 +181,11 @@ bool CMappingWatcher::isStandardMapping(const MappingEntry& entry) const
         return entry.address == 0xFFFFFFFFu || networkConfig.isDirectedBroadcast(entry.address);
     // 224.0.0.0/4 maps onto 01-00-5E with the group's low 23 bits.
     return isMulticastMac(entry.mac) && (ip[0] & 0xF0) == 0xE0 && entry.mac[3] == (ip[1] & 0x7F)
-           && entry.mac[4] == ip[2] && entry.mac[5] == ip[3];
+        && entry.mac[4] == ip[2] && entry.mac[5] == ip[3];
 }
 
-void CMappingWatcher::raise(EventKind kind, std::uint32_t address, const std::uint8_t* firstMac,
-                            const std::uint8_t* secondMac)
+void CMappingWatcher::raise(
+    EventKind kind, std::uint32_t address, const std::uint8_t* firstMac, const std::uint8_t* secondMac)
 {
     auto event = std::make_unique<WatchEvent>();
     event->compose(address, 0, firstMac, secondMac, kind, clock_());

@@ -52,16 +52,18 @@ public:
     hostnet::IpHelper& ipHelper() { return *ipHelper_; }
 
 private:
-    void handleRow(const hostnet::MibIpNetRow& row);
+    // Handles one row; returns where the next row's entry most likely is.
+    ProgramCache::iterator handleRow(const hostnet::MibIpNetRow& row, ProgramCache::iterator hint);
+    ProgramCache::iterator findForRow(std::uint32_t address, ProgramCache::iterator hint);
     std::unique_ptr<MappingEntry> makeEntry(const hostnet::MibIpNetRow& row) const;
     std::unique_ptr<MappingEntry> newAddressEntry(const hostnet::MibIpNetRow& row);
-    std::unique_ptr<MappingEntry> changedEntry(std::unique_ptr<MappingEntry> old,
-                                               const hostnet::MibIpNetRow& row);
+    std::unique_ptr<MappingEntry> changedEntry(
+        std::unique_ptr<MappingEntry> old, const hostnet::MibIpNetRow& row);
     // A group address with its own multicast MAC, or a broadcast address with the
     // broadcast MAC, is how the protocol is meant to work and raises nothing.
     bool isStandardMapping(const MappingEntry& entry) const;
-    void raise(EventKind kind, std::uint32_t address, const std::uint8_t* firstMac,
-               const std::uint8_t* secondMac);
+    void raise(
+        EventKind kind, std::uint32_t address, const std::uint8_t* firstMac, const std::uint8_t* secondMac);
 };
 
 }  // namespace tevra

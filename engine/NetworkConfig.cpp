@@ -22,7 +22,7 @@ std::int32_t NetworkConfig::loadAdapters(hostnet::IpHelper& ipHelper)
     if (!list)
         return -1;
     for (const hostnet::IpAdapterInfo& info : *list)
-        adapters.try_emplace(info.Index, AdapterRecord{info, {}});
+        adapters.try_emplace(info.Index, AdapterRecord { info, {} });
     return 0;
 }
 
@@ -58,9 +58,8 @@ std::vector<std::uint32_t> NetworkConfig::pingTargets() const
 bool NetworkConfig::isDirectedBroadcast(std::uint32_t address) const
 {
     return std::ranges::any_of(adapters, [address](const auto& adapter) {
-        return std::ranges::any_of(adapter.second.addresses, [address](const auto& row) {
-            return directedBroadcast(row.second) == address;
-        });
+        return std::ranges::any_of(adapter.second.addresses,
+            [address](const auto& row) { return directedBroadcast(row.second) == address; });
     });
 }
 

@@ -22,14 +22,14 @@ struct KindText {
     std::initializer_list<Piece> pieces;
 };
 
-const std::array<KindText, 6> kKindTexts{{
-    {"Mapping changed: ", "%s%s changed from %s to %s", {A1, M1, M2}},
-    {"Dublicate MAC found: ", "%s%s and %s both have %s", {A1, A2, M1}},
-    {"Broadcast MAC assigned: ", "%s%s has broadcast MAC %s", {A1, M1}},
-    {"Multicast MAC assigned: ", "%s%s has multicast MAC %s", {A1, M1}},
-    {"Default route changed: ", "%s the route for %s changed from %s to %s", {M1, A1, A2}},
-    {"IP not in subet: ", "%s the IP %s is not in this subet", {A1}},
-}};
+const std::array<KindText, 6> kKindTexts { {
+    { "Mapping changed: ", "%s%s changed from %s to %s", { A1, M1, M2 } },
+    { "Dublicate MAC found: ", "%s%s and %s both have %s", { A1, A2, M1 } },
+    { "Broadcast MAC assigned: ", "%s%s has broadcast MAC %s", { A1, M1 } },
+    { "Multicast MAC assigned: ", "%s%s has multicast MAC %s", { A1, M1 } },
+    { "Default route changed: ", "%s the route for %s changed from %s to %s", { M1, A1, A2 } },
+    { "IP not in subet: ", "%s the IP %s is not in this subet", { A1 } },
+} };
 
 // Lines stay within the fixed line length of 2048 characters with its NUL.
 constexpr std::size_t kMaxLine = 2047;
@@ -52,21 +52,22 @@ std::string fill(std::string_view format, const std::array<std::string, 4>& args
 
 }  // namespace
 
-WatchEvent::WatchEvent() : serial(++serialCounter) {}
+WatchEvent::WatchEvent()
+    : serial(++serialCounter)
+{
+}
 
 std::int32_t WatchEvent::compose(std::uint32_t firstAddress, std::uint32_t secondAddress,
-                                 const std::uint8_t* firstMac, const std::uint8_t* secondMac,
-                                 std::int32_t eventKind, std::int64_t now)
+    const std::uint8_t* firstMac, const std::uint8_t* secondMac, std::int32_t eventKind, std::int64_t now)
 {
     kind = eventKind;
-    const std::array<std::string, 4> texts{
-        dottedText(firstAddress), dottedText(secondAddress),
+    const std::array<std::string, 4> texts { dottedText(firstAddress), dottedText(secondAddress),
         firstMac != nullptr ? macText(firstMac) : std::string(),
-        secondMac != nullptr ? macText(secondMac) : std::string()};
+        secondMac != nullptr ? macText(secondMac) : std::string() };
     std::string line = timeOfDayText(now) + ": ";
     if (eventKind >= 0 && std::size_t(eventKind) < kKindTexts.size()) {
         const KindText& kindText = kKindTexts[std::size_t(eventKind)];
-        std::array<std::string, 4> args{line + kindText.title};
+        std::array<std::string, 4> args { line + kindText.title };
         std::size_t count = 1;
         for (const Piece piece : kindText.pieces)
             args[count++] = texts[piece];

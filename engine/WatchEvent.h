@@ -27,8 +27,7 @@ struct WatchEvent {
     // Builds the line for `kind` at local time `now`. Addresses are in network
     // byte order; a MAC points to at least six bytes, or is null. Always 0.
     std::int32_t compose(std::uint32_t firstAddress, std::uint32_t secondAddress,
-                         const std::uint8_t* firstMac, const std::uint8_t* secondMac, std::int32_t kind,
-                         std::int64_t now);
+        const std::uint8_t* firstMac, const std::uint8_t* secondMac, std::int32_t kind, std::int64_t now);
 };
 
 // The engine's link to its front end. The callback owns the event from the call on.

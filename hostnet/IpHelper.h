@@ -20,18 +20,18 @@ enum : std::uint32_t {
 // One ARP (neighbour) table row. Addresses stay in network byte order, as the
 // platform delivers them, so keys and texts never depend on the host's endianness.
 struct MibIpNetRow {
-    std::uint32_t dwIndex = 0;          // interface index
-    std::uint32_t dwPhysAddrLen = 0;    // MAC length; a platform may report more than 8
-    std::array<std::uint8_t, 8> bPhysAddr{};
-    std::uint32_t dwAddr = 0;           // IPv4 address, network byte order
-    std::uint32_t dwType = 0;           // kNetType*
+    std::uint32_t dwIndex = 0;  // interface index
+    std::uint32_t dwPhysAddrLen = 0;  // MAC length; a platform may report more than 8
+    std::array<std::uint8_t, 8> bPhysAddr {};
+    std::uint32_t dwAddr = 0;  // IPv4 address, network byte order
+    std::uint32_t dwType = 0;  // kNetType*
 };
 
 // One interface address row.
 struct MibIpAddrRow {
-    std::uint32_t dwAddr = 0;   // network byte order
+    std::uint32_t dwAddr = 0;  // network byte order
     std::uint32_t dwIndex = 0;  // interface index
-    std::uint32_t dwMask = 0;   // network byte order
+    std::uint32_t dwMask = 0;  // network byte order
 };
 
 // One adapter as the platform names it.

@@ -24,7 +24,7 @@ inline std::uint32_t ip(const char* dotted)
 
 // An ARP row; an empty MAC text gives a row without a hardware address.
 inline hostnet::MibIpNetRow row(const char* dotted, const char* mac, std::uint32_t index = 2,
-                                std::uint32_t type = hostnet::kNetTypeDynamic)
+    std::uint32_t type = hostnet::kNetTypeDynamic)
 {
     hostnet::MibIpNetRow r;
     r.dwAddr = ip(dotted);
@@ -42,9 +42,13 @@ inline hostnet::MibIpNetRow row(const char* dotted, const char* mac, std::uint32
 // An engine on the scripted host, with a fixed clock and a sink that keeps every event.
 class EngineTest : public ::testing::Test {
 protected:
-    EngineTest() : EngineTest(std::make_unique<hostnet::FakeIpHelper>()) {}
+    EngineTest()
+        : EngineTest(std::make_unique<hostnet::FakeIpHelper>())
+    {
+    }
     explicit EngineTest(std::unique_ptr<hostnet::FakeIpHelper> fake)
-        : host(*fake), watcher(std::move(fake), [this] { return now; })
+        : host(*fake)
+        , watcher(std::move(fake), [this] { return now; })
     {
         watcher.sink.userData = &events;
         watcher.sink.callback = [](std::unique_ptr<WatchEvent> event, void* userData) {

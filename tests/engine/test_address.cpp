@@ -12,26 +12,29 @@ struct ParseCase {
 };
 
 // Names the case in test output instead of dumping its bytes.
-void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ParseCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 const ParseCase kParseCases[] = {
-    {"plain", "192.168.0.1", true},
-    {"all_ones_is_an_address", "255.255.255.255", true},
-    {"zero", "0.0.0.0", true},
-    {"part_too_large", "256.1.1.1", false},
-    {"three_parts", "10.0.0", false},
-    {"five_parts", "10.0.0.1.2", false},
-    {"single_number", "1", false},
-    {"leading_zero_octal_in_inet_addr", "010.0.0.1", false},
-    {"trailing_text", "10.0.0.1x", false},
-    {"leading_space", " 10.0.0.1", false},
-    {"empty_part", "10..0.1", false},
-    {"empty", "", false},
-    {"sign", "+1.2.3.4", false},
-    {"four_digits", "1000.0.0.1", false},
+    { "plain", "192.168.0.1", true },
+    { "all_ones_is_an_address", "255.255.255.255", true },
+    { "zero", "0.0.0.0", true },
+    { "part_too_large", "256.1.1.1", false },
+    { "three_parts", "10.0.0", false },
+    { "five_parts", "10.0.0.1.2", false },
+    { "single_number", "1", false },
+    { "leading_zero_octal_in_inet_addr", "010.0.0.1", false },
+    { "trailing_text", "10.0.0.1x", false },
+    { "leading_space", " 10.0.0.1", false },
+    { "empty_part", "10..0.1", false },
+    { "empty", "", false },
+    { "sign", "+1.2.3.4", false },
+    { "four_digits", "1000.0.0.1", false },
 };
 
-class ParseDottedQuad : public ::testing::TestWithParam<ParseCase> {};
+class ParseDottedQuad : public ::testing::TestWithParam<ParseCase> { };
 
 TEST_P(ParseDottedQuad, AcceptsOnlyStrictQuads)
 {
@@ -43,7 +46,7 @@ TEST_P(ParseDottedQuad, AcceptsOnlyStrictQuads)
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, ParseDottedQuad, ::testing::ValuesIn(kParseCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Address, KeepsNetworkByteOrder)
 {

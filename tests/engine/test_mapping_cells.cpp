@@ -9,42 +9,49 @@ namespace {
 std::unique_ptr<hostnet::FakeIpHelper> hostWithEth0()
 {
     auto fake = std::make_unique<hostnet::FakeIpHelper>();
-    fake->adapters = {{0x1A, "eth0 (virtio_net)"}};
+    fake->adapters = { { 0x1A, "eth0 (virtio_net)" } };
     return fake;
 }
 
 class MappingCellsTest : public EngineTest {
 protected:
-    MappingCellsTest() : EngineTest(hostWithEth0()) {}
-    MappingCells cells(const char* address) { return mappingCellTexts(entry(address), watcher.networkConfig); }
+    MappingCellsTest()
+        : EngineTest(hostWithEth0())
+    {
+    }
+    MappingCells cells(const char* address)
+    {
+        return mappingCellTexts(entry(address), watcher.networkConfig);
+    }
 };
 
 TEST_F(MappingCellsTest, NewEntry)
 {
     watcher.loadVendorTable("000C29     VMware, Inc.\r\n");
-    refreshWith({row("192.168.0.1", "00-0C-29-11-22-33", 0x1A, hostnet::kNetTypeDynamic)});
+    refreshWith({ row("192.168.0.1", "00-0C-29-11-22-33", 0x1A, hostnet::kNetTypeDynamic) });
     EXPECT_EQ(cells("192.168.0.1"),
-              (MappingCells{"192.168.0.1", "00-0C-29-11-22-33", "yes", "-", "VMware, Inc.", "16820416",
-                            "3232235521", "dynamic", "0x1A eth0 (virtio_net)"}));
+        (MappingCells { "192.168.0.1", "00-0C-29-11-22-33", "yes", "-", "VMware, Inc.", "16820416",
+            "3232235521", "dynamic", "0x1A eth0 (virtio_net)" }));
 }
 
 TEST_F(MappingCellsTest, ChangedAbsentUnknownAdapter)
 {
     watcher.loadVendorTable("000C29     VMware, Inc.\r\n");
-    refreshWith({row("10.0.0.2", "00-0C-29-11-22-33", 2, hostnet::kNetTypeStatic)});
+    refreshWith({ row("10.0.0.2", "00-0C-29-11-22-33", 2, hostnet::kNetTypeStatic) });
     now = 1796894100;
-    refreshWith({row("10.0.0.2", "00-0C-29-44-55-66", 2, hostnet::kNetTypeInvalid)});
+    refreshWith({ row("10.0.0.2", "00-0C-29-44-55-66", 2, hostnet::kNetTypeInvalid) });
     refreshWith({});
-    EXPECT_EQ(cells("10.0.0.2"), (MappingCells{"10.0.0.2", "00-0C-29-44-55-66", "no", "09:15:00", "-",
-                                               "33554442", "167772162", "invalid", "0x2 unknown"}));
+    EXPECT_EQ(cells("10.0.0.2"),
+        (MappingCells { "10.0.0.2", "00-0C-29-44-55-66", "no", "09:15:00", "-", "33554442", "167772162",
+            "invalid", "0x2 unknown" }));
 }
 
 TEST_F(MappingCellsTest, TypesAndUnresolvedMac)
 {
-    const std::pair<std::uint32_t, const char*> types[] = {
-        {1, "other"}, {2, "invalid"}, {3, "dynamic"}, {4, "static"}, {0, "unknown"}, {5, "unknown"}};
+    const std::pair<std::uint32_t, const char*> types[] = { { 1, "other" }, { 2, "invalid" },
+        { 3, "dynamic" }, { 4, "static" }, { 0, "unknown" }, { 5, "unknown" } };
     for (const auto& [type, text] : types) {
-        refreshWith({row("10.0.0.3", "", 0x1A, type)});
+        refreshWith({ row("10.0.0.3", "", 0x1A, type) });
         EXPECT_EQ(cells("10.0.0.3")[7], text);
         EXPECT_EQ(cells("10.0.0.3")[1], "00-00-00-00-00-00");
         watcher.clearProgramCache();
@@ -54,11 +61,11 @@ TEST_F(MappingCellsTest, TypesAndUnresolvedMac)
 TEST(MappingTableText, HeadingsEmptyLineAndRows)
 {
     EXPECT_EQ(mappingTableText(mappingHeadings(), {}, "\r\n"),
-              "IP\tMAC\tin system chache\tlast changed\tvendor\tnetwork order IP\thost order IP\ttype\tadapter\t"
-              "\r\n\r\n");
-    const MappingCells row{"a", "b", "c", "d", "e\tf", "g", "h", "i", "j"};
-    EXPECT_EQ(mappingTableText(MappingCells{}, {row, row}, "\n"),
-              "\t\t\t\t\t\t\t\t\t\n\na\tb\tc\td\te\tf\tg\th\ti\tj\t\na\tb\tc\td\te\tf\tg\th\ti\tj\t\n");
+        "IP\tMAC\tin system chache\tlast changed\tvendor\tnetwork order IP\thost order IP\ttype\tadapter\t"
+        "\r\n\r\n");
+    const MappingCells row { "a", "b", "c", "d", "e\tf", "g", "h", "i", "j" };
+    EXPECT_EQ(mappingTableText(MappingCells {}, { row, row }, "\n"),
+        "\t\t\t\t\t\t\t\t\t\n\na\tb\tc\td\te\tf\tg\th\ti\tj\t\na\tb\tc\td\te\tf\tg\th\ti\tj\t\n");
 }
 
 TEST(MappingColumns, HeadersAndWidths)

@@ -9,7 +9,7 @@ using ProgramCacheTest = EngineTest;
 
 TEST_F(ProgramCacheTest, RemoveTakesOnlyStrictAddressesInTheCache)
 {
-    refreshWith({row("10.0.0.1", "00-0C-29-11-22-33"), row("255.255.255.255", "FF-FF-FF-FF-FF-FF")});
+    refreshWith({ row("10.0.0.1", "00-0C-29-11-22-33"), row("255.255.255.255", "FF-FF-FF-FF-FF-FF") });
     EXPECT_EQ(watcher.removeFromProgramCache("10.0.0.9"), -1);
     EXPECT_EQ(watcher.removeFromProgramCache("not an address"), -1);
     EXPECT_EQ(watcher.removeFromProgramCache("10.0.0.1 "), -1);
@@ -22,7 +22,7 @@ TEST_F(ProgramCacheTest, RemoveTakesOnlyStrictAddressesInTheCache)
 
 TEST_F(ProgramCacheTest, FindEntryReadsStrictText)
 {
-    refreshWith({row("255.255.255.255", "FF-FF-FF-FF-FF-FF"), row("10.0.0.1", "00-0C-29-11-22-33")});
+    refreshWith({ row("255.255.255.255", "FF-FF-FF-FF-FF-FF"), row("10.0.0.1", "00-0C-29-11-22-33") });
     EXPECT_EQ(watcher.findEntry("255.255.255.255"), &entry("255.255.255.255"));
     EXPECT_EQ(watcher.findEntry("10.0.0.01"), nullptr);
     EXPECT_EQ(watcher.findEntry(""), nullptr);
@@ -31,12 +31,12 @@ TEST_F(ProgramCacheTest, FindEntryReadsStrictText)
 
 TEST_F(ProgramCacheTest, RemovedAddressComesBackAsNew)
 {
-    refreshWith({row("10.0.0.7", "00-0C-29-11-22-33")});
-    refreshWith({row("10.0.0.7", "FF-FF-FF-FF-FF-FF")});
+    refreshWith({ row("10.0.0.7", "00-0C-29-11-22-33") });
+    refreshWith({ row("10.0.0.7", "FF-FF-FF-FF-FF-FF") });
     ASSERT_EQ(entry("10.0.0.7").historyLength(), 1u);
     events.clear();
     EXPECT_EQ(watcher.removeFromProgramCache("10.0.0.7"), 0);
-    refreshWith({row("10.0.0.7", "FF-FF-FF-FF-FF-FF")});
+    refreshWith({ row("10.0.0.7", "FF-FF-FF-FF-FF-FF") });
     EXPECT_EQ(entry("10.0.0.7").previous, nullptr);
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0]->kind, BroadcastMac);
@@ -45,23 +45,23 @@ TEST_F(ProgramCacheTest, RemovedAddressComesBackAsNew)
 TEST_F(ProgramCacheTest, ClearEmptiesAndIsHarmlessWhenEmpty)
 {
     EXPECT_EQ(watcher.clearProgramCache(), 0);
-    refreshWith({row("10.0.0.1", "00-0C-29-11-22-33"), row("10.0.0.2", "00-0C-29-11-22-34")});
+    refreshWith({ row("10.0.0.1", "00-0C-29-11-22-33"), row("10.0.0.2", "00-0C-29-11-22-34") });
     EXPECT_EQ(watcher.clearProgramCache(), 0);
     EXPECT_TRUE(watcher.programCache.empty());
-    refreshWith({row("10.0.0.1", "00-0C-29-44-55-66")});
+    refreshWith({ row("10.0.0.1", "00-0C-29-44-55-66") });
     EXPECT_TRUE(events.empty());  // the history is gone with the flush
 }
 
-TEST_F(ProgramCacheTest, CacheIsOrderedByNetworkOrderValue)
+TEST_F(ProgramCacheTest, CacheIsWalkedInDottedOrder)
 {
-    refreshWith({row("10.0.0.2", "00-0C-29-11-22-33"), row("192.168.0.1", "00-0C-29-11-22-33"),
-                 row("10.0.0.1", "00-0C-29-11-22-33")});
-    std::uint32_t last = 0;
+    refreshWith({ row("10.0.0.2", "00-0C-29-11-22-33"), row("192.168.0.1", "00-0C-29-11-22-33"),
+        row("10.0.0.1", "00-0C-29-11-22-33"), row("1.0.0.9", "00-0C-29-11-22-33") });
+    std::vector<std::string> order;
     for (const auto& [key, e] : watcher.programCache) {
         EXPECT_EQ(key, e->address);
-        EXPECT_GT(key, last);
-        last = key;
+        order.push_back(dottedText(key));
     }
+    EXPECT_EQ(order, (std::vector<std::string> { "1.0.0.9", "10.0.0.1", "10.0.0.2", "192.168.0.1" }));
 }
 
 // A million mapping changes of one address must free without deep recursion.
@@ -80,8 +80,8 @@ TEST(MappingEntryChain, LongHistoryIsFreedIteratively)
 
 TEST_F(ProgramCacheTest, RemoveAndClearFreeLongChains)
 {
-    refreshWith({row("10.0.0.1", "00-0C-29-11-22-33"), row("10.0.0.2", "00-0C-29-11-22-33")});
-    for (const char* address : {"10.0.0.1", "10.0.0.2"}) {
+    refreshWith({ row("10.0.0.1", "00-0C-29-11-22-33"), row("10.0.0.2", "00-0C-29-11-22-33") });
+    for (const char* address : { "10.0.0.1", "10.0.0.2" }) {
         MappingEntry& e = entry(address);
         for (int i = 0; i < 200'000; ++i) {
             auto old = std::make_unique<MappingEntry>();

@@ -19,29 +19,32 @@ struct FlagCase {
 };
 
 // Names the case in test output instead of dumping its bytes.
-void PrintTo(const FlagCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FlagCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 const FlagCase kFlagCases[] = {
-    {"present_redisplayed_seen", true, true, true, true, false},
-    {"present_quiet_seen", true, false, true, true, false},
-    {"absent_marked_seen", false, true, true, true, true},
-    {"absent_quiet_seen", false, false, true, true, true},
-    {"present_redisplayed_gone", true, true, false, false, true},
-    {"present_quiet_gone", true, false, false, false, true},
-    {"absent_marked_gone", false, true, false, false, false},
-    {"absent_quiet_gone", false, false, false, false, true},
+    { "present_redisplayed_seen", true, true, true, true, false },
+    { "present_quiet_seen", true, false, true, true, false },
+    { "absent_marked_seen", false, true, true, true, true },
+    { "absent_quiet_seen", false, false, true, true, true },
+    { "present_redisplayed_gone", true, true, false, false, true },
+    { "present_quiet_gone", true, false, false, false, true },
+    { "absent_marked_gone", false, true, false, false, false },
+    { "absent_quiet_gone", false, false, false, false, true },
 };
 
-class RefreshFlags : public EngineTest, public ::testing::WithParamInterface<FlagCase> {};
+class RefreshFlags : public EngineTest, public ::testing::WithParamInterface<FlagCase> { };
 
 TEST_P(RefreshFlags, FollowTheTable)
 {
     const FlagCase& c = GetParam();
-    refreshWith({row("10.0.0.1", kMac1)});
+    refreshWith({ row("10.0.0.1", kMac1) });
     entry("10.0.0.1").inSystemCache = c.inSystemCache;
     entry("10.0.0.1").redisplay = c.redisplay;
 
-    refreshWith(c.rowHandled ? std::vector{row("10.0.0.1", kMac1)} : std::vector<hostnet::MibIpNetRow>{});
+    refreshWith(c.rowHandled ? std::vector { row("10.0.0.1", kMac1) } : std::vector<hostnet::MibIpNetRow> {});
 
     EXPECT_EQ(entry("10.0.0.1").inSystemCache, c.afterInSystemCache);
     EXPECT_EQ(entry("10.0.0.1").redisplay, c.afterRedisplay);
@@ -49,7 +52,7 @@ TEST_P(RefreshFlags, FollowTheTable)
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, RefreshFlags, ::testing::ValuesIn(kFlagCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& info) { return std::string(info.param.name); });
 
 // --- Alerts: a table seen before, then another; the lines the second raises ---
 
@@ -61,49 +64,51 @@ struct AlertCase {
 };
 
 // Names the case in test output instead of dumping its bytes.
-void PrintTo(const AlertCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const AlertCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 const std::string T = "14:03:09: ";
 
 const AlertCase kAlertCases[] = {
-    {"new_plain_mac", {}, {row("10.0.0.1", kMac1)}, {}},
-    {"new_broadcast", {}, {row("10.0.0.7", kBroadcast)},
-     {T + "Broadcast MAC assigned: 10.0.0.7 has broadcast MAC FF-FF-FF-FF-FF-FF"}},
-    {"new_multicast", {}, {row("10.0.0.8", "01-00-5E-00-00-01")},
-     {T + "Multicast MAC assigned: 10.0.0.8 has multicast MAC 01-00-5E-00-00-01"}},
-    {"new_ipv6_multicast_prefix", {}, {row("10.0.0.8", "33-33-00-00-00-01")}, {}},
-    {"new_near_multicast_prefix", {}, {row("10.0.0.8", "01-00-5F-00-00-01")}, {}},
-    {"unchanged", {row("10.0.0.1", kMac1)}, {row("10.0.0.1", kMac1)}, {}},
-    {"changed", {row("192.168.0.1", kMac1)}, {row("192.168.0.1", kMac2)},
-     {T + "Mapping changed: 192.168.0.1 changed from 00-0C-29-11-22-33 to 00-0C-29-44-55-66"}},
-    {"changed_to_broadcast_only_that", {row("10.0.0.7", kMac1)}, {row("10.0.0.7", kBroadcast)},
-     {T + "Broadcast MAC assigned: 10.0.0.7 has broadcast MAC FF-FF-FF-FF-FF-FF"}},
-    {"changed_to_multicast_only_that", {row("10.0.0.7", kMac1)}, {row("10.0.0.7", "01-00-5E-01-02-03")},
-     {T + "Multicast MAC assigned: 10.0.0.7 has multicast MAC 01-00-5E-01-02-03"}},
-    {"known_row_without_mac_unchanged", {row("10.0.0.1", kMac1)}, {row("10.0.0.1", "")}, {}},
-    {"unresolved_then_resolved", {row("10.0.0.1", "")}, {row("10.0.0.1", kMac1)}, {}},
-    {"unresolved_then_broadcast", {row("10.0.0.1", "")}, {row("10.0.0.1", kBroadcast)},
-     {T + "Broadcast MAC assigned: 10.0.0.1 has broadcast MAC FF-FF-FF-FF-FF-FF"}},
-    {"two_changes_in_one_table",
-     {row("10.0.0.1", kMac1), row("10.0.0.2", kMac1)},
-     {row("10.0.0.1", kMac2), row("10.0.0.2", kMac2)},
-     {T + "Mapping changed: 10.0.0.1 changed from 00-0C-29-11-22-33 to 00-0C-29-44-55-66",
-      T + "Mapping changed: 10.0.0.2 changed from 00-0C-29-11-22-33 to 00-0C-29-44-55-66"}},
-    {"same_address_two_interfaces_first_row_decides",
-     {row("10.0.0.1", kMac1, 2), row("10.0.0.1", kMac2, 3)},
-     {row("10.0.0.1", kMac1, 2), row("10.0.0.1", kMac2, 3)}, {}},
-    {"group_address_with_its_multicast_mac", {}, {row("224.0.0.251", "01-00-5E-00-00-FB")}, {}},
-    {"group_address_high_bit_dropped", {}, {row("239.255.255.250", "01-00-5E-7F-FF-FA")}, {}},
-    {"group_address_with_wrong_multicast_mac", {}, {row("224.0.0.251", "01-00-5E-00-00-FC")},
-     {T + "Multicast MAC assigned: 224.0.0.251 has multicast MAC 01-00-5E-00-00-FC"}},
-    {"group_address_with_broadcast_mac", {}, {row("224.0.0.251", kBroadcast)},
-     {T + "Broadcast MAC assigned: 224.0.0.251 has broadcast MAC FF-FF-FF-FF-FF-FF"}},
-    {"limited_broadcast_with_broadcast_mac", {}, {row("255.255.255.255", kBroadcast)}, {}},
-    {"limited_broadcast_with_multicast_mac", {}, {row("255.255.255.255", "01-00-5E-00-00-01")},
-     {T + "Multicast MAC assigned: 255.255.255.255 has multicast MAC 01-00-5E-00-00-01"}},
+    { "new_plain_mac", {}, { row("10.0.0.1", kMac1) }, {} },
+    { "new_broadcast", {}, { row("10.0.0.7", kBroadcast) },
+        { T + "Broadcast MAC assigned: 10.0.0.7 has broadcast MAC FF-FF-FF-FF-FF-FF" } },
+    { "new_multicast", {}, { row("10.0.0.8", "01-00-5E-00-00-01") },
+        { T + "Multicast MAC assigned: 10.0.0.8 has multicast MAC 01-00-5E-00-00-01" } },
+    { "new_ipv6_multicast_prefix", {}, { row("10.0.0.8", "33-33-00-00-00-01") }, {} },
+    { "new_near_multicast_prefix", {}, { row("10.0.0.8", "01-00-5F-00-00-01") }, {} },
+    { "unchanged", { row("10.0.0.1", kMac1) }, { row("10.0.0.1", kMac1) }, {} },
+    { "changed", { row("192.168.0.1", kMac1) }, { row("192.168.0.1", kMac2) },
+        { T + "Mapping changed: 192.168.0.1 changed from 00-0C-29-11-22-33 to 00-0C-29-44-55-66" } },
+    { "changed_to_broadcast_only_that", { row("10.0.0.7", kMac1) }, { row("10.0.0.7", kBroadcast) },
+        { T + "Broadcast MAC assigned: 10.0.0.7 has broadcast MAC FF-FF-FF-FF-FF-FF" } },
+    { "changed_to_multicast_only_that", { row("10.0.0.7", kMac1) }, { row("10.0.0.7", "01-00-5E-01-02-03") },
+        { T + "Multicast MAC assigned: 10.0.0.7 has multicast MAC 01-00-5E-01-02-03" } },
+    { "known_row_without_mac_unchanged", { row("10.0.0.1", kMac1) }, { row("10.0.0.1", "") }, {} },
+    { "unresolved_then_resolved", { row("10.0.0.1", "") }, { row("10.0.0.1", kMac1) }, {} },
+    { "unresolved_then_broadcast", { row("10.0.0.1", "") }, { row("10.0.0.1", kBroadcast) },
+        { T + "Broadcast MAC assigned: 10.0.0.1 has broadcast MAC FF-FF-FF-FF-FF-FF" } },
+    { "two_changes_in_one_table", { row("10.0.0.1", kMac1), row("10.0.0.2", kMac1) },
+        { row("10.0.0.1", kMac2), row("10.0.0.2", kMac2) },
+        { T + "Mapping changed: 10.0.0.1 changed from 00-0C-29-11-22-33 to 00-0C-29-44-55-66",
+            T + "Mapping changed: 10.0.0.2 changed from 00-0C-29-11-22-33 to 00-0C-29-44-55-66" } },
+    { "same_address_two_interfaces_first_row_decides",
+        { row("10.0.0.1", kMac1, 2), row("10.0.0.1", kMac2, 3) },
+        { row("10.0.0.1", kMac1, 2), row("10.0.0.1", kMac2, 3) }, {} },
+    { "group_address_with_its_multicast_mac", {}, { row("224.0.0.251", "01-00-5E-00-00-FB") }, {} },
+    { "group_address_high_bit_dropped", {}, { row("239.255.255.250", "01-00-5E-7F-FF-FA") }, {} },
+    { "group_address_with_wrong_multicast_mac", {}, { row("224.0.0.251", "01-00-5E-00-00-FC") },
+        { T + "Multicast MAC assigned: 224.0.0.251 has multicast MAC 01-00-5E-00-00-FC" } },
+    { "group_address_with_broadcast_mac", {}, { row("224.0.0.251", kBroadcast) },
+        { T + "Broadcast MAC assigned: 224.0.0.251 has broadcast MAC FF-FF-FF-FF-FF-FF" } },
+    { "limited_broadcast_with_broadcast_mac", {}, { row("255.255.255.255", kBroadcast) }, {} },
+    { "limited_broadcast_with_multicast_mac", {}, { row("255.255.255.255", "01-00-5E-00-00-01") },
+        { T + "Multicast MAC assigned: 255.255.255.255 has multicast MAC 01-00-5E-00-00-01" } },
 };
 
-class RefreshAlerts : public EngineTest, public ::testing::WithParamInterface<AlertCase> {};
+class RefreshAlerts : public EngineTest, public ::testing::WithParamInterface<AlertCase> { };
 
 TEST_P(RefreshAlerts, RaiseExactlyTheseLines)
 {
@@ -118,7 +123,7 @@ TEST_P(RefreshAlerts, RaiseExactlyTheseLines)
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, RefreshAlerts, ::testing::ValuesIn(kAlertCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& info) { return std::string(info.param.name); });
 
 // --- Single behaviours ---
 
@@ -126,7 +131,7 @@ using Refresh = EngineTest;
 
 TEST_F(Refresh, NewEntryTakesRowFieldsAndTheClock)
 {
-    refreshWith({row("10.0.0.1", kMac1, 7, hostnet::kNetTypeStatic)});
+    refreshWith({ row("10.0.0.1", kMac1, 7, hostnet::kNetTypeStatic) });
     const MappingEntry& e = entry("10.0.0.1");
     EXPECT_EQ(e.adapterIndex, 7u);
     EXPECT_EQ(e.type, hostnet::kNetTypeStatic);
@@ -139,26 +144,27 @@ TEST_F(Refresh, NewEntryTakesRowFieldsAndTheClock)
 
 TEST_F(Refresh, AlertedEntriesLoseAlertFree)
 {
-    refreshWith({row("10.0.0.1", kMac1), row("10.0.0.7", kBroadcast), row("10.0.0.8", "01-00-5E-00-00-01")});
+    refreshWith(
+        { row("10.0.0.1", kMac1), row("10.0.0.7", kBroadcast), row("10.0.0.8", "01-00-5E-00-00-01") });
     EXPECT_TRUE(entry("10.0.0.1").alertFree);
     EXPECT_FALSE(entry("10.0.0.7").alertFree);
     EXPECT_FALSE(entry("10.0.0.8").alertFree);
-    refreshWith({row("10.0.0.1", kMac2)});
+    refreshWith({ row("10.0.0.1", kMac2) });
     EXPECT_FALSE(entry("10.0.0.1").alertFree);
 }
 
 TEST_F(Refresh, StandardMappingsKeepAlertFree)
 {
-    refreshWith({row("224.0.0.251", "01-00-5E-00-00-FB"), row("255.255.255.255", kBroadcast)});
+    refreshWith({ row("224.0.0.251", "01-00-5E-00-00-FB"), row("255.255.255.255", kBroadcast) });
     EXPECT_TRUE(entry("224.0.0.251").alertFree);
     EXPECT_TRUE(entry("255.255.255.255").alertFree);
 }
 
 TEST_F(Refresh, SameMacKeepsTypeAdapterAndTime)
 {
-    refreshWith({row("10.0.0.1", kMac1, 2, hostnet::kNetTypeDynamic)});
+    refreshWith({ row("10.0.0.1", kMac1, 2, hostnet::kNetTypeDynamic) });
     now += 60;
-    refreshWith({row("10.0.0.1", kMac1, 5, hostnet::kNetTypeStatic)});
+    refreshWith({ row("10.0.0.1", kMac1, 5, hostnet::kNetTypeStatic) });
     const MappingEntry& e = entry("10.0.0.1");
     EXPECT_EQ(e.adapterIndex, 2u);
     EXPECT_EQ(e.type, hostnet::kNetTypeDynamic);
@@ -167,10 +173,10 @@ TEST_F(Refresh, SameMacKeepsTypeAdapterAndTime)
 
 TEST_F(Refresh, ChangeKeepsHistoryNewestFirst)
 {
-    refreshWith({row("10.0.0.1", kMac1)});
+    refreshWith({ row("10.0.0.1", kMac1) });
     for (int i = 0; i < 4; ++i) {
         now += 10;
-        refreshWith({row("10.0.0.1", i % 2 == 0 ? kMac2 : kMac1)});
+        refreshWith({ row("10.0.0.1", i % 2 == 0 ? kMac2 : kMac1) });
     }
     EXPECT_EQ(events.size(), 4u);
     const MappingEntry& e = entry("10.0.0.1");
@@ -182,16 +188,33 @@ TEST_F(Refresh, ChangeKeepsHistoryNewestFirst)
 
 TEST_F(Refresh, RowsAfterAChangeAreStillHandled)
 {
-    refreshWith({row("10.0.0.1", kMac1), row("10.0.0.2", kMac1)});
-    refreshWith({row("10.0.0.1", kMac2), row("10.0.0.2", kMac1), row("10.0.0.3", kBroadcast)});
+    refreshWith({ row("10.0.0.1", kMac1), row("10.0.0.2", kMac1) });
+    refreshWith({ row("10.0.0.1", kMac2), row("10.0.0.2", kMac1), row("10.0.0.3", kBroadcast) });
     EXPECT_TRUE(entry("10.0.0.2").inSystemCache);
     EXPECT_TRUE(entry("10.0.0.3").inSystemCache);
     EXPECT_EQ(events.size(), 2u);
 }
 
+// The row pass walks the cache alongside the table; a table out of address
+// order (another platform's, or a hand-made one) must give the same result.
+TEST_F(Refresh, TableOrderDoesNotMatter)
+{
+    refreshWith({ row("10.0.0.9", kMac1), row("10.0.0.3", kMac1), row("10.0.0.5", kMac1) });
+    refreshWith({ row("10.0.0.5", kMac2), row("10.0.0.1", kBroadcast), row("10.0.0.9", kMac1),
+        row("10.0.0.7", kMac1), row("10.0.0.2", kMac1) });
+    EXPECT_EQ(texts(),
+        (std::vector<std::string> {
+            T + "Mapping changed: 10.0.0.5 changed from 00-0C-29-11-22-33 to 00-0C-29-44-55-66",
+            T + "Broadcast MAC assigned: 10.0.0.1 has broadcast MAC FF-FF-FF-FF-FF-FF" }));
+    EXPECT_EQ(watcher.programCache.size(), 6u);
+    EXPECT_FALSE(entry("10.0.0.3").inSystemCache);
+    for (const char* present : { "10.0.0.1", "10.0.0.2", "10.0.0.5", "10.0.0.7", "10.0.0.9" })
+        EXPECT_TRUE(entry(present).inSystemCache) << present;
+}
+
 TEST_F(Refresh, SameAddressOnTwoInterfacesNeverAlternates)
 {
-    const std::vector table{row("10.0.0.1", kMac1, 2), row("10.0.0.1", kMac2, 3)};
+    const std::vector table { row("10.0.0.1", kMac1, 2), row("10.0.0.1", kMac2, 3) };
     for (int i = 0; i < 5; ++i)
         refreshWith(table);
     EXPECT_TRUE(events.empty());
@@ -202,9 +225,9 @@ TEST_F(Refresh, SameAddressOnTwoInterfacesNeverAlternates)
 
 TEST_F(Refresh, ResolutionReplacesTheUnresolvedEntry)
 {
-    refreshWith({row("10.0.0.1", "", 2, hostnet::kNetTypeInvalid)});
+    refreshWith({ row("10.0.0.1", "", 2, hostnet::kNetTypeInvalid) });
     now += 5;
-    refreshWith({row("10.0.0.1", kMac1, 3, hostnet::kNetTypeDynamic)});
+    refreshWith({ row("10.0.0.1", kMac1, 3, hostnet::kNetTypeDynamic) });
     const MappingEntry& e = entry("10.0.0.1");
     EXPECT_EQ(e.previous, nullptr);
     EXPECT_TRUE(e.alertFree);
@@ -218,15 +241,15 @@ TEST_F(Refresh, OverlongMacLengthIsCutToEightBytes)
 {
     auto r = row("10.0.0.1", kMac1);
     r.dwPhysAddrLen = 200;
-    refreshWith({r});
+    refreshWith({ r });
     EXPECT_EQ(entry("10.0.0.1").macLength, 8u);
-    refreshWith({r});
+    refreshWith({ r });
     EXPECT_TRUE(events.empty());
 }
 
 TEST_F(Refresh, EmptyTableMarksEverythingAbsent)
 {
-    refreshWith({row("10.0.0.1", kMac1), row("10.0.0.2", kMac2)});
+    refreshWith({ row("10.0.0.1", kMac1), row("10.0.0.2", kMac2) });
     refreshWith({});
     EXPECT_FALSE(entry("10.0.0.1").inSystemCache);
     EXPECT_FALSE(entry("10.0.0.2").inSystemCache);
@@ -234,25 +257,25 @@ TEST_F(Refresh, EmptyTableMarksEverythingAbsent)
 
 TEST_F(Refresh, AbsentEntryIsRedisplayedEverySecondPass)
 {
-    refreshWith({row("10.0.0.1", kMac1)});
+    refreshWith({ row("10.0.0.1", kMac1) });
     std::vector<bool> marks;
     for (int i = 0; i < 4; ++i) {
         refreshWith({});
         marks.push_back(entry("10.0.0.1").redisplay);
     }
-    EXPECT_EQ(marks, (std::vector<bool>{true, false, true, false}));
+    EXPECT_EQ(marks, (std::vector<bool> { true, false, true, false }));
 }
 
 TEST_F(Refresh, FailedReadTouchesNothing)
 {
-    refreshWith({row("10.0.0.1", kMac1), row("10.0.0.2", kMac1)});
+    refreshWith({ row("10.0.0.1", kMac1), row("10.0.0.2", kMac1) });
     entry("10.0.0.2").inSystemCache = false;
-    host.netTable = {row("10.0.0.1", kMac2), row("10.0.0.3", kMac1)};
+    host.netTable = { row("10.0.0.1", kMac2), row("10.0.0.3", kMac1) };
     host.failNetTable = true;
     EXPECT_EQ(watcher.refresh(), -1);
     EXPECT_TRUE(events.empty());
     EXPECT_EQ(watcher.programCache.size(), 2u);
-    for (const char* address : {"10.0.0.1", "10.0.0.2"}) {
+    for (const char* address : { "10.0.0.1", "10.0.0.2" }) {
         const MappingEntry& e = entry(address);
         EXPECT_EQ(e.inSystemCache, address[7] == '1') << address;
         EXPECT_TRUE(e.redisplay) << address;
@@ -263,7 +286,8 @@ TEST_F(Refresh, FailedReadTouchesNothing)
 
 TEST_F(Refresh, EventsNumberedInOrderOfRaising)
 {
-    refreshWith({row("10.0.0.7", kBroadcast), row("10.0.0.8", "01-00-5E-00-00-01"), row("10.0.0.9", kBroadcast)});
+    refreshWith(
+        { row("10.0.0.7", kBroadcast), row("10.0.0.8", "01-00-5E-00-00-01"), row("10.0.0.9", kBroadcast) });
     ASSERT_EQ(events.size(), 3u);
     EXPECT_EQ(events[1]->serial, events[0]->serial + 1);
     EXPECT_EQ(events[2]->serial, events[0]->serial + 2);
@@ -274,38 +298,42 @@ TEST_F(Refresh, EventsNumberedInOrderOfRaising)
 TEST_F(Refresh, WithoutSinkEventsAreDroppedSafely)
 {
     watcher.sink.callback = nullptr;
-    refreshWith({row("10.0.0.7", kBroadcast)});
+    refreshWith({ row("10.0.0.7", kBroadcast) });
     EXPECT_FALSE(entry("10.0.0.7").alertFree);
 }
 
 TEST_F(Refresh, VendorOfNewAndChangedEntries)
 {
     watcher.loadVendorTable("000C29     VMware, Inc.\r\n00005E     ICANN, IANA Department\r\n");
-    refreshWith({row("10.0.0.1", kMac1), row("10.0.0.2", "01-00-5E-00-00-01")});
+    refreshWith({ row("10.0.0.1", kMac1), row("10.0.0.2", "01-00-5E-00-00-01") });
     EXPECT_EQ(entry("10.0.0.1").vendor, "VMware, Inc.");
     EXPECT_FALSE(entry("10.0.0.2").vendor.has_value());
-    refreshWith({row("10.0.0.1", "00-00-5E-00-01-01")});
+    refreshWith({ row("10.0.0.1", "00-00-5E-00-01-01") });
     EXPECT_EQ(entry("10.0.0.1").vendor, "ICANN, IANA Department");
 }
 
 // The broadcast of an adapter's own subnet carries the broadcast MAC by design.
 class RefreshWithAdapter : public EngineTest {
 protected:
-    RefreshWithAdapter() : EngineTest(hostWithAdapter()) {}
+    RefreshWithAdapter()
+        : EngineTest(hostWithAdapter())
+    {
+    }
     static std::unique_ptr<hostnet::FakeIpHelper> hostWithAdapter()
     {
         auto fake = std::make_unique<hostnet::FakeIpHelper>();
-        fake->adapters = {{4, "veth0"}};
-        fake->addrTable = {{ip("10.66.0.1"), 4, ip("255.255.255.0")}};
+        fake->adapters = { { 4, "veth0" } };
+        fake->addrTable = { { ip("10.66.0.1"), 4, ip("255.255.255.0") } };
         return fake;
     }
 };
 
 TEST_F(RefreshWithAdapter, DirectedBroadcastIsStandard)
 {
-    refreshWith({row("10.66.0.255", kBroadcast), row("10.67.0.255", kBroadcast)});
-    EXPECT_EQ(texts(), (std::vector<std::string>{
-                           T + "Broadcast MAC assigned: 10.67.0.255 has broadcast MAC FF-FF-FF-FF-FF-FF"}));
+    refreshWith({ row("10.66.0.255", kBroadcast), row("10.67.0.255", kBroadcast) });
+    EXPECT_EQ(texts(),
+        (std::vector<std::string> {
+            T + "Broadcast MAC assigned: 10.67.0.255 has broadcast MAC FF-FF-FF-FF-FF-FF" }));
     EXPECT_TRUE(entry("10.66.0.255").alertFree);
 }
 

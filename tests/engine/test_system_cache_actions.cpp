@@ -8,21 +8,25 @@ namespace {
 std::unique_ptr<hostnet::FakeIpHelper> twoAdapterHost()
 {
     auto fake = std::make_unique<hostnet::FakeIpHelper>();
-    fake->adapters = {{5, "eth1"}, {2, "eth0"}};
-    fake->addrTable = {{ip("10.1.2.3"), 2, ip("255.255.0.0")}, {ip("192.168.7.7"), 5, ip("255.255.0.0")}};
+    fake->adapters = { { 5, "eth1" }, { 2, "eth0" } };
+    fake->addrTable
+        = { { ip("10.1.2.3"), 2, ip("255.255.0.0") }, { ip("192.168.7.7"), 5, ip("255.255.0.0") } };
     return fake;
 }
 
 class SystemCacheActions : public EngineTest {
 protected:
-    SystemCacheActions() : EngineTest(twoAdapterHost()) {}
+    SystemCacheActions()
+        : EngineTest(twoAdapterHost())
+    {
+    }
 };
 
 TEST_F(SystemCacheActions, FlushAsksForAFreshAdapterList)
 {
-    host.adapters.push_back({9, "added after start"});
+    host.adapters.push_back({ 9, "added after start" });
     EXPECT_EQ(watcher.flushSystemCache(), 0);
-    EXPECT_EQ(host.calls.flushed, (std::vector<std::uint32_t>{5, 2, 9}));
+    EXPECT_EQ(host.calls.flushed, (std::vector<std::uint32_t> { 5, 2, 9 }));
 }
 
 TEST_F(SystemCacheActions, FlushGoesOnWhenOneInterfaceFails)
@@ -43,7 +47,7 @@ TEST_F(SystemCacheActions, FlushFailsWithoutAdapters)
 
 TEST_F(SystemCacheActions, DeleteUsesTheEntrysInterfaceAndKeepsTheEntry)
 {
-    refreshWith({row("10.0.0.5", "00-0C-29-11-22-33", 3)});
+    refreshWith({ row("10.0.0.5", "00-0C-29-11-22-33", 3) });
     EXPECT_EQ(watcher.deleteFromSystemCache("10.0.0.5"), 0);
     ASSERT_EQ(host.calls.deleted.size(), 1u);
     EXPECT_EQ(host.calls.deleted[0].dwIndex, 3u);
@@ -55,7 +59,7 @@ TEST_F(SystemCacheActions, DeleteUsesTheEntrysInterfaceAndKeepsTheEntry)
 
 TEST_F(SystemCacheActions, DeleteFailures)
 {
-    refreshWith({row("10.0.0.5", "00-0C-29-11-22-33", 3), row("255.255.255.255", "FF-FF-FF-FF-FF-FF", 3)});
+    refreshWith({ row("10.0.0.5", "00-0C-29-11-22-33", 3), row("255.255.255.255", "FF-FF-FF-FF-FF-FF", 3) });
     EXPECT_EQ(watcher.deleteFromSystemCache("10.0.0.6"), -1);
     EXPECT_EQ(watcher.deleteFromSystemCache("ten"), -1);
     EXPECT_TRUE(host.calls.deleted.empty());
@@ -69,7 +73,7 @@ TEST_F(SystemCacheActions, DiscoverPingsEachSubnetInAdapterOrder)
 {
     host.pingResult = -1;  // a ping that cannot start is skipped without a word
     EXPECT_EQ(watcher.discoverByPing(), 0);
-    EXPECT_EQ(host.calls.pinged, (std::vector<std::string>{"10.1.255.255", "192.168.255.255"}));
+    EXPECT_EQ(host.calls.pinged, (std::vector<std::string> { "10.1.255.255", "192.168.255.255" }));
 }
 
 using NoAdapters = EngineTest;

@@ -59,17 +59,20 @@ struct ShippedCase {
 };
 
 // Names the case in test output instead of dumping its bytes.
-void PrintTo(const ShippedCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ShippedCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 const ShippedCase kShippedCases[] = {
-    {"cisco", {0x00, 0x00, 0x0C}, "Cisco Systems, Inc"},
-    {"private", {0x00, 0x00, 0x6C}, "Private"},
-    {"zero_prefix", {0x00, 0x00, 0x00}, "XEROX CORPORATION"},
-    {"ipv4_multicast", {0x01, 0x00, 0x5E}, nullptr},
-    {"broadcast", {0xFF, 0xFF, 0xFF}, nullptr},
+    { "cisco", { 0x00, 0x00, 0x0C }, "Cisco Systems, Inc" },
+    { "private", { 0x00, 0x00, 0x6C }, "Private" },
+    { "zero_prefix", { 0x00, 0x00, 0x00 }, "XEROX CORPORATION" },
+    { "ipv4_multicast", { 0x01, 0x00, 0x5E }, nullptr },
+    { "broadcast", { 0xFF, 0xFF, 0xFF }, nullptr },
 };
 
-class ShippedList : public EngineTest, public ::testing::WithParamInterface<ShippedCase> {};
+class ShippedList : public EngineTest, public ::testing::WithParamInterface<ShippedCase> { };
 
 TEST_P(ShippedList, NamesThePrefix)
 {
@@ -87,7 +90,7 @@ TEST_P(ShippedList, NamesThePrefix)
 }
 
 INSTANTIATE_TEST_SUITE_P(Prefixes, ShippedList, ::testing::ValuesIn(kShippedCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ShippedListText, IsWellFormed)
 {

@@ -1,6 +1,6 @@
+#include "EngineFixture.h"
 #include "engine/Address.h"
 #include "engine/WatchEvent.h"
-#include "EngineFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +12,9 @@ namespace {
 using test::ip;
 using test::kNow;
 
-const std::uint8_t kMac1[6] = {0x00, 0x0C, 0x29, 0x11, 0x22, 0x33};
-const std::uint8_t kMac2[6] = {0x00, 0x0C, 0x29, 0x44, 0x55, 0x66};
-const std::uint8_t kBroadcast[6] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+const std::uint8_t kMac1[6] = { 0x00, 0x0C, 0x29, 0x11, 0x22, 0x33 };
+const std::uint8_t kMac2[6] = { 0x00, 0x0C, 0x29, 0x44, 0x55, 0x66 };
+const std::uint8_t kBroadcast[6] = { 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF };
 
 struct ComposeCase {
     const char* name;
@@ -28,31 +28,35 @@ struct ComposeCase {
 };
 
 // Names the case in test output instead of dumping its bytes.
-void PrintTo(const ComposeCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ComposeCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 const ComposeCase kComposeCases[] = {
-    {"mapping_changed", MappingChanged, "192.168.0.1", "0.0.0.0", kMac1, kMac2, 1796894100,
-     "09:15:00: Mapping changed: 192.168.0.1 changed from 00-0C-29-11-22-33 to 00-0C-29-44-55-66"},
-    {"duplicate_mac", DuplicateMac, "10.0.0.1", "10.0.0.2", kMac1, nullptr, kNow,
-     "14:03:09: Dublicate MAC found: 10.0.0.1 and 10.0.0.2 both have 00-0C-29-11-22-33"},
-    {"broadcast_mac", BroadcastMac, "10.0.0.7", "0.0.0.0", kBroadcast, nullptr, kNow,
-     "14:03:09: Broadcast MAC assigned: 10.0.0.7 has broadcast MAC FF-FF-FF-FF-FF-FF"},
-    {"multicast_mac", MulticastMac, "10.0.0.7", "0.0.0.0", kMac1, nullptr, kNow,
-     "14:03:09: Multicast MAC assigned: 10.0.0.7 has multicast MAC 00-0C-29-11-22-33"},
-    {"default_route_two_blanks", DefaultRouteChanged, "10.0.0.1", "10.0.0.2", kMac1, nullptr, kNow,
-     "14:03:09: Default route changed:  the route for 00-0C-29-11-22-33 changed from 10.0.0.1 to 10.0.0.2"},
-    {"not_in_subnet_two_blanks", NotInSubnet, "10.9.9.9", "0.0.0.0", nullptr, nullptr, kNow,
-     "14:03:09: IP not in subet:  the IP 10.9.9.9 is not in this subet"},
-    {"missing_mac_is_empty", MappingChanged, "10.0.0.1", "0.0.0.0", nullptr, nullptr, kNow,
-     "14:03:09: Mapping changed: 10.0.0.1 changed from  to "},
-    {"unknown_kind_prefix_only", 6, "10.0.0.1", "0.0.0.0", kMac1, kMac2, kNow, "14:03:09: "},
-    {"negative_kind_prefix_only", -1, "10.0.0.1", "0.0.0.0", kMac1, kMac2, kNow, "14:03:09: "},
-    {"time_not_convertible", BroadcastMac, "10.0.0.7", "0.0.0.0", kBroadcast, nullptr,
-     std::numeric_limits<std::int64_t>::max(),
-     ": Broadcast MAC assigned: 10.0.0.7 has broadcast MAC FF-FF-FF-FF-FF-FF"},
+    { "mapping_changed", MappingChanged, "192.168.0.1", "0.0.0.0", kMac1, kMac2, 1796894100,
+        "09:15:00: Mapping changed: 192.168.0.1 changed from 00-0C-29-11-22-33 to 00-0C-29-44-55-66" },
+    { "duplicate_mac", DuplicateMac, "10.0.0.1", "10.0.0.2", kMac1, nullptr, kNow,
+        "14:03:09: Dublicate MAC found: 10.0.0.1 and 10.0.0.2 both have 00-0C-29-11-22-33" },
+    { "broadcast_mac", BroadcastMac, "10.0.0.7", "0.0.0.0", kBroadcast, nullptr, kNow,
+        "14:03:09: Broadcast MAC assigned: 10.0.0.7 has broadcast MAC FF-FF-FF-FF-FF-FF" },
+    { "multicast_mac", MulticastMac, "10.0.0.7", "0.0.0.0", kMac1, nullptr, kNow,
+        "14:03:09: Multicast MAC assigned: 10.0.0.7 has multicast MAC 00-0C-29-11-22-33" },
+    { "default_route_two_blanks", DefaultRouteChanged, "10.0.0.1", "10.0.0.2", kMac1, nullptr, kNow,
+        "14:03:09: Default route changed:  the route for 00-0C-29-11-22-33 changed from 10.0.0.1 to "
+        "10.0.0.2" },
+    { "not_in_subnet_two_blanks", NotInSubnet, "10.9.9.9", "0.0.0.0", nullptr, nullptr, kNow,
+        "14:03:09: IP not in subet:  the IP 10.9.9.9 is not in this subet" },
+    { "missing_mac_is_empty", MappingChanged, "10.0.0.1", "0.0.0.0", nullptr, nullptr, kNow,
+        "14:03:09: Mapping changed: 10.0.0.1 changed from  to " },
+    { "unknown_kind_prefix_only", 6, "10.0.0.1", "0.0.0.0", kMac1, kMac2, kNow, "14:03:09: " },
+    { "negative_kind_prefix_only", -1, "10.0.0.1", "0.0.0.0", kMac1, kMac2, kNow, "14:03:09: " },
+    { "time_not_convertible", BroadcastMac, "10.0.0.7", "0.0.0.0", kBroadcast, nullptr,
+        std::numeric_limits<std::int64_t>::max(),
+        ": Broadcast MAC assigned: 10.0.0.7 has broadcast MAC FF-FF-FF-FF-FF-FF" },
 };
 
-class Compose : public ::testing::TestWithParam<ComposeCase> {};
+class Compose : public ::testing::TestWithParam<ComposeCase> { };
 
 TEST_P(Compose, BuildsTheExactLine)
 {
@@ -64,7 +68,7 @@ TEST_P(Compose, BuildsTheExactLine)
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, Compose, ::testing::ValuesIn(kComposeCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(WatchEventSerial, RisesByOneForEachEventOfTheProcess)
 {
