@@ -38,6 +38,7 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     , versionText(QString::fromLatin1(kVersion))
 {
     setWindowTitle(QStringLiteral("About Tevra"));
+    setFont(dialogFont());
     setFixedSize(dluX(389), dluY(162));
 
     auto* picture = new QLabel(this);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QApplication>
+#include <QFont>
 #include <QRect>
 
 namespace tevra {
@@ -17,6 +19,15 @@ constexpr int dluY(int units)
 constexpr QRect dluRect(int x, int y, int width, int height)
 {
     return QRect(dluX(x), dluY(y), dluX(width), dluY(height));
+}
+
+// The dialogs' own font: the application's face at 8 points, the size the
+// dialog units and the list's column widths were made for.
+inline QFont dialogFont()
+{
+    QFont font = QApplication::font();
+    font.setPointSize(8);
+    return font;
 }
 
 } // namespace tevra

@@ -21,7 +21,6 @@ CMappingListView::CMappingListView(QWidget* parent)
     // also keeps tens of thousands of rows cheap to lay out.
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    verticalHeader()->setDefaultSectionSize(std::max(fontMetrics().height() + 4, 18));
 }
 
 void CMappingListView::insertColumns()
@@ -40,6 +39,8 @@ void CMappingListView::setReportStyle()
 {
     setShowGrid(true);
     setSelectionBehavior(SelectRows);
+    // Room for the 16-pixel row image and a line of the list's font.
+    verticalHeader()->setDefaultSectionSize(std::max(fontMetrics().height() + 4, 18));
 }
 
 std::vector<std::string> CMappingListView::selectedAddressTexts() const

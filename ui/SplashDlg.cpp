@@ -23,6 +23,7 @@ CSplashDlg::CSplashDlg()
     , lineText(this)
 {
     setWindowTitle(QStringLiteral("Tevra starting"));
+    setFont(dialogFont());
     setFixedSize(dluX(213), dluY(158));
     picture.setGeometry(dluRect(0, 0, 213, 148));
     picture.setPixmap(QPixmap(QString::fromLatin1(kSplashPicturePath)));

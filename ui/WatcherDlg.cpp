@@ -4,10 +4,11 @@
 #include "engine/MappingCells.h"
 #include "engine/Version.h"
 #include "ui/CommandIds.h"
+#include "ui/DialogUnits.h"
 #include "ui/Resources.h"
 #include "ui/SplashDlg.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QKeyEvent>
 #include <QScreen>
 #include <QThread>
@@ -38,6 +39,8 @@ CWatcherDlg::CWatcherDlg(std::unique_ptr<hostnet::IpHelper> ipHelper, Clock cloc
     , pause([](int milliseconds) { QThread::msleep(static_cast<unsigned long>(milliseconds)); })
 {
     setWindowTitle(QStringLiteral("Tevra"));
+    setFont(dialogFont());
+    menuBar.setFont(QApplication::font());
     setSizeGripEnabled(false);
     // The output list is never sorted: a new line always goes to the end.
     outputList.setSortingEnabled(false);
