@@ -4,8 +4,10 @@
 # holds a few neighbour entries (one with the broadcast MAC). Saves
 #   docs/screenshot-splash.png   the splash screen during start-up
 #   docs/screenshot-window.png   the window after two ticks
-# Between the two ticks one neighbour changes its MAC address. Needs root (for
-# the namespace); everything it creates is removed when it ends.
+# Between the two ticks one neighbour changes its MAC address. The splash's
+# second line is saved as build/screenshot-splash-address.png, and at the end
+# Escape must end the program. Needs root (for the namespace); everything it
+# creates is removed when it ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/deps.sh
@@ -55,13 +57,16 @@ sleep 1
 
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
 ip netns exec "$ns" "$program" > build/screenshot-tevra.log 2>&1 &
-pids+=($!)
+tevra=$!
+pids+=($tevra)
 
 # The splash: captured from the screen itself, half way through its first pause.
 splash=$(timeout 20 xdotool search --sync --onlyvisible --name '^Tevra starting$' | head -1)
 sleep 0.5
 eval "$(xdotool getwindowgeometry --shell "$splash")"
 import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage docs/screenshot-splash.png
+sleep 0.8   # into the second pause: the web address line
+import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage build/screenshot-splash-address.png
 
 # The window, wide enough for all nine columns; then two ticks, 1500 ms apart.
 window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Tevra$' | head -1)
@@ -72,3 +77,14 @@ neighbour replace 192.168.77.10 00:0c:29:44:55:66
 sleep 1.6   # the second tick
 import -frame -window "$window" docs/screenshot-window.png
 echo "Saved docs/screenshot-splash.png and docs/screenshot-window.png"
+
+# Escape ends the run, and with it the process.
+xdotool windowactivate --sync "$window" key Escape
+for _ in $(seq 50); do kill -0 "$tevra" 2> /dev/null || break; sleep 0.1; done
+if kill -0 "$tevra" 2> /dev/null; then
+    echo "tevra is still running 5 s after Escape" >&2
+    exit 1
+fi
+status=0
+wait "$tevra" || status=$?
+echo "Escape ended tevra (exit status $status)"

@@ -126,6 +126,8 @@ void CWatcherDlg::OnSize()
     layoutControls();
 }
 
+// Qt reports every step of a drag as a resize of its own, so this one handler
+// serves both the dragging and the final size.
 void CWatcherDlg::resizeEvent(QResizeEvent* event)
 {
     QDialog::resizeEvent(event);
