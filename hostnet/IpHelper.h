@@ -49,7 +49,8 @@ public:
 
     // The ARP table, sorted by address (ascending dotted order), then interface.
     virtual std::optional<std::vector<MibIpNetRow>> getIpNetTable() = 0;
-    // IPv4 interface addresses, sorted by address.
+    // IPv4 interface addresses in the platform's own order, so that the first row
+    // of an interface is the address the platform puts first (its primary one).
     virtual std::optional<std::vector<MibIpAddrRow>> getIpAddrTable() = 0;
     // The host's network adapters (never the loopback interface).
     virtual std::optional<std::vector<IpAdapterInfo>> getAdaptersInfo() = 0;
@@ -59,6 +60,8 @@ public:
     virtual std::int32_t flushIpNetTable(std::uint32_t interfaceIndex) = 0;
     // Starts one hidden echo request to the dotted address and does not wait for it.
     virtual std::int32_t startPing(const std::string& dottedAddress) = 0;
+    // Why the last failed operation failed, for a person to read; empty if unknown.
+    virtual std::string lastError() const { return {}; }
 };
 
 // The implementation for the platform this program was built for.

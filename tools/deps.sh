@@ -18,9 +18,10 @@ ensure_packages() {
     fi
 }
 
-# What building Tevra and its tests needs.
+# What building Tevra, its tests and benchmarks need (time: the scale benchmark's memory figure).
 TEVRA_BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
-    libbenchmark-dev libnl-route-3-dev qt6-base-dev qt6-qpa-plugins libqt6svg6 iproute2 iputils-ping)
+    libbenchmark-dev libnl-route-3-dev qt6-base-dev qt6-qpa-plugins libqt6svg6 iproute2 iputils-ping
+    time)
 
 # What tools/screenshot-window.sh needs besides the build: a virtual X server,
 # a window manager, screenshots and window lookup, and a font.

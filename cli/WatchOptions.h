@@ -1,0 +1,35 @@
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace tevra::cli {
+
+// What tevra-watch was asked to do.
+struct WatchOptions {
+    enum class Mode { Watch, Help, Version };
+
+    Mode mode = Mode::Watch;
+    int intervalMs = 1500;
+    bool once = false;
+    bool table = false;  // only with `once`
+};
+
+inline constexpr int kMinIntervalMs = 100;
+inline constexpr int kMaxIntervalMs = 60000;
+
+// The options, or the reason the command line is wrong.
+struct ParsedArguments {
+    std::optional<WatchOptions> options;
+    std::string error;
+};
+
+// Reads the arguments that follow the program name.
+ParsedArguments parseWatchArguments(std::span<const std::string_view> arguments);
+
+// The usage text, ending in a newline.
+std::string usageText();
+
+}  // namespace tevra::cli

@@ -1,0 +1,95 @@
+#include "hostnet/linux/DetachedProcess.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+extern char** environ;
+
+namespace tevra::hostnet {
+namespace {
+
+// posix_spawn's two option blocks, released on every path.
+class SpawnOptions {
+public:
+    SpawnOptions()
+    {
+        posix_spawn_file_actions_init(&actions_);
+        posix_spawnattr_init(&attributes_);
+    }
+    SpawnOptions(const SpawnOptions&) = delete;
+    SpawnOptions& operator=(const SpawnOptions&) = delete;
+    ~SpawnOptions()
+    {
+        posix_spawnattr_destroy(&attributes_);
+        posix_spawn_file_actions_destroy(&actions_);
+    }
+
+    // Output discarded, default signal handling and mask, own session (so a
+    // terminal's Ctrl-C meant for us does not reach it).
+    bool prepare()
+    {
+        sigset_t none;
+        sigset_t all;
+        sigemptyset(&none);
+        sigfillset(&all);
+        return posix_spawn_file_actions_addopen(&actions_, 0, "/dev/null", O_RDONLY, 0) == 0
+               && posix_spawn_file_actions_addopen(&actions_, 1, "/dev/null", O_WRONLY, 0) == 0
+               && posix_spawn_file_actions_adddup2(&actions_, 1, 2) == 0
+               && posix_spawnattr_setsigmask(&attributes_, &none) == 0
+               && posix_spawnattr_setsigdefault(&attributes_, &all) == 0
+               && posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF
+                                                             | POSIX_SPAWN_SETSID)
+                      == 0;
+    }
+
+    const posix_spawn_file_actions_t* actions() const { return &actions_; }
+    const posix_spawnattr_t* attributes() const { return &attributes_; }
+
+private:
+    posix_spawn_file_actions_t actions_;
+    posix_spawnattr_t attributes_;
+};
+
+}  // namespace
+
+std::int32_t startDetachedProcess(const std::vector<std::string>& arguments)
+{
+    if (arguments.empty())
+        return -1;
+    // Everything the intermediate child uses is made here, before fork: in a
+    // threaded caller (a Qt program) the child may not allocate.
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    SpawnOptions options;
+    if (!options.prepare())
+        return -1;
+
+    const pid_t intermediate = fork();
+    if (intermediate < 0)
+        return -1;
+    if (intermediate == 0) {
+        pid_t started = 0;
+        const int status
+            = posix_spawnp(&started, argv[0], options.actions(), options.attributes(), argv.data(), environ);
+        _exit(status == 0 ? 0 : 1);
+    }
+    int status = 0;
+    while (waitpid(intermediate, &status, 0) < 0) {
+        // Reaped by someone else (SIGCHLD ignored, or a handler waiting for all
+        // children): its result is lost, but the start went ahead.
+        if (errno == ECHILD)
+            return 0;
+        if (errno != EINTR)
+            return -1;
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : -1;
+}
+
+}  // namespace tevra::hostnet

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "hostnet/IpHelper.h"
+#include "hostnet/linux/NetlinkSocket.h"
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+namespace tevra::hostnet {
+
+// The host network operations over rtnetlink, in the network namespace of the
+// thread that first uses the object.
+class LinuxIpHelper : public IpHelper {
+public:
+    std::optional<std::vector<MibIpNetRow>> getIpNetTable() override;
+    std::optional<std::vector<MibIpAddrRow>> getIpAddrTable() override;
+    std::optional<std::vector<IpAdapterInfo>> getAdaptersInfo() override;
+    std::int32_t deleteIpNetEntry(const MibIpNetRow& row) override;
+    std::int32_t flushIpNetTable(std::uint32_t interfaceIndex) override;
+    std::int32_t startPing(const std::string& dottedAddress) override;
+    std::string lastError() const override { return lastError_; }
+
+private:
+    // One request and its whole answer: 0, or a negative errno with lastError_ set.
+    int exchange(const NlMsgPtr& message, const char* what, const NetlinkSocket::MessageHandler& onMessage);
+    // The records of a whole dump of `type`, asked again when a change in the
+    // kernel's table disturbed it; false leaves `records` to be discarded.
+    template<typename Header, typename Record>
+    bool dump(int type, const Header& header, const char* what, std::vector<Record>& records,
+              bool (*append)(nlmsghdr&, std::vector<Record>&));
+    int deleteNeighbour(std::uint32_t interfaceIndex, std::uint32_t address);
+
+    // Opened on first use and dropped after any failed exchange, so that the
+    // remains of an abandoned answer never reach the next request.
+    std::unique_ptr<NetlinkSocket> socket_;
+    std::string lastError_;
+    std::size_t lastNeighbourCount_ = 0;
+};
+
+}  // namespace tevra::hostnet

@@ -1,0 +1,152 @@
+#include "hostnet/linux/RouteMessages.h"
+
+#include <linux/if_addr.h>
+#include <linux/if_link.h>
+#include <linux/neighbour.h>
+#include <linux/rtnetlink.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <netlink/attr.h>
+#include <netlink/msg.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace tevra::hostnet {
+namespace {
+
+struct StateType {
+    std::uint16_t state;
+    std::uint32_t type;
+};
+
+constexpr std::array<StateType, 7> kStateTypes{{
+    {NUD_PERMANENT, kNetTypeStatic},
+    {NUD_INCOMPLETE, kNetTypeInvalid},
+    {NUD_FAILED, kNetTypeInvalid},
+    {NUD_REACHABLE, kNetTypeDynamic},
+    {NUD_STALE, kNetTypeDynamic},
+    {NUD_DELAY, kNetTypeDynamic},
+    {NUD_PROBE, kNetTypeDynamic},
+}};
+
+template<typename Header>
+const Header* fixedHeader(nlmsghdr& message)
+{
+    if (nlmsg_datalen(&message) < static_cast<int>(sizeof(Header)))
+        return nullptr;
+    return static_cast<const Header*>(nlmsg_data(&message));
+}
+
+std::string attributeText(const nlattr* attribute)
+{
+    if (attribute == nullptr)
+        return {};
+    const auto* text = static_cast<const char*>(nla_data(attribute));
+    return std::string(text, strnlen(text, static_cast<std::size_t>(nla_len(attribute))));
+}
+
+bool readAddress(const nlattr* attribute, std::uint32_t& address)
+{
+    if (attribute == nullptr || nla_len(attribute) != sizeof address)
+        return false;
+    std::memcpy(&address, nla_data(attribute), sizeof address);
+    return true;
+}
+
+std::uint32_t prefixMask(unsigned prefixLength)
+{
+    const std::uint32_t hostOrder = prefixLength == 0 ? 0 : ~std::uint32_t{0} << (32 - std::min(prefixLength, 32u));
+    return htonl(hostOrder);
+}
+
+}  // namespace
+
+std::uint32_t neighbourType(std::uint16_t state)
+{
+    const auto found = std::ranges::find(kStateTypes, state, &StateType::state);
+    return found == kStateTypes.end() ? kNetTypeOther : found->type;
+}
+
+bool appendNeighbourRow(nlmsghdr& message, std::vector<MibIpNetRow>& rows)
+{
+    const auto* neighbour = fixedHeader<ndmsg>(message);
+    if (message.nlmsg_type != RTM_NEWNEIGH || neighbour == nullptr)
+        return false;
+    // The kernel keeps NOARP and NONE entries for broadcast and multicast
+    // destinations; they were never resolved by ARP.
+    if (neighbour->ndm_family != AF_INET || neighbour->ndm_state == NUD_NONE
+        || (neighbour->ndm_state & NUD_NOARP) != 0)
+        return true;
+    std::array<nlattr*, NDA_MAX + 1> attributes{};
+    if (nlmsg_parse(&message, sizeof(ndmsg), attributes.data(), NDA_MAX, nullptr) < 0)
+        return false;
+    MibIpNetRow& row = rows.emplace_back();
+    if (!readAddress(attributes[NDA_DST], row.dwAddr)) {
+        rows.pop_back();
+        return false;
+    }
+    row.dwIndex = static_cast<std::uint32_t>(neighbour->ndm_ifindex);
+    row.dwType = neighbourType(neighbour->ndm_state);
+    if (const nlattr* lladdr = attributes[NDA_LLADDR]) {
+        const auto length = static_cast<std::size_t>(nla_len(lladdr));
+        row.dwPhysAddrLen = static_cast<std::uint32_t>(length);
+        std::memcpy(row.bPhysAddr.data(), nla_data(lladdr), std::min(length, row.bPhysAddr.size()));
+    }
+    return true;
+}
+
+void sortNeighbourRows(std::vector<MibIpNetRow>& rows)
+{
+    std::ranges::sort(rows, {}, [](const MibIpNetRow& row) {
+        return std::uint64_t{ntohl(row.dwAddr)} << 32 | row.dwIndex;
+    });
+}
+
+bool appendLink(nlmsghdr& message, std::vector<LinkRecord>& links)
+{
+    const auto* link = fixedHeader<ifinfomsg>(message);
+    if (message.nlmsg_type != RTM_NEWLINK || link == nullptr)
+        return false;
+    if ((link->ifi_flags & IFF_LOOPBACK) != 0)
+        return true;
+    std::array<nlattr*, IFLA_MAX + 1> attributes{};
+    if (nlmsg_parse(&message, sizeof(ifinfomsg), attributes.data(), IFLA_MAX, nullptr) < 0)
+        return false;
+    LinkRecord record;
+    record.index = static_cast<std::uint32_t>(link->ifi_index);
+    record.name = attributeText(attributes[IFLA_IFNAME]);
+    if (attributes[IFLA_LINKINFO] != nullptr) {
+        std::array<nlattr*, IFLA_INFO_MAX + 1> info{};
+        if (nla_parse_nested(info.data(), IFLA_INFO_MAX, attributes[IFLA_LINKINFO], nullptr) == 0)
+            record.kind = attributeText(info[IFLA_INFO_KIND]);
+    }
+    links.push_back(std::move(record));
+    return true;
+}
+
+bool appendAddressRow(nlmsghdr& message, std::vector<MibIpAddrRow>& rows)
+{
+    const auto* address = fixedHeader<ifaddrmsg>(message);
+    if (message.nlmsg_type != RTM_NEWADDR || address == nullptr)
+        return false;
+    if (address->ifa_family != AF_INET)
+        return true;
+    std::array<nlattr*, IFA_MAX + 1> attributes{};
+    if (nlmsg_parse(&message, sizeof(ifaddrmsg), attributes.data(), IFA_MAX, nullptr) < 0)
+        return false;
+    MibIpAddrRow row;
+    // IFA_LOCAL is the interface's own address; IFA_ADDRESS is the peer's on
+    // point-to-point links and the same address elsewhere.
+    const nlattr* local = attributes[IFA_LOCAL] != nullptr ? attributes[IFA_LOCAL] : attributes[IFA_ADDRESS];
+    if (!readAddress(local, row.dwAddr))
+        return false;
+    row.dwIndex = address->ifa_index;
+    row.dwMask = prefixMask(address->ifa_prefixlen);
+    rows.push_back(row);
+    return true;
+}
+
+}  // namespace tevra::hostnet

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "hostnet/IpHelper.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct nlmsghdr;
+
+namespace tevra::hostnet {
+
+// Readers of the kernel's routing messages. Each appends what a message holds
+// for its table and returns false only for a message it cannot read; messages
+// that do not belong in the table (another family, a neighbour entry that is
+// not an ARP entry, the loopback link) are passed over.
+
+// RTM_NEWNEIGH: IPv4 neighbours except NOARP and NONE, as `ip -4 neigh` lists them.
+bool appendNeighbourRow(nlmsghdr& message, std::vector<MibIpNetRow>& rows);
+// The row type of a neighbour state (NUD_*).
+std::uint32_t neighbourType(std::uint16_t state);
+// Ascending numeric address, then interface index.
+void sortNeighbourRows(std::vector<MibIpNetRow>& rows);
+
+// RTM_NEWLINK: every link but loopback, with its kind when it is a virtual one.
+struct LinkRecord {
+    std::uint32_t index = 0;
+    std::string name;
+    std::string kind;  // "veth", "bridge", ...; empty for hardware
+};
+bool appendLink(nlmsghdr& message, std::vector<LinkRecord>& links);
+
+// RTM_NEWADDR: IPv4 interface addresses with their masks.
+bool appendAddressRow(nlmsghdr& message, std::vector<MibIpAddrRow>& rows);
+
+}  // namespace tevra::hostnet

@@ -1,0 +1,142 @@
+// The scripted host as a model of the kernel: what the kernel tests show the
+// kernel doing, the fake does too.
+#include "TestHost.h"
+
+#include "engine/Address.h"
+#include "hostnet/fake/FakeIpHelper.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace tevra::test {
+namespace {
+
+// A fake whose delete and flush act on its table as the kernel does.
+class ModelIpHelper : public hostnet::FakeIpHelper {
+public:
+    std::int32_t deleteIpNetEntry(const hostnet::MibIpNetRow& row) override
+    {
+        FakeIpHelper::deleteIpNetEntry(row);
+        const auto erased = std::erase_if(netTable, [&row](const hostnet::MibIpNetRow& entry) {
+            return entry.dwIndex == row.dwIndex && entry.dwAddr == row.dwAddr;
+        });
+        return erased == 1 ? 0 : -1;
+    }
+
+    std::int32_t flushIpNetTable(std::uint32_t interfaceIndex) override
+    {
+        FakeIpHelper::flushIpNetTable(interfaceIndex);
+        std::erase_if(netTable, [interfaceIndex](const hostnet::MibIpNetRow& entry) {
+            return entry.dwIndex == interfaceIndex && entry.dwType != hostnet::kNetTypeStatic;
+        });
+        return 0;
+    }
+};
+
+// Hands the engine the model while the test host keeps it.
+class BorrowedIpHelper : public hostnet::IpHelper {
+public:
+    explicit BorrowedIpHelper(hostnet::IpHelper& target) : target_(target) {}
+    std::optional<std::vector<hostnet::MibIpNetRow>> getIpNetTable() override { return target_.getIpNetTable(); }
+    std::optional<std::vector<hostnet::MibIpAddrRow>> getIpAddrTable() override { return target_.getIpAddrTable(); }
+    std::optional<std::vector<hostnet::IpAdapterInfo>> getAdaptersInfo() override
+    {
+        return target_.getAdaptersInfo();
+    }
+    std::int32_t deleteIpNetEntry(const hostnet::MibIpNetRow& row) override { return target_.deleteIpNetEntry(row); }
+    std::int32_t flushIpNetTable(std::uint32_t index) override { return target_.flushIpNetTable(index); }
+    std::int32_t startPing(const std::string& address) override { return target_.startPing(address); }
+
+private:
+    hostnet::IpHelper& target_;
+};
+
+class FakeTestHost : public TestHost {
+public:
+    FakeTestHost()
+    {
+        model_.adapters = {{kInterface, "veth0 (veth)"}};
+        model_.addrTable = {{*parseDottedQuad("10.66.0.1"), kInterface, *parseDottedQuad("255.255.255.0")}};
+    }
+
+    std::string setupError() const override { return {}; }
+
+    bool add(const Neighbour& neighbour) override
+    {
+        const std::uint32_t address = *parseDottedQuad(neighbour.address);
+        if (std::ranges::any_of(model_.netTable, [address](const auto& row) { return row.dwAddr == address; }))
+            return false;
+        return replace(neighbour);
+    }
+
+    bool replace(const Neighbour& neighbour) override
+    {
+        const std::uint32_t address = *parseDottedQuad(neighbour.address);
+        std::erase_if(model_.netTable, [address](const auto& row) { return row.dwAddr == address; });
+        if (neighbour.state == Nud::Noarp)
+            return true;  // kept by the kernel, but no ARP entry
+        hostnet::MibIpNetRow row;
+        row.dwAddr = address;
+        row.dwIndex = kInterface;
+        row.dwType = typeOf(neighbour.state);
+        unsigned b[6]{};
+        if (std::sscanf(neighbour.mac.c_str(), "%x:%x:%x:%x:%x:%x", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5]) == 6) {
+            row.dwPhysAddrLen = 6;
+            for (std::size_t i = 0; i < 6; ++i)
+                row.bPhysAddr[i] = static_cast<std::uint8_t>(b[i]);
+        }
+        model_.netTable.push_back(row);
+        std::ranges::sort(model_.netTable, {}, [](const auto& r) { return netToHost(r.dwAddr); });
+        return true;
+    }
+
+    bool addAddress(const std::string& withPrefix) override
+    {
+        const auto slash = withPrefix.find('/');
+        const int prefix = std::stoi(withPrefix.substr(slash + 1));
+        const std::uint32_t mask = prefix == 0 ? 0 : ~std::uint32_t{0} << (32 - prefix);
+        model_.addrTable.push_back({*parseDottedQuad(withPrefix.substr(0, slash)), kInterface, hostToNet(mask)});
+        return true;
+    }
+
+    std::vector<std::string> listedAddresses() override
+    {
+        std::vector<std::string> listed;
+        for (const auto& row : model_.netTable)
+            listed.push_back(dottedText(row.dwAddr));
+        std::ranges::sort(listed);
+        return listed;
+    }
+
+    std::unique_ptr<hostnet::IpHelper> makeIpHelper() override { return std::make_unique<BorrowedIpHelper>(model_); }
+
+    int echoRequests(const std::string& target, std::chrono::milliseconds) override
+    {
+        return static_cast<int>(std::ranges::count(model_.calls.pinged, target));
+    }
+
+private:
+    static std::uint32_t typeOf(Nud state)
+    {
+        switch (state) {
+        case Nud::Permanent:
+            return hostnet::kNetTypeStatic;
+        case Nud::Incomplete:
+        case Nud::Failed:
+            return hostnet::kNetTypeInvalid;
+        default:
+            return hostnet::kNetTypeDynamic;
+        }
+    }
+
+    ModelIpHelper model_;
+};
+
+}  // namespace
+
+std::unique_ptr<TestHost> makeFakeHost()
+{
+    return std::make_unique<FakeTestHost>();
+}
+
+}  // namespace tevra::test

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "NamespacePair.h"
+#include "TestHost.h"
+#include "engine/MappingWatcher.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace tevra::test {
+
+enum class HostKind { Fake, Kernel };
+
+inline void PrintTo(HostKind kind, std::ostream* os)
+{
+    *os << (kind == HostKind::Fake ? "Fake" : "Kernel");
+}
+
+inline std::string hostKindName(const testing::TestParamInfo<HostKind>& info)
+{
+    return info.param == HostKind::Fake ? "Fake" : "Kernel";
+}
+
+// 2026-12-10 14:03:09 UTC; the test program runs with TZ=UTC.
+inline constexpr std::int64_t kNow = 1796911389;
+
+// A test host of either kind, and an engine on it made when first asked for,
+// with a fixed clock and a sink that keeps every alert line.
+class HostFixture {
+protected:
+    // Skips the test (never passes it) when the kernel host cannot be had.
+    void startHost(HostKind kind)
+    {
+        if (kind == HostKind::Kernel && !NamespacePair::available())
+            GTEST_SKIP() << "the kernel tests make network namespaces and need root";
+        host = kind == HostKind::Fake ? makeFakeHost() : makeKernelHost();
+        ASSERT_EQ(host->setupError(), "");
+    }
+
+    void addAll(const std::vector<Neighbour>& neighbours)
+    {
+        for (const Neighbour& neighbour : neighbours)
+            ASSERT_TRUE(host->add(neighbour)) << neighbour.address;
+    }
+
+    CMappingWatcher& watcher()
+    {
+        if (!watcher_) {
+            watcher_ = std::make_unique<CMappingWatcher>(host->makeIpHelper(), [] { return kNow; });
+            watcher_->sink.userData = &alerts;
+            watcher_->sink.callback = [](std::unique_ptr<WatchEvent> event, void* userData) {
+                static_cast<std::vector<std::string>*>(userData)->push_back(event->text);
+            };
+        }
+        return *watcher_;
+    }
+
+    std::unique_ptr<TestHost> host;
+    std::vector<std::string> alerts;
+
+private:
+    std::unique_ptr<CMappingWatcher> watcher_;  // goes before the host it reads
+};
+
+}  // namespace tevra::test

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tevra::test {
+
+// Two network namespaces of their own, joined by a veth pair: the "host" one
+// where the code under test runs (veth0, 10.66.0.1/24, MAC 02:00:00:00:00:01)
+// and a "peer" one (veth1, 10.66.0.2/24, MAC 02:00:00:00:00:02). Every test
+// packet stays on that wire. Both are removed on destruction, and pairs left
+// behind by a test program that died are removed when the next one is made.
+class NamespacePair {
+public:
+    static constexpr const char* kHostAddress = "10.66.0.1";
+    static constexpr const char* kPeerAddress = "10.66.0.2";
+    static constexpr const char* kHostMac = "02:00:00:00:00:01";
+    static constexpr const char* kPeerMac = "02:00:00:00:00:02";
+
+    // Only root may make namespaces.
+    static bool available();
+
+    NamespacePair();
+    NamespacePair(const NamespacePair&) = delete;
+    NamespacePair& operator=(const NamespacePair&) = delete;
+    ~NamespacePair();
+
+    // False when setting up failed; `error` says where.
+    bool ok() const { return error.empty(); }
+    const std::string& hostName() const { return host_; }
+    const std::string& peerName() const { return peer_; }
+
+    // `ip -n <host> ...` and `ip -n <peer> ...`; false when ip fails.
+    bool ipInHost(const std::vector<std::string>& arguments) const;
+    bool ipInPeer(const std::vector<std::string>& arguments) const;
+    // A command line run inside the host namespace with `ip netns exec`.
+    std::vector<std::string> execInHost(std::vector<std::string> command) const;
+
+    std::string error;
+
+private:
+    std::string host_;
+    std::string peer_;
+};
+
+// Moves the calling thread into a named namespace for its lifetime. Sockets
+// made meanwhile stay in that namespace for good; child processes started
+// meanwhile are born there.
+class NamespaceEntry {
+public:
+    explicit NamespaceEntry(const std::string& name);
+    NamespaceEntry(const NamespaceEntry&) = delete;
+    NamespaceEntry& operator=(const NamespaceEntry&) = delete;
+    ~NamespaceEntry();
+
+    bool ok() const { return entered_; }
+
+private:
+    int previous_ = -1;
+    bool entered_ = false;
+};
+
+}  // namespace tevra::test
