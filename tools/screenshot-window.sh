@@ -60,13 +60,25 @@ ip netns exec "$ns" "$program" > build/screenshot-tevra.log 2>&1 &
 tevra=$!
 pids+=($tevra)
 
-# The splash: captured from the screen itself, half way through its first pause.
+# The splash, captured from the screen itself while the program sleeps in its
+# start-up pauses: frames until it closes. The first shows the version line,
+# the last the web address line; if they are equal, a line was never painted.
 splash=$(timeout 20 xdotool search --sync --onlyvisible --name '^Tevra starting$' | head -1)
-sleep 0.5
 eval "$(xdotool getwindowgeometry --shell "$splash")"
-import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage docs/screenshot-splash.png
-sleep 0.8   # into the second pause: the web address line
-import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage build/screenshot-splash-address.png
+frames=$(mktemp -d)
+frame=0
+while xdotool search --onlyvisible --name '^Tevra starting$' > /dev/null 2>&1 && [ $frame -lt 100 ]; do
+    import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$frames/$frame.png"
+    frame=$((frame + 1))
+done
+last=$(ls "$frames" | sort -n | tail -1)
+cp "$frames/0.png" docs/screenshot-splash.png
+cp "$frames/$last" build/screenshot-splash-address.png
+if [ "$(compare -metric AE "$frames/0.png" "$frames/$last" null: 2>&1 || true)" = 0 ]; then
+    echo "The splash never showed its second line ($frame frames)" >&2
+    exit 1
+fi
+rm -r "$frames"
 
 # The window, wide enough for all nine columns; then two ticks, 1500 ms apart.
 window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Tevra$' | head -1)
