@@ -31,7 +31,7 @@ const AboutLine kAboutLines[] = {
     { "the OUI vendor list", dluRect(245, 143, 74, 8) },
 };
 
-} // namespace
+}  // namespace
 
 CAboutDlg::CAboutDlg(QWidget* parent)
     : QDialog(parent)
@@ -74,4 +74,4 @@ void CAboutDlg::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
 }
 
-} // namespace tevra
+}  // namespace tevra

@@ -21,4 +21,4 @@ private:
     void addLabel(const char* text, QRect where, const char* name = nullptr);
 };
 
-} // namespace tevra
+}  // namespace tevra

@@ -19,4 +19,4 @@ enum CommandId : int {
     kCmdClearOutputList = 57633,
 };
 
-} // namespace tevra
+}  // namespace tevra

@@ -30,4 +30,4 @@ inline QFont dialogFont()
     return font;
 }
 
-} // namespace tevra
+}  // namespace tevra

@@ -126,4 +126,4 @@ void CMappingListModel::deleteAllRows()
     endResetModel();
 }
 
-} // namespace tevra
+}  // namespace tevra

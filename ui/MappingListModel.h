@@ -19,7 +19,7 @@ class CMappingListModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
-    enum Role { HostAddressRole = Qt::UserRole }; // the row's item data, quint32
+    enum Role { HostAddressRole = Qt::UserRole };  // the row's item data, quint32
 
     explicit CMappingListModel(QObject* parent = nullptr);
     ~CMappingListModel() override;
@@ -52,4 +52,4 @@ private:
     std::array<QIcon, 2> rowImages_;
 };
 
-} // namespace tevra
+}  // namespace tevra

@@ -55,4 +55,4 @@ std::vector<std::string> CMappingListView::selectedAddressTexts() const
     return texts;
 }
 
-} // namespace tevra
+}  // namespace tevra

@@ -31,4 +31,4 @@ private:
     CMappingListModel rowModel;
 };
 
-} // namespace tevra
+}  // namespace tevra

@@ -10,10 +10,10 @@ namespace tevra {
 // its item data and sort key, the address in host byte order.
 struct MappingRow {
     MappingCells cells;
-    bool alertFree = true; // check mark when set, red cross when clear
+    bool alertFree = true;  // check mark when set, red cross when clear
     std::uint32_t hostAddress = 0;
 
     bool operator==(const MappingRow&) const = default;
 };
 
-} // namespace tevra
+}  // namespace tevra

@@ -10,4 +10,4 @@ QIcon applicationIcon()
     return icon;
 }
 
-} // namespace tevra
+}  // namespace tevra

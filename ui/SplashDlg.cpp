@@ -15,7 +15,7 @@ namespace tevra {
 namespace {
 // How long to wait for the window manager to map the splash.
 constexpr int kExposeWaitMs = 2000;
-} // namespace
+}  // namespace
 
 CSplashDlg::CSplashDlg()
     : QDialog(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
@@ -60,4 +60,4 @@ void CSplashDlg::paintNow()
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
-} // namespace tevra
+}  // namespace tevra

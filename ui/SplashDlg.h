@@ -28,4 +28,4 @@ private:
     QLabel lineText;
 };
 
-} // namespace tevra
+}  // namespace tevra

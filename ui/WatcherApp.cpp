@@ -12,4 +12,4 @@ bool CWatcherApp::InitInstance()
     return false;
 }
 
-} // namespace tevra
+}  // namespace tevra

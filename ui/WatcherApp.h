@@ -9,4 +9,4 @@ public:
     bool InitInstance();
 };
 
-} // namespace tevra
+}  // namespace tevra

@@ -25,7 +25,7 @@ namespace {
 constexpr QSize kInitialClientSize(480, 305);
 constexpr char kWebAddress[] = "https://tevra.example.org";
 
-} // namespace
+}  // namespace
 
 CWatcherDlg::CWatcherDlg(std::unique_ptr<hostnet::IpHelper> ipHelper, Clock clock, QWidget* parent)
     : QDialog(parent,
@@ -79,12 +79,8 @@ bool CWatcherDlg::OnInitDialog()
     splash->SetText(QString::fromLatin1(versionLine));
 
     mappingList.insertColumns();
-    watcher.clearProgramCache();
-    watcher.loadVendorTable();
-    watcher.sink.userData = this;
-    watcher.sink.callback = DispatchWatchEvent;
-    rowImages = { QIcon(QString::fromLatin1(kCheckImagePath)), QIcon(QString::fromLatin1(kCrossImagePath)) };
-    mappingList.rows().setRowImages(rowImages);
+    prepareWatcher();
+    createRowImages();
     mappingList.setReportStyle();
     inTray = false;
     layoutControls();
@@ -97,6 +93,20 @@ bool CWatcherDlg::OnInitDialog()
 
     refreshTimer.start(kRefreshPeriodMs, this);
     return true;
+}
+
+void CWatcherDlg::prepareWatcher()
+{
+    watcher.clearProgramCache();
+    watcher.loadVendorTable();
+    watcher.sink.userData = this;
+    watcher.sink.callback = DispatchWatchEvent;
+}
+
+void CWatcherDlg::createRowImages()
+{
+    rowImages = { QIcon(QString::fromLatin1(kCheckImagePath)), QIcon(QString::fromLatin1(kCrossImagePath)) };
+    mappingList.rows().setRowImages(rowImages);
 }
 
 QRect CWatcherDlg::clientRect() const
@@ -183,4 +193,4 @@ void DispatchWatchEvent(std::unique_ptr<WatchEvent> event, void* userData)
     static_cast<CWatcherDlg*>(userData)->OnWatchEvent(std::move(event));
 }
 
-} // namespace tevra
+}  // namespace tevra

@@ -80,6 +80,8 @@ protected:
 
 private:
     void createMenu();
+    void prepareWatcher();
+    void createRowImages();
     void deleteMenuCommand(int command);
 
     bool controlsBound = false;
@@ -89,4 +91,4 @@ private:
 // The engine's event sink callback; the user data is the window.
 void DispatchWatchEvent(std::unique_ptr<WatchEvent> event, void* userData);
 
-} // namespace tevra
+}  // namespace tevra

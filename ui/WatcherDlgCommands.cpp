@@ -75,4 +75,4 @@ void CWatcherDlg::OnFlushBothCaches()
     OnFlushProgramCache();
 }
 
-} // namespace tevra
+}  // namespace tevra

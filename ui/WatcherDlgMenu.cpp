@@ -56,7 +56,7 @@ template<typename Parent> QMenu* menuTitled(Parent& parent, const char* title)
     return parent.addMenu(text);
 }
 
-} // namespace
+}  // namespace
 
 void CWatcherDlg::createMenu()
 {
@@ -88,4 +88,4 @@ void CWatcherDlg::deleteMenuCommand(int command)
     }
 }
 
-} // namespace tevra
+}  // namespace tevra
