@@ -21,7 +21,6 @@ struct AboutLine {
 
 // The static lines of the box, placed as on the dialog's drawing board.
 const AboutLine kAboutLines[] = {
-    { "Tevra v", dluRect(232, 7, 22, 8) },
     { "The Tevra developers", dluRect(232, 23, 86, 8) },
     { "https://tevra.example.org", dluRect(232, 33, 75, 8) },
     { "tevra@example.org", dluRect(232, 43, 75, 8) },
@@ -34,7 +33,7 @@ const AboutLine kAboutLines[] = {
 }  // namespace
 
 CAboutDlg::CAboutDlg(QWidget* parent)
-    : QDialog(parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
     , versionText(QString::fromLatin1(kVersion))
 {
     setWindowTitle(QStringLiteral("About Tevra"));
@@ -46,9 +45,13 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     picture->setPixmap(QPixmap(QString::fromLatin1(kSplashPicturePath)));
     picture->setScaledContents(true);
 
+    // The version follows "Tevra v" on its line, wherever a wider font ends that text.
+    const QLabel* product = addLabel("Tevra v", dluRect(232, 7, 22, 8));
+    QRect versionPlace = dluRect(254, 7, 53, 8);
+    versionPlace.moveLeft(std::max(versionPlace.left(), product->x() + product->sizeHint().width()));
+    addLabel("--", versionPlace, "versionText");
     for (const AboutLine& line : kAboutLines)
         addLabel(line.text, line.where);
-    addLabel("--", dluRect(254, 7, 53, 8), "versionText");
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setGeometry(dluRect(332, 7, 50, 14));
@@ -56,7 +59,7 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-void CAboutDlg::addLabel(const char* text, QRect where, const char* name)
+QLabel* CAboutDlg::addLabel(const char* text, QRect where, const char* name)
 {
     auto* label = new QLabel(QString::fromUtf8(text), this);
     // Widen to the label's text so other fonts than the board's are not cut off.
@@ -64,6 +67,7 @@ void CAboutDlg::addLabel(const char* text, QRect where, const char* name)
     label->setGeometry(where.adjusted(0, 0, 0, dluY(2)));
     if (name != nullptr)
         label->setObjectName(QString::fromLatin1(name));
+    return label;
 }
 
 void CAboutDlg::showEvent(QShowEvent* event)

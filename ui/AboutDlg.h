@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QLabel>
 #include <QString>
 
 namespace tevra {
@@ -18,7 +19,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void addLabel(const char* text, QRect where, const char* name = nullptr);
+    QLabel* addLabel(const char* text, QRect where, const char* name = nullptr);
 };
 
 }  // namespace tevra
