@@ -24,5 +24,7 @@ TEVRA_BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config libgtest-dev 
     time dbus-daemon)
 
 # What the real-desktop screenshot scripts need: a virtual X display, a window
-# manager, a tray host, a notification daemon on a session bus, and screenshots.
-TEVRA_DESKTOP_PACKAGES=(xvfb openbox trayer dunst dbus-x11 dbus-daemon imagemagick x11-utils xdotool)
+# manager, a tray host, a notification daemon on a session bus, screenshots,
+# window lookup and a font.
+TEVRA_DESKTOP_PACKAGES=(xvfb openbox trayer dunst dbus-x11 dbus-daemon imagemagick x11-utils xdotool
+    fonts-dejavu-core iproute2)

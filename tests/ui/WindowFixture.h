@@ -1,0 +1,104 @@
+#pragma once
+
+#include "engine/Address.h"
+#include "hostnet/fake/FakeIpHelper.h"
+#include "ui/WatcherDlg.h"
+
+#include <QAbstractItemModelTester>
+#include <QString>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tevra::test {
+
+// 2026-12-10 14:03:09 UTC; the test program runs with TZ=UTC.
+inline constexpr std::int64_t kNow = 1796911389;
+
+inline std::uint32_t ip(const char* dotted)
+{
+    return *parseDottedQuad(dotted);
+}
+
+inline hostnet::MibIpNetRow arpRow(const char* dotted, const char* mac, std::uint32_t index = 2,
+    std::uint32_t type = hostnet::kNetTypeDynamic)
+{
+    hostnet::MibIpNetRow r;
+    r.dwAddr = ip(dotted);
+    r.dwIndex = index;
+    r.dwType = type;
+    unsigned b[6];
+    if (std::sscanf(mac, "%x-%x-%x-%x-%x-%x", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5]) == 6) {
+        r.dwPhysAddrLen = 6;
+        for (int i = 0; i < 6; ++i)
+            r.bPhysAddr[std::size_t(i)] = std::uint8_t(b[i]);
+    }
+    return r;
+}
+
+// A scripted host with one adapter, index 2, on 192.168.0.0/24.
+inline std::unique_ptr<hostnet::FakeIpHelper> hostWithEth0()
+{
+    auto fake = std::make_unique<hostnet::FakeIpHelper>();
+    fake->adapters = { { 2, "eth0 test adapter" } };
+    fake->addrTable = { { ip("192.168.0.10"), 2, ip("255.255.255.0") } };
+    return fake;
+}
+
+// The main window on the scripted host, initialised without the start-up pauses,
+// its mapping list under Qt's model checker.
+class WindowTest : public ::testing::Test {
+public:
+    WindowTest()
+        : WindowTest(hostWithEth0())
+    {
+    }
+    explicit WindowTest(std::unique_ptr<hostnet::FakeIpHelper> fake)
+        : host(*fake)
+        , dlg(std::move(fake), [this] { return now; })
+        , tester(&dlg.mappingList.rows(), QAbstractItemModelTester::FailureReportingMode::Fatal)
+    {
+        dlg.pause = [this](int milliseconds) { pauses.push_back(milliseconds); };
+        dlg.OnInitDialog();
+    }
+
+    // One timer tick over the given ARP table.
+    void tick(std::vector<hostnet::MibIpNetRow> table)
+    {
+        host.netTable = std::move(table);
+        dlg.OnTimer();
+    }
+
+    const CMappingListModel& rows() const { return dlg.mappingList.rows(); }
+
+    QString cell(int row, int column) const { return rows().data(rows().index(row, column)).toString(); }
+
+    std::vector<std::string> column0() const
+    {
+        std::vector<std::string> texts;
+        for (int row = 0; row < rows().rowCount(); ++row)
+            texts.push_back(cell(row, 0).toStdString());
+        return texts;
+    }
+
+    void selectRows(std::initializer_list<int> rowNumbers)
+    {
+        dlg.mappingList.clearSelection();
+        for (int row : rowNumbers)
+            dlg.mappingList.selectionModel()->select(
+                rows().index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+
+    std::int64_t now = kNow;
+    std::vector<int> pauses;
+    hostnet::FakeIpHelper& host;
+    CWatcherDlg dlg;
+    QAbstractItemModelTester tester;
+};
+
+} // namespace tevra::test

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Renders the pictures in res/ from their SVG drawings in res/src (ImageMagick).
+# The PNGs are kept in the repository, so building needs no SVG support.
+set -euo pipefail
+cd "$(dirname "$0")/../res"
+render() {  # svg, png, size
+    convert -background none -density 96 "src/$1" -resize "$3x$3" -depth 8 -strip "$2"
+}
+render tevra.svg icons/tevra.png 48
+render tevra.svg icons/tevra-32.png 32
+render tevra.svg icons/tevra-16.png 16
+render warning.svg icons/warning.png 32
+render check.svg icons/check.png 16
+render cross.svg icons/cross.png 16
+convert -density 96 src/splash.svg -depth 8 -strip -alpha off pictures/splash.png

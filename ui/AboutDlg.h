@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QDialog>
+#include <QLabel>
+#include <QString>
+
+namespace tevra {
+
+// "About Tevra": the picture, the version and the credits, closed by OK.
+class CAboutDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit CAboutDlg(QWidget* parent = nullptr);
+
+    QString versionText;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QLabel* addLabel(const char* text, QRect where, const char* name = nullptr);
+};
+
+}  // namespace tevra

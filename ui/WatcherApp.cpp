@@ -1,0 +1,15 @@
+#include "ui/WatcherApp.h"
+
+#include "hostnet/IpHelper.h"
+#include "ui/WatcherDlg.h"
+
+namespace tevra {
+
+bool CWatcherApp::InitInstance()
+{
+    CWatcherDlg window(hostnet::makePlatformIpHelper());
+    window.DoModal();
+    return false;
+}
+
+}  // namespace tevra

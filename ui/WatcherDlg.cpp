@@ -1,0 +1,196 @@
+#include "ui/WatcherDlg.h"
+
+#include "engine/Address.h"
+#include "engine/MappingCells.h"
+#include "engine/Version.h"
+#include "ui/CommandIds.h"
+#include "ui/DialogUnits.h"
+#include "ui/Resources.h"
+#include "ui/SplashDlg.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QThread>
+#include <QTimerEvent>
+
+#include <cmath>
+#include <cstdio>
+
+namespace tevra {
+
+namespace {
+
+// The client area the window opens with: 320 x 188 dialog units.
+constexpr QSize kInitialClientSize(480, 305);
+constexpr char kWebAddress[] = "https://tevra.example.org";
+
+}  // namespace
+
+CWatcherDlg::CWatcherDlg(std::unique_ptr<hostnet::IpHelper> ipHelper, Clock clock, QWidget* parent)
+    : QDialog(parent,
+        Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
+            | Qt::WindowCloseButtonHint)
+    , appIcon(applicationIcon())
+    , menuBar(this)
+    , mappingList(this)
+    , outputList(this)
+    , watcher(std::move(ipHelper), std::move(clock))
+    , pause([](int milliseconds) { QThread::msleep(static_cast<unsigned long>(milliseconds)); })
+{
+    setWindowTitle(QStringLiteral("Tevra"));
+    setFont(dialogFont());
+    menuBar.setFont(QApplication::font());
+    setSizeGripEnabled(false);
+    // The output list is never sorted: a new line always goes to the end.
+    outputList.setSortingEnabled(false);
+    outputList.setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    createMenu();
+    resize(kInitialClientSize.width(),
+        menuBar.heightForWidth(kInitialClientSize.width()) + kInitialClientSize.height());
+}
+
+CWatcherDlg::~CWatcherDlg()
+{
+    // The events go first, in arrival order; then the members in reverse order.
+    for (auto& event : events)
+        event.reset();
+    events.clear();
+}
+
+int CWatcherDlg::DoModal()
+{
+    OnInitDialog();
+    // Centred, as a dialog opens.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    return exec();
+}
+
+bool CWatcherDlg::OnInitDialog()
+{
+    controlsBound = true;
+    setWindowIcon(appIcon);
+
+    auto splash = std::make_unique<CSplashDlg>();
+    splash->showPainted();
+    char versionLine[64];
+    std::snprintf(versionLine, sizeof versionLine, "Tevra Version %s", kVersion);
+    splash->SetText(QString::fromLatin1(versionLine));
+
+    mappingList.insertColumns();
+    prepareWatcher();
+    createRowImages();
+    mappingList.setReportStyle();
+    inTray = false;
+    layoutControls();
+
+    pause(kVersionPauseMs);
+    splash->SetText(QString::fromLatin1(kWebAddress));
+    pause(kAddressPauseMs);
+    deleteMenuCommand(kCmdTest);
+    splash.reset();
+
+    refreshTimer.start(kRefreshPeriodMs, this);
+    return true;
+}
+
+void CWatcherDlg::prepareWatcher()
+{
+    watcher.clearProgramCache();
+    watcher.loadVendorTable();
+    watcher.sink.userData = this;
+    watcher.sink.callback = DispatchWatchEvent;
+}
+
+void CWatcherDlg::createRowImages()
+{
+    rowImages = { QIcon(QString::fromLatin1(kCheckImagePath)), QIcon(QString::fromLatin1(kCrossImagePath)) };
+    mappingList.rows().setRowImages(rowImages);
+}
+
+QRect CWatcherDlg::clientRect() const
+{
+    const int menuHeight = menuBar.heightForWidth(width());
+    return QRect(0, menuHeight, width(), std::max(height() - menuHeight, 0));
+}
+
+void CWatcherDlg::layoutControls()
+{
+    if (!controlsBound)
+        return;
+    const QRect client = clientRect();
+    // Each height is truncated on its own, so they may sum to one pixel short.
+    const int listHeight = int(std::trunc(client.height() * 0.7));
+    const int outputHeight = int(std::trunc(client.height() * 0.3));
+    mappingList.setGeometry(client.x(), client.y(), client.width(), listHeight);
+    outputList.setGeometry(client.x(), client.y() + listHeight, client.width(), outputHeight);
+    mappingList.show();
+    outputList.show();
+}
+
+void CWatcherDlg::OnSize()
+{
+    // The menu bar is the frame's part; the two lists fill the rest.
+    menuBar.setGeometry(0, 0, width(), menuBar.heightForWidth(width()));
+    layoutControls();
+}
+
+// Qt reports every step of a drag as a resize of its own, so this one handler
+// serves both the dragging and the final size.
+void CWatcherDlg::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    OnSize();
+}
+
+void CWatcherDlg::keyPressEvent(QKeyEvent* event)
+{
+    // Enter ends the run like Exit; Escape (the base class) rejects.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CWatcherDlg::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() == refreshTimer.timerId())
+        OnTimer();
+    else
+        QDialog::timerEvent(event);
+}
+
+void CWatcherDlg::OnTimer()
+{
+    // A failed read changes nothing, and the list pass below then finds nothing marked.
+    watcher.refresh();
+    updateMappingList(false);
+}
+
+void CWatcherDlg::updateMappingList(bool all)
+{
+    std::vector<MappingRow> rows;
+    for (const auto& [address, entry] : watcher.programCache) {
+        if (!all && !entry->redisplay)
+            continue;
+        rows.push_back(
+            { mappingCellTexts(*entry, watcher.networkConfig), entry->alertFree, netToHost(entry->address) });
+    }
+    mappingList.rows().writeRows(std::move(rows));
+}
+
+void CWatcherDlg::OnWatchEvent(std::unique_ptr<WatchEvent> event)
+{
+    const WatchEvent& kept = *events.emplace_back(std::move(event));
+    outputList.addItem(
+        QString::number(kept.serial) + QStringLiteral(" - ") + QString::fromStdString(kept.text));
+}
+
+void DispatchWatchEvent(std::unique_ptr<WatchEvent> event, void* userData)
+{
+    static_cast<CWatcherDlg*>(userData)->OnWatchEvent(std::move(event));
+}
+
+}  // namespace tevra

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "engine/LocalTime.h"
+#include "engine/MappingWatcher.h"
+#include "engine/WatchEvent.h"
+#include "hostnet/IpHelper.h"
+#include "ui/MappingListView.h"
+
+#include <QBasicTimer>
+#include <QDialog>
+#include <QIcon>
+#include <QListWidget>
+#include <QMenuBar>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace tevra {
+
+// The main window: the mapping list above the output list, the menu, and the
+// timer that drives the watcher. Everything runs on the one GUI thread.
+class CWatcherDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int kRefreshPeriodMs = 1500;
+    static constexpr int kVersionPauseMs = 1000;
+    static constexpr int kAddressPauseMs = 400;
+
+    CWatcherDlg(
+        std::unique_ptr<hostnet::IpHelper> ipHelper, Clock clock = systemClock, QWidget* parent = nullptr);
+    ~CWatcherDlg() override;
+
+    // Initialises the window (splash, list, engine, timer), then runs it
+    // modally until Exit, Enter, Escape or the close box ends it.
+    int DoModal();
+    bool OnInitDialog();
+
+    void layoutControls();
+    void updateMappingList(bool all);
+    void OnWatchEvent(std::unique_ptr<WatchEvent> event);
+
+    // Timer and command handlers.
+    void OnTimer();
+    void OnExit();
+    void OnFlushSystemCache();
+    void OnFlushProgramCache();
+    void OnAbout();
+    void OnDiscover();
+    void OnSaveMapping();
+    void OnSaveOutput();
+    void OnClearOutputList();
+    void OnDeleteFromSystemCache();
+    void OnDeleteFromProgramCache();
+    void OnDeleteFromBothCaches();
+    void OnFlushBothCaches();
+    void OnSize();
+
+    bool refreshTimerActive() const { return refreshTimer.isActive(); }
+    // The client area: the window below its menu bar.
+    QRect clientRect() const;
+
+    QIcon appIcon;
+    QMenuBar menuBar;
+    CMappingListView mappingList;
+    QListWidget outputList;
+    std::array<QIcon, 2> rowImages;
+    CMappingWatcher watcher;
+    bool inTray = false;
+    std::vector<std::unique_ptr<WatchEvent>> events;
+    // The blocking pause of the start-up; tests replace it so they need not wait.
+    std::function<void(int milliseconds)> pause;
+
+protected:
+    void timerEvent(QTimerEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void createMenu();
+    void prepareWatcher();
+    void createRowImages();
+    void deleteMenuCommand(int command);
+
+    bool controlsBound = false;
+    QBasicTimer refreshTimer;
+};
+
+// The engine's event sink callback; the user data is the window.
+void DispatchWatchEvent(std::unique_ptr<WatchEvent> event, void* userData);
+
+}  // namespace tevra
