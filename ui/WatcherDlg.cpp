@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QScreen>
 #include <QThread>
@@ -84,7 +85,12 @@ int CWatcherDlg::DoModal()
     // Centred, as a dialog opens.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
-    return exec();
+    // QDialog::exec() would end the run as soon as the window hides behind its
+    // tray icon; only finishing the dialog (Exit, Enter, Escape, close) ends it here.
+    QEventLoop loop;
+    connect(this, &QDialog::finished, &loop, &QEventLoop::exit);
+    show();
+    return loop.exec();
 }
 
 bool CWatcherDlg::OnInitDialog()

@@ -46,7 +46,7 @@ public:
     ~CWatcherDlg() override;
 
     // Initialises the window (splash, list, engine, timer), then runs it
-    // modally until Exit, Enter, Escape or the close box ends it.
+    // until Exit, Enter, Escape or the close box ends it; hiding in the tray does not.
     int DoModal();
     bool OnInitDialog();
 

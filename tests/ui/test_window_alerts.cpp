@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
+#include <QTimer>
 
 namespace tevra::test {
 namespace {
@@ -219,6 +220,27 @@ TEST_F(WindowAlertsTest, CancellingEitherSaveWritesNothing)
     EXPECT_EQ(dialogs.dialogsShown, 2);
     EXPECT_EQ(dialogs.errorsShown, 0);
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty());
+}
+
+TEST(WindowRun, HidingInTheTrayDoesNotEndTheRun)
+{
+    RecordingParts recording;
+    CWatcherDlg dlg(hostWithEth0(), [] { return kNow; }, nullptr, std::move(recording.parts));
+    dlg.pause = [](int) {};
+    bool inTrayWhileRunning = false;
+    QTimer::singleShot(0, &dlg, [&] {
+        dlg.setWindowState(Qt::WindowMinimized);
+        // Later, once the hidden window has had its chance to end the run.
+        QTimer::singleShot(50, &dlg, [&] {
+            inTrayWhileRunning = dlg.presenter->inTray() && recording.tray->present;
+            recording.tray->click(TrayClick::LeftButtonPress);
+            dlg.OnExit();
+        });
+    });
+
+    EXPECT_EQ(dlg.DoModal(), QDialog::Accepted);
+    EXPECT_TRUE(inTrayWhileRunning);
+    EXPECT_FALSE(recording.tray->present);
 }
 
 } // namespace
