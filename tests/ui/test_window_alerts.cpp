@@ -228,17 +228,26 @@ TEST(WindowRun, HidingInTheTrayDoesNotEndTheRun)
     CWatcherDlg dlg(hostWithEth0(), [] { return kNow; }, nullptr, std::move(recording.parts));
     dlg.pause = [](int) {};
     bool inTrayWhileRunning = false;
-    QTimer::singleShot(0, &dlg, [&] {
-        dlg.setWindowState(Qt::WindowMinimized);
-        // Later, once the hidden window has had its chance to end the run.
-        QTimer::singleShot(50, &dlg, [&] {
-            inTrayWhileRunning = dlg.presenter->inTray() && recording.tray->present;
-            recording.tray->click(TrayClick::LeftButtonPress);
-            dlg.OnExit();
-        });
+    // The splash lets timers run during the start-up, so wait until the run has shown the window.
+    bool minimised = false;
+    QTimer driver;
+    QObject::connect(&driver, &QTimer::timeout, &dlg, [&] {
+        if (!minimised) {
+            if (!dlg.isVisible())
+                return;
+            dlg.setWindowState(Qt::WindowMinimized);
+            minimised = true;
+            return;
+        }
+        driver.stop();
+        inTrayWhileRunning = dlg.presenter->inTray() && recording.tray->present && !dlg.isVisible();
+        recording.tray->click(TrayClick::LeftButtonPress);
+        dlg.OnExit();
     });
+    driver.start(10);
 
     EXPECT_EQ(dlg.DoModal(), QDialog::Accepted);
+    EXPECT_TRUE(minimised);
     EXPECT_TRUE(inTrayWhileRunning);
     EXPECT_FALSE(recording.tray->present);
 }
