@@ -7,9 +7,13 @@
 #   save:          the output list saved twice through the real save dialog: a name
 #                  typed without extension gets .txt, the second save asks before
 #                  replacing the file, and the file holds the lines with CR LF.
-# Each variant runs on a D-Bus session of its own. Until the main window takes
-# these pieces over, the program shown is the stand-in alerts_desktop_check.
-# Usage: tools/screenshot-alerts.sh [tray|notification|save|all] [build-dir]
+#   tevra:         the real program in a network namespace of its own, with a
+#                  tray: minimised to its icon, one mapping of the namespace's
+#                  neighbour table changes, and the balloon and warning icon are
+#                  saved as docs/screenshot-tray-alert.png.
+# Each variant runs on a D-Bus session of its own. The first three show the
+# stand-in alerts_desktop_check, which can raise its alerts on cue.
+# Usage: tools/screenshot-alerts.sh [tray|notification|save|tevra|all] [build-dir]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/deps.sh
@@ -17,10 +21,13 @@ ensure_packages "${TEVRA_DESKTOP_PACKAGES[@]}"
 
 variant=${1:-all}
 build=${2:-build}
-program=$(realpath "$build/tests/alerts/alerts_desktop_check")
+program=$(realpath -m "$build/tests/alerts/alerts_desktop_check")
 out=$build/screenshots
 mkdir -p "$out"
-[ -x "$program" ] || { echo "build alerts_desktop_check first: ninja -C $build alerts_desktop_check" >&2; exit 1; }
+tevra=$(realpath -m "$build/ui/tevra")
+if [ "$variant" != tevra ]; then
+    [ -x "$program" ] || { echo "build alerts_desktop_check first: ninja -C $build alerts_desktop_check" >&2; exit 1; }
+fi
 
 # One desktop session: started inside dbus-run-session so its bus and its
 # processes end with it.
@@ -124,10 +131,69 @@ SESSION
     [ $ok -eq 0 ] || { echo "save: alerts-out.txt is not the three lines with CR LF" >&2; return 1; }
 }
 
+# The real window over a neighbour table the script controls: a veth pair in a
+# fresh network namespace, so the host's own table is neither read nor touched.
+run_tevra_session() {
+    [ -x "$tevra" ] || { echo "build tevra first: ninja -C $build tevra" >&2; return 1; }
+    unshare --net -- dbus-run-session -- bash -s "$tevra" "$out" <<'SESSION'
+set -euo pipefail
+tevra=$1 out=$2
+pids=()
+cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; }
+trap cleanup EXIT
+
+ip link set lo up
+ip link add tv0 type veth peer name tv1
+ip addr add 10.77.0.1/24 dev tv0
+ip link set tv0 up
+ip link set tv1 up
+ip neigh replace 10.77.0.5 lladdr 02:00:00:00:00:05 dev tv0 nud stale
+
+exec 3<> <(:)
+Xvfb -displayfd 3 -screen 0 1024x600x24 -nolisten tcp > "$out/tevra-xvfb.log" 2>&1 &
+pids+=($!)
+read -r -t 10 number <&3
+export DISPLAY=:$number
+openbox > "$out/tevra-openbox.log" 2>&1 &
+pids+=($!)
+trayer --edge bottom --align right --widthtype request --height 32 --SetDockType true \
+    --transparent false --tint 0x404040 > "$out/tevra-trayer.log" 2>&1 &
+pids+=($!)
+sleep 1
+QT_QPA_PLATFORM=xcb "$tevra" > "$out/tevra-program.log" 2>&1 &
+tevra_pid=$!
+pids+=($tevra_pid)
+# The splash pauses for 1.4 s; then a tick or two lists the neighbour.
+sleep 4
+window=$(xdotool search --onlyvisible --name '^Tevra$' | head -n 1)
+import -window root "$out/tevra-1-shown.png"
+xdotool windowminimize "$window"
+sleep 1.5
+import -window root "$out/tevra-2-in-tray.png"
+ip neigh replace 10.77.0.5 lladdr 02:00:00:00:00:99 dev tv0 nud stale
+sleep 3
+import -window root "$out/tevra-3-alert.png"
+# Hidden behind its icon, the window still runs, and the icon is back to back
+# with trayer's corner: a left click there brings the window back.
+kill -0 "$tevra_pid" || { echo "tevra: the program ended when it went to the tray" >&2; exit 1; }
+if xdotool search --onlyvisible --name '^Tevra$' > /dev/null; then
+    echo "tevra: the window is still visible after minimising" >&2
+    exit 1
+fi
+xdotool mousemove 1010 584 click 1
+sleep 1
+import -window root "$out/tevra-4-restored.png"
+xdotool search --onlyvisible --name '^Tevra$' > /dev/null \
+    || { echo "tevra: a click on the icon did not bring the window back" >&2; exit 1; }
+SESSION
+    cp "$out/tevra-3-alert.png" docs/screenshot-tray-alert.png
+}
+
 case $variant in
     tray|notification) run_session "$variant" ;;
     save) run_save_session ;;
-    all) run_session tray; run_session notification; run_save_session ;;
+    tevra) run_tevra_session ;;
+    all) run_session tray; run_session notification; run_save_session; run_tevra_session ;;
     *) echo "unknown variant: $variant" >&2; exit 2 ;;
 esac
 ls -1 "$out"/*.png

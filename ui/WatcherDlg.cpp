@@ -4,11 +4,17 @@
 #include "engine/MappingCells.h"
 #include "engine/Version.h"
 #include "ui/CommandIds.h"
+#include "ui/DesktopNotifier.h"
 #include "ui/DialogUnits.h"
+#include "ui/QtExportDialogs.h"
 #include "ui/Resources.h"
 #include "ui/SplashDlg.h"
+#include "ui/SystemTrayIcon.h"
+#include "ui/WidgetWindowControl.h"
 
 #include <QApplication>
+#include <QEvent>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QScreen>
 #include <QThread>
@@ -27,7 +33,8 @@ constexpr char kWebAddress[] = "https://tevra.example.org";
 
 }  // namespace
 
-CWatcherDlg::CWatcherDlg(std::unique_ptr<hostnet::IpHelper> ipHelper, Clock clock, QWidget* parent)
+CWatcherDlg::CWatcherDlg(
+    std::unique_ptr<hostnet::IpHelper> ipHelper, Clock clock, QWidget* parent, AlertParts alertParts)
     : QDialog(parent,
         Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
             | Qt::WindowCloseButtonHint)
@@ -46,6 +53,7 @@ CWatcherDlg::CWatcherDlg(std::unique_ptr<hostnet::IpHelper> ipHelper, Clock cloc
     outputList.setSortingEnabled(false);
     outputList.setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     createMenu();
+    createAlertParts(std::move(alertParts));
     resize(kInitialClientSize.width(),
         menuBar.heightForWidth(kInitialClientSize.width()) + kInitialClientSize.height());
 }
@@ -58,13 +66,31 @@ CWatcherDlg::~CWatcherDlg()
     events.clear();
 }
 
+void CWatcherDlg::createAlertParts(AlertParts parts)
+{
+    // Without a notification area, balloons still reach the desktop as notifications.
+    if (!parts.tray)
+        parts.tray = std::make_unique<SystemTrayIcon>(std::make_unique<DesktopNotifier>());
+    if (!parts.dialogs)
+        parts.dialogs = std::make_unique<QtExportDialogs>(this);
+    presenter = std::make_unique<AlertPresenter>(std::move(parts.tray),
+        std::make_unique<WidgetWindowControl>(*this), outputList, appIcon,
+        QIcon(QString::fromLatin1(kWarningIconPath)));
+    textExport = std::make_unique<TextExport>(std::move(parts.dialogs));
+}
+
 int CWatcherDlg::DoModal()
 {
     OnInitDialog();
     // Centred, as a dialog opens.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
-    return exec();
+    // QDialog::exec() would end the run as soon as the window hides behind its
+    // tray icon; only finishing the dialog (Exit, Enter, Escape, close) ends it here.
+    QEventLoop loop;
+    connect(this, &QDialog::finished, &loop, &QEventLoop::exit);
+    show();
+    return loop.exec();
 }
 
 bool CWatcherDlg::OnInitDialog()
@@ -82,7 +108,6 @@ bool CWatcherDlg::OnInitDialog()
     prepareWatcher();
     createRowImages();
     mappingList.setReportStyle();
-    inTray = false;
     layoutControls();
 
     pause(kVersionPauseMs);
@@ -162,6 +187,16 @@ void CWatcherDlg::timerEvent(QTimerEvent* event)
         QDialog::timerEvent(event);
 }
 
+void CWatcherDlg::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    // Losing activation while minimised is what sends the window to the tray.
+    if (event->type() == QEvent::ActivationChange || event->type() == QEvent::WindowStateChange)
+        presenter->OnActivate(isActiveWindow() && !isMinimized());
+    if (event->type() == QEvent::WindowStateChange && !isMinimized())
+        presenter->OnWindowRestored();
+}
+
 void CWatcherDlg::OnTimer()
 {
     // A failed read changes nothing, and the list pass below then finds nothing marked.
@@ -183,9 +218,9 @@ void CWatcherDlg::updateMappingList(bool all)
 
 void CWatcherDlg::OnWatchEvent(std::unique_ptr<WatchEvent> event)
 {
-    const WatchEvent& kept = *events.emplace_back(std::move(event));
-    outputList.addItem(
-        QString::number(kept.serial) + QStringLiteral(" - ") + QString::fromStdString(kept.text));
+    // Kept before anything else is done with it.
+    events.push_back(std::move(event));
+    presenter->OnWatchEvent(*events.back());
 }
 
 void DispatchWatchEvent(std::unique_ptr<WatchEvent> event, void* userData)

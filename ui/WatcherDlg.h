@@ -4,12 +4,16 @@
 #include "engine/MappingWatcher.h"
 #include "engine/WatchEvent.h"
 #include "hostnet/IpHelper.h"
+#include "ui/AlertPresenter.h"
+#include "ui/ExportDialogs.h"
 #include "ui/MappingListView.h"
+#include "ui/OutputListBox.h"
+#include "ui/TextExport.h"
+#include "ui/TrayIcon.h"
 
 #include <QBasicTimer>
 #include <QDialog>
 #include <QIcon>
-#include <QListWidget>
 #include <QMenuBar>
 
 #include <array>
@@ -18,6 +22,14 @@
 #include <vector>
 
 namespace tevra {
+
+// The parts of the window that reach the desktop: the notification-area icon
+// and the save dialogs. Left empty, the window takes the real ones; tests
+// give recordings instead.
+struct AlertParts {
+    std::unique_ptr<TrayIcon> tray;
+    std::unique_ptr<ExportDialogs> dialogs;
+};
 
 // The main window: the mapping list above the output list, the menu, and the
 // timer that drives the watcher. Everything runs on the one GUI thread.
@@ -29,12 +41,12 @@ public:
     static constexpr int kVersionPauseMs = 1000;
     static constexpr int kAddressPauseMs = 400;
 
-    CWatcherDlg(
-        std::unique_ptr<hostnet::IpHelper> ipHelper, Clock clock = systemClock, QWidget* parent = nullptr);
+    CWatcherDlg(std::unique_ptr<hostnet::IpHelper> ipHelper, Clock clock = systemClock,
+        QWidget* parent = nullptr, AlertParts alertParts = {});
     ~CWatcherDlg() override;
 
     // Initialises the window (splash, list, engine, timer), then runs it
-    // modally until Exit, Enter, Escape or the close box ends it.
+    // until Exit, Enter, Escape or the close box ends it; hiding in the tray does not.
     int DoModal();
     bool OnInitDialog();
 
@@ -65,21 +77,25 @@ public:
     QIcon appIcon;
     QMenuBar menuBar;
     CMappingListView mappingList;
-    QListWidget outputList;
+    COutputListBox outputList;
     std::array<QIcon, 2> rowImages;
     CMappingWatcher watcher;
-    bool inTray = false;
+    // Declared after outputList, which it writes to, so it goes first.
+    std::unique_ptr<AlertPresenter> presenter;
+    std::unique_ptr<TextExport> textExport;
     std::vector<std::unique_ptr<WatchEvent>> events;
     // The blocking pause of the start-up; tests replace it so they need not wait.
     std::function<void(int milliseconds)> pause;
 
 protected:
     void timerEvent(QTimerEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void createMenu();
+    void createAlertParts(AlertParts parts);
     void prepareWatcher();
     void createRowImages();
     void deleteMenuCommand(int command);

@@ -35,14 +35,17 @@ void CWatcherDlg::OnDiscover()
 
 void CWatcherDlg::OnSaveMapping()
 {
+    textExport->OnSaveMapping(mappingList.rows());
 }
 
 void CWatcherDlg::OnSaveOutput()
 {
+    textExport->OnSaveOutput(outputList);
 }
 
 void CWatcherDlg::OnClearOutputList()
 {
+    presenter->OnClearOutputList();
 }
 
 void CWatcherDlg::OnDeleteFromSystemCache()

@@ -58,9 +58,9 @@ public:
         : WindowTest(hostWithEth0())
     {
     }
-    explicit WindowTest(std::unique_ptr<hostnet::FakeIpHelper> fake)
+    explicit WindowTest(std::unique_ptr<hostnet::FakeIpHelper> fake, AlertParts alertParts = {})
         : host(*fake)
-        , dlg(std::move(fake), [this] { return now; })
+        , dlg(std::move(fake), [this] { return now; }, nullptr, std::move(alertParts))
         , tester(&dlg.mappingList.rows(), QAbstractItemModelTester::FailureReportingMode::Fatal)
     {
         dlg.pause = [this](int milliseconds) { pauses.push_back(milliseconds); };
