@@ -2,6 +2,7 @@
 
 #include "engine/Address.h"
 #include "hostnet/fake/FakeIpHelper.h"
+#include "tests/support/ScriptedRows.h"
 #include "ui/WatcherDlg.h"
 
 #include <QAbstractItemModelTester>
@@ -16,30 +17,6 @@
 #include <vector>
 
 namespace tevra::test {
-
-// 2026-12-10 14:03:09 UTC; the test program runs with TZ=UTC.
-inline constexpr std::int64_t kNow = 1796911389;
-
-inline std::uint32_t ip(const char* dotted)
-{
-    return *parseDottedQuad(dotted);
-}
-
-inline hostnet::MibIpNetRow arpRow(const char* dotted, const char* mac, std::uint32_t index = 2,
-    std::uint32_t type = hostnet::kNetTypeDynamic)
-{
-    hostnet::MibIpNetRow r;
-    r.dwAddr = ip(dotted);
-    r.dwIndex = index;
-    r.dwType = type;
-    unsigned b[6];
-    if (std::sscanf(mac, "%x-%x-%x-%x-%x-%x", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5]) == 6) {
-        r.dwPhysAddrLen = 6;
-        for (int i = 0; i < 6; ++i)
-            r.bPhysAddr[std::size_t(i)] = std::uint8_t(b[i]);
-    }
-    return r;
-}
 
 // A scripted host with one adapter, index 2, on 192.168.0.0/24.
 inline std::unique_ptr<hostnet::FakeIpHelper> hostWithEth0()
