@@ -25,6 +25,7 @@ program=$(realpath -m "$build/tests/alerts/alerts_desktop_check")
 out=$build/screenshots
 mkdir -p "$out"
 tevra=$(realpath -m "$build/ui/tevra")
+lib=$(realpath tools/desktop-session.sh)
 if [ "$variant" != tevra ]; then
     [ -x "$program" ] || { echo "build alerts_desktop_check first: ninja -C $build alerts_desktop_check" >&2; exit 1; }
 fi
@@ -33,24 +34,14 @@ fi
 # processes end with it.
 run_session() {
     local name=$1
-    dbus-run-session -- bash -s "$name" "$program" "$out" <<'SESSION'
+    dbus-run-session -- bash -s "$name" "$program" "$out" "$lib" <<'SESSION'
 set -euo pipefail
-name=$1 program=$2 out=$3
-pids=()
-cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; }
-trap cleanup EXIT
+name=$1 program=$2 out=$3 lib=$4
+. "$lib"
 
-exec 3<> <(:)
-Xvfb -displayfd 3 -screen 0 1024x600x24 -nolisten tcp > "$out/$name-xvfb.log" 2>&1 &
-pids+=($!)
-read -r -t 10 number <&3
-export DISPLAY=:$number
-openbox > "$out/$name-openbox.log" 2>&1 &
-pids+=($!)
+start_desktop "$name" "$out"
 if [ "$name" = tray ]; then
-    trayer --edge bottom --align right --widthtype request --height 32 --SetDockType true \
-        --transparent false --tint 0x404040 > "$out/$name-trayer.log" 2>&1 &
-    pids+=($!)
+    start_tray "$name" "$out"
 else
     dunst > "$out/$name-dunst.log" 2>&1 &
     pids+=($!)
@@ -86,20 +77,12 @@ SESSION
 run_save_session() {
     local folder
     folder=$(mktemp -d)
-    dbus-run-session -- bash -s "$program" "$out" "$folder" <<'SESSION'
+    dbus-run-session -- bash -s "$program" "$out" "$folder" "$lib" <<'SESSION'
 set -euo pipefail
-program=$1 out=$2 folder=$3
-pids=()
-cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; }
-trap cleanup EXIT
+program=$1 out=$2 folder=$3 lib=$4
+. "$lib"
 
-exec 3<> <(:)
-Xvfb -displayfd 3 -screen 0 1024x600x24 -nolisten tcp > "$out/save-xvfb.log" 2>&1 &
-pids+=($!)
-read -r -t 10 number <&3
-export DISPLAY=:$number
-openbox > "$out/save-openbox.log" 2>&1 &
-pids+=($!)
+start_desktop save "$out"
 sleep 1
 (cd "$folder" && QT_QPA_PLATFORM=xcb exec "$program" save) > "$out/save-program.log" 2>&1 &
 program_pid=$!
@@ -135,12 +118,10 @@ SESSION
 # fresh network namespace, so the host's own table is neither read nor touched.
 run_tevra_session() {
     [ -x "$tevra" ] || { echo "build tevra first: ninja -C $build tevra" >&2; return 1; }
-    unshare --net -- dbus-run-session -- bash -s "$tevra" "$out" <<'SESSION'
+    unshare --net -- dbus-run-session -- bash -s "$tevra" "$out" "$lib" <<'SESSION'
 set -euo pipefail
-tevra=$1 out=$2
-pids=()
-cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; }
-trap cleanup EXIT
+tevra=$1 out=$2 lib=$3
+. "$lib"
 
 ip link set lo up
 ip link add tv0 type veth peer name tv1
@@ -149,16 +130,8 @@ ip link set tv0 up
 ip link set tv1 up
 ip neigh replace 10.77.0.5 lladdr 02:00:00:00:00:05 dev tv0 nud stale
 
-exec 3<> <(:)
-Xvfb -displayfd 3 -screen 0 1024x600x24 -nolisten tcp > "$out/tevra-xvfb.log" 2>&1 &
-pids+=($!)
-read -r -t 10 number <&3
-export DISPLAY=:$number
-openbox > "$out/tevra-openbox.log" 2>&1 &
-pids+=($!)
-trayer --edge bottom --align right --widthtype request --height 32 --SetDockType true \
-    --transparent false --tint 0x404040 > "$out/tevra-trayer.log" 2>&1 &
-pids+=($!)
+start_desktop tevra "$out"
+start_tray tevra "$out"
 sleep 1
 QT_QPA_PLATFORM=xcb "$tevra" > "$out/tevra-program.log" 2>&1 &
 tevra_pid=$!
