@@ -22,7 +22,7 @@ std::unique_ptr<tevra::hostnet::FakeIpHelper> hostWithRows(int rows)
     fake->adapters = { { 2, "eth0" } };
     for (int i = 0; i < rows; ++i) {
         tevra::hostnet::MibIpNetRow row;
-        row.dwAddr = __builtin_bswap32(0x0A000000u + std::uint32_t(i) + 1); // 10.0.0.1 onward
+        row.dwAddr = __builtin_bswap32(0x0A000000u + std::uint32_t(i) + 1);  // 10.0.0.1 onward
         row.dwIndex = 2;
         row.dwType = tevra::hostnet::kNetTypeDynamic;
         row.dwPhysAddrLen = 6;
@@ -61,7 +61,7 @@ void BM_FirstFill(benchmark::State& state)
         window.mark(true);
         state.ResumeTiming();
         window.dlg.updateMappingList(false);
-        QCoreApplication::processEvents(); // the view's own reaction to the new rows
+        QCoreApplication::processEvents();  // the view's own reaction to the new rows
     }
     state.counters["rows"] = window.dlg.mappingList.rows().rowCount();
 }
@@ -94,7 +94,7 @@ BENCHMARK(BM_FirstFill)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IdleTick)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_UnchangedTick)->Unit(benchmark::kMillisecond);
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

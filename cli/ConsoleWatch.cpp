@@ -54,8 +54,8 @@ std::string ConsoleWatch::tableText() const
     return mappingTableText(mappingHeadings(), rows, "\n");
 }
 
-int runWatch(const WatchOptions& options, std::unique_ptr<hostnet::IpHelper> host, std::FILE* out,
-             std::FILE* err)
+int runWatch(
+    const WatchOptions& options, std::unique_ptr<hostnet::IpHelper> host, std::FILE* out, std::FILE* err)
 {
     if (options.mode == WatchOptions::Mode::Help) {
         std::fputs(usageText().c_str(), out);

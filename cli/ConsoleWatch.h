@@ -33,7 +33,7 @@ private:
 };
 
 // Everything after the arguments were read; returns the exit status.
-int runWatch(const WatchOptions& options, std::unique_ptr<hostnet::IpHelper> host, std::FILE* out,
-             std::FILE* err);
+int runWatch(
+    const WatchOptions& options, std::unique_ptr<hostnet::IpHelper> host, std::FILE* out, std::FILE* err);
 
 }  // namespace tevra::cli

@@ -30,7 +30,7 @@ StopSignals::StopSignals()
     stopRequested = 0;
     const sigset_t set = stopSet();
     sigprocmask(SIG_BLOCK, &set, &previousMask_);
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = requestStop;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, &previousInt_);
@@ -58,8 +58,8 @@ bool StopSignals::sleepUntil(std::chrono::steady_clock::time_point deadline)
         if (left <= std::chrono::steady_clock::duration::zero())
             return true;
         const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
-        const timespec timeout{static_cast<time_t>(seconds.count()),
-                               static_cast<long>(std::chrono::nanoseconds(left - seconds).count())};
+        const timespec timeout { static_cast<time_t>(seconds.count()),
+            static_cast<long>(std::chrono::nanoseconds(left - seconds).count()) };
         ppoll(nullptr, 0, &timeout, &waitMask);
     }
     return false;

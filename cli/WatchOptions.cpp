@@ -18,7 +18,7 @@ std::optional<int> readInterval(std::string_view text)
 
 ParsedArguments wrong(std::string reason)
 {
-    return {std::nullopt, std::move(reason)};
+    return { std::nullopt, std::move(reason) };
 }
 
 }  // namespace
@@ -39,8 +39,8 @@ ParsedArguments parseWatchArguments(std::span<const std::string_view> arguments)
             const auto interval = readInterval(arguments[++i]);
             if (!interval)
                 return wrong("--interval takes " + std::to_string(kMinIntervalMs) + " to "
-                             + std::to_string(kMaxIntervalMs) + " milliseconds, not '"
-                             + std::string(arguments[i]) + "'");
+                    + std::to_string(kMaxIntervalMs) + " milliseconds, not '" + std::string(arguments[i])
+                    + "'");
             options.intervalMs = *interval;
         } else if (argument == "--help" || argument == "-h") {
             request = request.value_or(WatchOptions::Mode::Help);
@@ -54,7 +54,7 @@ ParsedArguments parseWatchArguments(std::span<const std::string_view> arguments)
         options.mode = *request;
     else if (options.table && !options.once)
         return wrong("--table goes with --once");
-    return {options, {}};
+    return { options, {} };
 }
 
 std::string usageText()

@@ -19,7 +19,7 @@ ensure_packages() {
 }
 
 # What building Tevra, its tests and benchmarks need (time: the scale benchmark's memory figure).
-TEVRA_BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
+TEVRA_BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config clang-format libgtest-dev libgmock-dev
     libbenchmark-dev libnl-route-3-dev qt6-base-dev qt6-qpa-plugins libqt6svg6 iproute2 iputils-ping
     time dbus-daemon)
 

@@ -7,6 +7,9 @@ cd "$(dirname "$0")/.."
 ensure_packages "${TEVRA_BUILD_PACKAGES[@]}"
 
 jobs=$(nproc)
+echo "== format"
+bash tools/check-format.sh
+
 run_suite() {
     local dir=$1; shift
     mkdir -p "$dir"

@@ -38,13 +38,13 @@ public:
         sigemptyset(&none);
         sigfillset(&all);
         return posix_spawn_file_actions_addopen(&actions_, 0, "/dev/null", O_RDONLY, 0) == 0
-               && posix_spawn_file_actions_addopen(&actions_, 1, "/dev/null", O_WRONLY, 0) == 0
-               && posix_spawn_file_actions_adddup2(&actions_, 1, 2) == 0
-               && posix_spawnattr_setsigmask(&attributes_, &none) == 0
-               && posix_spawnattr_setsigdefault(&attributes_, &all) == 0
-               && posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF
-                                                             | POSIX_SPAWN_SETSID)
-                      == 0;
+            && posix_spawn_file_actions_addopen(&actions_, 1, "/dev/null", O_WRONLY, 0) == 0
+            && posix_spawn_file_actions_adddup2(&actions_, 1, 2) == 0
+            && posix_spawnattr_setsigmask(&attributes_, &none) == 0
+            && posix_spawnattr_setsigdefault(&attributes_, &all) == 0
+            && posix_spawnattr_setflags(
+                   &attributes_, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID)
+            == 0;
     }
 
     const posix_spawn_file_actions_t* actions() const { return &actions_; }

@@ -15,7 +15,10 @@ namespace {
 // Closes the descriptor it holds.
 class FileDescriptor {
 public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
+    explicit FileDescriptor(int fd)
+        : fd_(fd)
+    {
+    }
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     ~FileDescriptor()
@@ -39,9 +42,9 @@ std::string driverName(const std::string& interfaceName)
     const FileDescriptor socketFd(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
     if (socketFd.get() < 0)
         return {};
-    ethtool_drvinfo info{};
+    ethtool_drvinfo info {};
     info.cmd = ETHTOOL_GDRVINFO;
-    ifreq request{};
+    ifreq request {};
     std::memcpy(request.ifr_name, interfaceName.c_str(), interfaceName.size() + 1);
     request.ifr_data = reinterpret_cast<char*>(&info);
     if (ioctl(socketFd.get(), SIOCETHTOOL, &request) < 0)

@@ -32,8 +32,8 @@ std::unique_ptr<IpHelper> makePlatformIpHelper()
     return std::make_unique<LinuxIpHelper>();
 }
 
-int LinuxIpHelper::exchange(const NlMsgPtr& message, const char* what,
-                            const NetlinkSocket::MessageHandler& onMessage)
+int LinuxIpHelper::exchange(
+    const NlMsgPtr& message, const char* what, const NetlinkSocket::MessageHandler& onMessage)
 {
     if (!message) {
         lastError_ = std::string(what) + ": out of memory";
@@ -53,7 +53,7 @@ int LinuxIpHelper::exchange(const NlMsgPtr& message, const char* what,
 
 template<typename Header, typename Record>
 bool LinuxIpHelper::dump(int type, const Header& header, const char* what, std::vector<Record>& records,
-                         bool (*append)(nlmsghdr&, std::vector<Record>&))
+    bool (*append)(nlmsghdr&, std::vector<Record>&))
 {
     for (int attempt = 0; attempt < kDumpAttempts; ++attempt) {
         records.clear();
@@ -69,7 +69,7 @@ bool LinuxIpHelper::dump(int type, const Header& header, const char* what, std::
 
 std::optional<std::vector<MibIpNetRow>> LinuxIpHelper::getIpNetTable()
 {
-    ndmsg request{};
+    ndmsg request {};
     request.ndm_family = AF_INET;
     std::vector<MibIpNetRow> rows;
     // The table rarely changes size between reads: one allocation instead of a
@@ -84,7 +84,7 @@ std::optional<std::vector<MibIpNetRow>> LinuxIpHelper::getIpNetTable()
 
 std::optional<std::vector<MibIpAddrRow>> LinuxIpHelper::getIpAddrTable()
 {
-    ifaddrmsg request{};
+    ifaddrmsg request {};
     request.ifa_family = AF_INET;
     std::vector<MibIpAddrRow> rows;
     if (!dump(RTM_GETADDR, request, "reading the interface addresses", rows, appendAddressRow))
@@ -94,7 +94,7 @@ std::optional<std::vector<MibIpAddrRow>> LinuxIpHelper::getIpAddrTable()
 
 std::optional<std::vector<IpAdapterInfo>> LinuxIpHelper::getAdaptersInfo()
 {
-    ifinfomsg request{};
+    ifinfomsg request {};
     request.ifi_family = AF_UNSPEC;
     std::vector<LinkRecord> links;
     if (!dump(RTM_GETLINK, request, "reading the network interfaces", links, appendLink))
@@ -103,17 +103,18 @@ std::optional<std::vector<IpAdapterInfo>> LinuxIpHelper::getAdaptersInfo()
     adapters.reserve(links.size());
     for (const LinkRecord& link : links) {
         const std::string detail = link.kind.empty() ? driverName(link.name) : link.kind;
-        adapters.push_back({link.index, detail.empty() ? link.name : link.name + " (" + detail + ")"});
+        adapters.push_back({ link.index, detail.empty() ? link.name : link.name + " (" + detail + ")" });
     }
     return adapters;
 }
 
 int LinuxIpHelper::deleteNeighbour(std::uint32_t interfaceIndex, std::uint32_t address)
 {
-    ndmsg request{};
+    ndmsg request {};
     request.ndm_family = AF_INET;
     request.ndm_ifindex = static_cast<int>(interfaceIndex);
-    NlMsgPtr message = NetlinkSocket::makeMessage(RTM_DELNEIGH, NLM_F_REQUEST | NLM_F_ACK, &request, sizeof request);
+    NlMsgPtr message
+        = NetlinkSocket::makeMessage(RTM_DELNEIGH, NLM_F_REQUEST | NLM_F_ACK, &request, sizeof request);
     if (message && nla_put(message.get(), NDA_DST, sizeof address, &address) < 0)
         message.reset();
     return exchange(message, "deleting a neighbour entry", acceptAnything);
@@ -150,12 +151,12 @@ std::int32_t LinuxIpHelper::flushIpNetTable(std::uint32_t interfaceIndex)
 std::int32_t LinuxIpHelper::startPing(const std::string& dottedAddress)
 {
     // Only an address goes on the command line, never an option in disguise.
-    in_addr parsed{};
+    in_addr parsed {};
     if (inet_pton(AF_INET, dottedAddress.c_str(), &parsed) != 1) {
         lastError_ = "ping: not an IPv4 address: " + dottedAddress;
         return -1;
     }
-    return startDetachedProcess({"ping", "-c", "1", "-b", dottedAddress});
+    return startDetachedProcess({ "ping", "-c", "1", "-b", dottedAddress });
 }
 
 }  // namespace tevra::hostnet

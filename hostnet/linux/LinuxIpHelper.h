@@ -28,7 +28,7 @@ private:
     // kernel's table disturbed it; false leaves `records` to be discarded.
     template<typename Header, typename Record>
     bool dump(int type, const Header& header, const char* what, std::vector<Record>& records,
-              bool (*append)(nlmsghdr&, std::vector<Record>&));
+        bool (*append)(nlmsghdr&, std::vector<Record>&));
     int deleteNeighbour(std::uint32_t interfaceIndex, std::uint32_t address);
 
     // Opened on first use and dropped after any failed exchange, so that the

@@ -15,7 +15,11 @@ constexpr std::size_t kReceiveBufferSize = 64 * 1024;
 
 }  // namespace
 
-NetlinkSocket::NetlinkSocket(NlSocketPtr socket) : socket_(std::move(socket)), buffer_(kReceiveBufferSize) {}
+NetlinkSocket::NetlinkSocket(NlSocketPtr socket)
+    : socket_(std::move(socket))
+    , buffer_(kReceiveBufferSize)
+{
+}
 
 std::unique_ptr<NetlinkSocket> NetlinkSocket::open(std::string& error)
 {
@@ -45,10 +49,11 @@ int NetlinkSocket::exchange(nl_msg& message, const MessageHandler& onMessage)
     nlmsghdr* const header = nlmsg_hdr(&message);
     header->nlmsg_seq = nl_socket_use_seq(socket_.get());
     header->nlmsg_pid = nl_socket_get_local_port(socket_.get());
-    sockaddr_nl kernel{};
+    sockaddr_nl kernel {};
     kernel.nl_family = AF_NETLINK;
     const int fd = nl_socket_get_fd(socket_.get());
-    while (sendto(fd, header, header->nlmsg_len, 0, reinterpret_cast<const sockaddr*>(&kernel), sizeof kernel) < 0)
+    while (sendto(fd, header, header->nlmsg_len, 0, reinterpret_cast<const sockaddr*>(&kernel), sizeof kernel)
+        < 0)
         if (errno != EINTR)
             return -errno;
     return receiveAnswer(header->nlmsg_seq, onMessage);
@@ -60,9 +65,9 @@ int NetlinkSocket::receiveAnswer(unsigned sequence, const MessageHandler& onMess
     const std::uint32_t port = nl_socket_get_local_port(socket_.get());
     bool disturbed = false;
     for (;;) {
-        sockaddr_nl peer{};
-        iovec part{buffer_.data(), buffer_.size()};
-        msghdr received{};
+        sockaddr_nl peer {};
+        iovec part { buffer_.data(), buffer_.size() };
+        msghdr received {};
         received.msg_name = &peer;
         received.msg_namelen = sizeof peer;
         received.msg_iov = &part;

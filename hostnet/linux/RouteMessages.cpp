@@ -22,18 +22,17 @@ struct StateType {
     std::uint32_t type;
 };
 
-constexpr std::array<StateType, 7> kStateTypes{{
-    {NUD_PERMANENT, kNetTypeStatic},
-    {NUD_INCOMPLETE, kNetTypeInvalid},
-    {NUD_FAILED, kNetTypeInvalid},
-    {NUD_REACHABLE, kNetTypeDynamic},
-    {NUD_STALE, kNetTypeDynamic},
-    {NUD_DELAY, kNetTypeDynamic},
-    {NUD_PROBE, kNetTypeDynamic},
-}};
+constexpr std::array<StateType, 7> kStateTypes { {
+    { NUD_PERMANENT, kNetTypeStatic },
+    { NUD_INCOMPLETE, kNetTypeInvalid },
+    { NUD_FAILED, kNetTypeInvalid },
+    { NUD_REACHABLE, kNetTypeDynamic },
+    { NUD_STALE, kNetTypeDynamic },
+    { NUD_DELAY, kNetTypeDynamic },
+    { NUD_PROBE, kNetTypeDynamic },
+} };
 
-template<typename Header>
-const Header* fixedHeader(nlmsghdr& message)
+template<typename Header> const Header* fixedHeader(nlmsghdr& message)
 {
     if (nlmsg_datalen(&message) < static_cast<int>(sizeof(Header)))
         return nullptr;
@@ -58,7 +57,8 @@ bool readAddress(const nlattr* attribute, std::uint32_t& address)
 
 std::uint32_t prefixMask(unsigned prefixLength)
 {
-    const std::uint32_t hostOrder = prefixLength == 0 ? 0 : ~std::uint32_t{0} << (32 - std::min(prefixLength, 32u));
+    const std::uint32_t hostOrder
+        = prefixLength == 0 ? 0 : ~std::uint32_t { 0 } << (32 - std::min(prefixLength, 32u));
     return htonl(hostOrder);
 }
 
@@ -80,7 +80,7 @@ bool appendNeighbourRow(nlmsghdr& message, std::vector<MibIpNetRow>& rows)
     if (neighbour->ndm_family != AF_INET || neighbour->ndm_state == NUD_NONE
         || (neighbour->ndm_state & NUD_NOARP) != 0)
         return true;
-    std::array<nlattr*, NDA_MAX + 1> attributes{};
+    std::array<nlattr*, NDA_MAX + 1> attributes {};
     if (nlmsg_parse(&message, sizeof(ndmsg), attributes.data(), NDA_MAX, nullptr) < 0)
         return false;
     MibIpNetRow& row = rows.emplace_back();
@@ -100,9 +100,8 @@ bool appendNeighbourRow(nlmsghdr& message, std::vector<MibIpNetRow>& rows)
 
 void sortNeighbourRows(std::vector<MibIpNetRow>& rows)
 {
-    std::ranges::sort(rows, {}, [](const MibIpNetRow& row) {
-        return std::uint64_t{ntohl(row.dwAddr)} << 32 | row.dwIndex;
-    });
+    std::ranges::sort(rows, {},
+        [](const MibIpNetRow& row) { return std::uint64_t { ntohl(row.dwAddr) } << 32 | row.dwIndex; });
 }
 
 bool appendLink(nlmsghdr& message, std::vector<LinkRecord>& links)
@@ -112,14 +111,14 @@ bool appendLink(nlmsghdr& message, std::vector<LinkRecord>& links)
         return false;
     if ((link->ifi_flags & IFF_LOOPBACK) != 0)
         return true;
-    std::array<nlattr*, IFLA_MAX + 1> attributes{};
+    std::array<nlattr*, IFLA_MAX + 1> attributes {};
     if (nlmsg_parse(&message, sizeof(ifinfomsg), attributes.data(), IFLA_MAX, nullptr) < 0)
         return false;
     LinkRecord record;
     record.index = static_cast<std::uint32_t>(link->ifi_index);
     record.name = attributeText(attributes[IFLA_IFNAME]);
     if (attributes[IFLA_LINKINFO] != nullptr) {
-        std::array<nlattr*, IFLA_INFO_MAX + 1> info{};
+        std::array<nlattr*, IFLA_INFO_MAX + 1> info {};
         if (nla_parse_nested(info.data(), IFLA_INFO_MAX, attributes[IFLA_LINKINFO], nullptr) == 0)
             record.kind = attributeText(info[IFLA_INFO_KIND]);
     }
@@ -134,7 +133,7 @@ bool appendAddressRow(nlmsghdr& message, std::vector<MibIpAddrRow>& rows)
         return false;
     if (address->ifa_family != AF_INET)
         return true;
-    std::array<nlattr*, IFA_MAX + 1> attributes{};
+    std::array<nlattr*, IFA_MAX + 1> attributes {};
     if (nlmsg_parse(&message, sizeof(ifaddrmsg), attributes.data(), IFA_MAX, nullptr) < 0)
         return false;
     MibIpAddrRow row;

@@ -36,14 +36,26 @@ public:
 // Hands the engine the model while the test host keeps it.
 class BorrowedIpHelper : public hostnet::IpHelper {
 public:
-    explicit BorrowedIpHelper(hostnet::IpHelper& target) : target_(target) {}
-    std::optional<std::vector<hostnet::MibIpNetRow>> getIpNetTable() override { return target_.getIpNetTable(); }
-    std::optional<std::vector<hostnet::MibIpAddrRow>> getIpAddrTable() override { return target_.getIpAddrTable(); }
+    explicit BorrowedIpHelper(hostnet::IpHelper& target)
+        : target_(target)
+    {
+    }
+    std::optional<std::vector<hostnet::MibIpNetRow>> getIpNetTable() override
+    {
+        return target_.getIpNetTable();
+    }
+    std::optional<std::vector<hostnet::MibIpAddrRow>> getIpAddrTable() override
+    {
+        return target_.getIpAddrTable();
+    }
     std::optional<std::vector<hostnet::IpAdapterInfo>> getAdaptersInfo() override
     {
         return target_.getAdaptersInfo();
     }
-    std::int32_t deleteIpNetEntry(const hostnet::MibIpNetRow& row) override { return target_.deleteIpNetEntry(row); }
+    std::int32_t deleteIpNetEntry(const hostnet::MibIpNetRow& row) override
+    {
+        return target_.deleteIpNetEntry(row);
+    }
     std::int32_t flushIpNetTable(std::uint32_t index) override { return target_.flushIpNetTable(index); }
     std::int32_t startPing(const std::string& address) override { return target_.startPing(address); }
 
@@ -55,8 +67,9 @@ class FakeTestHost : public TestHost {
 public:
     FakeTestHost()
     {
-        model_.adapters = {{kInterface, "veth0 (veth)"}};
-        model_.addrTable = {{*parseDottedQuad("10.66.0.1"), kInterface, *parseDottedQuad("255.255.255.0")}};
+        model_.adapters = { { kInterface, "veth0 (veth)" } };
+        model_.addrTable
+            = { { *parseDottedQuad("10.66.0.1"), kInterface, *parseDottedQuad("255.255.255.0") } };
     }
 
     std::string setupError() const override { return {}; }
@@ -64,7 +77,8 @@ public:
     bool add(const Neighbour& neighbour) override
     {
         const std::uint32_t address = *parseDottedQuad(neighbour.address);
-        if (std::ranges::any_of(model_.netTable, [address](const auto& row) { return row.dwAddr == address; }))
+        if (std::ranges::any_of(
+                model_.netTable, [address](const auto& row) { return row.dwAddr == address; }))
             return false;
         return replace(neighbour);
     }
@@ -79,8 +93,9 @@ public:
         row.dwAddr = address;
         row.dwIndex = kInterface;
         row.dwType = typeOf(neighbour.state);
-        unsigned b[6]{};
-        if (std::sscanf(neighbour.mac.c_str(), "%x:%x:%x:%x:%x:%x", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5]) == 6) {
+        unsigned b[6] {};
+        if (std::sscanf(neighbour.mac.c_str(), "%x:%x:%x:%x:%x:%x", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5])
+            == 6) {
             row.dwPhysAddrLen = 6;
             for (std::size_t i = 0; i < 6; ++i)
                 row.bPhysAddr[i] = static_cast<std::uint8_t>(b[i]);
@@ -94,8 +109,9 @@ public:
     {
         const auto slash = withPrefix.find('/');
         const int prefix = std::stoi(withPrefix.substr(slash + 1));
-        const std::uint32_t mask = prefix == 0 ? 0 : ~std::uint32_t{0} << (32 - prefix);
-        model_.addrTable.push_back({*parseDottedQuad(withPrefix.substr(0, slash)), kInterface, hostToNet(mask)});
+        const std::uint32_t mask = prefix == 0 ? 0 : ~std::uint32_t { 0 } << (32 - prefix);
+        model_.addrTable.push_back(
+            { *parseDottedQuad(withPrefix.substr(0, slash)), kInterface, hostToNet(mask) });
         return true;
     }
 
@@ -108,7 +124,10 @@ public:
         return listed;
     }
 
-    std::unique_ptr<hostnet::IpHelper> makeIpHelper() override { return std::make_unique<BorrowedIpHelper>(model_); }
+    std::unique_ptr<hostnet::IpHelper> makeIpHelper() override
+    {
+        return std::make_unique<BorrowedIpHelper>(model_);
+    }
 
     int echoRequests(const std::string& target, std::chrono::milliseconds) override
     {

@@ -14,16 +14,21 @@
 namespace tevra::test {
 namespace {
 
-const std::map<Nud, const char*> kNudNames{
-    {Nud::Permanent, "permanent"}, {Nud::Reachable, "reachable"}, {Nud::Stale, "stale"},
-    {Nud::Incomplete, "incomplete"}, {Nud::Failed, "failed"},     {Nud::Noarp, "noarp"},
+const std::map<Nud, const char*> kNudNames {
+    { Nud::Permanent, "permanent" },
+    { Nud::Reachable, "reachable" },
+    { Nud::Stale, "stale" },
+    { Nud::Incomplete, "incomplete" },
+    { Nud::Failed, "failed" },
+    { Nud::Noarp, "noarp" },
 };
 
 class KernelTestHost : public TestHost {
 public:
     KernelTestHost()
         // Listening from the start, so no echo request sent during the test is missed.
-        : echoCounter_(namespaces_.peerName(), "veth1"), entry_(namespaces_.hostName())
+        : echoCounter_(namespaces_.peerName(), "veth1")
+        , entry_(namespaces_.hostName())
     {
         if (!namespaces_.ok())
             setupError_ = namespaces_.error;
@@ -40,12 +45,13 @@ public:
 
     bool addAddress(const std::string& withPrefix) override
     {
-        return namespaces_.ipInHost({"addr", "add", withPrefix, "dev", "veth0"});
+        return namespaces_.ipInHost({ "addr", "add", withPrefix, "dev", "veth0" });
     }
 
     std::vector<std::string> listedAddresses() override
     {
-        const CommandResult listing = runCommand({"ip", "-n", namespaces_.hostName(), "-4", "neigh", "show"});
+        const CommandResult listing
+            = runCommand({ "ip", "-n", namespaces_.hostName(), "-4", "neigh", "show" });
         std::vector<std::string> listed;
         std::istringstream lines(listing.out);
         for (std::string line; std::getline(lines, line);)
@@ -64,10 +70,10 @@ public:
 private:
     bool neigh(const char* verb, const Neighbour& neighbour)
     {
-        std::vector<std::string> arguments{"neigh", verb, neighbour.address};
+        std::vector<std::string> arguments { "neigh", verb, neighbour.address };
         if (!neighbour.mac.empty())
-            arguments.insert(arguments.end(), {"lladdr", neighbour.mac});
-        arguments.insert(arguments.end(), {"dev", "veth0", "nud", kNudNames.at(neighbour.state)});
+            arguments.insert(arguments.end(), { "lladdr", neighbour.mac });
+        arguments.insert(arguments.end(), { "dev", "veth0", "nud", kNudNames.at(neighbour.state) });
         return namespaces_.ipInHost(arguments);
     }
 

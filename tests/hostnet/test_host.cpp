@@ -21,7 +21,7 @@ std::string describe(const hostnet::MibIpNetRow& row)
 {
     const std::string mac = row.dwPhysAddrLen == 0 ? "-" : macText(row.bPhysAddr.data());
     return dottedText(row.dwAddr) + " " + mac + "/" + std::to_string(row.dwPhysAddrLen) + " type "
-           + std::to_string(row.dwType) + " if " + std::to_string(row.dwIndex);
+        + std::to_string(row.dwType) + " if " + std::to_string(row.dwIndex);
 }
 
 std::string describe(const hostnet::MibIpAddrRow& row)
@@ -29,11 +29,10 @@ std::string describe(const hostnet::MibIpAddrRow& row)
     return dottedText(row.dwAddr) + "/" + dottedText(row.dwMask) + " if " + std::to_string(row.dwIndex);
 }
 
-template<typename Row>
-std::vector<std::string> describeAll(const std::optional<std::vector<Row>>& rows)
+template<typename Row> std::vector<std::string> describeAll(const std::optional<std::vector<Row>>& rows)
 {
     std::vector<std::string> out;
-    for (const Row& row : rows.value_or(std::vector<Row>{}))
+    for (const Row& row : rows.value_or(std::vector<Row> {}))
         out.push_back(describe(row));
     return out;
 }
@@ -48,24 +47,25 @@ INSTANTIATE_TEST_SUITE_P(Hosts, HostTest, testing::Values(HostKind::Fake, HostKi
 TEST_P(HostTest, ArpTableHoldsEveryArpEntryWithItsTypeInAddressOrder)
 {
     addAll({
-        {"10.66.0.20", "00:0c:29:00:00:20", Nud::Permanent},
-        {"10.66.1.1", "00:0c:29:00:01:01", Nud::Permanent},  // first in network byte order, last in address order
-        {"10.66.0.3", "00:0c:29:00:00:03", Nud::Reachable},
-        {"10.66.0.10", "00:0c:29:00:00:10", Nud::Stale},  // before .9 as text, after it as a number
-        {"10.66.0.9", "", Nud::Incomplete},
-        {"10.66.0.11", "", Nud::Failed},
-        {"10.66.0.8", "00:0c:29:00:00:08", Nud::Noarp},  // not an ARP entry
+        { "10.66.0.20", "00:0c:29:00:00:20", Nud::Permanent },
+        { "10.66.1.1", "00:0c:29:00:01:01",
+            Nud::Permanent },  // first in network byte order, last in address order
+        { "10.66.0.3", "00:0c:29:00:00:03", Nud::Reachable },
+        { "10.66.0.10", "00:0c:29:00:00:10", Nud::Stale },  // before .9 as text, after it as a number
+        { "10.66.0.9", "", Nud::Incomplete }, { "10.66.0.11", "", Nud::Failed },
+        { "10.66.0.8", "00:0c:29:00:00:08", Nud::Noarp },  // not an ARP entry
     });
     const auto table = host->makeIpHelper()->getIpNetTable();
     ASSERT_TRUE(table.has_value());
-    EXPECT_EQ(describeAll(table), (std::vector<std::string>{
-                                      "10.66.0.3 00-0C-29-00-00-03/6 type 3 if 2",
-                                      "10.66.0.9 -/0 type 2 if 2",
-                                      "10.66.0.10 00-0C-29-00-00-10/6 type 3 if 2",
-                                      "10.66.0.11 -/0 type 2 if 2",
-                                      "10.66.0.20 00-0C-29-00-00-20/6 type 4 if 2",
-                                      "10.66.1.1 00-0C-29-00-01-01/6 type 4 if 2",
-                                  }));
+    EXPECT_EQ(describeAll(table),
+        (std::vector<std::string> {
+            "10.66.0.3 00-0C-29-00-00-03/6 type 3 if 2",
+            "10.66.0.9 -/0 type 2 if 2",
+            "10.66.0.10 00-0C-29-00-00-10/6 type 3 if 2",
+            "10.66.0.11 -/0 type 2 if 2",
+            "10.66.0.20 00-0C-29-00-00-20/6 type 4 if 2",
+            "10.66.1.1 00-0C-29-00-01-01/6 type 4 if 2",
+        }));
 }
 
 TEST_P(HostTest, AdaptersAndAddressesGiveOnePingTargetPerAdapter)
@@ -78,20 +78,21 @@ TEST_P(HostTest, AdaptersAndAddressesGiveOnePingTargetPerAdapter)
     EXPECT_EQ((*adapters)[0].Index, TestHost::kInterface);
     EXPECT_EQ((*adapters)[0].Description, "veth0 (veth)");
     EXPECT_EQ(describeAll(ipHelper->getIpAddrTable()),
-              (std::vector<std::string>{"10.66.0.1/255.255.255.0 if 2", "10.77.0.1/255.255.0.0 if 2"}));
+        (std::vector<std::string> { "10.66.0.1/255.255.255.0 if 2", "10.77.0.1/255.255.0.0 if 2" }));
 
     const NetworkConfig& config = watcher().networkConfig;
     EXPECT_EQ(config.adapterName(2), "veth0 (veth)");
     EXPECT_EQ(config.adapterName(1), "unknown");
-    EXPECT_EQ(config.pingTargets(), (std::vector<std::uint32_t>{*parseDottedQuad("10.66.0.255")}));
+    EXPECT_EQ(config.pingTargets(), (std::vector<std::uint32_t> { *parseDottedQuad("10.66.0.255") }));
 }
 
 TEST_P(HostTest, DeleteRemovesOneEntryAndFailsWhenItIsGone)
 {
-    addAll({{"10.66.0.5", "00:0c:29:00:00:05", Nud::Reachable}, {"10.66.0.6", "00:0c:29:00:00:06", Nud::Permanent}});
+    addAll({ { "10.66.0.5", "00:0c:29:00:00:05", Nud::Reachable },
+        { "10.66.0.6", "00:0c:29:00:00:06", Nud::Permanent } });
     ASSERT_EQ(watcher().refresh(), 0);
     EXPECT_EQ(watcher().deleteFromSystemCache("10.66.0.5"), 0);
-    EXPECT_EQ(host->listedAddresses(), (std::vector<std::string>{"10.66.0.6"}));
+    EXPECT_EQ(host->listedAddresses(), (std::vector<std::string> { "10.66.0.6" }));
     EXPECT_EQ(watcher().deleteFromSystemCache("10.66.0.5"), -1);
     EXPECT_EQ(watcher().deleteFromSystemCache("10.66.0.6"), 0);  // static entries go too, one by one
     EXPECT_TRUE(host->listedAddresses().empty());
@@ -100,14 +101,14 @@ TEST_P(HostTest, DeleteRemovesOneEntryAndFailsWhenItIsGone)
 TEST_P(HostTest, FlushRemovesAllButStaticEntries)
 {
     addAll({
-        {"10.66.0.5", "00:0c:29:00:00:05", Nud::Permanent},
-        {"10.66.0.6", "00:0c:29:00:00:06", Nud::Reachable},
-        {"10.66.0.7", "00:0c:29:00:00:07", Nud::Stale},
-        {"10.66.0.8", "", Nud::Incomplete},
-        {"10.66.0.9", "", Nud::Failed},
+        { "10.66.0.5", "00:0c:29:00:00:05", Nud::Permanent },
+        { "10.66.0.6", "00:0c:29:00:00:06", Nud::Reachable },
+        { "10.66.0.7", "00:0c:29:00:00:07", Nud::Stale },
+        { "10.66.0.8", "", Nud::Incomplete },
+        { "10.66.0.9", "", Nud::Failed },
     });
     EXPECT_EQ(watcher().flushSystemCache(), 0);
-    EXPECT_EQ(host->listedAddresses(), (std::vector<std::string>{"10.66.0.5"}));
+    EXPECT_EQ(host->listedAddresses(), (std::vector<std::string> { "10.66.0.5" }));
 }
 
 TEST_P(HostTest, DiscoverByPingSendsOneEchoRequestToTheSubnetBroadcast)
@@ -129,26 +130,19 @@ struct ChangeCase {
 };
 
 const ChangeCase kChangeCases[] = {
-    {"mac_replaced",
-     {"10.66.0.5", "00:0c:29:11:22:33", Nud::Reachable},
-     {"10.66.0.5", "00:0c:29:44:55:66", Nud::Reachable},
-     {"14:03:09: Mapping changed: 10.66.0.5 changed from 00-0C-29-11-22-33 to 00-0C-29-44-55-66"}},
-    {"static_replaced",
-     {"10.66.0.6", "00:0c:29:11:22:33", Nud::Permanent},
-     {"10.66.0.6", "00:0c:29:44:55:66", Nud::Permanent},
-     {"14:03:09: Mapping changed: 10.66.0.6 changed from 00-0C-29-11-22-33 to 00-0C-29-44-55-66"}},
-    {"incomplete_resolved",  // a first MAC is a resolution, not a change
-     {"10.66.0.7", "", Nud::Incomplete},
-     {"10.66.0.7", "00:0c:29:44:55:66", Nud::Reachable},
-     {}},
-    {"same_mac_gone_stale",
-     {"10.66.0.8", "00:0c:29:11:22:33", Nud::Reachable},
-     {"10.66.0.8", "00:0c:29:11:22:33", Nud::Stale},
-     {}},
-    {"broadcast_mac_given",
-     {"10.66.0.9", "00:0c:29:11:22:33", Nud::Reachable},
-     {"10.66.0.9", "ff:ff:ff:ff:ff:ff", Nud::Permanent},
-     {"14:03:09: Broadcast MAC assigned: 10.66.0.9 has broadcast MAC FF-FF-FF-FF-FF-FF"}},
+    { "mac_replaced", { "10.66.0.5", "00:0c:29:11:22:33", Nud::Reachable },
+        { "10.66.0.5", "00:0c:29:44:55:66", Nud::Reachable },
+        { "14:03:09: Mapping changed: 10.66.0.5 changed from 00-0C-29-11-22-33 to 00-0C-29-44-55-66" } },
+    { "static_replaced", { "10.66.0.6", "00:0c:29:11:22:33", Nud::Permanent },
+        { "10.66.0.6", "00:0c:29:44:55:66", Nud::Permanent },
+        { "14:03:09: Mapping changed: 10.66.0.6 changed from 00-0C-29-11-22-33 to 00-0C-29-44-55-66" } },
+    { "incomplete_resolved",  // a first MAC is a resolution, not a change
+        { "10.66.0.7", "", Nud::Incomplete }, { "10.66.0.7", "00:0c:29:44:55:66", Nud::Reachable }, {} },
+    { "same_mac_gone_stale", { "10.66.0.8", "00:0c:29:11:22:33", Nud::Reachable },
+        { "10.66.0.8", "00:0c:29:11:22:33", Nud::Stale }, {} },
+    { "broadcast_mac_given", { "10.66.0.9", "00:0c:29:11:22:33", Nud::Reachable },
+        { "10.66.0.9", "ff:ff:ff:ff:ff:ff", Nud::Permanent },
+        { "14:03:09: Broadcast MAC assigned: 10.66.0.9 has broadcast MAC FF-FF-FF-FF-FF-FF" } },
 };
 
 // Names the case in test output instead of dumping its bytes.
@@ -174,12 +168,10 @@ TEST_P(ChangeTest, RefreshReportsWhatTheReplaceChanged)
 }
 
 INSTANTIATE_TEST_SUITE_P(Hosts, ChangeTest,
-                         testing::Combine(testing::Values(HostKind::Fake, HostKind::Kernel),
-                                          testing::ValuesIn(kChangeCases)),
-                         [](const auto& info) {
-                             return hostKindName({std::get<0>(info.param), info.index}) + "_"
-                                    + std::get<1>(info.param).name;
-                         });
+    testing::Combine(testing::Values(HostKind::Fake, HostKind::Kernel), testing::ValuesIn(kChangeCases)),
+    [](const auto& info) {
+        return hostKindName({ std::get<0>(info.param), info.index }) + "_" + std::get<1>(info.param).name;
+    });
 
 }  // namespace
 }  // namespace tevra::test

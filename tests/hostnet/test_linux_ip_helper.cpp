@@ -16,7 +16,7 @@ protected:
 
 TEST_F(LinuxIpHelperTest, DeleteAndFlushFailWithoutNetAdmin)
 {
-    addAll({{"10.66.0.5", "00:0c:29:00:00:05", Nud::Reachable}});
+    addAll({ { "10.66.0.5", "00:0c:29:00:00:05", Nud::Reachable } });
     // A child gives up root, and with it CAP_NET_ADMIN, in the same namespace.
     const pid_t child = fork();
     ASSERT_GE(child, 0);
@@ -36,8 +36,9 @@ TEST_F(LinuxIpHelperTest, DeleteAndFlushFailWithoutNetAdmin)
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: table unreadable, 2: delete passed, 4: flush passed, 8: no reason";
-    EXPECT_EQ(host->listedAddresses(), (std::vector<std::string>{"10.66.0.5"}));
+    EXPECT_EQ(WEXITSTATUS(status), 0)
+        << "1: table unreadable, 2: delete passed, 4: flush passed, 8: no reason";
+    EXPECT_EQ(host->listedAddresses(), (std::vector<std::string> { "10.66.0.5" }));
 }
 
 TEST_F(LinuxIpHelperTest, FlushOfAnInterfaceThatDoesNotExistFails)

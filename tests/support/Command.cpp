@@ -23,8 +23,8 @@ pid_t spawnWithPipes(const std::vector<std::string>& arguments, int& out, int* e
     for (const std::string& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
-    std::array<int, 2> outPipe{-1, -1};
-    std::array<int, 2> errPipe{-1, -1};
+    std::array<int, 2> outPipe { -1, -1 };
+    std::array<int, 2> errPipe { -1, -1 };
     if (pipe2(outPipe.data(), O_CLOEXEC) != 0 || (err != nullptr && pipe2(errPipe.data(), O_CLOEXEC) != 0))
         return -1;
     posix_spawn_file_actions_t actions;
@@ -63,8 +63,8 @@ CommandResult runCommand(const std::vector<std::string>& arguments)
     int out = -1;
     int err = -1;
     const pid_t pid = spawnWithPipes(arguments, out, &err);
-    std::array<pollfd, 2> fds{{{out, POLLIN, 0}, {err, POLLIN, 0}}};
-    std::array<std::string*, 2> texts{&result.out, &result.err};
+    std::array<pollfd, 2> fds { { { out, POLLIN, 0 }, { err, POLLIN, 0 } } };
+    std::array<std::string*, 2> texts { &result.out, &result.err };
     int open = 2;
     while (open > 0 && poll(fds.data(), fds.size(), -1) >= 0) {
         for (std::size_t i = 0; i < fds.size(); ++i) {
@@ -109,9 +109,9 @@ std::optional<std::string> RunningProgram::readLine(std::chrono::milliseconds ti
             pending_.erase(0, end + 1);
             return line;
         }
-        const auto left
-            = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        pollfd fd{out_, POLLIN, 0};
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd fd { out_, POLLIN, 0 };
         if (left.count() <= 0 || poll(&fd, 1, static_cast<int>(left.count())) <= 0)
             return std::nullopt;
         char buffer[4096];

@@ -19,7 +19,7 @@ constexpr std::string_view kPrefix = "tevra-t-";
 
 bool runIp(const std::vector<std::string>& arguments)
 {
-    std::vector<std::string> command{"ip"};
+    std::vector<std::string> command { "ip" };
     command.insert(command.end(), arguments.begin(), arguments.end());
     return runCommand(command).status == 0;
 }
@@ -34,7 +34,7 @@ void removeLeftovers()
             continue;
         const pid_t owner = static_cast<pid_t>(std::atol(name.c_str() + kPrefix.size()));
         if (owner > 0 && kill(owner, 0) != 0 && errno == ESRCH)
-            runIp({"netns", "del", name});
+            runIp({ "netns", "del", name });
     }
 }
 
@@ -47,20 +47,21 @@ bool NamespacePair::available()
 
 NamespacePair::NamespacePair()
 {
-    static std::atomic<int> counter{0};
+    static std::atomic<int> counter { 0 };
     removeLeftovers();
-    const std::string stem = std::string(kPrefix) + std::to_string(getpid()) + "-" + std::to_string(counter++);
+    const std::string stem
+        = std::string(kPrefix) + std::to_string(getpid()) + "-" + std::to_string(counter++);
     host_ = stem + "-h";
     peer_ = stem + "-p";
-    const std::vector<std::vector<std::string>> steps{
-        {"netns", "add", host_},
-        {"netns", "add", peer_},
-        {"-n", host_, "link", "add", "veth0", "address", kHostMac, "type", "veth", "peer", "name", "veth1",
-         "address", kPeerMac, "netns", peer_},
-        {"-n", host_, "addr", "add", std::string(kHostAddress) + "/24", "dev", "veth0"},
-        {"-n", peer_, "addr", "add", std::string(kPeerAddress) + "/24", "dev", "veth1"},
-        {"-n", host_, "link", "set", "veth0", "up"},
-        {"-n", peer_, "link", "set", "veth1", "up"},
+    const std::vector<std::vector<std::string>> steps {
+        { "netns", "add", host_ },
+        { "netns", "add", peer_ },
+        { "-n", host_, "link", "add", "veth0", "address", kHostMac, "type", "veth", "peer", "name", "veth1",
+            "address", kPeerMac, "netns", peer_ },
+        { "-n", host_, "addr", "add", std::string(kHostAddress) + "/24", "dev", "veth0" },
+        { "-n", peer_, "addr", "add", std::string(kPeerAddress) + "/24", "dev", "veth1" },
+        { "-n", host_, "link", "set", "veth0", "up" },
+        { "-n", peer_, "link", "set", "veth1", "up" },
     };
     for (const auto& step : steps) {
         if (!runIp(step)) {
@@ -76,27 +77,27 @@ NamespacePair::NamespacePair()
 NamespacePair::~NamespacePair()
 {
     // Deleting a namespace takes its end of the veth pair, and so the other end, with it.
-    runIp({"netns", "del", host_});
-    runIp({"netns", "del", peer_});
+    runIp({ "netns", "del", host_ });
+    runIp({ "netns", "del", peer_ });
 }
 
 bool NamespacePair::ipInHost(const std::vector<std::string>& arguments) const
 {
-    std::vector<std::string> command{"-n", host_};
+    std::vector<std::string> command { "-n", host_ };
     command.insert(command.end(), arguments.begin(), arguments.end());
     return runIp(command);
 }
 
 bool NamespacePair::ipInPeer(const std::vector<std::string>& arguments) const
 {
-    std::vector<std::string> command{"-n", peer_};
+    std::vector<std::string> command { "-n", peer_ };
     command.insert(command.end(), arguments.begin(), arguments.end());
     return runIp(command);
 }
 
 std::vector<std::string> NamespacePair::execInHost(std::vector<std::string> command) const
 {
-    command.insert(command.begin(), {"ip", "netns", "exec", host_});
+    command.insert(command.begin(), { "ip", "netns", "exec", host_ });
     return command;
 }
 

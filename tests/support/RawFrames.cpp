@@ -24,8 +24,8 @@ using Mac = std::array<std::uint8_t, 6>;
 
 Mac parseMac(const std::string& text)
 {
-    Mac mac{};
-    unsigned b[6]{};
+    Mac mac {};
+    unsigned b[6] {};
     if (std::sscanf(text.c_str(), "%x:%x:%x:%x:%x:%x", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5]) == 6)
         for (std::size_t i = 0; i < mac.size(); ++i)
             mac[i] = static_cast<std::uint8_t>(b[i]);
@@ -34,14 +34,14 @@ Mac parseMac(const std::string& text)
 
 std::array<std::uint8_t, 4> parseIp(const std::string& text)
 {
-    std::array<std::uint8_t, 4> address{};
+    std::array<std::uint8_t, 4> address {};
     inet_pton(AF_INET, text.c_str(), address.data());
     return address;
 }
 
 // A packet socket bound to the interface, made inside the namespace.
 int packetSocket(const std::string& namespaceName, const std::string& interfaceName, int type,
-                 std::uint16_t protocol, sockaddr_ll& link)
+    std::uint16_t protocol, sockaddr_ll& link)
 {
     const NamespaceEntry entry(namespaceName);
     if (!entry.ok())
@@ -51,26 +51,29 @@ int packetSocket(const std::string& namespaceName, const std::string& interfaceN
     link.sll_family = AF_PACKET;
     link.sll_protocol = htons(protocol);
     link.sll_ifindex = static_cast<int>(if_nametoindex(interfaceName.c_str()));
-    if (fd >= 0 && (link.sll_ifindex == 0 || bind(fd, reinterpret_cast<sockaddr*>(&link), sizeof link) != 0)) {
+    if (fd >= 0
+        && (link.sll_ifindex == 0 || bind(fd, reinterpret_cast<sockaddr*>(&link), sizeof link) != 0)) {
         close(fd);
         return -1;
     }
     return fd;
 }
 
-bool isEchoRequestTo(const std::uint8_t* packet, std::size_t length, const std::array<std::uint8_t, 4>& target)
+bool isEchoRequestTo(
+    const std::uint8_t* packet, std::size_t length, const std::array<std::uint8_t, 4>& target)
 {
     if (length < 20 || (packet[0] >> 4) != 4 || packet[9] != IPPROTO_ICMP)
         return false;
     const std::size_t headerLength = std::size_t(packet[0] & 0x0F) * 4;
-    return length > headerLength && std::memcmp(packet + 16, target.data(), 4) == 0 && packet[headerLength] == 8;
+    return length > headerLength && std::memcmp(packet + 16, target.data(), 4) == 0
+        && packet[headerLength] == 8;
 }
 
 }  // namespace
 
 EchoRequestCounter::EchoRequestCounter(const std::string& namespaceName, const std::string& interfaceName)
 {
-    sockaddr_ll link{};
+    sockaddr_ll link {};
     socket_ = packetSocket(namespaceName, interfaceName, SOCK_DGRAM, ETH_P_IP, link);
 }
 
@@ -86,12 +89,12 @@ int EchoRequestCounter::count(const std::string& dottedTarget, std::chrono::mill
     const auto deadline = std::chrono::steady_clock::now() + window;
     int seen = 0;
     for (;;) {
-        const auto left
-            = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        pollfd fd{socket_, POLLIN, 0};
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd fd { socket_, POLLIN, 0 };
         if (left.count() <= 0 || poll(&fd, 1, static_cast<int>(left.count())) <= 0)
             return seen;
-        std::array<std::uint8_t, 2048> packet{};
+        std::array<std::uint8_t, 2048> packet {};
         const ssize_t length = recv(socket_, packet.data(), packet.size(), 0);
         if (length > 0 && isEchoRequestTo(packet.data(), static_cast<std::size_t>(length), target))
             ++seen;
@@ -99,10 +102,10 @@ int EchoRequestCounter::count(const std::string& dottedTarget, std::chrono::mill
 }
 
 bool sendArpReply(const std::string& namespaceName, const std::string& interfaceName,
-                  const std::string& senderMac, const std::string& senderIp, const std::string& targetMac,
-                  const std::string& targetIp)
+    const std::string& senderMac, const std::string& senderIp, const std::string& targetMac,
+    const std::string& targetIp)
 {
-    sockaddr_ll link{};
+    sockaddr_ll link {};
     const int fd = packetSocket(namespaceName, interfaceName, SOCK_RAW, ETH_P_ARP, link);
     if (fd < 0)
         return false;
@@ -110,10 +113,10 @@ bool sendArpReply(const std::string& namespaceName, const std::string& interface
     const Mac target = parseMac(targetMac);
     std::vector<std::uint8_t> frame;
     const auto put = [&frame](const auto& bytes) { frame.insert(frame.end(), bytes.begin(), bytes.end()); };
-    put(target);                                              // Ethernet destination
-    put(sender);                                              // Ethernet source
-    put(std::array<std::uint8_t, 2>{0x08, 0x06});             // ARP
-    put(std::array<std::uint8_t, 8>{0, 1, 8, 0, 6, 4, 0, 2}); // Ethernet/IPv4, reply
+    put(target);  // Ethernet destination
+    put(sender);  // Ethernet source
+    put(std::array<std::uint8_t, 2> { 0x08, 0x06 });  // ARP
+    put(std::array<std::uint8_t, 8> { 0, 1, 8, 0, 6, 4, 0, 2 });  // Ethernet/IPv4, reply
     put(sender);
     put(parseIp(senderIp));
     put(target);

@@ -26,7 +26,7 @@ private:
 // that wire could: "senderIp is at senderMac", to targetMac/targetIp. MACs are
 // written "02:00:00:00:00:01". False when it could not be sent.
 bool sendArpReply(const std::string& namespaceName, const std::string& interfaceName,
-                  const std::string& senderMac, const std::string& senderIp, const std::string& targetMac,
-                  const std::string& targetIp);
+    const std::string& senderMac, const std::string& senderIp, const std::string& targetMac,
+    const std::string& targetIp);
 
 }  // namespace tevra::test

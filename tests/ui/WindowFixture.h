@@ -37,7 +37,8 @@ public:
     }
     explicit WindowTest(std::unique_ptr<hostnet::FakeIpHelper> fake, AlertParts alertParts = {})
         : host(*fake)
-        , dlg(std::move(fake), [this] { return now; }, nullptr, std::move(alertParts))
+        , dlg(
+              std::move(fake), [this] { return now; }, nullptr, std::move(alertParts))
         , tester(&dlg.mappingList.rows(), QAbstractItemModelTester::FailureReportingMode::Fatal)
     {
         dlg.pause = [this](int milliseconds) { pauses.push_back(milliseconds); };
@@ -78,4 +79,4 @@ public:
     QAbstractItemModelTester tester;
 };
 
-} // namespace tevra::test
+}  // namespace tevra::test

@@ -69,7 +69,7 @@ TEST_F(MappingListTest, ColumnHeadersAndWidths)
 
 struct CellCase {
     const char* name;
-    std::vector<std::pair<std::int64_t, std::vector<hostnet::MibIpNetRow>>> ticks; // clock, ARP table
+    std::vector<std::pair<std::int64_t, std::vector<hostnet::MibIpNetRow>>> ticks;  // clock, ARP table
     const char* address;
     Cells expected;
 };
@@ -175,7 +175,7 @@ TEST_F(MappingListTest, InsertionRunsBetweenListedRows)
 {
     struct Case {
         std::vector<std::uint32_t> listed, added;
-        int insertions; // runs of adjacent new rows
+        int insertions;  // runs of adjacent new rows
     };
     const Case cases[] = {
         { {}, { 5, 1, 3 }, 1 },
@@ -243,7 +243,7 @@ TEST_F(MappingListTest, OnlyRowsThatChangedAreReportedChanged)
     tick(table);
     QSignalSpy changed(&dlg.mappingList.rows(), &QAbstractItemModel::dataChanged);
     tick(table);
-    dlg.updateMappingList(true); // every row written again, with the texts it shows
+    dlg.updateMappingList(true);  // every row written again, with the texts it shows
     EXPECT_EQ(changed.count(), 0);
     auto altered = table;
     altered[1] = arpRow("10.0.0.2", "00-0C-29-99-99-99");
@@ -254,5 +254,5 @@ TEST_F(MappingListTest, OnlyRowsThatChangedAreReportedChanged)
     EXPECT_EQ(cell(1, 1), QStringLiteral("00-0C-29-99-99-99"));
 }
 
-} // namespace
-} // namespace tevra::test
+}  // namespace
+}  // namespace tevra::test

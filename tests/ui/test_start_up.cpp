@@ -87,5 +87,5 @@ TEST(StartUp, AboutBoxShowsTheVersion)
     EXPECT_EQ(std::find(labels.begin(), labels.end(), "--"), labels.end());
 }
 
-} // namespace
-} // namespace tevra::test
+}  // namespace
+}  // namespace tevra::test

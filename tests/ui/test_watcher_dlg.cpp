@@ -256,5 +256,5 @@ TEST_F(WatcherDlgTest, EachEventBecomesANumberedLine)
         dlg.outputList.item(dlg.outputList.count() - 1)->text().indexOf(QStringLiteral("192.168.0.2")), -1);
 }
 
-} // namespace
-} // namespace tevra::test
+}  // namespace
+}  // namespace tevra::test

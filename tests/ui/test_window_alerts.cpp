@@ -44,7 +44,8 @@ public:
     {
         auto event = std::make_unique<WatchEvent>();
         event->text = text;
-        const QString line = QString::number(event->serial) + QStringLiteral(" - ") + QString::fromLatin1(text);
+        const QString line
+            = QString::number(event->serial) + QStringLiteral(" - ") + QString::fromLatin1(text);
         dlg.OnWatchEvent(std::move(event));
         return line;
     }
@@ -162,8 +163,8 @@ TEST_F(WindowAlertsTest, ClearingTheOutputListKeepsTheNumberingGoing)
     EXPECT_EQ(next.section(QLatin1Char(' '), 0, 0).toUInt(), dlg.events[1]->serial + 1);
 }
 
-const QByteArray kMappingHeadings
-    = "IP\tMAC\tin system chache\tlast changed\tvendor\tnetwork order IP\thost order IP\ttype\tadapter\t\r\n\r\n";
+const QByteArray kMappingHeadings = "IP\tMAC\tin system chache\tlast changed\tvendor\tnetwork order IP\thost "
+                                    "order IP\ttype\tadapter\t\r\n\r\n";
 
 TEST_F(WindowAlertsTest, SavingTheMappingWritesHeadingsAndRows)
 {
@@ -225,7 +226,8 @@ TEST_F(WindowAlertsTest, CancellingEitherSaveWritesNothing)
 TEST(WindowRun, HidingInTheTrayDoesNotEndTheRun)
 {
     RecordingParts recording;
-    CWatcherDlg dlg(hostWithEth0(), [] { return kNow; }, nullptr, std::move(recording.parts));
+    CWatcherDlg dlg(
+        hostWithEth0(), [] { return kNow; }, nullptr, std::move(recording.parts));
     dlg.pause = [](int) {};
     bool inTrayWhileRunning = false;
     // The splash lets timers run during the start-up, so wait until the run has shown the window.
@@ -252,5 +254,5 @@ TEST(WindowRun, HidingInTheTrayDoesNotEndTheRun)
     EXPECT_FALSE(recording.tray->present);
 }
 
-} // namespace
-} // namespace tevra::test
+}  // namespace
+}  // namespace tevra::test
