@@ -1,6 +1,7 @@
 #pragma once
 
 #include "hostnet/IpHelper.h"
+#include "hostnet/linux/NeighbourFollower.h"
 #include "hostnet/linux/NetlinkSocket.h"
 
 #include <cstddef>
@@ -19,7 +20,12 @@ public:
     std::int32_t deleteIpNetEntry(const MibIpNetRow& row) override;
     std::int32_t flushIpNetTable(std::uint32_t interfaceIndex) override;
     std::int32_t startPing(const std::string& dottedAddress) override;
+    int openChangeFeed() override;
+    std::vector<NetTableChange> takeChanges() override;
     std::string lastError() const override { return lastError_; }
+
+    // Whole reads the feed needed after lost notifications.
+    std::uint64_t feedOverruns() const { return follower_ ? follower_->overruns() : 0; }
 
 private:
     // One request and its whole answer: 0, or a negative errno with lastError_ set.
@@ -36,6 +42,8 @@ private:
     std::unique_ptr<NetlinkSocket> socket_;
     std::string lastError_;
     std::size_t lastNeighbourCount_ = 0;
+    // Present once the change feed is open; the table is then served from it.
+    std::unique_ptr<NeighbourFollower> follower_;
 };
 
 }  // namespace tevra::hostnet
