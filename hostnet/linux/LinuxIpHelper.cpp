@@ -70,7 +70,7 @@ bool LinuxIpHelper::dump(int type, const Header& header, const char* what, std::
 int LinuxIpHelper::openChangeFeed()
 {
     if (!follower_)
-        follower_ = NeighbourFollower::start(lastError_);
+        follower_ = NeighbourFollower::start(lastError_, feedBufferBytes_);
     return follower_ ? follower_->fd() : -1;
 }
 

@@ -14,6 +14,12 @@ namespace tevra::hostnet {
 // thread that first uses the object.
 class LinuxIpHelper : public IpHelper {
 public:
+    // The change feed's socket buffer; tests make it small to force an overrun.
+    explicit LinuxIpHelper(int feedBufferBytes = NeighbourFollower::kReceiveBufferBytes)
+        : feedBufferBytes_(feedBufferBytes)
+    {
+    }
+
     std::optional<std::vector<MibIpNetRow>> getIpNetTable() override;
     std::optional<std::vector<MibIpAddrRow>> getIpAddrTable() override;
     std::optional<std::vector<IpAdapterInfo>> getAdaptersInfo() override;
@@ -44,6 +50,7 @@ private:
     std::size_t lastNeighbourCount_ = 0;
     // Present once the change feed is open; the table is then served from it.
     std::unique_ptr<NeighbourFollower> follower_;
+    int feedBufferBytes_;
 };
 
 }  // namespace tevra::hostnet

@@ -16,11 +16,6 @@
 namespace tevra::hostnet {
 namespace {
 
-// Room for a burst of about 30,000 notifications (the kernel charges roughly
-// 1 KiB a message). Only a privileged process may go past the system's limit
-// (net.core.rmem_max); an unprivileged one gets that limit and recovers from
-// an overrun by reading the table again.
-constexpr int kReceiveBufferBytes = 32 << 20;
 // Dump parts are at most 32 KiB; twice that leaves room for a large message.
 constexpr std::size_t kDatagramBufferBytes = 64 * 1024;
 // A flood must not hold the caller for ever: the rest waits for the next call,
@@ -84,9 +79,8 @@ void appendDifferences(const Table& before, const Table& after, std::vector<NetT
     }
 }
 
-void growReceiveBuffer(int fd)
+void setReceiveBuffer(int fd, int size)
 {
-    const int size = kReceiveBufferBytes;
     if (setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
         setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
 }
@@ -130,7 +124,7 @@ NeighbourFollower::NeighbourFollower(NlSocketPtr socket)
 {
 }
 
-std::unique_ptr<NeighbourFollower> NeighbourFollower::start(std::string& error)
+std::unique_ptr<NeighbourFollower> NeighbourFollower::start(std::string& error, int receiveBufferBytes)
 {
     NlSocketPtr socket(nl_socket_alloc());
     if (!socket) {
@@ -146,7 +140,7 @@ std::unique_ptr<NeighbourFollower> NeighbourFollower::start(std::string& error)
         error = std::string("following the neighbour table: ") + nl_geterror(status);
         return nullptr;
     }
-    growReceiveBuffer(nl_socket_get_fd(socket.get()));
+    setReceiveBuffer(nl_socket_get_fd(socket.get()), receiveBufferBytes);
     auto follower = std::make_unique<NeighbourFollower>(std::move(socket));
     // Subscribed before this first read, so no change made meanwhile is missed.
     if (!follower->resynchronise(nullptr)) {

@@ -24,8 +24,14 @@ namespace tevra::hostnet {
 // come in one order and none is applied out of turn.
 class NeighbourFollower {
 public:
+    // Room for a burst of about 30,000 notifications (the kernel charges
+    // roughly 1 KiB a message). Only a privileged process may go past the
+    // system's limit (net.core.rmem_max); an unprivileged one gets that limit
+    // and recovers from an overrun by reading the table again.
+    static constexpr int kReceiveBufferBytes = 32 << 20;
+
     // Subscribed and read once; null, with `error` saying why, when not possible.
-    static std::unique_ptr<NeighbourFollower> start(std::string& error);
+    static std::unique_ptr<NeighbourFollower> start(std::string& error, int receiveBufferBytes);
 
     explicit NeighbourFollower(NlSocketPtr socket);
 
