@@ -50,6 +50,11 @@ struct NetTableChange {
     std::optional<MibIpNetRow> row;
 };
 
+// What a caller can make of a failed action: a refusal for want of rights
+// needs an administrator; an entry that is not in the table is already what a
+// delete wanted.
+enum class Failure : std::uint8_t { None, NotPermitted, NoSuchEntry, Other };
+
 // The host network operations Tevra needs. Each read yields the whole table or
 // fails with nothing: a failed read must leave the caller's state untouched, so
 // there are no partial tables. Actions report 0 on success and -1 on failure.
@@ -68,8 +73,32 @@ public:
     virtual std::int32_t deleteIpNetEntry(const MibIpNetRow& row) = 0;
     // Removes the dynamic ARP entries of one interface.
     virtual std::int32_t flushIpNetTable(std::uint32_t interfaceIndex) = 0;
+    // Removes the dynamic ARP entries of every interface given; a platform
+    // that must read the table to flush reads it once for all of them. 0 when
+    // they are all gone. -1 otherwise: `kept` then holds the addresses whose
+    // entries are still there because deleting them failed, and is empty when
+    // the flush failed before deleting anything or cannot tell which.
+    virtual std::int32_t flushIpNetTables(
+        const std::vector<std::uint32_t>& interfaceIndexes, std::vector<std::uint32_t>& kept)
+    {
+        kept.clear();
+        std::int32_t result = 0;
+        for (const std::uint32_t index : interfaceIndexes)
+            if (flushIpNetTable(index) != 0)
+                result = -1;
+        return result;
+    }
     // Starts one hidden echo request to the dotted address and does not wait for it.
     virtual std::int32_t startPing(const std::string& dottedAddress) = 0;
+    // Makes the host resolve each address (network byte order) by sending it
+    // one datagram that needs no rights, paced so that the link is never
+    // flooded. Returns at once and sends in the background; whoever answers
+    // shows up in the ARP table. -1 when the sweep cannot be started.
+    virtual std::int32_t startSweep(const std::vector<std::uint32_t>& addresses)
+    {
+        static_cast<void>(addresses);
+        return -1;
+    }
 
     // The optional change feed. A platform whose kernel announces changes of
     // the ARP table returns a descriptor that becomes readable when changes
@@ -85,6 +114,8 @@ public:
 
     // Why the last failed operation failed, for a person to read; empty if unknown.
     virtual std::string lastError() const { return {}; }
+    // The same, as a kind a caller decides by.
+    virtual Failure lastFailure() const { return Failure::Other; }
 };
 
 // The implementation for the platform this program was built for.

@@ -36,10 +36,25 @@ std::int32_t FakeIpHelper::flushIpNetTable(std::uint32_t interfaceIndex)
     return flushResult;
 }
 
+std::int32_t FakeIpHelper::flushIpNetTables(
+    const std::vector<std::uint32_t>& interfaceIndexes, std::vector<std::uint32_t>& kept)
+{
+    const std::int32_t result = IpHelper::flushIpNetTables(interfaceIndexes, kept);
+    if (result != 0)
+        kept = flushKept;
+    return result;
+}
+
 std::int32_t FakeIpHelper::startPing(const std::string& dottedAddress)
 {
     calls.pinged.push_back(dottedAddress);
     return pingResult;
+}
+
+std::int32_t FakeIpHelper::startSweep(const std::vector<std::uint32_t>& addresses)
+{
+    calls.swept.insert(calls.swept.end(), addresses.begin(), addresses.end());
+    return sweepResult;
 }
 
 }  // namespace tevra::hostnet

@@ -19,6 +19,7 @@ public:
         std::vector<MibIpNetRow> deleted;
         std::vector<std::uint32_t> flushed;
         std::vector<std::string> pinged;
+        std::vector<std::uint32_t> swept;
     };
 
     std::vector<MibIpNetRow> netTable;
@@ -29,7 +30,13 @@ public:
     bool failAdapters = false;
     std::int32_t deleteResult = 0;
     std::int32_t flushResult = 0;
+    // The addresses a failed flush of several interfaces says are still there.
+    std::vector<std::uint32_t> flushKept;
     std::int32_t pingResult = 0;
+    std::int32_t sweepResult = 0;
+    // What a forced failure reports.
+    std::string error;
+    Failure failure = Failure::Other;
     // The change feed: none while feedHandle is -1; takeChanges hands over and
     // empties `changes`. Tests that need a waitable handle set one they own.
     int feedHandle = -1;
@@ -41,7 +48,12 @@ public:
     std::optional<std::vector<IpAdapterInfo>> getAdaptersInfo() override;
     std::int32_t deleteIpNetEntry(const MibIpNetRow& row) override;
     std::int32_t flushIpNetTable(std::uint32_t interfaceIndex) override;
+    std::int32_t flushIpNetTables(
+        const std::vector<std::uint32_t>& interfaceIndexes, std::vector<std::uint32_t>& kept) override;
     std::int32_t startPing(const std::string& dottedAddress) override;
+    std::int32_t startSweep(const std::vector<std::uint32_t>& addresses) override;
+    std::string lastError() const override { return error; }
+    Failure lastFailure() const override { return failure; }
     int openChangeFeed() override { return feedHandle; }
     std::vector<NetTableChange> takeChanges() override { return std::exchange(changes, {}); }
 };

@@ -3,10 +3,12 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 extern char** environ;
 
@@ -57,28 +59,47 @@ private:
 
 }  // namespace
 
-std::int32_t startDetachedProcess(const std::vector<std::string>& arguments)
+std::string findSystemProgram(const std::string& name, const std::vector<std::string>& folders)
 {
-    if (arguments.empty())
+    for (const std::string& folder : folders) {
+        const std::string path = folder + "/" + name;
+        struct stat status { };
+        if (stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && access(path.c_str(), X_OK) == 0)
+            return path;
+    }
+    return {};
+}
+
+std::int32_t startDetachedProcess(const std::vector<std::string>& arguments, std::string& error)
+{
+    if (arguments.empty() || !arguments[0].starts_with('/')) {
+        error = "starting a program: no absolute path";
         return -1;
+    }
     // Everything the intermediate child uses is made here, before fork: in a
     // threaded caller (a Qt program) the child may not allocate.
     std::vector<char*> argv;
     for (const std::string& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
+    const std::string what = "starting " + arguments[0] + ": ";
     SpawnOptions options;
-    if (!options.prepare())
+    if (!options.prepare()) {
+        error = what + "cannot prepare the process";
         return -1;
+    }
 
     const pid_t intermediate = fork();
-    if (intermediate < 0)
+    if (intermediate < 0) {
+        error = what + std::strerror(errno);
         return -1;
+    }
     if (intermediate == 0) {
         pid_t started = 0;
+        // The error number fits the exit status: it tells the parent why.
         const int status
-            = posix_spawnp(&started, argv[0], options.actions(), options.attributes(), argv.data(), environ);
-        _exit(status == 0 ? 0 : 1);
+            = posix_spawn(&started, argv[0], options.actions(), options.attributes(), argv.data(), environ);
+        _exit(status & 0xFF);
     }
     int status = 0;
     while (waitpid(intermediate, &status, 0) < 0) {
@@ -86,10 +107,15 @@ std::int32_t startDetachedProcess(const std::vector<std::string>& arguments)
         // children): its result is lost, but the start went ahead.
         if (errno == ECHILD)
             return 0;
-        if (errno != EINTR)
+        if (errno != EINTR) {
+            error = what + std::strerror(errno);
             return -1;
+        }
     }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : -1;
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        return 0;
+    error = what + (WIFEXITED(status) ? std::strerror(WEXITSTATUS(status)) : "the starter was killed");
+    return -1;
 }
 
 }  // namespace tevra::hostnet

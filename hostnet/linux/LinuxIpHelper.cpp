@@ -11,6 +11,7 @@
 #include <net/if.h>
 #include <netlink/attr.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -23,6 +24,25 @@ constexpr int kDumpAttempts = 3;
 bool acceptAnything(nlmsghdr&)
 {
     return true;
+}
+
+Failure failureOf(int status)
+{
+    switch (-status) {
+    case EPERM:
+    case EACCES:
+        return Failure::NotPermitted;
+    case ENOENT:
+        return Failure::NoSuchEntry;
+    default:
+        return Failure::Other;
+    }
+}
+
+std::string reasonOf(int status)
+{
+    // The kernel's word for a missing neighbour is "No such file or directory".
+    return status == -ENOENT ? "no such entry in the table" : std::strerror(-status);
 }
 
 }  // namespace
@@ -41,14 +61,24 @@ int LinuxIpHelper::exchange(
     }
     if (!socket_)
         socket_ = NetlinkSocket::open(lastError_);
-    if (!socket_)
+    if (!socket_) {
+        lastFailure_ = Failure::Other;
         return -ENOTCONN;
+    }
     const int status = socket_->exchange(*message, onMessage);
     if (status < 0) {
         socket_.reset();
-        lastError_ = std::string(what) + ": " + std::strerror(-status);
+        lastError_ = std::string(what) + ": " + reasonOf(status);
+        lastFailure_ = failureOf(status);
     }
     return status;
+}
+
+std::int32_t LinuxIpHelper::fail(std::string reason, Failure kind)
+{
+    lastError_ = std::move(reason);
+    lastFailure_ = kind;
+    return -1;
 }
 
 template<typename Header, typename Record>
@@ -88,6 +118,11 @@ std::optional<std::vector<MibIpNetRow>> LinuxIpHelper::getIpNetTable()
 {
     if (follower_)
         return follower_->table();
+    return readNeighbours();
+}
+
+std::optional<std::vector<MibIpNetRow>> LinuxIpHelper::readNeighbours()
+{
     ndmsg request {};
     request.ndm_family = AF_INET;
     std::vector<MibIpNetRow> rows;
@@ -144,38 +179,94 @@ std::int32_t LinuxIpHelper::deleteIpNetEntry(const MibIpNetRow& row)
     return deleteNeighbour(row.dwIndex, row.dwAddr) == 0 ? 0 : -1;
 }
 
+bool LinuxIpHelper::mayChangeNeighbours()
+{
+    // The kernel checks CAP_NET_ADMIN before it looks at a change, so a delete
+    // that names no entry is refused for want of rights, or else for the
+    // missing address: the answer without touching the table.
+    ndmsg request {};
+    request.ndm_family = AF_INET;
+    const NlMsgPtr message
+        = NetlinkSocket::makeMessage(RTM_DELNEIGH, NLM_F_REQUEST | NLM_F_ACK, &request, sizeof request);
+    const std::string error = lastError_;
+    const Failure failure = lastFailure_;
+    const int status = exchange(message, "flushing the neighbour table", acceptAnything);
+    if (failureOf(status) == Failure::NotPermitted)
+        return false;
+    // Any other answer is the one expected; a broken socket shows in the read that follows.
+    lastError_ = error;
+    lastFailure_ = failure;
+    return true;
+}
+
 std::int32_t LinuxIpHelper::flushIpNetTable(std::uint32_t interfaceIndex)
 {
     char name[IF_NAMESIZE];
-    if (if_indextoname(interfaceIndex, name) == nullptr) {
-        lastError_ = "flushing the neighbour table: no interface " + std::to_string(interfaceIndex);
+    if (if_indextoname(interfaceIndex, name) == nullptr)
+        return fail("flushing the neighbour table: no interface " + std::to_string(interfaceIndex));
+    std::vector<std::uint32_t> kept;
+    return flushIpNetTables({ interfaceIndex }, kept);
+}
+
+std::int32_t LinuxIpHelper::flushIpNetTables(
+    const std::vector<std::uint32_t>& interfaceIndexes, std::vector<std::uint32_t>& kept)
+{
+    kept.clear();
+    // Without the right to change the table a flush must fail even when there
+    // is nothing to delete, rather than pass for having done its job.
+    if (!mayChangeNeighbours())
         return -1;
-    }
-    const auto table = getIpNetTable();
+    // One read for all interfaces: a table of 50,000 entries read once per
+    // interface held a flush of 400 interfaces for seconds.
+    const auto table = readNeighbours();
     if (!table)
         return -1;
-    // As `ip neigh flush dev X`: every entry of the interface but the static ones.
-    std::int32_t result = 0;
+    std::vector<std::uint32_t> wanted = interfaceIndexes;
+    std::ranges::sort(wanted);
+    int firstFailure = 0;
     for (const MibIpNetRow& row : *table) {
-        if (row.dwIndex != interfaceIndex || row.dwType == kNetTypeStatic)
+        // As `ip neigh flush dev X`: every entry of the interface but the static ones.
+        if (row.dwType == kNetTypeStatic || !std::ranges::binary_search(wanted, row.dwIndex))
             continue;
-        const int status = deleteNeighbour(row.dwIndex, row.dwAddr);
+        // Once refused for want of rights, every other delete would be too.
+        const int status = failureOf(firstFailure) == Failure::NotPermitted
+            ? firstFailure
+            : deleteNeighbour(row.dwIndex, row.dwAddr);
         // An entry that expired meanwhile is as good as flushed.
-        if (status < 0 && status != -ENOENT)
-            result = -1;
+        if (status == 0 || status == -ENOENT)
+            continue;
+        kept.push_back(row.dwAddr);
+        if (firstFailure == 0)
+            firstFailure = status;
     }
-    return result;
+    if (kept.empty())
+        return 0;
+    return fail("flushing the neighbour table: " + std::to_string(kept.size())
+            + " of its entries are still there: " + reasonOf(firstFailure),
+        failureOf(firstFailure));
 }
 
 std::int32_t LinuxIpHelper::startPing(const std::string& dottedAddress)
 {
     // Only an address goes on the command line, never an option in disguise.
     in_addr parsed {};
-    if (inet_pton(AF_INET, dottedAddress.c_str(), &parsed) != 1) {
-        lastError_ = "ping: not an IPv4 address: " + dottedAddress;
-        return -1;
-    }
-    return startDetachedProcess({ "ping", "-c", "1", "-b", dottedAddress });
+    if (inet_pton(AF_INET, dottedAddress.c_str(), &parsed) != 1)
+        return fail("ping: not an IPv4 address: " + dottedAddress);
+    const std::string ping = findSystemProgram("ping", kSystemProgramFolders);
+    if (ping.empty())
+        return fail("ping: no ping program in /usr/bin, /bin, /usr/sbin or /sbin");
+    std::string error;
+    if (startDetachedProcess({ ping, "-c", "1", "-b", dottedAddress }, error) != 0)
+        return fail("ping: " + error);
+    return 0;
+}
+
+std::int32_t LinuxIpHelper::startSweep(const std::vector<std::uint32_t>& addresses)
+{
+    std::string error;
+    if (sweep_.start(addresses, error) != 0)
+        return fail(error);
+    return 0;
 }
 
 }  // namespace tevra::hostnet

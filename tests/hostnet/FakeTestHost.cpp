@@ -57,7 +57,18 @@ public:
         return target_.deleteIpNetEntry(row);
     }
     std::int32_t flushIpNetTable(std::uint32_t index) override { return target_.flushIpNetTable(index); }
+    std::int32_t flushIpNetTables(
+        const std::vector<std::uint32_t>& indexes, std::vector<std::uint32_t>& kept) override
+    {
+        return target_.flushIpNetTables(indexes, kept);
+    }
     std::int32_t startPing(const std::string& address) override { return target_.startPing(address); }
+    std::int32_t startSweep(const std::vector<std::uint32_t>& addresses) override
+    {
+        return target_.startSweep(addresses);
+    }
+    std::string lastError() const override { return target_.lastError(); }
+    hostnet::Failure lastFailure() const override { return target_.lastFailure(); }
 
 private:
     hostnet::IpHelper& target_;
