@@ -12,4 +12,17 @@ std::string macText(const std::uint8_t* mac)
     return text;
 }
 
+std::string macText(const std::uint8_t* mac, std::uint32_t length)
+{
+    if (length == 0 || length == 6)
+        return macText(mac);
+    std::string text;
+    for (std::uint32_t i = 0; i < clampedMacLength(length); ++i) {
+        char part[4];
+        std::snprintf(part, sizeof part, i == 0 ? "%02X" : "-%02X", mac[i]);
+        text += part;
+    }
+    return text;
+}
+
 }  // namespace tevra

@@ -10,6 +10,10 @@ using MacBytes = std::array<std::uint8_t, 8>;
 
 // The first six bytes as "%02X-%02X-%02X-%02X-%02X-%02X", whatever the length.
 std::string macText(const std::uint8_t* mac);
+// The address's own bytes, as many as `length` gives (at most 8), in the same
+// form; six-byte addresses read as above, and so does one of no bytes at all
+// (six zeros, the look of an entry that has no hardware address yet).
+std::string macText(const std::uint8_t* mac, std::uint32_t length);
 
 inline bool isBroadcastMac(const MacBytes& mac)
 {
@@ -31,6 +35,12 @@ inline bool sameMacBytes(const std::uint8_t* a, const std::uint8_t* b, std::uint
         if (a[i] != b[i])
             return false;
     return true;
+}
+
+// The length a MAC array can hold of what a row gives.
+inline std::uint32_t clampedMacLength(std::uint32_t length)
+{
+    return length < 8 ? length : 8;
 }
 
 }  // namespace tevra

@@ -36,7 +36,7 @@ MappingCells mappingCellTexts(const MappingEntry& entry, const NetworkConfig& ne
     const bool showVendor = entry.vendor.has_value() && entry.type != 2;
     return {
         dottedText(entry.address),
-        macText(entry.mac.data()),
+        macText(entry.mac.data(), entry.macLength),
         entry.inSystemCache ? "yes" : "no",
         lastChangedText(entry),
         showVendor ? *entry.vendor : "-",

@@ -17,4 +17,13 @@ std::size_t MappingEntry::historyLength() const
     return length;
 }
 
+void MappingEntry::trimHistory(std::size_t keep)
+{
+    MappingEntry* last = this;
+    for (std::size_t kept = 0; kept < keep && last->previous != nullptr; ++kept)
+        last = last->previous.get();
+    // Freed by the destructor's loop, however long the dropped part is.
+    const std::unique_ptr<MappingEntry> dropped = std::move(last->previous);
+}
+
 }  // namespace tevra

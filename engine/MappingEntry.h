@@ -3,6 +3,7 @@
 #include "engine/Address.h"
 #include "engine/MacAddress.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -10,6 +11,12 @@
 #include <string>
 
 namespace tevra {
+
+// The most history entries an address keeps; older ones are dropped. Each
+// change of a mapping keeps one (about 115 bytes), so without a bound an
+// attacker who keeps flipping one address would grow the program for ever.
+// A thousand changes are far more than anyone reads back.
+inline constexpr std::size_t kMaxHistoryEntries = 1000;
 
 // One mapping of an IPv4 address to a MAC address, owning the entry it replaced.
 struct MappingEntry {
@@ -35,6 +42,8 @@ struct MappingEntry {
 
     // Number of entries in the history chain behind this one.
     std::size_t historyLength() const;
+    // Drops the oldest history entries beyond the newest `keep`.
+    void trimHistory(std::size_t keep);
 };
 
 // Current entry per address (network-order key), walked in dotted address

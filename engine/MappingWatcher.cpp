@@ -121,10 +121,15 @@ void CMappingWatcher::applyChange(const hostnet::NetTableChange& change)
         }
         return;
     }
-    if (it == programCache.end())
-        programCache.emplace(change.address, newAddressEntry(*change.row));
-    else
+    if (it != programCache.end())
         applyKnownRow(it, *change.row);
+    else if (!isUnansweredProbe(*change.row))
+        programCache.emplace(change.address, newAddressEntry(*change.row));
+}
+
+bool CMappingWatcher::isUnansweredProbe(const hostnet::MibIpNetRow& row) const
+{
+    return clampedMacLength(row.dwPhysAddrLen) == 0 && sweptAddresses_.contains(row.dwAddr);
 }
 
 ProgramCache::iterator CMappingWatcher::findForRow(std::uint32_t address, ProgramCache::iterator hint)
@@ -139,6 +144,8 @@ ProgramCache::iterator CMappingWatcher::handleRow(
 {
     auto it = findForRow(row.dwAddr, hint);
     if (it == programCache.end() || it->first != row.dwAddr) {
+        if (isUnansweredProbe(row))
+            return it;
         auto entry = newAddressEntry(row);
         return std::next(programCache.emplace_hint(it, row.dwAddr, std::move(entry)));
     }
@@ -152,9 +159,14 @@ ProgramCache::iterator CMappingWatcher::handleRow(
 
 void CMappingWatcher::applyKnownRow(ProgramCache::iterator it, const hostnet::MibIpNetRow& row)
 {
-    const std::uint32_t macLength = std::min<std::uint32_t>(row.dwPhysAddrLen, 8);
+    const std::uint32_t macLength = clampedMacLength(row.dwPhysAddrLen);
     MappingEntry& old = *it->second;
-    if (sameMacBytes(row.bPhysAddr.data(), old.mac.data(), macLength)) {
+    // A row with no hardware address is an entry not resolved (again) yet, not
+    // a change. Otherwise the length counts as much as the bytes: an address
+    // that loses its last bytes is another address.
+    const bool same = macLength == 0
+        || (macLength == old.macLength && sameMacBytes(row.bPhysAddr.data(), old.mac.data(), macLength));
+    if (same) {
         old.redisplay = !old.inSystemCache;
         old.inSystemCache = true;
         old.seen = true;
@@ -174,7 +186,7 @@ std::unique_ptr<MappingEntry> CMappingWatcher::makeEntry(const hostnet::MibIpNet
     entry->redisplay = true;
     entry->seen = true;
     entry->type = row.dwType;
-    entry->macLength = std::min<std::uint32_t>(row.dwPhysAddrLen, 8);
+    entry->macLength = clampedMacLength(row.dwPhysAddrLen);
     std::copy_n(row.bPhysAddr.begin(), entry->macLength, entry->mac.begin());
     entry->address = row.dwAddr;
     entry->adapterIndex = row.dwIndex;
@@ -188,11 +200,11 @@ std::unique_ptr<MappingEntry> CMappingWatcher::newAddressEntry(const hostnet::Mi
     if (!isStandardMapping(*entry)) {
         if (isBroadcastMac(entry->mac)) {
             entry->alertFree = false;
-            raise(BroadcastMac, entry->address, entry->mac.data(), nullptr);
+            raise(BroadcastMac, entry->address, entry->mac.data(), entry->macLength);
         }
         if (isMulticastMac(entry->mac)) {
             entry->alertFree = false;
-            raise(MulticastMac, entry->address, entry->mac.data(), nullptr);
+            raise(MulticastMac, entry->address, entry->mac.data(), entry->macLength);
         }
     }
     lookupVendor(*entry);
@@ -207,12 +219,14 @@ std::unique_ptr<MappingEntry> CMappingWatcher::changedEntry(
     lookupVendor(*entry);
     const bool standard = isStandardMapping(*entry);
     if (!standard && isBroadcastMac(entry->mac))
-        raise(BroadcastMac, entry->address, entry->mac.data(), nullptr);
+        raise(BroadcastMac, entry->address, entry->mac.data(), entry->macLength);
     else if (!standard && isMulticastMac(entry->mac))
-        raise(MulticastMac, entry->address, entry->mac.data(), nullptr);
+        raise(MulticastMac, entry->address, entry->mac.data(), entry->macLength);
     else
-        raise(MappingChanged, old->address, old->mac.data(), row.bPhysAddr.data());
+        raise(MappingChanged, old->address, old->mac.data(), old->macLength, entry->mac.data(),
+            entry->macLength);
     entry->previous = std::move(old);
+    entry->trimHistory(kMaxHistoryEntries);
     return entry;
 }
 
@@ -227,11 +241,11 @@ bool CMappingWatcher::isStandardMapping(const MappingEntry& entry) const
         && entry.mac[4] == ip[2] && entry.mac[5] == ip[3];
 }
 
-void CMappingWatcher::raise(
-    EventKind kind, std::uint32_t address, const std::uint8_t* firstMac, const std::uint8_t* secondMac)
+void CMappingWatcher::raise(EventKind kind, std::uint32_t address, const std::uint8_t* firstMac,
+    std::uint32_t firstLength, const std::uint8_t* secondMac, std::uint32_t secondLength)
 {
     auto event = std::make_unique<WatchEvent>();
-    event->compose(address, 0, firstMac, secondMac, kind, clock_());
+    event->compose(address, 0, firstMac, secondMac, kind, clock_(), firstLength, secondLength);
     // A front end that registered no sink still gets correct numbering later;
     // the event is dropped rather than called through a null pointer.
     if (sink.callback != nullptr)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/ActionFailure.h"
 #include "engine/LocalTime.h"
 #include "engine/MappingEntry.h"
 #include "engine/NetworkConfig.h"
@@ -9,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string_view>
 #include <vector>
 
@@ -55,13 +57,42 @@ public:
     void loadVendorTable(std::string_view ouiList);
 
     // Actions on the system's ARP table; the next refresh sees their effect.
+    // Each returns 0 when it did all it was asked, else -1, and keeps what
+    // failed and why for takeActionFailures.
     std::int32_t flushSystemCache();
     std::int32_t deleteFromSystemCache(std::string_view dottedAddress);
+    // A broadcast ping of each adapter's subnet and, since most hosts ignore
+    // broadcast echo requests, a sweep that makes the host resolve each address
+    // of the subnet (of a subnet larger than /22, the /24 around the adapter's
+    // own address). Returns at once; answers show in the next refreshes.
     std::int32_t discoverByPing();
+
+    // The system flush, then the program cache emptied, but for the addresses
+    // whose entries the flush could not remove: those are still in the table,
+    // and their history stays. A flush that removed nothing leaves it all.
+    std::int32_t flushBothCaches();
+    // The entry deleted from the system cache, then from the program cache,
+    // unless it is still in the table because the delete failed.
+    std::int32_t deleteFromBothCaches(std::string_view dottedAddress);
+
+    // The failures of the actions since the last call, in the order they came.
+    std::vector<ActionFailure> takeActionFailures();
 
     hostnet::IpHelper& ipHelper() { return *ipHelper_; }
 
 private:
+    // The flush behind both flush commands; `kept` as IpHelper::flushIpNetTables gives it.
+    std::int32_t flushAdapters(std::vector<std::uint32_t>& kept);
+    // The delete behind both delete commands; records a failure unless it is
+    // the entry's absence and `absenceIsFine`.
+    std::int32_t deleteEntry(std::string_view dottedAddress, bool absenceIsFine, bool& stillInTable);
+    std::int32_t recordFailure(std::string subject, std::string reason, hostnet::Failure kind);
+    std::int32_t recordHostFailure(std::string subject);
+    // An unresolved row of an address that only a sweep asked for: the
+    // unanswered part of a sweep, which would bury the list under a row for
+    // every silent address of the subnet. It is taken in once it resolves.
+    bool isUnansweredProbe(const hostnet::MibIpNetRow& row) const;
+
     // Handles one row; returns where the next row's entry most likely is.
     ProgramCache::iterator handleRow(const hostnet::MibIpNetRow& row, ProgramCache::iterator hint);
     // A row for an address already in the cache, as both a read and a change apply it.
@@ -74,8 +105,12 @@ private:
     // A group address with its own multicast MAC, or a broadcast address with the
     // broadcast MAC, is how the protocol is meant to work and raises nothing.
     bool isStandardMapping(const MappingEntry& entry) const;
-    void raise(
-        EventKind kind, std::uint32_t address, const std::uint8_t* firstMac, const std::uint8_t* secondMac);
+    void raise(EventKind kind, std::uint32_t address, const std::uint8_t* firstMac, std::uint32_t firstLength,
+        const std::uint8_t* secondMac = nullptr, std::uint32_t secondLength = 0);
+
+    std::vector<ActionFailure> actionFailures_;
+    // Every address a sweep has asked for, network byte order.
+    std::set<std::uint32_t> sweptAddresses_;
 };
 
 }  // namespace tevra

@@ -1,8 +1,37 @@
 #include "engine/NetworkConfig.h"
 
+#include "engine/Address.h"
+
 #include <algorithm>
+#include <bit>
 
 namespace tevra {
+namespace {
+
+// The widest subnet swept whole; a /22 holds 1,022 host addresses.
+constexpr int kWidestSweptPrefix = 22;
+
+// Appends the host addresses of one subnet that a sweep asks for.
+void appendSweepTargets(const hostnet::MibIpAddrRow& row, std::vector<std::uint32_t>& targets)
+{
+    const std::uint32_t own = netToHost(row.dwAddr);
+    const std::uint32_t mask = netToHost(row.dwMask);
+    const int prefix = std::popcount(mask);
+    // /31 links have two hosts and no network or broadcast address; /32 has no other host.
+    const std::uint64_t hostFirst = prefix >= 31 ? (own & mask) : (own & mask) + 1;
+    const std::uint64_t hostLast = prefix >= 31 ? (own | ~mask) : (own | ~mask) - 1;
+    std::uint64_t first = hostFirst;
+    std::uint64_t last = hostLast;
+    if (prefix < kWidestSweptPrefix) {
+        first = std::max<std::uint64_t>(hostFirst, own & 0xFFFFFF00u);
+        last = std::min<std::uint64_t>(hostLast, own | 0xFFu);
+    }
+    for (std::uint64_t address = first; address <= last && prefix < 32; ++address)
+        if (address != own)
+            targets.push_back(hostToNet(static_cast<std::uint32_t>(address)));
+}
+
+}  // namespace
 
 NetworkConfig::NetworkConfig(hostnet::IpHelper& ipHelper)
 {
@@ -52,6 +81,15 @@ std::vector<std::uint32_t> NetworkConfig::pingTargets() const
     for (const auto& [index, adapter] : adapters)
         for (const auto& [rowIndex, row] : adapter.addresses)
             targets.push_back(directedBroadcast(row));
+    return targets;
+}
+
+std::vector<std::uint32_t> NetworkConfig::sweepTargets() const
+{
+    std::vector<std::uint32_t> targets;
+    for (const auto& [index, adapter] : adapters)
+        for (const auto& [rowIndex, row] : adapter.addresses)
+            appendSweepTargets(row, targets);
     return targets;
 }
 

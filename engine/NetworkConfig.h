@@ -30,6 +30,11 @@ public:
     // One directed broadcast address (network order) per adapter with an
     // address, in ascending adapter index order.
     std::vector<std::uint32_t> pingTargets() const;
+    // The addresses a discovery sweep asks for (network order): every host
+    // address of each adapter's subnet but the adapter's own, in adapter index
+    // order; of a subnet larger than /22 (which a sweep paced not to flood the
+    // link would take minutes over) only the /24 around the adapter's address.
+    std::vector<std::uint32_t> sweepTargets() const;
     bool isDirectedBroadcast(std::uint32_t address) const;
 
     std::map<std::uint32_t, AdapterRecord> adapters;

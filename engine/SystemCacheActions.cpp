@@ -2,35 +2,113 @@
 #include "engine/Address.h"
 #include "engine/MappingWatcher.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace tevra {
+
+std::vector<ActionFailure> CMappingWatcher::takeActionFailures()
+{
+    return std::exchange(actionFailures_, {});
+}
+
+std::int32_t CMappingWatcher::recordFailure(std::string subject, std::string reason, hostnet::Failure kind)
+{
+    actionFailures_.push_back({ std::move(subject), std::move(reason), kind });
+    return -1;
+}
+
+std::int32_t CMappingWatcher::recordHostFailure(std::string subject)
+{
+    const std::string reason = ipHelper_->lastError();
+    return recordFailure(
+        std::move(subject), reason.empty() ? "unknown error" : reason, ipHelper_->lastFailure());
+}
+
+std::int32_t CMappingWatcher::flushAdapters(std::vector<std::uint32_t>& kept)
+{
+    kept.clear();
+    // Asked afresh each time, so adapters that appeared after start are flushed too.
+    const auto adapters = ipHelper_->getAdaptersInfo();
+    if (!adapters)
+        return recordHostFailure({});
+    if (adapters->empty())
+        return recordFailure({}, "the host has no network adapter", hostnet::Failure::Other);
+    std::vector<std::uint32_t> indexes;
+    indexes.reserve(adapters->size());
+    for (const hostnet::IpAdapterInfo& adapter : *adapters)
+        indexes.push_back(adapter.Index);
+    if (ipHelper_->flushIpNetTables(indexes, kept) != 0)
+        return recordHostFailure({});
+    return 0;
+}
 
 std::int32_t CMappingWatcher::flushSystemCache()
 {
-    // Asked afresh each time, so adapters that appeared after start are flushed too.
-    const auto adapters = ipHelper_->getAdaptersInfo();
-    if (!adapters || adapters->empty())
+    std::vector<std::uint32_t> kept;
+    return flushAdapters(kept);
+}
+
+std::int32_t CMappingWatcher::flushBothCaches()
+{
+    std::vector<std::uint32_t> kept;
+    const std::int32_t status = flushAdapters(kept);
+    if (status != 0 && kept.empty())
+        return status;
+    std::ranges::sort(kept);
+    std::erase_if(
+        programCache, [&kept](const auto& item) { return !std::ranges::binary_search(kept, item.first); });
+    return status;
+}
+
+std::int32_t CMappingWatcher::deleteEntry(
+    std::string_view dottedAddress, bool absenceIsFine, bool& stillInTable)
+{
+    stillInTable = false;
+    const MappingEntry* entry = findEntry(dottedAddress);
+    if (entry == nullptr)
+        return recordFailure(std::string(dottedAddress), "not in the program cache", hostnet::Failure::Other);
+    hostnet::MibIpNetRow row;
+    row.dwIndex = entry->adapterIndex;
+    row.dwAddr = entry->address;
+    if (ipHelper_->deleteIpNetEntry(row) == 0)
+        return 0;
+    if (absenceIsFine && ipHelper_->lastFailure() == hostnet::Failure::NoSuchEntry)
         return -1;
-    for (const hostnet::IpAdapterInfo& adapter : *adapters)
-        ipHelper_->flushIpNetTable(adapter.Index);
-    return 0;
+    stillInTable = ipHelper_->lastFailure() != hostnet::Failure::NoSuchEntry;
+    return recordHostFailure(std::string(dottedAddress));
 }
 
 std::int32_t CMappingWatcher::deleteFromSystemCache(std::string_view dottedAddress)
 {
-    const MappingEntry* entry = findEntry(dottedAddress);
-    if (entry == nullptr)
+    bool stillInTable = false;
+    return deleteEntry(dottedAddress, false, stillInTable);
+}
+
+std::int32_t CMappingWatcher::deleteFromBothCaches(std::string_view dottedAddress)
+{
+    bool stillInTable = false;
+    const std::int32_t status = deleteEntry(dottedAddress, true, stillInTable);
+    // An entry already gone from the table is as good as deleted.
+    if (stillInTable)
         return -1;
-    hostnet::MibIpNetRow row;
-    row.dwIndex = entry->adapterIndex;
-    row.dwAddr = entry->address;
-    return ipHelper_->deleteIpNetEntry(row) == 0 ? 0 : -1;
+    const std::int32_t removed = removeFromProgramCache(dottedAddress);
+    return status == 0 || removed == 0 ? 0 : -1;
 }
 
 std::int32_t CMappingWatcher::discoverByPing()
 {
+    std::int32_t result = 0;
     for (const std::uint32_t target : networkConfig.pingTargets())
-        ipHelper_->startPing(dottedText(target));
-    return 0;
+        if (ipHelper_->startPing(dottedText(target)) != 0)
+            result = recordHostFailure(dottedText(target));
+    const std::vector<std::uint32_t> sweep = networkConfig.sweepTargets();
+    if (sweep.empty())
+        return result;
+    sweptAddresses_.insert(sweep.begin(), sweep.end());
+    if (ipHelper_->startSweep(sweep) != 0)
+        result = recordHostFailure({});
+    return result;
 }
 
 }  // namespace tevra

@@ -58,12 +58,13 @@ WatchEvent::WatchEvent()
 }
 
 std::int32_t WatchEvent::compose(std::uint32_t firstAddress, std::uint32_t secondAddress,
-    const std::uint8_t* firstMac, const std::uint8_t* secondMac, std::int32_t eventKind, std::int64_t now)
+    const std::uint8_t* firstMac, const std::uint8_t* secondMac, std::int32_t eventKind, std::int64_t now,
+    std::uint32_t firstMacLength, std::uint32_t secondMacLength)
 {
     kind = eventKind;
     const std::array<std::string, 4> texts { dottedText(firstAddress), dottedText(secondAddress),
-        firstMac != nullptr ? macText(firstMac) : std::string(),
-        secondMac != nullptr ? macText(secondMac) : std::string() };
+        firstMac != nullptr ? macText(firstMac, firstMacLength) : std::string(),
+        secondMac != nullptr ? macText(secondMac, secondMacLength) : std::string() };
     std::string line = timeOfDayText(now) + ": ";
     if (eventKind >= 0 && std::size_t(eventKind) < kKindTexts.size()) {
         const KindText& kindText = kKindTexts[std::size_t(eventKind)];

@@ -25,9 +25,11 @@ struct WatchEvent {
     WatchEvent();
 
     // Builds the line for `kind` at local time `now`. Addresses are in network
-    // byte order; a MAC points to at least six bytes, or is null. Always 0.
+    // byte order; a MAC points to its bytes (at least six, or as many as its
+    // length says when that is more), or is null. Always 0.
     std::int32_t compose(std::uint32_t firstAddress, std::uint32_t secondAddress,
-        const std::uint8_t* firstMac, const std::uint8_t* secondMac, std::int32_t kind, std::int64_t now);
+        const std::uint8_t* firstMac, const std::uint8_t* secondMac, std::int32_t kind, std::int64_t now,
+        std::uint32_t firstMacLength = 6, std::uint32_t secondMacLength = 6);
 };
 
 // The engine's link to its front end. The callback owns the event from the call on.

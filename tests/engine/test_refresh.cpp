@@ -1,6 +1,9 @@
 #include "EngineFixture.h"
+#include "engine/MappingCells.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace tevra::test {
 namespace {
@@ -125,6 +128,53 @@ TEST_P(RefreshAlerts, RaiseExactlyTheseLines)
 INSTANTIATE_TEST_SUITE_P(Table, RefreshAlerts, ::testing::ValuesIn(kAlertCases),
     [](const auto& info) { return std::string(info.param.name); });
 
+// --- Hardware addresses of other lengths than six bytes ---
+
+hostnet::MibIpNetRow macRow(const char* dotted, std::vector<std::uint8_t> bytes, std::uint32_t length)
+{
+    auto r = row("10.0.0.1", "");
+    r.dwAddr = ip(dotted);
+    r.dwPhysAddrLen = length;
+    std::ranges::copy(bytes, r.bPhysAddr.begin());
+    return r;
+}
+
+const std::vector<std::uint8_t> kEight { 0x00, 0x0C, 0x29, 0x11, 0x22, 0x33, 0x44, 0x55 };
+const std::vector<std::uint8_t> kEightOther { 0x00, 0x0C, 0x29, 0x11, 0x22, 0x33, 0x44, 0x66 };
+
+const AlertCase kLengthCases[] = {
+    { "eight_bytes_unchanged", { macRow("10.0.0.1", kEight, 8) }, { macRow("10.0.0.1", kEight, 8) }, {} },
+    { "eight_bytes_last_differs", { macRow("10.0.0.1", kEight, 8) }, { macRow("10.0.0.1", kEightOther, 8) },
+        { T + "Mapping changed: 10.0.0.1 changed from 00-0C-29-11-22-33-44-55 to 00-0C-29-11-22-33-44-66" } },
+    { "shrinks_with_equal_prefix", { macRow("10.0.0.1", kEight, 8) }, { macRow("10.0.0.1", kEight, 6) },
+        { T + "Mapping changed: 10.0.0.1 changed from 00-0C-29-11-22-33-44-55 to 00-0C-29-11-22-33" } },
+    { "grows_with_equal_prefix", { macRow("10.0.0.1", kEight, 6) }, { macRow("10.0.0.1", kEight, 8) },
+        { T + "Mapping changed: 10.0.0.1 changed from 00-0C-29-11-22-33 to 00-0C-29-11-22-33-44-55" } },
+    { "four_bytes_to_three", { macRow("10.0.0.1", kEight, 4) }, { macRow("10.0.0.1", kEight, 3) },
+        { T + "Mapping changed: 10.0.0.1 changed from 00-0C-29-11 to 00-0C-29" } },
+    { "overlong_equal_up_to_the_clamp", { macRow("10.0.0.1", kEight, 20) },
+        { macRow("10.0.0.1", kEight, 16) }, {} },
+    { "eight_bytes_unresolved_again", { macRow("10.0.0.1", kEight, 8) }, { macRow("10.0.0.1", {}, 0) }, {} },
+    { "unresolved_then_eight_bytes", { macRow("10.0.0.1", {}, 0) }, { macRow("10.0.0.1", kEight, 8) }, {} },
+};
+
+INSTANTIATE_TEST_SUITE_P(MacLengths, RefreshAlerts, ::testing::ValuesIn(kLengthCases),
+    [](const auto& info) { return std::string(info.param.name); });
+
+using MacText = EngineTest;
+
+TEST_F(MacText, ListCellShowsTheAddressesOwnBytes)
+{
+    refreshWith({ macRow("10.0.0.1", kEight, 8), macRow("10.0.0.2", kEight, 6), macRow("10.0.0.3", {}, 0),
+        macRow("10.0.0.4", kEight, 2) });
+    const auto macCell
+        = [this](const char* dotted) { return mappingCellTexts(entry(dotted), watcher.networkConfig)[1]; };
+    EXPECT_EQ(macCell("10.0.0.1"), "00-0C-29-11-22-33-44-55");
+    EXPECT_EQ(macCell("10.0.0.2"), "00-0C-29-11-22-33");
+    EXPECT_EQ(macCell("10.0.0.3"), "00-00-00-00-00-00");
+    EXPECT_EQ(macCell("10.0.0.4"), "00-0C");
+}
+
 // --- Single behaviours ---
 
 using Refresh = EngineTest;
@@ -245,6 +295,29 @@ TEST_F(Refresh, OverlongMacLengthIsCutToEightBytes)
     EXPECT_EQ(entry("10.0.0.1").macLength, 8u);
     refreshWith({ r });
     EXPECT_TRUE(events.empty());
+}
+
+TEST_F(Refresh, HistoryKeepsTheNewestThousandChanges)
+{
+    const auto flip = [](int i) {
+        auto r = row("10.0.0.1", kMac1);
+        r.bPhysAddr[3] = std::uint8_t(i >> 8);
+        r.bPhysAddr[4] = std::uint8_t(i);
+        return r;
+    };
+    for (int i = 0; i <= 1005; ++i) {
+        now = kNow + i;
+        refreshWith({ flip(i) });
+    }
+    EXPECT_EQ(events.size(), 1005u);
+    const MappingEntry& e = entry("10.0.0.1");
+    EXPECT_EQ(e.historyLength(), kMaxHistoryEntries);
+    const MappingEntry* oldest = &e;
+    while (oldest->previous != nullptr)
+        oldest = oldest->previous.get();
+    // Changes 0 to 4 were dropped; the fifth is the oldest kept.
+    EXPECT_EQ(oldest->lastChanged, kNow + 5);
+    EXPECT_EQ(macText(oldest->mac.data()), "00-0C-29-00-05-33");
 }
 
 TEST_F(Refresh, EmptyTableMarksEverythingAbsent)
