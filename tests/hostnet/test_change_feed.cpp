@@ -64,6 +64,21 @@ protected:
 
     void ip(const std::vector<std::string>& arguments) { ASSERT_TRUE(namespaces_.ipInHost(arguments)); }
 
+    // The addresses of the kernel's table, as `ip -4 neigh show` lists them.
+    std::vector<std::string> listed() const
+    {
+        const CommandResult listing
+            = runCommand({ "ip", "-n", namespaces_.hostName(), "-4", "neigh", "show" });
+        std::vector<std::string> addresses;
+        for (std::size_t at = 0; at < listing.out.size(); at = listing.out.find('\n', at) + 1) {
+            addresses.push_back(listing.out.substr(at, listing.out.find(' ', at) - at));
+            if (listing.out.find('\n', at) == std::string::npos)
+                break;
+        }
+        std::ranges::sort(addresses);
+        return addresses;
+    }
+
     std::string changed(const char* address, const char* from, const char* to)
     {
         return std::string("14:03:09: Mapping changed: ") + address + " changed from " + from + " to " + to;
@@ -134,6 +149,25 @@ TEST_F(ChangeFeedTest, TheSameAddressOnTwoInterfacesIsDecidedByItsFirstRowAsARea
     watcher().followChanges();
     watcher().refresh();
     EXPECT_EQ(alerts, std::vector { changed("10.66.0.5", "00-0C-29-11-22-33", "00-0C-29-44-55-66") });
+}
+
+// The flush asks the kernel, not the feed's copy, which moves on only as
+// changes are taken: entries added since then are flushed too.
+TEST_F(ChangeFeedTest, AFlushRemovesEntriesTheFeedHasNotHandedOverYet)
+{
+    ip({ "neigh", "add", "10.66.0.5", "lladdr", kMac1, "dev", "veth0", "nud", "stale" });
+    startWatcher();
+    ipBatch({ "neigh add 10.66.0.6 lladdr 00:0c:29:00:00:06 dev veth0 nud stale",
+        "neigh add 10.66.0.7 lladdr 00:0c:29:00:00:07 dev veth0 nud permanent" });
+
+    EXPECT_EQ(watcher().flushSystemCache(), 0) << host().lastError();
+    EXPECT_EQ(listed(), std::vector<std::string> { "10.66.0.7" });
+    watcher().followChanges();
+    EXPECT_FALSE(watcher().findEntry("10.66.0.5")->inSystemCache);
+    EXPECT_TRUE(watcher().findEntry("10.66.0.7")->inSystemCache);
+    // The feed goes on after the flush.
+    ip({ "neigh", "add", "10.66.0.8", "lladdr", kMac2, "dev", "veth0", "nud", "permanent" });
+    EXPECT_EQ(watcher().followChanges(), std::vector { test::ip("10.66.0.8") });
 }
 
 // What a socket too small for a burst loses comes back through a whole read:

@@ -1,52 +1,204 @@
 // What only the real kernel can show of the Linux host layer.
+#include "Command.h"
 #include "HostFixture.h"
+#include "hostnet/linux/DetachedProcess.h"
+#include "hostnet/linux/LinuxIpHelper.h"
 
 #include <gtest/gtest.h>
 
+#include <net/if.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <tuple>
+
 namespace tevra::test {
 namespace {
+
+using namespace std::chrono_literals;
 
 class LinuxIpHelperTest : public HostFixture, public testing::Test {
 protected:
     void SetUp() override { startHost(HostKind::Kernel); }
 };
 
-TEST_F(LinuxIpHelperTest, DeleteAndFlushFailWithoutNetAdmin)
+// --- Without CAP_NET_ADMIN every change of the table fails, and says why ---
+
+struct UnprivilegedCase {
+    const char* name;
+    std::vector<Neighbour> table;
+};
+
+void PrintTo(const UnprivilegedCase& c, std::ostream* os)
 {
-    addAll({ { "10.66.0.5", "00:0c:29:00:00:05", Nud::Reachable } });
+    *os << c.name;
+}
+
+const UnprivilegedCase kUnprivilegedCases[] = {
+    { "dynamic_entry", { { "10.66.0.5", "00:0c:29:00:00:05", Nud::Reachable } } },
+    // Nothing a flush would delete: it must still not pass for done.
+    { "only_static_entries", { { "10.66.0.5", "00:0c:29:00:00:05", Nud::Permanent } } },
+    { "empty_table", {} },
+};
+
+class Unprivileged : public HostFixture, public testing::TestWithParam<UnprivilegedCase> {
+protected:
+    void SetUp() override { startHost(HostKind::Kernel); }
+};
+
+TEST_P(Unprivileged, DeleteAndFlushFail)
+{
+    addAll(GetParam().table);
+    const std::vector<std::string> before = host->listedAddresses();
     // A child gives up root, and with it CAP_NET_ADMIN, in the same namespace.
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
         if (setresgid(65534, 65534, 65534) != 0 || setresuid(65534, 65534, 65534) != 0)
-            _exit(10);
-        const auto ipHelper = host->makeIpHelper();
+            _exit(64);
+        auto ipHelper = host->makeIpHelper();
         hostnet::MibIpNetRow row;
         row.dwIndex = TestHost::kInterface;
         row.dwAddr = 0x0542420A;  // 10.66.0.5
         const bool readable = ipHelper->getIpNetTable().has_value();
-        const bool deleteFailed = ipHelper->deleteIpNetEntry(row) == -1;
-        const bool flushFailed = ipHelper->flushIpNetTable(TestHost::kInterface) == -1;
+        const bool deleteRefused = ipHelper->deleteIpNetEntry(row) == -1
+            && ipHelper->lastFailure() == hostnet::Failure::NotPermitted;
+        const bool flushRefused = ipHelper->flushIpNetTable(TestHost::kInterface) == -1
+            && ipHelper->lastFailure() == hostnet::Failure::NotPermitted;
         const bool explained = ipHelper->lastError().find("not permitted") != std::string::npos;
-        _exit((readable ? 0 : 1) | (deleteFailed ? 0 : 2) | (flushFailed ? 0 : 4) | (explained ? 0 : 8));
+        // The engine's flush says so too.
+        CMappingWatcher watcher(std::move(ipHelper));
+        const bool engineSays = watcher.flushSystemCache() == -1 && watcher.takeActionFailures().size() == 1;
+        _exit((readable ? 0 : 1) | (deleteRefused ? 0 : 2) | (flushRefused ? 0 : 4) | (explained ? 0 : 8)
+            | (engineSays ? 0 : 16));
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0)
-        << "1: table unreadable, 2: delete passed, 4: flush passed, 8: no reason";
-    EXPECT_EQ(host->listedAddresses(), (std::vector<std::string> { "10.66.0.5" }));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: table unreadable, 2: delete passed, 4: flush passed, "
+                                         "8: no reason, 16: the engine's flush passed, 64: no drop";
+    EXPECT_EQ(host->listedAddresses(), before);
 }
 
-TEST_F(LinuxIpHelperTest, FlushOfAnInterfaceThatDoesNotExistFails)
+INSTANTIATE_TEST_SUITE_P(Tables, Unprivileged, testing::ValuesIn(kUnprivilegedCases),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(LinuxIpHelperTest, DeleteOfAnEntryNotInTheTableSaysSo)
 {
     const auto ipHelper = host->makeIpHelper();
-    EXPECT_EQ(ipHelper->flushIpNetTable(99), -1);
-    EXPECT_NE(ipHelper->lastError(), "");
+    hostnet::MibIpNetRow row;
+    row.dwIndex = TestHost::kInterface;
+    row.dwAddr = 0x0542420A;  // 10.66.0.5
+    EXPECT_EQ(ipHelper->deleteIpNetEntry(row), -1);
+    EXPECT_EQ(ipHelper->lastFailure(), hostnet::Failure::NoSuchEntry);
+    EXPECT_EQ(ipHelper->lastError(), "deleting a neighbour entry: no such entry in the table");
 }
+
+// One read of the table serves every interface; the others' entries stay.
+TEST_F(LinuxIpHelperTest, FlushOfSeveralInterfacesTakesOnlyTheirDynamicEntries)
+{
+    // Programs started from this thread run in the test's namespace.
+    const auto run = [](std::vector<std::string> command) { return runCommand(command).status == 0; };
+    ASSERT_TRUE(run({ "ip", "link", "add", "second0", "type", "veth", "peer", "name", "third0" }));
+    ASSERT_TRUE(run({ "ip", "link", "set", "second0", "up" }));
+    ASSERT_TRUE(run({ "ip", "link", "set", "third0", "up" }));
+    for (const auto& [address, link, state] :
+        { std::tuple { "10.66.0.5", "veth0", "stale" }, { "10.66.0.6", "veth0", "permanent" },
+            { "10.70.0.5", "second0", "stale" }, { "10.80.0.5", "third0", "stale" } })
+        ASSERT_TRUE(
+            run({ "ip", "neigh", "add", address, "lladdr", "00:0c:29:00:00:01", "dev", link, "nud", state }));
+
+    const auto ipHelper = host->makeIpHelper();
+    std::vector<std::uint32_t> kept { 1 };
+    EXPECT_EQ(ipHelper->flushIpNetTables({ TestHost::kInterface, if_nametoindex("second0") }, kept), 0)
+        << ipHelper->lastError();
+    EXPECT_TRUE(kept.empty());
+    EXPECT_EQ(host->listedAddresses(), (std::vector<std::string> { "10.66.0.6", "10.80.0.5" }));
+}
+
+// --- ping is taken from the system's folders, never from PATH ---
+
+TEST_F(LinuxIpHelperTest, PingNeverComesFromTheWorkingFolder)
+{
+    // An empty PATH element means the working folder; a ping placed there must not run.
+    const auto folder = std::filesystem::temp_directory_path() / ("tevra-ping-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    const auto marker = folder / "ran";
+    {
+        std::ofstream script(folder / "ping");
+        script << "#!/bin/sh\ntouch '" << marker.string() << "'\n";
+    }
+    std::filesystem::permissions(folder / "ping", std::filesystem::perms::owner_all);
+    const std::string oldPath = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
+    const auto oldFolder = std::filesystem::current_path();
+    std::filesystem::current_path(folder);
+    setenv("PATH", ":/nonexistent", 1);
+
+    const std::int32_t status = watcher().discoverByPing();
+    const int echoes = host->echoRequests("10.66.0.255", 2s);
+
+    setenv("PATH", oldPath.c_str(), 1);
+    std::filesystem::current_path(oldFolder);
+    const bool ran = std::filesystem::exists(marker);
+    std::filesystem::remove_all(folder);
+    EXPECT_EQ(status, 0);
+    EXPECT_FALSE(ran);
+    EXPECT_EQ(echoes, 1);
+}
+
+struct ProgramCase {
+    const char* name;
+    std::vector<const char*> files;  // "folder/name", "folder/name*" executable, "folder/name/" a folder
+    const char* found;  // "" for none
+};
+
+void PrintTo(const ProgramCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+const ProgramCase kProgramCases[] = {
+    { "in_the_second_folder", { "b/ping*" }, "b/ping" },
+    { "first_folder_wins", { "a/ping*", "b/ping*" }, "a/ping" },
+    { "not_executable_passed_over", { "a/ping", "b/ping*" }, "b/ping" },
+    { "folder_of_that_name_passed_over", { "a/ping/", "b/ping*" }, "b/ping" },
+    { "nowhere", { "a/other*" }, "" },
+};
+
+class SystemProgram : public testing::TestWithParam<ProgramCase> { };
+
+TEST_P(SystemProgram, IsTheFirstExecutableFileInTheFolders)
+{
+    const auto root = std::filesystem::temp_directory_path()
+        / ("tevra-programs-" + std::to_string(getpid()) + "-" + GetParam().name);
+    for (const char* folder : { "a", "b" })
+        std::filesystem::create_directories(root / folder);
+    for (std::string file : GetParam().files) {
+        const char kind = file.back();
+        if (kind == '*' || kind == '/')
+            file.pop_back();
+        if (kind == '/') {
+            std::filesystem::create_directories(root / file);
+            continue;
+        }
+        std::ofstream(root / file) << "#!/bin/sh\n";
+        std::filesystem::permissions(root / file,
+            kind == '*' ? std::filesystem::perms::owner_all : std::filesystem::perms::owner_read);
+    }
+    const std::string found
+        = hostnet::findSystemProgram("ping", { (root / "a").string(), (root / "b").string() });
+    EXPECT_EQ(found, *GetParam().found == '\0' ? "" : (root / GetParam().found).string());
+    std::filesystem::remove_all(root);
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, SystemProgram, testing::ValuesIn(kProgramCases),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace tevra::test
