@@ -1,8 +1,7 @@
 #include "ui/TextExport.h"
 
 #include "ui/ExportText.h"
-
-#include <QSaveFile>
+#include "ui/UserFile.h"
 
 #include <optional>
 #include <utility>
@@ -34,16 +33,5 @@ void TextExport::save(const std::function<QByteArray()>& buildText)
 
 bool TextExport::writeWholeFile(const QString& path, const QByteArray& bytes)
 {
-    QSaveFile file(path);
-    // Writing in place would leave a half-written file behind on failure.
-    file.setDirectWriteFallback(false);
-    // Unbuffered, so a full disk fails the write itself: commit() would not
-    // notice a failure of the final flush and would put a cut file in place.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return tevra::writeUserFile(path, bytes);
 }

@@ -12,8 +12,8 @@
 
 // "Save mapping to file" and "Save output window to file": ask for a name,
 // take the text from the window's lists as they are once the dialog has
-// closed, and write it in one piece. A file is replaced only by a complete
-// new one, so any failure leaves an existing file as it was.
+// closed, and write it in one piece (see writeUserFile for what is replaced
+// and what is written in place or refused).
 class TextExport {
 public:
     explicit TextExport(std::unique_ptr<ExportDialogs> dialogs);

@@ -16,6 +16,7 @@
 #include <QEvent>
 #include <QEventLoop>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QScreen>
 #include <QThread>
 #include <QTimerEvent>
@@ -44,6 +45,11 @@ CWatcherDlg::CWatcherDlg(
     , outputList(this)
     , watcher(std::move(ipHelper), std::move(clock))
     , pause([](int milliseconds) { QThread::msleep(static_cast<unsigned long>(milliseconds)); })
+    , showFailure([this](const QString& text) {
+        // Modal, but the timer keeps ticking behind it, as behind every dialog of the window.
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok, this);
+        box.exec();
+    })
 {
     setWindowTitle(QStringLiteral("Tevra"));
     setFont(dialogFont());

@@ -86,6 +86,8 @@ public:
     std::vector<std::unique_ptr<WatchEvent>> events;
     // The blocking pause of the start-up; tests replace it so they need not wait.
     std::function<void(int milliseconds)> pause;
+    // The message box of a command that failed; tests replace it to read the text.
+    std::function<void(const QString& text)> showFailure;
 
 protected:
     void timerEvent(QTimerEvent* event) override;
@@ -99,6 +101,8 @@ private:
     void prepareWatcher();
     void createRowImages();
     void deleteMenuCommand(int command);
+    // One message box for the failures of the command just run, if any.
+    void reportActionFailures(const char* what);
 
     bool controlsBound = false;
     QBasicTimer refreshTimer;

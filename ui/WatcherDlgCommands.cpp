@@ -1,8 +1,23 @@
 // The menu commands of the main window.
 #include "ui/AboutDlg.h"
+#include "ui/ActionFailureText.h"
 #include "ui/WatcherDlg.h"
 
 namespace tevra {
+namespace {
+
+const char* const kDeleteFailed = "Could not delete from the system cache:";
+const char* const kFlushFailed = "Could not flush the system cache:";
+const char* const kDiscoverFailed = "Could not start the discovery:";
+
+}  // namespace
+
+void CWatcherDlg::reportActionFailures(const char* what)
+{
+    const std::vector<ActionFailure> failures = watcher.takeActionFailures();
+    if (!failures.empty())
+        showFailure(actionFailureText(QString::fromLatin1(what), failures));
+}
 
 void CWatcherDlg::OnExit()
 {
@@ -12,6 +27,7 @@ void CWatcherDlg::OnExit()
 void CWatcherDlg::OnFlushSystemCache()
 {
     watcher.flushSystemCache();
+    reportActionFailures(kFlushFailed);
 }
 
 void CWatcherDlg::OnFlushProgramCache()
@@ -31,6 +47,7 @@ void CWatcherDlg::OnAbout()
 void CWatcherDlg::OnDiscover()
 {
     watcher.discoverByPing();
+    reportActionFailures(kDiscoverFailed);
 }
 
 void CWatcherDlg::OnSaveMapping()
@@ -52,6 +69,7 @@ void CWatcherDlg::OnDeleteFromSystemCache()
 {
     for (const std::string& address : mappingList.selectedAddressTexts())
         watcher.deleteFromSystemCache(address);
+    reportActionFailures(kDeleteFailed);
 }
 
 void CWatcherDlg::OnDeleteFromProgramCache()
@@ -66,16 +84,27 @@ void CWatcherDlg::OnDeleteFromProgramCache()
     updateMappingList(true);
 }
 
+// An entry whose system delete failed is still in the table, so its history
+// stays too: only what left the table leaves the program cache.
 void CWatcherDlg::OnDeleteFromBothCaches()
 {
-    OnDeleteFromSystemCache();
-    OnDeleteFromProgramCache();
+    const std::vector<std::string> selected = mappingList.selectedAddressTexts();
+    if (selected.empty())
+        return;
+    for (const std::string& address : selected)
+        watcher.deleteFromBothCaches(address);
+    mappingList.rows().deleteAllRows();
+    updateMappingList(true);
+    reportActionFailures(kDeleteFailed);
 }
 
 void CWatcherDlg::OnFlushBothCaches()
 {
-    OnFlushSystemCache();
-    OnFlushProgramCache();
+    watcher.flushBothCaches();
+    // What the flush could not remove stays listed; the rest comes back with the next tick.
+    mappingList.rows().deleteAllRows();
+    updateMappingList(true);
+    reportActionFailures(kFlushFailed);
 }
 
 }  // namespace tevra

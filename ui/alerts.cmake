@@ -17,6 +17,7 @@ add_library(tevra_ui_alerts STATIC
   ${CMAKE_CURRENT_LIST_DIR}/SystemTrayIcon.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SystemTrayIcon.h
   ${CMAKE_CURRENT_LIST_DIR}/TextExport.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/posix/UserFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TextExport.h
   ${CMAKE_CURRENT_LIST_DIR}/TrayIcon.h
   ${CMAKE_CURRENT_LIST_DIR}/WidgetWindowControl.cpp

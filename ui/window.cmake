@@ -28,6 +28,7 @@ add_library(tevra_ui STATIC
   MappingListView.cpp
   SplashDlg.cpp
   WatcherDlg.cpp
+  ActionFailureText.cpp
   WatcherDlgCommands.cpp
   WatcherDlgMenu.cpp)
 target_include_directories(tevra_ui PUBLIC ${PROJECT_SOURCE_DIR})

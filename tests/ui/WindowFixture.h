@@ -42,6 +42,7 @@ public:
         , tester(&dlg.mappingList.rows(), QAbstractItemModelTester::FailureReportingMode::Fatal)
     {
         dlg.pause = [this](int milliseconds) { pauses.push_back(milliseconds); };
+        dlg.showFailure = [this](const QString& text) { failureBoxes.push_back(text.toStdString()); };
         dlg.OnInitDialog();
     }
 
@@ -74,6 +75,8 @@ public:
 
     std::int64_t now = kNow;
     std::vector<int> pauses;
+    // The texts of the message boxes failed commands showed.
+    std::vector<std::string> failureBoxes;
     hostnet::FakeIpHelper& host;
     CWatcherDlg dlg;
     QAbstractItemModelTester tester;

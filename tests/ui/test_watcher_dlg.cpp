@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QTest>
 
+#include <algorithm>
 #include <functional>
 
 namespace tevra::test {
@@ -227,6 +228,103 @@ TEST_F(WatcherDlgTest, MenuCommandsReachTheirHandlers)
         action->trigger();
         c.check(*this);
     }
+}
+
+// --- A failed command says once what failed and why ---
+
+struct FailureCase {
+    const char* name;
+    int command;
+    std::function<void(hostnet::FakeIpHelper&)> fail;
+    std::vector<std::string> boxes;
+    std::vector<std::string> listed;  // afterwards
+};
+
+void PrintTo(const FailureCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+void refuseDelete(hostnet::FakeIpHelper& host)
+{
+    host.deleteResult = -1;
+    host.failure = hostnet::Failure::NotPermitted;
+    host.error = "deleting a neighbour entry: Operation not permitted";
+}
+
+const std::string kDeleteRefused = "Could not delete from the system cache:\n"
+                                   "10.0.0.2: deleting a neighbour entry: Operation not permitted\n\n"
+                                   "This action needs administrator rights.";
+const std::vector<std::string> kAllThree { "10.0.0.1", "10.0.0.2", "10.0.0.3" };
+
+const FailureCase kFailureCases[] = {
+    { "delete_done", kCmdDeleteFromSystemCache, [](hostnet::FakeIpHelper&) {}, {}, kAllThree },
+    { "delete_refused", kCmdDeleteFromSystemCache, refuseDelete, { kDeleteRefused }, kAllThree },
+    // Still in the table, so it keeps its row and history.
+    { "delete_both_refused", kCmdDeleteFromBothCaches, refuseDelete, { kDeleteRefused }, kAllThree },
+    { "flush_refused", kCmdFlushSystemCache,
+        [](hostnet::FakeIpHelper& host) {
+            host.flushResult = -1;
+            host.failure = hostnet::Failure::NotPermitted;
+            host.error = "flushing the neighbour table: Operation not permitted";
+        },
+        { "Could not flush the system cache:\nflushing the neighbour table: Operation not permitted\n\n"
+          "This action needs administrator rights." },
+        kAllThree },
+    { "flush_both_leaves_one", kCmdFlushBothCaches,
+        [](hostnet::FakeIpHelper& host) {
+            host.flushResult = -1;
+            host.flushKept = { ip("10.0.0.3") };
+            host.error
+                = "flushing the neighbour table: 1 of its entries are still there: Device or resource busy";
+        },
+        { "Could not flush the system cache:\n"
+          "flushing the neighbour table: 1 of its entries are still there: Device or resource busy" },
+        { "10.0.0.3" } },
+    { "discover_without_ping", kCmdDiscover,
+        [](hostnet::FakeIpHelper& host) {
+            host.pingResult = -1;
+            host.error = "ping: no ping program in /usr/bin, /bin, /usr/sbin or /sbin";
+        },
+        { "Could not start the discovery:\n192.168.0.255: ping: no ping program in /usr/bin, /bin, /usr/sbin "
+          "or "
+          "/sbin" },
+        kAllThree },
+};
+
+class FailedCommands : public WindowTest, public testing::WithParamInterface<FailureCase> { };
+
+TEST_P(FailedCommands, ShowOneMessageBoxSayingWhatAndWhy)
+{
+    const FailureCase& c = GetParam();
+    tick(kThreeHosts);
+    selectRows({ 1 });
+    c.fail(host);
+    QAction* action = commandAction(dlg.menuBar, c.command);
+    ASSERT_NE(action, nullptr);
+    action->trigger();
+    EXPECT_EQ(failureBoxes, c.boxes);
+    EXPECT_EQ(column0(), c.listed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, FailedCommands, testing::ValuesIn(kFailureCases),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(WatcherDlgTest, AFailureBoxListsTenFailuresAndCountsTheRest)
+{
+    std::vector<hostnet::MibIpNetRow> table;
+    for (int i = 1; i <= 12; ++i)
+        table.push_back(arpRow(("10.0.0." + std::to_string(i)).c_str(), "00-0C-29-00-00-01"));
+    tick(table);
+    dlg.mappingList.selectAll();
+    host.deleteResult = -1;
+    host.error = "deleting a neighbour entry: Device or resource busy";
+    dlg.OnDeleteFromSystemCache();
+    ASSERT_EQ(failureBoxes.size(), 1u);
+    const std::string& text = failureBoxes[0];
+    EXPECT_EQ(std::ranges::count(text, '\n'), 11);
+    EXPECT_TRUE(text.ends_with("\nand 2 more")) << text;
+    EXPECT_EQ(text.find("administrator"), std::string::npos);
 }
 
 TEST_F(WatcherDlgTest, KeysThatEndTheRun)
