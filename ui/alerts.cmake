@@ -17,7 +17,6 @@ add_library(tevra_ui_alerts STATIC
   ${CMAKE_CURRENT_LIST_DIR}/SystemTrayIcon.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SystemTrayIcon.h
   ${CMAKE_CURRENT_LIST_DIR}/TextExport.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/posix/UserFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TextExport.h
   ${CMAKE_CURRENT_LIST_DIR}/TrayIcon.h
   ${CMAKE_CURRENT_LIST_DIR}/WidgetWindowControl.cpp
@@ -25,4 +24,10 @@ add_library(tevra_ui_alerts STATIC
   ${CMAKE_CURRENT_LIST_DIR}/WindowControl.h)
 target_include_directories(tevra_ui_alerts PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(tevra_ui_alerts PUBLIC tevra_engine Qt6::Widgets Qt6::DBus)
+# Saving keeps owners, modes and links where the system has them.
+if(UNIX)
+  target_sources(tevra_ui_alerts PRIVATE ${CMAKE_CURRENT_LIST_DIR}/posix/UserFile.cpp)
+else()
+  target_sources(tevra_ui_alerts PRIVATE ${CMAKE_CURRENT_LIST_DIR}/QtUserFile.cpp)
+endif()
 tevra_warnings(tevra_ui_alerts)
