@@ -70,7 +70,7 @@ void CWatcherDlg::createAlertParts(AlertParts parts)
 {
     // Without a notification area, balloons still reach the desktop as notifications.
     if (!parts.tray)
-        parts.tray = std::make_unique<SystemTrayIcon>(std::make_unique<DesktopNotifier>());
+        parts.tray = std::make_unique<SystemTrayIcon>(makeDesktopNotifier());
     if (!parts.dialogs)
         parts.dialogs = std::make_unique<QtExportDialogs>(this);
     presenter = std::make_unique<AlertPresenter>(std::move(parts.tray),

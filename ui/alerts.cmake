@@ -5,7 +5,6 @@ add_library(tevra_ui_alerts STATIC
   ${CMAKE_CURRENT_LIST_DIR}/AlertPresenter.h
   ${CMAKE_CURRENT_LIST_DIR}/BalloonText.cpp
   ${CMAKE_CURRENT_LIST_DIR}/BalloonText.h
-  ${CMAKE_CURRENT_LIST_DIR}/DesktopNotifier.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DesktopNotifier.h
   ${CMAKE_CURRENT_LIST_DIR}/ExportDialogs.h
   ${CMAKE_CURRENT_LIST_DIR}/ExportText.cpp
@@ -23,5 +22,12 @@ add_library(tevra_ui_alerts STATIC
   ${CMAKE_CURRENT_LIST_DIR}/WidgetWindowControl.h
   ${CMAKE_CURRENT_LIST_DIR}/WindowControl.h)
 target_include_directories(tevra_ui_alerts PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(tevra_ui_alerts PUBLIC tevra_engine Qt6::Widgets Qt6::DBus)
+target_link_libraries(tevra_ui_alerts PUBLIC tevra_engine Qt6::Widgets)
+# Desktop notifications where a desktop may lack a notification area.
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  target_sources(tevra_ui_alerts PRIVATE linux/FreedesktopNotifier.cpp linux/FreedesktopNotifier.h)
+  target_link_libraries(tevra_ui_alerts PUBLIC Qt6::DBus)
+else()
+  target_sources(tevra_ui_alerts PRIVATE NoDesktopNotifier.cpp)
+endif()
 tevra_warnings(tevra_ui_alerts)

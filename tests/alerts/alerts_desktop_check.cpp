@@ -55,8 +55,7 @@ public:
         layout->setContentsMargins(0, 0, 0, 0);
         outputList = new COutputListBox(this);
         layout->addWidget(outputList);
-        presenter = std::make_unique<AlertPresenter>(
-            std::make_unique<SystemTrayIcon>(std::make_unique<DesktopNotifier>()),
+        presenter = std::make_unique<AlertPresenter>(std::make_unique<SystemTrayIcon>(makeDesktopNotifier()),
             std::make_unique<WidgetWindowControl>(*this), *outputList, drawnIcon(false), drawnIcon(true));
     }
 
