@@ -4,6 +4,8 @@
 
 #include <utility>
 
+namespace tevra {
+
 AlertPresenter::AlertPresenter(std::unique_ptr<TrayIcon> tray, std::unique_ptr<WindowControl> window,
     COutputListBox& outputList, QIcon normalIcon, QIcon warningIcon)
     : tray_(std::move(tray))
@@ -20,12 +22,12 @@ AlertPresenter::~AlertPresenter()
     tray_->setClickHandler({});
 }
 
-QString AlertPresenter::outputLine(const tevra::WatchEvent& event)
+QString AlertPresenter::outputLine(const WatchEvent& event)
 {
     return QString::number(event.serial) + QStringLiteral(" - ") + QString::fromStdString(event.text);
 }
 
-void AlertPresenter::OnWatchEvent(const tevra::WatchEvent& event)
+void AlertPresenter::OnWatchEvent(const WatchEvent& event)
 {
     const QString line = outputLine(event);
     outputList_.AddString(line);
@@ -87,3 +89,5 @@ void AlertPresenter::sendToTray()
     window_->minimise();
     window_->hide();
 }
+
+}  // namespace tevra

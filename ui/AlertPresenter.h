@@ -10,6 +10,8 @@
 
 #include <memory>
 
+namespace tevra {
+
 // Shows each alert to the user and keeps the window's notification-area
 // state: Shown, In tray (normal icon) or In tray alerted (warning icon).
 // The window owns the events; this presents them and owns the tray icon.
@@ -22,7 +24,7 @@ public:
     ~AlertPresenter();
 
     // One numbered output line; while in the tray also a balloon and the warning look.
-    void OnWatchEvent(const tevra::WatchEvent& event);
+    void OnWatchEvent(const WatchEvent& event);
     // A balloon from the window's icon; texts too long for it are cut.
     bool ShowBalloon(const QString& text, const QString& title, int timeoutMs, BalloonIcon icon);
     // The window's activation or minimised state changed; deactivated while
@@ -41,7 +43,7 @@ public:
     bool inTray() const { return inTray_; }
 
     // "serial - text", the line one event gives.
-    static QString outputLine(const tevra::WatchEvent& event);
+    static QString outputLine(const WatchEvent& event);
 
     static inline const QString kNormalTip = QStringLiteral("Tevra");
     static inline const QString kWarningTitle = QStringLiteral("Tevra Warning!");
@@ -58,3 +60,5 @@ private:
     bool inTray_ = false;
     bool iconAdded_ = false;
 };
+
+}  // namespace tevra

@@ -2,6 +2,8 @@
 
 #include <QTextBoundaryFinder>
 
+namespace tevra {
+
 QString fitToLimit(const QString& text, int limit)
 {
     if (text.size() <= limit)
@@ -11,3 +13,5 @@ QString fitToLimit(const QString& text, int limit)
     const qsizetype end = characters.isAtBoundary() ? limit : characters.toPreviousBoundary();
     return text.left(end < 0 ? 0 : end);
 }
+
+}  // namespace tevra

@@ -6,6 +6,8 @@
 
 #include <memory>
 
+namespace tevra {
+
 // Shows an alert as a desktop notification, for a desktop without a
 // notification area to show balloons in.
 class DesktopNotifier {
@@ -20,3 +22,5 @@ public:
 // The desktop's notification service, or null where the platform has none to
 // offer; CMake picks the platform's implementation.
 std::unique_ptr<DesktopNotifier> makeDesktopNotifier();
+
+}  // namespace tevra

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace tevra {
+
 namespace {
 
 constexpr const char* kLineEnd = "\r\n";
@@ -20,19 +22,19 @@ std::string utf8(const QString& text)
     return text.toUtf8().toStdString();
 }
 
-tevra::MappingCells headingsOf(const QAbstractItemModel& model)
+MappingCells headingsOf(const QAbstractItemModel& model)
 {
-    tevra::MappingCells headings;
-    for (int c = 0; c < tevra::kMappingColumnCount; ++c)
+    MappingCells headings;
+    for (int c = 0; c < kMappingColumnCount; ++c)
         headings[std::size_t(c)]
             = utf8(fitToLimit(model.headerData(c, Qt::Horizontal).toString(), kHeadingLimit));
     return headings;
 }
 
-tevra::MappingCells cellsOf(const QAbstractItemModel& model, int row)
+MappingCells cellsOf(const QAbstractItemModel& model, int row)
 {
-    tevra::MappingCells cells;
-    for (int c = 0; c < tevra::kMappingColumnCount; ++c)
+    MappingCells cells;
+    for (int c = 0; c < kMappingColumnCount; ++c)
         cells[std::size_t(c)] = utf8(model.index(row, c).data().toString());
     return cells;
 }
@@ -41,10 +43,10 @@ tevra::MappingCells cellsOf(const QAbstractItemModel& model, int row)
 
 QByteArray mappingFileText(const QAbstractItemModel& model)
 {
-    std::vector<tevra::MappingCells> rows;
+    std::vector<MappingCells> rows;
     for (int r = 0; r < model.rowCount(); ++r)
         rows.push_back(cellsOf(model, r));
-    return QByteArray::fromStdString(tevra::mappingTableText(headingsOf(model), rows, kLineEnd));
+    return QByteArray::fromStdString(mappingTableText(headingsOf(model), rows, kLineEnd));
 }
 
 QByteArray outputFileText(const QListWidget& list)
@@ -56,3 +58,5 @@ QByteArray outputFileText(const QListWidget& list)
     }
     return text;
 }
+
+}  // namespace tevra

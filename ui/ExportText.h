@@ -4,6 +4,8 @@
 #include <QByteArray>
 #include <QListWidget>
 
+namespace tevra {
+
 // The bytes of a saved mapping list: headings and cells of columns 0 to 8,
 // each followed by a TAB, an empty line after the headings, CR LF line ends,
 // UTF-8 without a byte-order mark.
@@ -11,3 +13,5 @@ QByteArray mappingFileText(const QAbstractItemModel& model);
 
 // The bytes of a saved output list: each line followed by CR LF; empty for an empty list.
 QByteArray outputFileText(const QListWidget& list);
+
+}  // namespace tevra

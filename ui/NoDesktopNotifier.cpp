@@ -2,7 +2,11 @@
 // never need another way to the user.
 #include "ui/DesktopNotifier.h"
 
+namespace tevra {
+
 std::unique_ptr<DesktopNotifier> makeDesktopNotifier()
 {
     return nullptr;
 }
+
+}  // namespace tevra

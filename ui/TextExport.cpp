@@ -7,6 +7,8 @@
 #include <optional>
 #include <utility>
 
+namespace tevra {
+
 TextExport::TextExport(std::unique_ptr<ExportDialogs> dialogs)
     : dialogs_(std::move(dialogs))
 {
@@ -47,3 +49,5 @@ bool TextExport::writeWholeFile(const QString& path, const QByteArray& bytes)
     }
     return file.commit();
 }
+
+}  // namespace tevra

@@ -10,6 +10,8 @@
 #include <functional>
 #include <memory>
 
+namespace tevra {
+
 // "Save mapping to file" and "Save output window to file": ask for a name,
 // take the text from the window's lists as they are once the dialog has
 // closed, and write it in one piece. A file is replaced only by a complete
@@ -29,3 +31,5 @@ private:
 
     std::unique_ptr<ExportDialogs> dialogs_;
 };
+
+}  // namespace tevra

@@ -2,6 +2,8 @@
 // it shows the output list, goes to the notification area when minimised and
 // presents one scripted alert there, or saves its output list through the real
 // save dialog. tools/screenshot-alerts.sh drives it.
+// It stays beside the real window because it raises alerts and saves on cue
+// without root, where the real window needs a network namespace to see a change.
 #include "ui/AlertPresenter.h"
 #include "ui/DesktopNotifier.h"
 #include "ui/OutputListBox.h"
@@ -23,6 +25,7 @@
 #include <memory>
 #include <string>
 
+namespace tevra {
 namespace {
 
 QIcon drawnIcon(bool warning)
@@ -38,16 +41,16 @@ QIcon drawnIcon(bool warning)
     return QIcon(pixmap);
 }
 
-tevra::WatchEvent scriptedEvent(const char* text)
+WatchEvent scriptedEvent(const char* text)
 {
-    tevra::WatchEvent event;
+    WatchEvent event;
     event.text = text;
     return event;
 }
 
-class CCheckWindow : public QWidget {
+class CheckWindow : public QWidget {
 public:
-    CCheckWindow()
+    CheckWindow()
     {
         setWindowTitle("Tevra");
         resize(480, 260);
@@ -76,7 +79,7 @@ protected:
 
 // Minimises to the notification area, presents one alert there, and reports
 // the state before quitting (quitting closes the window).
-int runTrayDemo(CCheckWindow& window, int runMs)
+int runTrayDemo(CheckWindow& window, int runMs)
 {
     QTimer::singleShot(1500, &window, [&window] {
         std::printf("tray available: %s\n", QSystemTrayIcon::isSystemTrayAvailable() ? "yes" : "no");
@@ -100,7 +103,7 @@ int runTrayDemo(CCheckWindow& window, int runMs)
 
 // Saves the output list twice through the real save dialog: a new file, then
 // the same name again, which the dialog asks about before replacing it.
-int runSave(CCheckWindow& window)
+int runSave(CheckWindow& window)
 {
     TextExport textExport(std::make_unique<QtExportDialogs>(&window));
     QTimer::singleShot(500, &window, [&window, &textExport] {
@@ -115,14 +118,9 @@ int runSave(CCheckWindow& window)
     return QApplication::exec();
 }
 
-}  // namespace
-
-// Usage: alerts_desktop_check tray [run-ms] | alerts_desktop_check save
-int main(int argc, char** argv)
+int runCheck(const std::string& mode, int runMs)
 {
-    QApplication app(argc, argv);
-    const std::string mode = argc > 1 ? argv[1] : "tray";
-    CCheckWindow window;
+    CheckWindow window;
     window.show();
     window.presenter->OnWatchEvent(scriptedEvent("09:14:58: New mapping: 192.168.0.1 has 00-0C-29-11-22-33"));
     // Wider than the window: the horizontal scroll bar must reach its end.
@@ -131,5 +129,15 @@ int main(int argc, char** argv)
         "may be forged"));
     if (mode == "save")
         return runSave(window);
-    return runTrayDemo(window, argc > 2 ? std::atoi(argv[2]) : 12000);
+    return runTrayDemo(window, runMs);
+}
+
+}  // namespace
+}  // namespace tevra
+
+// Usage: alerts_desktop_check tray [run-ms] | alerts_desktop_check save
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    return tevra::runCheck(argc > 1 ? argv[1] : "tray", argc > 2 ? std::atoi(argv[2]) : 12000);
 }

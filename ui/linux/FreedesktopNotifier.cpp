@@ -7,6 +7,8 @@
 #include <array>
 #include <utility>
 
+namespace tevra {
+
 namespace {
 
 const QString kService = QStringLiteral("org.freedesktop.Notifications");
@@ -43,3 +45,5 @@ bool FreedesktopNotifier::notify(const QString& title, const QString& text, int 
          << QVariantMap() << timeoutMs;
     return bus_.send(call);
 }
+
+}  // namespace tevra

@@ -4,6 +4,8 @@
 
 #include <QDBusConnection>
 
+namespace tevra {
+
 // Desktop notifications through the freedesktop notification service on D-Bus.
 class FreedesktopNotifier : public DesktopNotifier {
 public:
@@ -15,3 +17,5 @@ public:
 private:
     QDBusConnection bus_;
 };
+
+}  // namespace tevra
