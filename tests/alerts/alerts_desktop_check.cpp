@@ -71,9 +71,9 @@ protected:
     {
         QWidget::changeEvent(event);
         if (event->type() == QEvent::ActivationChange || event->type() == QEvent::WindowStateChange)
-            presenter->OnActivate(isActiveWindow() && !isMinimized());
+            presenter->activationChanged(isActiveWindow() && !isMinimized());
         if (event->type() == QEvent::WindowStateChange && !isMinimized())
-            presenter->OnWindowRestored();
+            presenter->windowRestored();
     }
 };
 
@@ -86,7 +86,7 @@ int runTrayDemo(CheckWindow& window, int runMs)
         window.showMinimized();
     });
     QTimer::singleShot(3000, &window, [&window] {
-        window.presenter->OnWatchEvent(scriptedEvent(
+        window.presenter->present(scriptedEvent(
             "09:15:00: Mapping changed: 192.168.0.1 changed from 00-0C-29-11-22-33 to 00-0C-29-44-55-66"));
         std::printf("in tray: %s, window visible: %s\n", window.presenter->inTray() ? "yes" : "no",
             window.isVisible() ? "yes" : "no");
@@ -107,11 +107,11 @@ int runSave(CheckWindow& window)
 {
     TextExport textExport(std::make_unique<QtExportDialogs>(&window));
     QTimer::singleShot(500, &window, [&window, &textExport] {
-        textExport.OnSaveOutput(*window.outputList);
+        textExport.saveOutput(*window.outputList);
         std::printf("first save done\n");
         std::fflush(stdout);
-        window.presenter->OnWatchEvent(scriptedEvent("09:15:00: Broadcast MAC assigned: 192.168.0.7"));
-        textExport.OnSaveOutput(*window.outputList);
+        window.presenter->present(scriptedEvent("09:15:00: Broadcast MAC assigned: 192.168.0.7"));
+        textExport.saveOutput(*window.outputList);
         std::printf("second save done\n");
         QApplication::quit();
     });
@@ -122,9 +122,9 @@ int runCheck(const std::string& mode, int runMs)
 {
     CheckWindow window;
     window.show();
-    window.presenter->OnWatchEvent(scriptedEvent("09:14:58: New mapping: 192.168.0.1 has 00-0C-29-11-22-33"));
+    window.presenter->present(scriptedEvent("09:14:58: New mapping: 192.168.0.1 has 00-0C-29-11-22-33"));
     // Wider than the window: the horizontal scroll bar must reach its end.
-    window.presenter->OnWatchEvent(scriptedEvent(
+    window.presenter->present(scriptedEvent(
         "09:14:59: Duplicate MAC: 192.168.0.20 and 192.168.0.21 both have 00-0C-29-AA-BB-CC, one of them "
         "may be forged"));
     if (mode == "save")

@@ -111,11 +111,11 @@ TEST_F(DesktopNotifierTest, WithoutANotificationAreaAlertsBecomeNotifications)
     AlertPresenter presenter(std::make_unique<SystemTrayIcon>(makeDesktopNotifier()), std::move(window),
         outputList, QIcon(pixmap), QIcon(pixmap));
 
-    presenter.OnActivate(false);
+    presenter.activationChanged(false);
     tevra::WatchEvent event;
     event.serial = 5;
     event.text = "09:15:00: Broadcast MAC: 192.168.0.7 has FF-FF-FF-FF-FF-FF";
-    presenter.OnWatchEvent(event);
+    presenter.present(event);
     awaitNotifications(1);
 
     EXPECT_TRUE(presenter.inTray());

@@ -103,7 +103,7 @@ TEST_F(MappingListTest, CellTextsOfARow)
         const int row = rowOf(c.address);
         ASSERT_GE(row, 0) << c.name;
         EXPECT_EQ(rowCells(row), c.expected) << c.name;
-        EXPECT_EQ(rows().data(rows().index(row, 0), CMappingListModel::HostAddressRole).toUInt(),
+        EXPECT_EQ(rows().data(rows().index(row, 0), MappingListModel::HostAddressRole).toUInt(),
             netToHost(ip(c.address)))
             << c.name;
     }
