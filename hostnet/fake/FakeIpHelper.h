@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tevra::hostnet {
@@ -38,6 +39,10 @@ public:
     std::optional<std::int32_t> deleteResult;
     std::optional<std::int32_t> flushResult;
     std::int32_t pingResult = 0;
+    // The change feed: none while feedHandle is -1; takeChanges hands over and
+    // empties `changes`. Tests that need a waitable handle set one they own.
+    int feedHandle = -1;
+    std::vector<NetTableChange> changes;
 
     Calls calls;
 
@@ -50,6 +55,8 @@ public:
     // that is not one of the adapters.
     std::int32_t flushIpNetTable(std::uint32_t interfaceIndex) override;
     std::int32_t startPing(const std::string& dottedAddress) override;
+    int openChangeFeed() override { return feedHandle; }
+    std::vector<NetTableChange> takeChanges() override { return std::exchange(changes, {}); }
     std::string lastError() const override { return lastError_; }
 
 private:
