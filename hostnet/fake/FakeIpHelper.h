@@ -10,8 +10,12 @@
 
 namespace tevra::hostnet {
 
-// A scripted host for tests: tables are set by the test, failures switched on,
-// and every action is recorded in the order it was asked for.
+// The host as the tests see it. Its tables are a model of the kernel's that
+// tests/hostnet holds to the real thing: reads hand out the tables (the ARP
+// table in neighbour order, whatever order a test filled it in), delete and
+// flush act on the ARP table as the kernel acts on its neighbour table. Every
+// action is recorded in the order it was asked for, and a test can force a
+// read to fail or an action to give a result of its choosing.
 class FakeIpHelper : public IpHelper {
 public:
     struct Calls {
@@ -25,37 +29,57 @@ public:
     std::vector<MibIpNetRow> netTable;
     std::vector<MibIpAddrRow> addrTable;
     std::vector<IpAdapterInfo> adapters;
+
+    // Hands the ARP table out in the order it was filled, as no platform does,
+    // for tests of what a caller makes of a table out of order.
+    bool keepFillOrder = false;
     bool failNetTable = false;
     bool failAddrTable = false;
     bool failAdapters = false;
-    std::int32_t deleteResult = 0;
-    std::int32_t flushResult = 0;
-    // The addresses a failed flush of several interfaces says are still there.
+    // Given instead of the model's answer when set; the table is left alone then.
+    std::optional<std::int32_t> deleteResult;
+    std::optional<std::int32_t> flushResult;
+    // The addresses a forced failure of a flush of several interfaces says are still there.
     std::vector<std::uint32_t> flushKept;
     std::int32_t pingResult = 0;
     std::int32_t sweepResult = 0;
-    // What a forced failure reports.
+    // What a forced failure says, and its kind.
     std::string error;
     Failure failure = Failure::Other;
     // The change feed: none while feedHandle is -1; takeChanges hands over and
     // empties `changes`. Tests that need a waitable handle set one they own.
     int feedHandle = -1;
     std::vector<NetTableChange> changes;
+
     Calls calls;
 
     std::optional<std::vector<MibIpNetRow>> getIpNetTable() override;
     std::optional<std::vector<MibIpAddrRow>> getIpAddrTable() override;
     std::optional<std::vector<IpAdapterInfo>> getAdaptersInfo() override;
+    // Removes the row of that interface and address; -1 when there is none.
     std::int32_t deleteIpNetEntry(const MibIpNetRow& row) override;
+    // Removes the interface's rows but the static ones; -1 for an interface
+    // that is not one of the adapters.
     std::int32_t flushIpNetTable(std::uint32_t interfaceIndex) override;
+    // The same for each interface, from one look at the table: interfaces
+    // that are not adapters have no rows to remove.
     std::int32_t flushIpNetTables(
         const std::vector<std::uint32_t>& interfaceIndexes, std::vector<std::uint32_t>& kept) override;
     std::int32_t startPing(const std::string& dottedAddress) override;
     std::int32_t startSweep(const std::vector<std::uint32_t>& addresses) override;
-    std::string lastError() const override { return error; }
-    Failure lastFailure() const override { return failure; }
     int openChangeFeed() override { return feedHandle; }
     std::vector<NetTableChange> takeChanges() override { return std::exchange(changes, {}); }
+    std::string lastError() const override { return lastError_; }
+    Failure lastFailure() const override { return lastFailure_; }
+
+private:
+    std::int32_t fail(std::string why, Failure kind = Failure::Other);
+    // A result forced by the test; a failure says what `error` and `failure` say.
+    std::int32_t forced(std::int32_t result);
+    void removeDynamicRows(std::uint32_t interfaceIndex);
+
+    std::string lastError_;
+    Failure lastFailure_ = Failure::None;
 };
 
 }  // namespace tevra::hostnet
