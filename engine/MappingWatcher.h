@@ -41,8 +41,8 @@ public:
     std::int32_t refresh();
 
     std::int32_t lookupVendor(MappingEntry& entry) const;
+    // The system's registry lists where it has them, the compiled-in copy otherwise.
     void loadVendorTable();
-    void loadVendorTable(std::string_view ouiList);
 
     // Actions on the system's ARP table; the next refresh sees their effect.
     std::int32_t flushSystemCache();

@@ -27,7 +27,7 @@ protected:
 
 TEST_F(MappingCellsTest, NewEntry)
 {
-    watcher.loadVendorTable("000C29     VMware, Inc.\r\n");
+    watcher.vendorTable.loadList("MA-L", "MA-L,000C29,\"VMware, Inc.\",\r\n");
     refreshWith({ row("192.168.0.1", "00-0C-29-11-22-33", 0x1A, hostnet::kNetTypeDynamic) });
     EXPECT_EQ(cells("192.168.0.1"),
         (MappingCells { "192.168.0.1", "00-0C-29-11-22-33", "yes", "-", "VMware, Inc.", "16820416",
@@ -36,7 +36,7 @@ TEST_F(MappingCellsTest, NewEntry)
 
 TEST_F(MappingCellsTest, ChangedAbsentUnknownAdapter)
 {
-    watcher.loadVendorTable("000C29     VMware, Inc.\r\n");
+    watcher.vendorTable.loadList("MA-L", "MA-L,000C29,\"VMware, Inc.\",\r\n");
     refreshWith({ row("10.0.0.2", "00-0C-29-11-22-33", 2, hostnet::kNetTypeStatic) });
     now = 1796894100;
     refreshWith({ row("10.0.0.2", "00-0C-29-44-55-66", 2, hostnet::kNetTypeInvalid) });
