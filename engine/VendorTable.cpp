@@ -12,21 +12,20 @@ namespace {
 // Today's largest list is 3 MB; a file far past that is not a registry list.
 constexpr std::size_t kMaxListBytes = std::size_t(64) << 20;
 
-std::optional<std::string> readListFile(const std::string& path)
+// Into `text`, which the caller keeps for the next list: fresh memory is what
+// reading the lists costs most.
+bool readListFile(const std::string& path, std::string& text)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in)
-        return std::nullopt;
-    std::string text;
-    char chunk[1 << 16];
-    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
-        text.append(chunk, std::size_t(in.gcount()));
-        if (text.size() > kMaxListBytes)
-            return std::nullopt;
-    }
-    if (in.bad())
-        return std::nullopt;  // a folder, or a read error
-    return text;
+        return false;
+    const std::streamoff size = in.tellg();
+    if (size < 0 || std::uint64_t(size) > kMaxListBytes)
+        return false;
+    text.resize(std::size_t(size));
+    in.seekg(0);
+    in.read(text.data(), size);
+    return in.gcount() == size;  // not so for a folder, or when the file was cut short meanwhile
 }
 
 std::optional<std::size_t> registryIndex(std::string_view name)
@@ -64,14 +63,14 @@ std::vector<std::string> VendorTable::listFolders()
 void VendorTable::load(const std::vector<std::string>& folders)
 {
     loadEmbedded();
+    std::string text;
     for (std::size_t i = 0; i < kVendorRegistries.size(); ++i) {
         const VendorRegistry& registry = kVendorRegistries[i];
         for (const std::string& folder : folders) {
             std::string path = folder + "/" + registry.fileName;
-            const std::optional<std::string> text = readListFile(path);
-            if (!text)
+            if (!readListFile(path, text))
                 continue;
-            List list = readList(registry, *text, std::move(path));
+            List list = readList(registry, text, std::move(path));
             if (list.blocks.prefixes.empty())
                 continue;  // an empty or spoilt list would hide every name of its registry
             lists_[i] = std::move(list);
@@ -104,9 +103,12 @@ VendorTable::List VendorTable::readList(
     const VendorRegistry& registry, std::string_view csv, std::string source)
 {
     RegistryRows rows = readRegistryCsv(csv, registry.name, registry.digits);
-    // Stable, so that after it the first line for a prefix still comes first.
-    std::stable_sort(rows.blocks.begin(), rows.blocks.end(),
-        [](const RegistryRows::Block& a, const RegistryRows::Block& b) { return a.prefix < b.prefix; });
+    // Names are stored in line order, so their offsets keep the first line for
+    // a prefix first.
+    std::sort(rows.blocks.begin(), rows.blocks.end(),
+        [](const RegistryRows::Block& a, const RegistryRows::Block& b) {
+            return a.prefix != b.prefix ? a.prefix < b.prefix : a.nameOffset < b.nameOffset;
+        });
     auto owned = std::make_unique<OwnedBlocks>();
     owned->prefixes.reserve(rows.blocks.size());
     owned->nameOffsets.reserve(rows.blocks.size());

@@ -46,6 +46,17 @@ TEST_F(MappingCellsTest, ChangedAbsentUnknownAdapter)
             "invalid", "0x2 unknown" }));
 }
 
+// Randomised phone and virtual machine MACs carry no registered vendor; the
+// column says why instead of showing nothing.
+TEST_F(MappingCellsTest, LocallyAdministeredMac)
+{
+    watcher.vendorTable.loadList("MA-L", "MA-L,000C29,\"VMware, Inc.\",\r\n");
+    refreshWith({ row("10.0.0.4", "DA-A1-19-6B-2C-01", 0x1A, hostnet::kNetTypeDynamic),
+        row("10.0.0.5", "03-00-00-00-00-01", 0x1A, hostnet::kNetTypeDynamic) });
+    EXPECT_EQ(cells("10.0.0.4")[4], "locally administered");
+    EXPECT_EQ(cells("10.0.0.5")[4], "-");  // a group address is no device's
+}
+
 TEST_F(MappingCellsTest, TypesAndUnresolvedMac)
 {
     const std::pair<std::uint32_t, const char*> types[] = { { 1, "other" }, { 2, "invalid" },

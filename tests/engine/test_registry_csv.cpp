@@ -64,6 +64,7 @@ const CsvCase kCsvCases[] = {
     { "prefix_not_hex", "MA-M,741AG01,Foo,x\r\n" + kNext, { kNextBlock }, 1 },
     { "prefix_with_blank", "MA-M, 741AE01,Foo,x\r\n" + kNext, { kNextBlock }, 1 },
     { "nul_in_name", "MA-M,741AE01,Fo\0o,x\r\n"s + kNext, { kNextBlock }, 1 },
+    { "run_of_nul_bytes", std::string(std::size_t(1) << 20, '\0') + "\r\n" + kNext, { kNextBlock }, 1 },
     { "nul_in_address", "MA-M,741AE01,Foo,\"x\0\"\r\n"s + kNext, { kNextBlock }, 1 },
     { "cr_only_line_ends", "MA-M,741AE01,Foo,x\rMA-M,741AE02,Bar,y\r" + kNext, { kNextBlock }, 2 },
     { "cr_cr_lf_line_end", "MA-M,741AE01,Foo,x\r\r\n" + kNext, { kNextBlock }, 1 },
