@@ -41,25 +41,18 @@ std::int32_t CMappingWatcher::lookupVendor(MappingEntry& entry) const
 {
     if (vendorTable.empty())
         return -1;
-    const std::uint32_t prefix
-        = std::uint32_t(entry.mac[0]) << 16 | std::uint32_t(entry.mac[1]) << 8 | entry.mac[2];
-    const std::string* name = vendorTable.find(prefix);
-    if (name == nullptr) {
+    const std::optional<std::string_view> name = vendorTable.find(entry.mac);
+    if (!name) {
         entry.vendor.reset();
         return -1;
     }
-    entry.vendor = *name;
+    entry.vendor = std::string(*name);
     return 0;
 }
 
 void CMappingWatcher::loadVendorTable()
 {
-    loadVendorTable(embeddedOuiList());
-}
-
-void CMappingWatcher::loadVendorTable(std::string_view ouiList)
-{
-    vendorTable.load(ouiList);
+    vendorTable.load(VendorTable::listFolders());
 }
 
 std::int32_t CMappingWatcher::refresh()

@@ -50,8 +50,8 @@ public:
     void applyChange(const hostnet::NetTableChange& change);
 
     std::int32_t lookupVendor(MappingEntry& entry) const;
+    // The system's registry lists where it has them, the compiled-in copy otherwise.
     void loadVendorTable();
-    void loadVendorTable(std::string_view ouiList);
 
     // Actions on the system's ARP table; the next refresh sees their effect.
     std::int32_t flushSystemCache();

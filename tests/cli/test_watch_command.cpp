@@ -3,6 +3,7 @@
 #include "Command.h"
 #include "NamespacePair.h"
 #include "RawFrames.h"
+#include "TempFolder.h"
 #include "cli/ConsoleWatch.h"
 #include "hostnet/fake/FakeIpHelper.h"
 
@@ -133,6 +134,33 @@ TEST_F(WatchOnKernel, OnceTablePrintsTheMappingList)
         "(veth)\t\n"
         "10.66.1.1\t00-0C-29-11-22-36\tyes\t-\tVMware, Inc.\t16859658\t172097793\tstatic\t0x2 veth0 "
         "(veth)\t\n");
+}
+
+// The vendor column from the lists TEVRA_IEEE_DATA names, over the compiled-in
+// copy for the lists it lacks, and the label of a locally administered MAC.
+TEST_F(WatchOnKernel, OnceTableNamesVendorsFromTheListsOfTevraIeeeData)
+{
+    const TempFolder lists;
+    ASSERT_TRUE(lists.ok());
+    lists.write("mam.csv",
+        "Registry,Assignment,Organization Name,Organization Address\r\n"
+        "MA-M,000C291,\"Sub, Block\",\"1 Main St,\nTown\"\r\n");
+    addNeighbour("10.66.0.11", "00:0c:29:11:22:34", "reachable");
+    addNeighbour("10.66.0.12", "00:0c:29:21:22:35", "reachable");
+    addNeighbour("10.66.0.13", "52:54:00:12:34:56", "reachable");
+    const CommandResult result = runCommand(
+        namespaces.execInHost({ "env", "TEVRA_IEEE_DATA=" + lists.path(), kWatch, "--once", "--table" }));
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out,
+        "IP\tMAC\tin system chache\tlast changed\tvendor\tnetwork order IP\thost order IP\ttype\tadapter\t\n"
+        "\n"
+        "10.66.0.11\t00-0C-29-11-22-34\tyes\t-\tSub, Block\t184566282\t172097547\tdynamic\t0x2 veth0 "
+        "(veth)\t\n"
+        "10.66.0.12\t00-0C-29-21-22-35\tyes\t-\tVMware, Inc.\t201343498\t172097548\tdynamic\t0x2 veth0 "
+        "(veth)\t\n"
+        "10.66.0.13\t52-54-00-12-34-56\tyes\t-\tlocally administered\t218120714\t172097549\tdynamic\t0x2 "
+        "veth0 (veth)\t\n");
 }
 
 // "<serial> - <rest>" of an alert line whose time of day is well formed.
