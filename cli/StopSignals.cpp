@@ -3,6 +3,7 @@
 #include <poll.h>
 
 #include <csignal>
+#include <vector>
 
 namespace tevra::cli {
 namespace {
@@ -46,8 +47,11 @@ StopSignals::~StopSignals()
     sigaction(SIGINT, &previousInt_, nullptr);
 }
 
-bool StopSignals::sleepUntil(std::chrono::steady_clock::time_point deadline)
+bool StopSignals::sleepUntil(std::chrono::steady_clock::time_point deadline, std::span<const int> handles)
 {
+    std::vector<pollfd> polled;
+    for (const int handle : handles)
+        polled.push_back({ handle, POLLIN, 0 });
     // The stop signals are let in only inside ppoll, atomically: one that came
     // during a refresh is pending and ends the very next sleep.
     sigset_t waitMask = previousMask_;
@@ -60,7 +64,8 @@ bool StopSignals::sleepUntil(std::chrono::steady_clock::time_point deadline)
         const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
         const timespec timeout { static_cast<time_t>(seconds.count()),
             static_cast<long>(std::chrono::nanoseconds(left - seconds).count()) };
-        ppoll(nullptr, 0, &timeout, &waitMask);
+        if (ppoll(polled.data(), polled.size(), &timeout, &waitMask) > 0)
+            return stopRequested == 0;
     }
     return false;
 }

@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <span>
 
 namespace tevra::cli {
 
@@ -16,8 +17,9 @@ public:
     StopSignals& operator=(const StopSignals&) = delete;
     ~StopSignals();
 
-    // Sleeps until `deadline`; false as soon as a stop was asked for.
-    bool sleepUntil(std::chrono::steady_clock::time_point deadline);
+    // Sleeps until `deadline` or until one of `handles` is readable; false as
+    // soon as a stop was asked for.
+    bool sleepUntil(std::chrono::steady_clock::time_point deadline, std::span<const int> handles = {});
 
 private:
     sigset_t previousMask_;
