@@ -95,7 +95,7 @@ AlertOutput makeOutput(const WatchOptions& options, std::FILE* out, std::FILE* e
     AlertOutput output(options.ignore);
     const AlertFormat format = options.json ? alertJson : alertText;
     auto stream = std::make_unique<StreamSink>(out, format);
-    if (isJournalStream(out))
+    if (isJournalStream(out) && journalSocketPresent())
         output.add(std::make_unique<JournalSink>(format, std::move(stream), err));
     else
         output.add(std::move(stream));

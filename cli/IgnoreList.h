@@ -24,6 +24,7 @@ class IgnoreList {
 public:
     void add(IgnoreRule rule) { rules_.push_back(std::move(rule)); }
     bool empty() const { return rules_.empty(); }
+    std::size_t size() const { return rules_.size(); }
 
     // Whether an alert about `address`, which now has `mac`, is to be kept
     // quiet. Only the MAC an address has now is compared, never the one it

@@ -12,6 +12,10 @@ namespace tevra::cli {
 // variable whose stream was redirected elsewhere does not match.
 bool isJournalStream(std::FILE* stream);
 
+// Whether the journal's socket is there. libsystemd drops entries silently
+// when it is not; then the output stream is the only way left.
+bool journalSocketPresent();
+
 // Each alert as a journal entry at warning priority with its own fields
 // (TEVRA_KIND, TEVRA_ADDRESS, TEVRA_MAC, TEVRA_PREVIOUS_MAC, ...); its message
 // is the line the stream output would print. An alert the journal does not

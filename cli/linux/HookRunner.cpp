@@ -56,13 +56,14 @@ std::vector<std::string> mergedEnvironment(const std::vector<std::string>& added
 // SIGINT and SIGTERM back), default dispositions, no descriptor of ours
 // beyond the standard three, and its output on our error stream so that it
 // can never mix into the alert lines.
-pid_t spawnDetached(
-    const std::string& program, std::vector<std::string> argv, std::vector<std::string> envp, int& error)
+pid_t spawnDetached(const std::string& program, std::vector<std::string> argv, std::vector<std::string> envp,
+    int errorStream, int& error)
 {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, STDERR_FILENO, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, errorStream, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, errorStream, STDERR_FILENO);
     posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
@@ -134,7 +135,10 @@ void HookRunner::start(const Run& run)
     std::vector<std::string> argv { program_ };
     argv.insert(argv.end(), run.arguments.begin(), run.arguments.end());
     int error = 0;
-    const pid_t pid = spawnDetached(program_, std::move(argv), mergedEnvironment(run.environment), error);
+    // What we said before the child speaks stays before it.
+    std::fflush(err_);
+    const pid_t pid
+        = spawnDetached(program_, std::move(argv), mergedEnvironment(run.environment), fileno(err_), error);
     if (pid < 0) {
         // Said once until a start succeeds again, not once per alert.
         if (!startFailing_)

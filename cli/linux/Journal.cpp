@@ -27,6 +27,12 @@ bool isJournalStream(std::FILE* stream)
     return device == status.st_dev && inode == status.st_ino;
 }
 
+bool journalSocketPresent()
+{
+    struct stat status { };
+    return stat("/run/systemd/journal/socket", &status) == 0 && S_ISSOCK(status.st_mode);
+}
+
 JournalSink::JournalSink(AlertFormat format, std::unique_ptr<AlertSink> fallback, std::FILE* err)
     : format_(format)
     , fallback_(std::move(fallback))
