@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <regex>
 #include <sstream>
 
@@ -33,23 +34,24 @@ class InstalledTree : public testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        destdir = new fs::path(fs::temp_directory_path() / ("tevra-install-" + std::to_string(getpid())));
+        destdir = fs::temp_directory_path() / ("tevra-install-" + std::to_string(getpid()));
         fs::remove_all(*destdir);
-        installed = new CommandResult(runCommand({ "env", "DESTDIR=" + destdir->string(), TEVRA_CMAKE,
-            "--install", TEVRA_BUILD_DIR, "--prefix", "/usr" }));
+        installed = runCommand({ "env", "DESTDIR=" + destdir->string(), TEVRA_CMAKE, "--install",
+            TEVRA_BUILD_DIR, "--prefix", "/usr" });
     }
     static void TearDownTestSuite()
     {
         fs::remove_all(*destdir);
-        delete destdir;
-        delete installed;
+        destdir.reset();
+        installed.reset();
     }
     void SetUp() override { ASSERT_EQ(installed->status, 0) << installed->out << installed->err; }
 
     static fs::path under(const std::string& path) { return *destdir / path; }
 
-    static inline fs::path* destdir = nullptr;
-    static inline CommandResult* installed = nullptr;
+    // Installed once for all tests of a suite.
+    static inline std::optional<fs::path> destdir;
+    static inline std::optional<CommandResult> installed;
 };
 
 const char* const kUnit = "usr/lib/systemd/system/tevra-watch.service";
