@@ -177,12 +177,13 @@ TEST_P(JournalOutput, AlertsGoWhereTheStreamSays)
         EXPECT_NE(out.find("Broadcast MAC assigned: 10.66.0.99 has broadcast MAC FF-FF-FF-FF-FF-FF\n"),
             std::string::npos)
             << out;
-        if (c.journal != Journal::NotListening)
+        if (c.journal != Journal::NotListening) {
             EXPECT_EQ(fileText(folder / "err"), "");
-        else
+        } else {
             EXPECT_TRUE(
                 fileText(folder / "err").starts_with("tevra-watch: the journal did not take an alert"))
                 << fileText(folder / "err");
+        }
         return;
     }
     EXPECT_EQ(out, "");

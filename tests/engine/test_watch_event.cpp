@@ -70,8 +70,9 @@ TEST_P(Compose, BuildsTheExactLine)
     EXPECT_EQ(event.subject.secondAddress, ip(c.second));
     const auto expectMac = [](const std::optional<MacBytes>& kept, const std::uint8_t* given) {
         ASSERT_EQ(kept.has_value(), given != nullptr);
-        if (given != nullptr)
+        if (given != nullptr) {
             EXPECT_EQ(macText(kept->data()), macText(given));
+        }
     };
     expectMac(event.subject.firstMac, c.firstMac);
     expectMac(event.subject.secondMac, c.secondMac);
