@@ -52,6 +52,17 @@ std::int32_t ConsoleWatch::refresh()
     return result;
 }
 
+int ConsoleWatch::openChangeFeed()
+{
+    return watcher_.ipHelper().openChangeFeed();
+}
+
+void ConsoleWatch::followChanges()
+{
+    watcher_.followChanges();
+    deliverCollected();
+}
+
 std::string ConsoleWatch::lastError()
 {
     const std::string reason = watcher_.ipHelper().lastError();
@@ -104,50 +115,73 @@ AlertOutput makeOutput(const WatchOptions& options, std::FILE* out, std::FILE* e
     return output;
 }
 
-WatchSummary summarize(CMappingWatcher& watcher, int intervalMs)
+WatchSummary summarize(CMappingWatcher& watcher, int intervalMs, bool followsNotifications)
 {
-    WatchSummary summary { watcher.programCache.size(), {}, intervalMs, false };
+    WatchSummary summary { watcher.programCache.size(), {}, intervalMs, followsNotifications };
     for (const auto& [index, adapter] : watcher.networkConfig.adapters)
         summary.interfaces.push_back(adapter.info.Description);
     return summary;
 }
 
-std::vector<int> waitHandles(const HookRunner* hooks)
+// What the watch loop waits on besides its period and the stop signals.
+struct Wakers {
+    int feed = -1;  // the host's change feed, or -1
+    StateFile* state = nullptr;
+    HookRunner* hooks = nullptr;
+};
+
+// The change feed first, if there is one, then the handles of running hooks.
+std::vector<pollfd> waitList(int feed, const HookRunner* hooks)
 {
-    return hooks != nullptr ? hooks->waitHandles() : std::vector<int> {};
+    std::vector<pollfd> list;
+    if (feed >= 0)
+        list.push_back({ feed, POLLIN, 0 });
+    if (hooks != nullptr)
+        for (const int handle : hooks->waitHandles())
+            list.push_back({ handle, POLLIN, 0 });
+    return list;
 }
 
 // Lets the hooks of a single reading run to their end; a stop abandons them.
 void finishHooks(StopSignals& stop, HookRunner& hooks)
 {
     while (hooks.running() > 0 || hooks.waiting() > 0) {
-        if (!stop.sleepUntil(std::chrono::steady_clock::now() + std::chrono::seconds(1), hooks.waitHandles()))
+        std::vector<pollfd> list = waitList(-1, &hooks);
+        if (stop.waitUntil(std::chrono::steady_clock::now() + std::chrono::seconds(1), list)
+            == StopSignals::Wake::Stop)
             break;
         hooks.service();
     }
     hooks.abandonWaiting();
 }
 
-void watchLoop(StopSignals& stop, ConsoleWatch& console, StateFile* state, HookRunner* hooks, int intervalMs)
+void watchLoop(StopSignals& stop, ConsoleWatch& console, const Wakers& wakers, int intervalMs)
 {
     using std::chrono::steady_clock;
     const auto period = std::chrono::milliseconds(intervalMs);
     auto next = steady_clock::now() + period;
-    while (stop.sleepUntil(next, waitHandles(hooks))) {
-        if (hooks != nullptr)
-            hooks->service();
-        if (steady_clock::now() < next)
-            continue;  // a hook ended; the period is not over yet
-        console.refresh();  // a later failure is silent, as in the window
-        if (state != nullptr)
-            state->saveIfDue(console.watcher(), steady_clock::now());
-        next += period;
-        // Ticks missed by a slow refresh are dropped, not caught up in a burst.
-        if (const auto now = steady_clock::now(); next <= now)
-            next = now + period;
+    for (;;) {
+        std::vector<pollfd> list = waitList(wakers.feed, wakers.hooks);
+        const StopSignals::Wake wake = stop.waitUntil(next, list);
+        if (wake == StopSignals::Wake::Stop)
+            break;
+        if (wakers.hooks != nullptr)
+            wakers.hooks->service();
+        if (wake == StopSignals::Wake::Readable) {
+            if (wakers.feed >= 0 && list.front().revents != 0)
+                console.followChanges();
+        } else {
+            console.refresh();  // a later failure is silent, as in the window
+            next += period;
+            // Ticks missed by a slow refresh are dropped, not caught up in a burst.
+            if (const auto now = steady_clock::now(); next <= now)
+                next = now + period;
+        }
+        if (wakers.state != nullptr)
+            wakers.state->saveIfDue(console.watcher(), steady_clock::now());
     }
-    if (hooks != nullptr)
-        hooks->abandonWaiting();
+    if (wakers.hooks != nullptr)
+        wakers.hooks->abandonWaiting();
 }
 
 }  // namespace
@@ -185,6 +219,8 @@ int runWatch(
             return 1;
         }
     }
+    // Opened before the first read, so that no change after it goes unseen.
+    const int feed = options.once ? -1 : console.openChangeFeed();
     if (console.refresh() != 0) {
         std::fprintf(err, "tevra-watch: cannot read the ARP table: %s\n", console.lastError().c_str());
         return 1;
@@ -199,8 +235,10 @@ int runWatch(
         if (state)
             state->save(console.watcher());
         if (isInteractive(out, err))
-            std::fputs(startupMessage(summarize(console.watcher(), options.intervalMs)).c_str(), err);
-        watchLoop(stop, console, state ? &*state : nullptr, hooks ? &*hooks : nullptr, options.intervalMs);
+            std::fputs(
+                startupMessage(summarize(console.watcher(), options.intervalMs, feed >= 0)).c_str(), err);
+        watchLoop(stop, console, { feed, state ? &*state : nullptr, hooks ? &*hooks : nullptr },
+            options.intervalMs);
     }
     return state && !state->save(console.watcher()) ? 1 : 0;
 }

@@ -3,7 +3,6 @@
 #include <poll.h>
 
 #include <csignal>
-#include <vector>
 
 namespace tevra::cli {
 namespace {
@@ -47,11 +46,15 @@ StopSignals::~StopSignals()
     sigaction(SIGINT, &previousInt_, nullptr);
 }
 
-bool StopSignals::sleepUntil(std::chrono::steady_clock::time_point deadline, std::span<const int> handles)
+StopSignals::Wake StopSignals::waitUntil(std::chrono::steady_clock::time_point deadline, int fd)
 {
-    std::vector<pollfd> polled;
-    for (const int handle : handles)
-        polled.push_back({ handle, POLLIN, 0 });
+    pollfd feed { fd, POLLIN, 0 };
+    return waitUntil(deadline, fd < 0 ? std::span<pollfd>() : std::span<pollfd>(&feed, 1));
+}
+
+StopSignals::Wake StopSignals::waitUntil(
+    std::chrono::steady_clock::time_point deadline, std::span<pollfd> fds)
+{
     // The stop signals are let in only inside ppoll, atomically: one that came
     // during a refresh is pending and ends the very next sleep.
     sigset_t waitMask = previousMask_;
@@ -60,14 +63,15 @@ bool StopSignals::sleepUntil(std::chrono::steady_clock::time_point deadline, std
     while (stopRequested == 0) {
         const auto left = deadline - std::chrono::steady_clock::now();
         if (left <= std::chrono::steady_clock::duration::zero())
-            return true;
+            return Wake::Deadline;
         const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
         const timespec timeout { static_cast<time_t>(seconds.count()),
             static_cast<long>(std::chrono::nanoseconds(left - seconds).count()) };
-        if (ppoll(polled.data(), polled.size(), &timeout, &waitMask) > 0)
-            return stopRequested == 0;
+        const int ready = ppoll(fds.data(), fds.size(), &timeout, &waitMask);
+        if (ready > 0 && stopRequested == 0)
+            return Wake::Readable;
     }
-    return false;
+    return Wake::Stop;
 }
 
 }  // namespace tevra::cli

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <poll.h>
 #include <signal.h>
 
 #include <chrono>
@@ -17,9 +18,18 @@ public:
     StopSignals& operator=(const StopSignals&) = delete;
     ~StopSignals();
 
-    // Sleeps until `deadline` or until one of `handles` is readable; false as
-    // soon as a stop was asked for.
-    bool sleepUntil(std::chrono::steady_clock::time_point deadline, std::span<const int> handles = {});
+    enum class Wake { Stop, Deadline, Readable };
+
+    // Sleeps until `deadline` or until one of `fds` is readable (their revents
+    // say which); a stop asked for wins over both.
+    Wake waitUntil(std::chrono::steady_clock::time_point deadline, std::span<pollfd> fds);
+    // The same for one descriptor, if not -1.
+    Wake waitUntil(std::chrono::steady_clock::time_point deadline, int fd = -1);
+    // Sleeps until `deadline`; false as soon as a stop was asked for.
+    bool sleepUntil(std::chrono::steady_clock::time_point deadline)
+    {
+        return waitUntil(deadline) != Wake::Stop;
+    }
 
 private:
     sigset_t previousMask_;
