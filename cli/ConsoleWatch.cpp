@@ -6,11 +6,9 @@
 #include "cli/StartupMessage.h"
 #include "cli/StateFile.h"
 #include "cli/StopSignals.h"
-#include "engine/Address.h"
 #include "engine/MappingCells.h"
 #include "engine/Version.h"
 
-#include <algorithm>
 #include <chrono>
 #include <optional>
 #include <vector>
@@ -69,22 +67,12 @@ std::string ConsoleWatch::lastError()
     return reason.empty() ? "unknown error" : reason;
 }
 
-std::vector<const MappingEntry*> ConsoleWatch::entriesInOrder() const
-{
-    // The program cache is keyed by the network-order value; the list is in
-    // numeric address order, as the window sorts it.
-    std::vector<const MappingEntry*> entries;
-    entries.reserve(watcher_.programCache.size());
-    for (const auto& [address, entry] : watcher_.programCache)
-        entries.push_back(entry.get());
-    std::ranges::sort(entries, {}, [](const MappingEntry* entry) { return netToHost(entry->address); });
-    return entries;
-}
-
 std::string ConsoleWatch::tableText() const
 {
+    // The program cache is in dotted order already, as the window lists it.
     std::vector<MappingCells> rows;
-    for (const MappingEntry* entry : entriesInOrder())
+    rows.reserve(watcher_.programCache.size());
+    for (const auto& [address, entry] : watcher_.programCache)
         rows.push_back(mappingCellTexts(*entry, watcher_.networkConfig));
     return mappingTableText(mappingHeadings(), rows, "\n");
 }
@@ -92,7 +80,7 @@ std::string ConsoleWatch::tableText() const
 std::string ConsoleWatch::tableJson() const
 {
     std::string text;
-    for (const MappingEntry* entry : entriesInOrder())
+    for (const auto& [address, entry] : watcher_.programCache)
         text += mappingJson(*entry, watcher_.networkConfig) + '\n';
     return text;
 }
@@ -131,14 +119,14 @@ struct Wakers {
 };
 
 // The change feed first, if there is one, then the handles of running hooks.
-std::vector<pollfd> waitList(int feed, const HookRunner* hooks)
+std::vector<StopSignals::Waitable> waitList(int feed, const HookRunner* hooks)
 {
-    std::vector<pollfd> list;
+    std::vector<StopSignals::Waitable> list;
     if (feed >= 0)
-        list.push_back({ feed, POLLIN, 0 });
+        list.push_back({ feed, false });
     if (hooks != nullptr)
         for (const int handle : hooks->waitHandles())
-            list.push_back({ handle, POLLIN, 0 });
+            list.push_back({ handle, false });
     return list;
 }
 
@@ -146,7 +134,7 @@ std::vector<pollfd> waitList(int feed, const HookRunner* hooks)
 void finishHooks(StopSignals& stop, HookRunner& hooks)
 {
     while (hooks.running() > 0 || hooks.waiting() > 0) {
-        std::vector<pollfd> list = waitList(-1, &hooks);
+        std::vector<StopSignals::Waitable> list = waitList(-1, &hooks);
         if (stop.waitUntil(std::chrono::steady_clock::now() + std::chrono::seconds(1), list)
             == StopSignals::Wake::Stop)
             break;
@@ -161,14 +149,14 @@ void watchLoop(StopSignals& stop, ConsoleWatch& console, const Wakers& wakers, i
     const auto period = std::chrono::milliseconds(intervalMs);
     auto next = steady_clock::now() + period;
     for (;;) {
-        std::vector<pollfd> list = waitList(wakers.feed, wakers.hooks);
+        std::vector<StopSignals::Waitable> list = waitList(wakers.feed, wakers.hooks);
         const StopSignals::Wake wake = stop.waitUntil(next, list);
         if (wake == StopSignals::Wake::Stop)
             break;
         if (wakers.hooks != nullptr)
             wakers.hooks->service();
         if (wake == StopSignals::Wake::Readable) {
-            if (wakers.feed >= 0 && list.front().revents != 0)
+            if (wakers.feed >= 0 && list.front().readable)
                 console.followChanges();
         } else {
             console.refresh();  // a later failure is silent, as in the window

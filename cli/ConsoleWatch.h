@@ -45,7 +45,6 @@ public:
 private:
     static void collect(std::unique_ptr<WatchEvent> event, void* self);
     void deliverCollected();
-    std::vector<const MappingEntry*> entriesInOrder() const;
 
     const AlertOutput& output_;
     WallClock clock_;

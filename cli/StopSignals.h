@@ -1,16 +1,15 @@
 #pragma once
 
-#include <poll.h>
-#include <signal.h>
-
 #include <chrono>
+#include <memory>
 #include <span>
 
 namespace tevra::cli {
 
-// SIGINT and SIGTERM ask the watch loop to stop. They are held back except
-// while the loop sleeps, so a refresh under way always runs to its end first.
-// One object at a time, for the life of the loop.
+// The user's request to stop ends the watch loop: SIGINT and SIGTERM on Linux,
+// Ctrl+C and Ctrl+Break on Windows. A request is acted on only while the loop
+// sleeps, so a refresh under way always runs to its end first. One object at a
+// time, for the life of the loop; CMake picks the platform's implementation.
 class StopSignals {
 public:
     StopSignals();
@@ -20,9 +19,15 @@ public:
 
     enum class Wake { Stop, Deadline, Readable };
 
-    // Sleeps until `deadline` or until one of `fds` is readable (their revents
-    // say which); a stop asked for wins over both.
-    Wake waitUntil(std::chrono::steady_clock::time_point deadline, std::span<pollfd> fds);
+    // A descriptor to wait on, and whether it was found readable.
+    struct Waitable {
+        int fd = -1;
+        bool readable = false;
+    };
+
+    // Sleeps until `deadline` or until one of `waitables` is readable (each
+    // says whether it is); a stop asked for wins over both.
+    Wake waitUntil(std::chrono::steady_clock::time_point deadline, std::span<Waitable> waitables);
     // The same for one descriptor, if not -1.
     Wake waitUntil(std::chrono::steady_clock::time_point deadline, int fd = -1);
     // Sleeps until `deadline`; false as soon as a stop was asked for.
@@ -32,9 +37,9 @@ public:
     }
 
 private:
-    sigset_t previousMask_;
-    struct sigaction previousInt_;
-    struct sigaction previousTerm_;
+    // What the platform had before, given back at the end.
+    struct Saved;
+    std::unique_ptr<Saved> saved_;
 };
 
 }  // namespace tevra::cli

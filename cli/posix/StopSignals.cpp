@@ -1,8 +1,10 @@
 #include "cli/StopSignals.h"
 
 #include <poll.h>
+#include <signal.h>
 
 #include <csignal>
+#include <vector>
 
 namespace tevra::cli {
 namespace {
@@ -25,39 +27,50 @@ sigset_t stopSet()
 
 }  // namespace
 
+// SIGINT and SIGTERM are held back except while the loop sleeps.
+struct StopSignals::Saved {
+    sigset_t mask;
+    struct sigaction onInt;
+    struct sigaction onTerm;
+};
+
 StopSignals::StopSignals()
+    : saved_(std::make_unique<Saved>())
 {
     stopRequested = 0;
     const sigset_t set = stopSet();
-    sigprocmask(SIG_BLOCK, &set, &previousMask_);
+    sigprocmask(SIG_BLOCK, &set, &saved_->mask);
     struct sigaction action { };
     action.sa_handler = requestStop;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previousInt_);
-    sigaction(SIGTERM, &action, &previousTerm_);
+    sigaction(SIGINT, &action, &saved_->onInt);
+    sigaction(SIGTERM, &action, &saved_->onTerm);
 }
 
 StopSignals::~StopSignals()
 {
     // Let a signal that came late in reach our handler before the old ones
     // return: it must not kill the program on its way out.
-    sigprocmask(SIG_SETMASK, &previousMask_, nullptr);
-    sigaction(SIGTERM, &previousTerm_, nullptr);
-    sigaction(SIGINT, &previousInt_, nullptr);
+    sigprocmask(SIG_SETMASK, &saved_->mask, nullptr);
+    sigaction(SIGTERM, &saved_->onTerm, nullptr);
+    sigaction(SIGINT, &saved_->onInt, nullptr);
 }
 
 StopSignals::Wake StopSignals::waitUntil(std::chrono::steady_clock::time_point deadline, int fd)
 {
-    pollfd feed { fd, POLLIN, 0 };
-    return waitUntil(deadline, fd < 0 ? std::span<pollfd>() : std::span<pollfd>(&feed, 1));
+    Waitable feed { fd, false };
+    return waitUntil(deadline, fd < 0 ? std::span<Waitable>() : std::span<Waitable>(&feed, 1));
 }
 
 StopSignals::Wake StopSignals::waitUntil(
-    std::chrono::steady_clock::time_point deadline, std::span<pollfd> fds)
+    std::chrono::steady_clock::time_point deadline, std::span<Waitable> waitables)
 {
+    std::vector<pollfd> fds;
+    for (const Waitable& waitable : waitables)
+        fds.push_back({ waitable.fd, POLLIN, 0 });
     // The stop signals are let in only inside ppoll, atomically: one that came
     // during a refresh is pending and ends the very next sleep.
-    sigset_t waitMask = previousMask_;
+    sigset_t waitMask = saved_->mask;
     sigdelset(&waitMask, SIGINT);
     sigdelset(&waitMask, SIGTERM);
     while (stopRequested == 0) {
@@ -68,8 +81,11 @@ StopSignals::Wake StopSignals::waitUntil(
         const timespec timeout { static_cast<time_t>(seconds.count()),
             static_cast<long>(std::chrono::nanoseconds(left - seconds).count()) };
         const int ready = ppoll(fds.data(), fds.size(), &timeout, &waitMask);
-        if (ready > 0 && stopRequested == 0)
+        if (ready > 0 && stopRequested == 0) {
+            for (std::size_t i = 0; i < fds.size(); ++i)
+                waitables[i].readable = fds[i].revents != 0;
             return Wake::Readable;
+        }
     }
     return Wake::Stop;
 }
