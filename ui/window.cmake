@@ -42,6 +42,11 @@ if(TARGET tevra_hostnet_platform)
   add_executable(tevra main.cpp WatcherApp.cpp)
   target_link_libraries(tevra PRIVATE tevra_ui tevra_hostnet_platform)
   tevra_warnings(tevra)
+  if(WIN32)
+    # A window program without a console, named as its version information says.
+    set_target_properties(tevra PROPERTIES WIN32_EXECUTABLE ON OUTPUT_NAME Tevra)
+    target_link_libraries(tevra PRIVATE tevra_window_resources)
+  endif()
   include(GNUInstallDirs)
   install(TARGETS tevra RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${PROJECT_SOURCE_DIR}/res/tevra.desktop
