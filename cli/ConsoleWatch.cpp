@@ -32,6 +32,16 @@ std::int32_t ConsoleWatch::refresh()
     return watcher_.refresh();
 }
 
+int ConsoleWatch::openChangeFeed()
+{
+    return watcher_.ipHelper().openChangeFeed();
+}
+
+void ConsoleWatch::followChanges()
+{
+    watcher_.followChanges();
+}
+
 std::string ConsoleWatch::lastError()
 {
     const std::string reason = watcher_.ipHelper().lastError();
@@ -69,6 +79,8 @@ int runWatch(
     // or during --once still ends the program cleanly after that read.
     StopSignals stop;
     ConsoleWatch console(std::move(host), out);
+    // Opened before the first read, so that no change after it goes unseen.
+    const int feed = options.once ? -1 : console.openChangeFeed();
     if (console.refresh() != 0) {
         std::fprintf(err, "tevra-watch: cannot read the ARP table: %s\n", console.lastError().c_str());
         return 1;
@@ -81,14 +93,20 @@ int runWatch(
     }
     const auto period = std::chrono::milliseconds(options.intervalMs);
     auto next = std::chrono::steady_clock::now() + period;
-    while (stop.sleepUntil(next)) {
+    for (;;) {
+        const StopSignals::Wake wake = stop.waitUntil(next, feed);
+        if (wake == StopSignals::Wake::Stop)
+            return 0;
+        if (wake == StopSignals::Wake::Readable) {
+            console.followChanges();
+            continue;
+        }
         console.refresh();  // a later failure is silent, as in the window
         next += period;
         // Ticks missed by a slow refresh are dropped, not caught up in a burst.
         if (const auto now = std::chrono::steady_clock::now(); next <= now)
             next = now + period;
     }
-    return 0;
 }
 
 }  // namespace tevra::cli

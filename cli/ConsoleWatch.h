@@ -20,6 +20,11 @@ public:
 
     // One refresh of the engine: 0, or -1 when the ARP table could not be read.
     std::int32_t refresh();
+    // Follows the host's change feed when it has one: the descriptor to wait
+    // on, or -1 when only the periodic refresh sees changes.
+    int openChangeFeed();
+    // Applies the changes the feed brought.
+    void followChanges();
     // Why the last refresh failed.
     std::string lastError();
     // The mapping list as text: headings, an empty line, one row per address in

@@ -16,8 +16,16 @@ public:
     StopSignals& operator=(const StopSignals&) = delete;
     ~StopSignals();
 
+    enum class Wake { Stop, Deadline, Readable };
+
+    // Sleeps until `deadline` or until `fd` (if not -1) is readable; a stop
+    // asked for wins over both.
+    Wake waitUntil(std::chrono::steady_clock::time_point deadline, int fd = -1);
     // Sleeps until `deadline`; false as soon as a stop was asked for.
-    bool sleepUntil(std::chrono::steady_clock::time_point deadline);
+    bool sleepUntil(std::chrono::steady_clock::time_point deadline)
+    {
+        return waitUntil(deadline) != Wake::Stop;
+    }
 
 private:
     // What the platform had before, given back at the end.

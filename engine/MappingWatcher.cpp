@@ -84,15 +84,24 @@ void CMappingWatcher::loadVendorTable(std::string_view ouiList)
 
 std::int32_t CMappingWatcher::refresh()
 {
+    // Changes still waiting in the feed come first: the table below already
+    // holds them, and taken in order they are each reported as they happened.
+    const std::vector<hostnet::NetTableChange> changes = ipHelper_->takeChanges();
     const auto table = ipHelper_->getIpNetTable();
-    if (!table)
+    if (!table) {
+        // Changes taken are never lost, even when the whole read fails.
+        for (const hostnet::NetTableChange& change : changes)
+            applyChange(change);
         return -1;
+    }
     for (auto& [address, entry] : programCache) {
         entry->seen = false;
         // An absent entry is rewritten every second pass, so its row does not
         // stay marked for ever; a present one is checked each time.
         entry->redisplay = !(entry->redisplay && !entry->inSystemCache);
     }
+    for (const hostnet::NetTableChange& change : changes)
+        applyChange(change);
     // The table comes in address order, as the cache is walked: the entry for a
     // row is usually the one after the previous row's, found without a search.
     auto next = programCache.begin();
@@ -101,6 +110,35 @@ std::int32_t CMappingWatcher::refresh()
     for (auto& [address, entry] : programCache)
         entry->inSystemCache = entry->seen;
     return 0;
+}
+
+std::vector<std::uint32_t> CMappingWatcher::followChanges()
+{
+    const std::vector<hostnet::NetTableChange> changes = ipHelper_->takeChanges();
+    std::vector<std::uint32_t> touched;
+    touched.reserve(changes.size());
+    for (const hostnet::NetTableChange& change : changes) {
+        applyChange(change);
+        touched.push_back(change.address);
+    }
+    return touched;
+}
+
+void CMappingWatcher::applyChange(const hostnet::NetTableChange& change)
+{
+    const auto it = programCache.find(change.address);
+    if (!change.row) {
+        if (it != programCache.end()) {
+            it->second->inSystemCache = false;
+            it->second->seen = false;
+            it->second->redisplay = true;
+        }
+        return;
+    }
+    if (it == programCache.end())
+        programCache.emplace(change.address, newAddressEntry(*change.row));
+    else
+        applyKnownRow(it, *change.row);
 }
 
 ProgramCache::iterator CMappingWatcher::findForRow(std::uint32_t address, ProgramCache::iterator hint)
@@ -113,17 +151,23 @@ ProgramCache::iterator CMappingWatcher::findForRow(std::uint32_t address, Progra
 ProgramCache::iterator CMappingWatcher::handleRow(
     const hostnet::MibIpNetRow& row, ProgramCache::iterator hint)
 {
-    const std::uint32_t macLength = macLengthOf(row);
     auto it = findForRow(row.dwAddr, hint);
     if (it == programCache.end() || it->first != row.dwAddr) {
         auto entry = newAddressEntry(row);
         return std::next(programCache.emplace_hint(it, row.dwAddr, std::move(entry)));
     }
-    MappingEntry& old = *it->second;
     // The same address on a second interface: its first row in the table has
     // decided this pass; later rows only confirm it is present.
-    if (old.seen)
+    if (it->second->seen)
         return it;
+    applyKnownRow(it, row);
+    return std::next(it);
+}
+
+void CMappingWatcher::applyKnownRow(ProgramCache::iterator it, const hostnet::MibIpNetRow& row)
+{
+    const std::uint32_t macLength = macLengthOf(row);
+    MappingEntry& old = *it->second;
     if (sameMacBytes(row.bPhysAddr.data(), old.mac.data(), macLength)) {
         old.redisplay = !old.inSystemCache;
         old.inSystemCache = true;
@@ -135,7 +179,6 @@ ProgramCache::iterator CMappingWatcher::handleRow(
     } else {
         it->second = changedEntry(std::move(it->second), row);
     }
-    return std::next(it);
 }
 
 std::unique_ptr<MappingEntry> CMappingWatcher::makeEntry(const hostnet::MibIpNetRow& row) const

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 namespace tevra {
 
@@ -40,6 +41,15 @@ public:
     // could not be read (then nothing at all has changed).
     std::int32_t refresh();
 
+    // Takes what the host's change feed brought and applies each change in the
+    // order it was made; returns the addresses whose entries it touched, so a
+    // list can redraw just those rows. Nothing when the host has no feed.
+    std::vector<std::uint32_t> followChanges();
+    // One change of the table, handled exactly as a whole read handles that
+    // address's row, or, for an address that left the table, marking its entry
+    // as no longer in the system cache.
+    void applyChange(const hostnet::NetTableChange& change);
+
     std::int32_t lookupVendor(MappingEntry& entry) const;
     void loadVendorTable();
     void loadVendorTable(std::string_view ouiList);
@@ -54,6 +64,8 @@ public:
 private:
     // Handles one row; returns where the next row's entry most likely is.
     ProgramCache::iterator handleRow(const hostnet::MibIpNetRow& row, ProgramCache::iterator hint);
+    // A row for an address already in the cache, as both a read and a change apply it.
+    void applyKnownRow(ProgramCache::iterator it, const hostnet::MibIpNetRow& row);
     ProgramCache::iterator findForRow(std::uint32_t address, ProgramCache::iterator hint);
     std::unique_ptr<MappingEntry> makeEntry(const hostnet::MibIpNetRow& row) const;
     std::unique_ptr<MappingEntry> newAddressEntry(const hostnet::MibIpNetRow& row);

@@ -25,6 +25,8 @@ struct MibIpNetRow {
     std::array<std::uint8_t, 8> bPhysAddr {};
     std::uint32_t dwAddr = 0;  // IPv4 address, network byte order
     std::uint32_t dwType = 0;  // kNetType*
+
+    friend bool operator==(const MibIpNetRow&, const MibIpNetRow&) = default;
 };
 
 // One interface address row.
@@ -38,6 +40,14 @@ struct MibIpAddrRow {
 struct IpAdapterInfo {
     std::uint32_t Index = 0;
     std::string Description;
+};
+
+// One change of the ARP table as a watcher sees it: the row that now speaks for
+// an address (its first row in table order, the one a whole read would decide
+// by), or none when the address has left the table.
+struct NetTableChange {
+    std::uint32_t address = 0;  // network byte order
+    std::optional<MibIpNetRow> row;
 };
 
 // The host network operations Tevra needs. Each read yields the whole table or
@@ -60,6 +70,19 @@ public:
     virtual std::int32_t flushIpNetTable(std::uint32_t interfaceIndex) = 0;
     // Starts one hidden echo request to the dotted address and does not wait for it.
     virtual std::int32_t startPing(const std::string& dottedAddress) = 0;
+
+    // The optional change feed. A platform whose kernel announces changes of
+    // the ARP table returns a descriptor that becomes readable when changes
+    // arrive; -1 means it has none and the caller keeps polling. Once the feed
+    // is open, getIpNetTable is served from a copy of the table that moves on
+    // only as takeChanges hands changes over, so a whole read never runs ahead
+    // of the changes not yet taken.
+    virtual int openChangeFeed() { return -1; }
+    // The changes that arrived since the last call, in the order they were
+    // made; never blocks. Changes lost on the way (an overrun) are made up by a
+    // whole read whose differences are handed over here as changes.
+    virtual std::vector<NetTableChange> takeChanges() { return {}; }
+
     // Why the last failed operation failed, for a person to read; empty if unknown.
     virtual std::string lastError() const { return {}; }
 };

@@ -55,23 +55,26 @@ StopSignals::~StopSignals()
     sigaction(SIGINT, &saved_->onInt, nullptr);
 }
 
-bool StopSignals::sleepUntil(std::chrono::steady_clock::time_point deadline)
+StopSignals::Wake StopSignals::waitUntil(std::chrono::steady_clock::time_point deadline, int fd)
 {
     // The stop signals are let in only inside ppoll, atomically: one that came
     // during a refresh is pending and ends the very next sleep.
     sigset_t waitMask = saved_->mask;
     sigdelset(&waitMask, SIGINT);
     sigdelset(&waitMask, SIGTERM);
+    pollfd feed { fd, POLLIN, 0 };
     while (stopRequested == 0) {
         const auto left = deadline - std::chrono::steady_clock::now();
         if (left <= std::chrono::steady_clock::duration::zero())
-            return true;
+            return Wake::Deadline;
         const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
         const timespec timeout { static_cast<time_t>(seconds.count()),
             static_cast<long>(std::chrono::nanoseconds(left - seconds).count()) };
-        ppoll(nullptr, 0, &timeout, &waitMask);
+        const int ready = ppoll(fd < 0 ? nullptr : &feed, fd < 0 ? 0 : 1, &timeout, &waitMask);
+        if (ready > 0 && stopRequested == 0)
+            return Wake::Readable;
     }
-    return false;
+    return Wake::Stop;
 }
 
 }  // namespace tevra::cli

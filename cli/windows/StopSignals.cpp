@@ -44,17 +44,18 @@ StopSignals::~StopSignals()
         CloseHandle(saved_->event);
 }
 
-bool StopSignals::sleepUntil(std::chrono::steady_clock::time_point deadline)
+StopSignals::Wake StopSignals::waitUntil(std::chrono::steady_clock::time_point deadline, int)
 {
+    // No change feed on Windows: the host layer has none to wait on.
     while (WaitForSingleObject(saved_->event, 0) != WAIT_OBJECT_0) {
         const auto left = deadline - std::chrono::steady_clock::now();
         if (left <= std::chrono::steady_clock::duration::zero())
-            return true;
+            return Wake::Deadline;
         // Rounded up, so the loop never wakes just before its deadline and spins.
         const auto milliseconds = std::chrono::ceil<std::chrono::milliseconds>(left);
         WaitForSingleObject(saved_->event, static_cast<DWORD>(milliseconds.count()));
     }
-    return false;
+    return Wake::Stop;
 }
 
 }  // namespace tevra::cli

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tevra::hostnet {
@@ -29,6 +30,10 @@ public:
     std::int32_t deleteResult = 0;
     std::int32_t flushResult = 0;
     std::int32_t pingResult = 0;
+    // The change feed: none while feedHandle is -1; takeChanges hands over and
+    // empties `changes`. Tests that need a waitable handle set one they own.
+    int feedHandle = -1;
+    std::vector<NetTableChange> changes;
     Calls calls;
 
     std::optional<std::vector<MibIpNetRow>> getIpNetTable() override;
@@ -37,6 +42,8 @@ public:
     std::int32_t deleteIpNetEntry(const MibIpNetRow& row) override;
     std::int32_t flushIpNetTable(std::uint32_t interfaceIndex) override;
     std::int32_t startPing(const std::string& dottedAddress) override;
+    int openChangeFeed() override { return feedHandle; }
+    std::vector<NetTableChange> takeChanges() override { return std::exchange(changes, {}); }
 };
 
 }  // namespace tevra::hostnet

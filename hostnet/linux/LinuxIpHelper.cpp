@@ -67,8 +67,27 @@ bool LinuxIpHelper::dump(int type, const Header& header, const char* what, std::
     return false;
 }
 
+int LinuxIpHelper::openChangeFeed()
+{
+    if (!follower_)
+        follower_ = NeighbourFollower::start(lastError_, feedBufferBytes_);
+    return follower_ ? follower_->fd() : -1;
+}
+
+std::vector<NetTableChange> LinuxIpHelper::takeChanges()
+{
+    if (!follower_)
+        return {};
+    std::vector<NetTableChange> changes = follower_->take();
+    if (!follower_->lastError().empty())
+        lastError_ = follower_->lastError();
+    return changes;
+}
+
 std::optional<std::vector<MibIpNetRow>> LinuxIpHelper::getIpNetTable()
 {
+    if (follower_)
+        return follower_->table();
     ndmsg request {};
     request.ndm_family = AF_INET;
     std::vector<MibIpNetRow> rows;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "hostnet/IpHelper.h"
+#include "hostnet/linux/NeighbourFollower.h"
 #include "hostnet/linux/NetlinkSocket.h"
 
 #include <cstddef>
@@ -13,13 +14,24 @@ namespace tevra::hostnet {
 // thread that first uses the object.
 class LinuxIpHelper : public IpHelper {
 public:
+    // The change feed's socket buffer; tests make it small to force an overrun.
+    explicit LinuxIpHelper(int feedBufferBytes = NeighbourFollower::kReceiveBufferBytes)
+        : feedBufferBytes_(feedBufferBytes)
+    {
+    }
+
     std::optional<std::vector<MibIpNetRow>> getIpNetTable() override;
     std::optional<std::vector<MibIpAddrRow>> getIpAddrTable() override;
     std::optional<std::vector<IpAdapterInfo>> getAdaptersInfo() override;
     std::int32_t deleteIpNetEntry(const MibIpNetRow& row) override;
     std::int32_t flushIpNetTable(std::uint32_t interfaceIndex) override;
     std::int32_t startPing(const std::string& dottedAddress) override;
+    int openChangeFeed() override;
+    std::vector<NetTableChange> takeChanges() override;
     std::string lastError() const override { return lastError_; }
+
+    // Whole reads the feed needed after lost notifications.
+    std::uint64_t feedOverruns() const { return follower_ ? follower_->overruns() : 0; }
 
 private:
     // One request and its whole answer: 0, or a negative errno with lastError_ set.
@@ -36,6 +48,9 @@ private:
     std::unique_ptr<NetlinkSocket> socket_;
     std::string lastError_;
     std::size_t lastNeighbourCount_ = 0;
+    // Present once the change feed is open; the table is then served from it.
+    std::unique_ptr<NeighbourFollower> follower_;
+    int feedBufferBytes_;
 };
 
 }  // namespace tevra::hostnet

@@ -70,31 +70,48 @@ std::uint32_t neighbourType(std::uint16_t state)
     return found == kStateTypes.end() ? kNetTypeOther : found->type;
 }
 
-bool appendNeighbourRow(nlmsghdr& message, std::vector<MibIpNetRow>& rows)
+std::optional<NeighbourNotice> readNeighbourNotice(nlmsghdr& message)
 {
     const auto* neighbour = fixedHeader<ndmsg>(message);
-    if (message.nlmsg_type != RTM_NEWNEIGH || neighbour == nullptr)
-        return false;
-    // The kernel keeps NOARP and NONE entries for broadcast and multicast
-    // destinations; they were never resolved by ARP.
-    if (neighbour->ndm_family != AF_INET || neighbour->ndm_state == NUD_NONE
-        || (neighbour->ndm_state & NUD_NOARP) != 0)
-        return true;
+    const bool added = message.nlmsg_type == RTM_NEWNEIGH;
+    if ((!added && message.nlmsg_type != RTM_DELNEIGH) || neighbour == nullptr
+        || neighbour->ndm_family != AF_INET)
+        return std::nullopt;
     std::array<nlattr*, NDA_MAX + 1> attributes {};
     if (nlmsg_parse(&message, sizeof(ndmsg), attributes.data(), NDA_MAX, nullptr) < 0)
-        return false;
-    MibIpNetRow& row = rows.emplace_back();
-    if (!readAddress(attributes[NDA_DST], row.dwAddr)) {
-        rows.pop_back();
-        return false;
-    }
-    row.dwIndex = static_cast<std::uint32_t>(neighbour->ndm_ifindex);
+        return std::nullopt;
+    NeighbourNotice notice;
+    if (!readAddress(attributes[NDA_DST], notice.address))
+        return std::nullopt;
+    notice.interfaceIndex = static_cast<std::uint32_t>(neighbour->ndm_ifindex);
+    // The kernel keeps NOARP and NONE entries for broadcast and multicast
+    // destinations; they were never resolved by ARP.
+    if (!added || neighbour->ndm_state == NUD_NONE || (neighbour->ndm_state & NUD_NOARP) != 0)
+        return notice;
+    MibIpNetRow& row = notice.row.emplace();
+    row.dwAddr = notice.address;
+    row.dwIndex = notice.interfaceIndex;
     row.dwType = neighbourType(neighbour->ndm_state);
     if (const nlattr* lladdr = attributes[NDA_LLADDR]) {
         const auto length = static_cast<std::size_t>(nla_len(lladdr));
         row.dwPhysAddrLen = static_cast<std::uint32_t>(length);
         std::memcpy(row.bPhysAddr.data(), nla_data(lladdr), std::min(length, row.bPhysAddr.size()));
     }
+    return notice;
+}
+
+bool appendNeighbourRow(nlmsghdr& message, std::vector<MibIpNetRow>& rows)
+{
+    if (message.nlmsg_type != RTM_NEWNEIGH)
+        return false;
+    const auto* neighbour = fixedHeader<ndmsg>(message);
+    if (neighbour != nullptr && neighbour->ndm_family != AF_INET)
+        return true;
+    const std::optional<NeighbourNotice> notice = readNeighbourNotice(message);
+    if (!notice)
+        return false;
+    if (notice->row)
+        rows.push_back(*notice->row);
     return true;
 }
 

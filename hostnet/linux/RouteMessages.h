@@ -3,6 +3,7 @@
 #include "hostnet/IpHelper.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,16 @@ namespace tevra::hostnet {
 // for its table and returns false only for a message it cannot read; messages
 // that do not belong in the table (another family, a neighbour entry that is
 // not an ARP entry, the loopback link) are passed over.
+
+// A neighbour message as a change of the ARP table: the entry it is about and,
+// while the entry is in the table as `ip -4 neigh` lists it, its row.
+struct NeighbourNotice {
+    std::uint32_t address = 0;  // network byte order
+    std::uint32_t interfaceIndex = 0;
+    std::optional<MibIpNetRow> row;  // none: deleted, or now NOARP/NONE
+};
+// RTM_NEWNEIGH or RTM_DELNEIGH; none for another family or an unreadable message.
+std::optional<NeighbourNotice> readNeighbourNotice(nlmsghdr& message);
 
 // RTM_NEWNEIGH: IPv4 neighbours except NOARP and NONE, as `ip -4 neigh` lists them.
 bool appendNeighbourRow(nlmsghdr& message, std::vector<MibIpNetRow>& rows);

@@ -9,6 +9,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <cstdio>
 #include <regex>
 
 namespace tevra::test {
@@ -136,6 +137,36 @@ TEST_P(WatchSeesChange, WithinOnePeriodAndStopsCleanly)
 
 INSTANTIATE_TEST_SUITE_P(Triggers, WatchSeesChange, testing::ValuesIn(kTriggers),
     [](const auto& info) { return std::string(info.param.name); });
+
+// With a period far longer than the test, only the kernel's notifications can
+// bring these lines: a forgery and its restore, made within a millisecond.
+TEST_F(WatchOnKernel, FollowsNotificationsBetweenReads)
+{
+    addNeighbour("10.66.0.5", "00:0c:29:11:22:33", "reachable");
+    addNeighbour("10.66.0.99", "ff:ff:ff:ff:ff:ff", "permanent");
+    RunningProgram watch(namespaces.execInHost({ kWatch, "--interval", "60000" }));
+    ASSERT_TRUE(watch.started());
+    ASSERT_EQ(withoutTime(watch.readLine(5s)),
+        "1 - Broadcast MAC assigned: 10.66.0.99 has broadcast MAC FF-FF-FF-FF-FF-FF");
+
+    const std::string batch = ::testing::TempDir() + "tevra-forgery-" + namespaces.hostName();
+    {
+        std::FILE* file = std::fopen(batch.c_str(), "w");
+        ASSERT_NE(file, nullptr);
+        std::fputs("neigh replace 10.66.0.5 lladdr 02:00:00:00:66:66 dev veth0 nud reachable\n"
+                   "neigh replace 10.66.0.5 lladdr 00:0c:29:11:22:33 dev veth0 nud reachable\n",
+            file);
+        std::fclose(file);
+    }
+    ASSERT_EQ(runCommand({ "ip", "-n", namespaces.hostName(), "-batch", batch }).status, 0);
+    std::remove(batch.c_str());
+    EXPECT_EQ(withoutTime(watch.readLine(5s)),
+        "2 - Mapping changed: 10.66.0.5 changed from 00-0C-29-11-22-33 to 02-00-00-00-66-66");
+    EXPECT_EQ(withoutTime(watch.readLine(5s)),
+        "3 - Mapping changed: 10.66.0.5 changed from 02-00-00-00-66-66 to 00-0C-29-11-22-33");
+    watch.signal(SIGTERM);
+    EXPECT_EQ(watch.wait(), 0);
+}
 
 }  // namespace
 }  // namespace tevra::test

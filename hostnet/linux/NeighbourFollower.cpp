@@ -1,0 +1,301 @@
+#include "hostnet/linux/NeighbourFollower.h"
+
+#include "hostnet/linux/NetlinkSocket.h"
+
+#include <arpa/inet.h>
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
+#include <netlink/errno.h>
+#include <netlink/netlink.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace tevra::hostnet {
+namespace {
+
+// Dump parts are at most 32 KiB; twice that leaves room for a large message.
+constexpr std::size_t kDatagramBufferBytes = 64 * 1024;
+// A flood must not hold the caller for ever: the rest waits for the next call,
+// the socket still readable.
+constexpr int kDatagramsPerTake = 4096;
+// Lost notifications can hide a change for good only until the next whole
+// read; this bounds how long, even if the kernel never reported the loss.
+constexpr auto kSafetyNetPeriod = std::chrono::minutes(1);
+constexpr int kWholeReadAttempts = 3;
+constexpr int kDumpWaitMs = 5000;
+
+using Table = std::map<std::uint64_t, MibIpNetRow>;
+
+std::uint64_t rowKey(std::uint32_t address, std::uint32_t interfaceIndex)
+{
+    return std::uint64_t { ntohl(address) } << 32 | interfaceIndex;
+}
+
+// The row a whole read decides an address by: its first in table order.
+std::optional<MibIpNetRow> firstRow(const Table& table, std::uint32_t address)
+{
+    const auto it = table.lower_bound(rowKey(address, 0));
+    if (it != table.end() && it->second.dwAddr == address)
+        return it->second;
+    return std::nullopt;
+}
+
+void applyTo(Table& table, const NeighbourNotice& notice)
+{
+    const std::uint64_t key = rowKey(notice.address, notice.interfaceIndex);
+    if (notice.row)
+        table.insert_or_assign(key, *notice.row);
+    else
+        table.erase(key);
+}
+
+// Every address whose deciding row differs between the two copies, in address order.
+void appendDifferences(const Table& before, const Table& after, std::vector<NetTableChange>& changes)
+{
+    auto a = before.begin();
+    auto b = after.begin();
+    const auto addressOf
+        = [](Table::const_iterator it) { return static_cast<std::uint32_t>(it->first >> 32); };
+    while (a != before.end() || b != after.end()) {
+        const bool takeA = a != before.end() && (b == after.end() || addressOf(a) <= addressOf(b));
+        const bool takeB = b != after.end() && (a == before.end() || addressOf(b) <= addressOf(a));
+        const std::uint32_t address = takeA ? a->second.dwAddr : b->second.dwAddr;
+        const std::uint32_t hostOrder = takeA ? addressOf(a) : addressOf(b);
+        std::optional<MibIpNetRow> was;
+        std::optional<MibIpNetRow> is;
+        if (takeA)
+            was = a->second;
+        if (takeB)
+            is = b->second;
+        if (was != is)
+            changes.push_back({ address, is });
+        while (a != before.end() && addressOf(a) == hostOrder)
+            ++a;
+        while (b != after.end() && addressOf(b) == hostOrder)
+            ++b;
+    }
+}
+
+void setReceiveBuffer(int fd, int size)
+{
+    if (setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
+        setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+}
+
+// One datagram from the kernel into `buffer`: its length, or a negative errno.
+ssize_t receiveDatagram(int fd, std::vector<char>& buffer, bool& truncated)
+{
+    for (;;) {
+        sockaddr_nl peer {};
+        iovec part { buffer.data(), buffer.size() };
+        msghdr received {};
+        received.msg_name = &peer;
+        received.msg_namelen = sizeof peer;
+        received.msg_iov = &part;
+        received.msg_iovlen = 1;
+        const ssize_t length = recvmsg(fd, &received, MSG_DONTWAIT);
+        if (length < 0 && errno == EINTR)
+            continue;
+        if (length < 0)
+            return -errno;
+        if (peer.nl_pid != 0)
+            continue;  // only the kernel speaks for the table
+        truncated = (received.msg_flags & MSG_TRUNC) != 0;
+        return length;
+    }
+}
+
+template<typename Visit> void forEachMessage(std::vector<char>& buffer, ssize_t length, Visit&& visit)
+{
+    int remaining = static_cast<int>(length);
+    for (auto* message = reinterpret_cast<nlmsghdr*>(buffer.data()); nlmsg_ok(message, remaining);
+         message = nlmsg_next(message, &remaining))
+        visit(*message);
+}
+
+}  // namespace
+
+NeighbourFollower::NeighbourFollower(NlSocketPtr socket)
+    : socket_(std::move(socket))
+    , buffer_(kDatagramBufferBytes)
+{
+}
+
+std::unique_ptr<NeighbourFollower> NeighbourFollower::start(std::string& error, int receiveBufferBytes)
+{
+    NlSocketPtr socket(nl_socket_alloc());
+    if (!socket) {
+        error = "following the neighbour table: out of memory";
+        return nullptr;
+    }
+    int status = nl_connect(socket.get(), NETLINK_ROUTE);
+    if (status >= 0)
+        status = nl_socket_add_membership(socket.get(), RTNLGRP_NEIGH);
+    if (status >= 0)
+        status = nl_socket_set_nonblocking(socket.get());
+    if (status < 0) {
+        error = std::string("following the neighbour table: ") + nl_geterror(status);
+        return nullptr;
+    }
+    setReceiveBuffer(nl_socket_get_fd(socket.get()), receiveBufferBytes);
+    auto follower = std::make_unique<NeighbourFollower>(std::move(socket));
+    // Subscribed before this first read, so no change made meanwhile is missed.
+    if (!follower->resynchronise(nullptr)) {
+        error = follower->lastError_;
+        return nullptr;
+    }
+    return follower;
+}
+
+int NeighbourFollower::fd() const
+{
+    return nl_socket_get_fd(socket_.get());
+}
+
+std::vector<NetTableChange> NeighbourFollower::take()
+{
+    std::vector<NetTableChange> changes;
+    if (!receive(changes)) {
+        ++overruns_;
+        wholeReadDue_ = true;
+    }
+    if (wholeReadDue_ || std::chrono::steady_clock::now() - lastWholeRead_ >= kSafetyNetPeriod)
+        resynchronise(&changes);
+    return changes;
+}
+
+std::vector<MibIpNetRow> NeighbourFollower::table() const
+{
+    std::vector<MibIpNetRow> rows;
+    rows.reserve(table_.size());
+    for (const auto& [key, row] : table_)
+        rows.push_back(row);
+    return rows;
+}
+
+bool NeighbourFollower::receive(std::vector<NetTableChange>& changes)
+{
+    bool complete = true;
+    for (int datagram = 0; datagram < kDatagramsPerTake; ++datagram) {
+        bool truncated = false;
+        const ssize_t length = receiveDatagram(fd(), buffer_, truncated);
+        if (length == -EAGAIN || length == -EWOULDBLOCK)
+            break;
+        if (length < 0 || truncated) {
+            // ENOBUFS: the kernel dropped notifications; the rest queued is still good.
+            complete = false;
+            if (length < 0 && length != -ENOBUFS) {
+                lastError_ = std::string("following the neighbour table: ") + std::strerror(int(-length));
+                break;
+            }
+            continue;
+        }
+        forEachMessage(buffer_, length, [&](nlmsghdr& message) {
+            if (const std::optional<NeighbourNotice> notice = readNeighbourNotice(message))
+                apply(*notice, changes);
+        });
+    }
+    return complete;
+}
+
+void NeighbourFollower::apply(const NeighbourNotice& notice, std::vector<NetTableChange>& changes)
+{
+    std::optional<MibIpNetRow> before = firstRow(table_, notice.address);
+    applyTo(table_, notice);
+    std::optional<MibIpNetRow> after = firstRow(table_, notice.address);
+    // A row on another interface than the deciding one, or a state change
+    // that keeps the row as it reads, is no change of the mapping.
+    if (before != after)
+        changes.push_back({ notice.address, std::move(after) });
+}
+
+bool NeighbourFollower::resynchronise(std::vector<NetTableChange>* changes)
+{
+    for (int attempt = 0; attempt < kWholeReadAttempts; ++attempt) {
+        Table fresh;
+        if (!readWhole(fresh))
+            continue;
+        if (changes != nullptr)
+            appendDifferences(table_, fresh, *changes);
+        table_ = std::move(fresh);
+        lastWholeRead_ = std::chrono::steady_clock::now();
+        wholeReadDue_ = false;
+        return true;
+    }
+    wholeReadDue_ = true;
+    return false;
+}
+
+bool NeighbourFollower::readWhole(Table& fresh)
+{
+    ndmsg request {};
+    request.ndm_family = AF_INET;
+    const NlMsgPtr message
+        = NetlinkSocket::makeMessage(RTM_GETNEIGH, NLM_F_REQUEST | NLM_F_DUMP, &request, sizeof request);
+    if (!message) {
+        lastError_ = "reading the neighbour table: out of memory";
+        return false;
+    }
+    nlmsghdr* const header = nlmsg_hdr(message.get());
+    const std::uint32_t sequence = nl_socket_use_seq(socket_.get());
+    const std::uint32_t port = nl_socket_get_local_port(socket_.get());
+    header->nlmsg_seq = sequence;
+    header->nlmsg_pid = port;
+    sockaddr_nl kernel {};
+    kernel.nl_family = AF_NETLINK;
+    if (sendto(fd(), header, header->nlmsg_len, 0, reinterpret_cast<const sockaddr*>(&kernel), sizeof kernel)
+        < 0) {
+        lastError_ = std::string("reading the neighbour table: ") + std::strerror(errno);
+        return false;
+    }
+    // Dump parts and notifications share this socket's queue in the order the
+    // kernel made them, so applying both as they come gives the table as it is
+    // when the dump ends.
+    bool done = false;
+    bool good = true;
+    while (!done) {
+        bool truncated = false;
+        const ssize_t length = receiveDatagram(fd(), buffer_, truncated);
+        if (length == -EAGAIN || length == -EWOULDBLOCK) {
+            pollfd wait { fd(), POLLIN, 0 };
+            if (poll(&wait, 1, kDumpWaitMs) <= 0) {
+                lastError_ = "reading the neighbour table: no answer from the kernel";
+                return false;
+            }
+            continue;
+        }
+        if (length < 0 || truncated) {
+            good = false;  // lost notifications: finish this dump, then read again
+            if (length < 0 && length != -ENOBUFS) {
+                lastError_ = std::string("reading the neighbour table: ") + std::strerror(int(-length));
+                return false;
+            }
+            continue;
+        }
+        forEachMessage(buffer_, length, [&](nlmsghdr& part) {
+            const bool ours = part.nlmsg_seq == sequence && part.nlmsg_pid == port;
+            if (ours && (part.nlmsg_flags & NLM_F_DUMP_INTR) != 0)
+                good = false;
+            if (ours && (part.nlmsg_type == NLMSG_DONE || part.nlmsg_type == NLMSG_ERROR)) {
+                const bool failed = part.nlmsg_type == NLMSG_ERROR && nlmsg_datalen(&part) >= int(sizeof(int))
+                    && *static_cast<const int*>(nlmsg_data(&part)) < 0;
+                if (failed) {
+                    good = false;
+                    lastError_ = "reading the neighbour table: refused by the kernel";
+                }
+                done = true;
+                return;
+            }
+            if (const std::optional<NeighbourNotice> notice = readNeighbourNotice(part))
+                applyTo(fresh, *notice);
+        });
+    }
+    if (!good && lastError_.empty())
+        lastError_ = "reading the neighbour table: changes were lost while reading";
+    return good;
+}
+
+}  // namespace tevra::hostnet

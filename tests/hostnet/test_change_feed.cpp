@@ -1,0 +1,185 @@
+// The Linux host layer following the kernel's neighbour notifications, with the
+// engine on top, in a network namespace of the test's own.
+#include "Command.h"
+#include "NamespacePair.h"
+#include "engine/MappingWatcher.h"
+#include "hostnet/linux/LinuxIpHelper.h"
+#include "tests/support/ScriptedRows.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tevra::test {
+namespace {
+
+constexpr const char* kMac1 = "00:0c:29:11:22:33";
+constexpr const char* kMac2 = "00:0c:29:44:55:66";
+
+class ChangeFeedTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!NamespacePair::available())
+            GTEST_SKIP() << "the kernel tests make network namespaces and need root";
+        ASSERT_TRUE(namespaces_.ok()) << namespaces_.error;
+        ASSERT_TRUE(entry_.ok());
+    }
+
+    // The watcher as a front end starts it: feed opened, then the first read.
+    void startWatcher(int feedBufferBytes = hostnet::NeighbourFollower::kReceiveBufferBytes)
+    {
+        auto host = std::make_unique<hostnet::LinuxIpHelper>(feedBufferBytes);
+        host_ = host.get();
+        watcher_ = std::make_unique<CMappingWatcher>(std::move(host), [] { return kNow; });
+        watcher_->sink.userData = &alerts;
+        watcher_->sink.callback = [](std::unique_ptr<WatchEvent> event, void* userData) {
+            static_cast<std::vector<std::string>*>(userData)->push_back(event->text);
+        };
+        ASSERT_GE(host_->openChangeFeed(), 0) << host_->lastError();
+        ASSERT_EQ(watcher_->refresh(), 0);
+    }
+
+    // `ip -batch`: every line run by one process, as fast as it can.
+    void ipBatch(const std::vector<std::string>& lines)
+    {
+        const auto file = std::filesystem::temp_directory_path() / ("tevra-feed-" + namespaces_.hostName());
+        {
+            std::ofstream out(file);
+            for (const std::string& line : lines)
+                out << line << '\n';
+        }
+        const CommandResult result
+            = runCommand({ "ip", "-n", namespaces_.hostName(), "-batch", file.string() });
+        std::filesystem::remove(file);
+        ASSERT_EQ(result.status, 0) << result.err;
+    }
+
+    void ip(const std::vector<std::string>& arguments) { ASSERT_TRUE(namespaces_.ipInHost(arguments)); }
+
+    std::string changed(const char* address, const char* from, const char* to)
+    {
+        return std::string("14:03:09: Mapping changed: ") + address + " changed from " + from + " to " + to;
+    }
+
+    CMappingWatcher& watcher() { return *watcher_; }
+    hostnet::LinuxIpHelper& host() { return *host_; }
+    std::vector<std::string> alerts;
+
+private:
+    NamespacePair namespaces_;
+    NamespaceEntry entry_ { namespaces_.hostName() };
+    hostnet::LinuxIpHelper* host_ = nullptr;
+    std::unique_ptr<CMappingWatcher> watcher_;
+};
+
+TEST_F(ChangeFeedTest, AForgeryRevertedWithinMillisecondsIsReportedBothWaysOnce)
+{
+    ip({ "neigh", "add", "10.66.0.5", "lladdr", kMac1, "dev", "veth0", "nud", "reachable" });
+    startWatcher();
+    ipBatch({ "neigh replace 10.66.0.5 lladdr 02:00:00:00:66:66 dev veth0 nud reachable",
+        "neigh replace 10.66.0.5 lladdr 00:0c:29:11:22:33 dev veth0 nud reachable" });
+
+    watcher().followChanges();
+    watcher().refresh();
+    EXPECT_EQ(alerts,
+        (std::vector {
+            changed("10.66.0.5", "00-0C-29-11-22-33", "02-00-00-00-66-66"),
+            changed("10.66.0.5", "02-00-00-00-66-66", "00-0C-29-11-22-33"),
+        }));
+}
+
+TEST_F(ChangeFeedTest, ADeletedEntryLeavesTheSystemCacheAndItsReturnIsCompared)
+{
+    ip({ "neigh", "add", "10.66.0.5", "lladdr", kMac1, "dev", "veth0", "nud", "permanent" });
+    startWatcher();
+
+    ip({ "neigh", "del", "10.66.0.5", "dev", "veth0" });
+    // The kernel may pass through a failed state on the way out.
+    const std::vector<std::uint32_t> touched = watcher().followChanges();
+    EXPECT_FALSE(touched.empty());
+    EXPECT_EQ(std::ranges::count(touched, test::ip("10.66.0.5")), std::ssize(touched));
+    EXPECT_FALSE(watcher().findEntry("10.66.0.5")->inSystemCache);
+
+    ip({ "neigh", "add", "10.66.0.5", "lladdr", kMac2, "dev", "veth0", "nud", "permanent" });
+    watcher().followChanges();
+    EXPECT_TRUE(watcher().findEntry("10.66.0.5")->inSystemCache);
+    watcher().refresh();
+    EXPECT_EQ(alerts, std::vector { changed("10.66.0.5", "00-0C-29-11-22-33", "00-0C-29-44-55-66") });
+}
+
+TEST_F(ChangeFeedTest, TheSameAddressOnTwoInterfacesIsDecidedByItsFirstRowAsAReadDoes)
+{
+    // A second link of the host namespace, after veth0 in interface order.
+    ip({ "link", "add", "second0", "type", "veth", "peer", "name", "second1" });
+    ip({ "link", "set", "second0", "up" });
+    ip({ "neigh", "add", "10.66.0.5", "lladdr", kMac1, "dev", "veth0", "nud", "permanent" });
+    startWatcher();
+
+    // A second row behind the first decides nothing, by the feed or by a read.
+    ip({ "neigh", "add", "10.66.0.5", "lladdr", kMac2, "dev", "second0", "nud", "permanent" });
+    watcher().followChanges();
+    watcher().refresh();
+    EXPECT_EQ(alerts, std::vector<std::string> {});
+
+    // With the first row gone, the second speaks for the address.
+    ip({ "neigh", "del", "10.66.0.5", "dev", "veth0" });
+    watcher().followChanges();
+    watcher().refresh();
+    EXPECT_EQ(alerts, std::vector { changed("10.66.0.5", "00-0C-29-11-22-33", "00-0C-29-44-55-66") });
+}
+
+// What a socket too small for a burst loses comes back through a whole read:
+// every address ends with the kernel's last MAC, and that MAC is the last one
+// reported for it.
+TEST_F(ChangeFeedTest, ChangesLostInAnOverrunAreReportedAfterTheReread)
+{
+    constexpr int kAddresses = 200;
+    std::vector<std::string> lines;
+    for (int i = 1; i <= kAddresses; ++i)
+        lines.push_back(
+            "neigh add 10.66.1." + std::to_string(i) + " lladdr " + kMac1 + " dev veth0 nud permanent");
+    ipBatch(lines);
+    startWatcher(4096);
+
+    lines.clear();
+    for (int round = 1; round <= 3; ++round)
+        for (int i = 1; i <= kAddresses; ++i) {
+            char mac[32];
+            std::snprintf(mac, sizeof mac, "02:00:00:%02x:%02x:00", round, i);
+            lines.push_back(
+                "neigh replace 10.66.1." + std::to_string(i) + " lladdr " + mac + " dev veth0 nud permanent");
+        }
+    ipBatch(lines);
+    watcher().followChanges();
+    EXPECT_GT(host().feedOverruns(), 0u);
+
+    std::map<std::string, std::string> lastReported;
+    for (const std::string& alert : alerts) {
+        const auto at = alert.find(": 10.66.1.") + 2;
+        const std::string address = alert.substr(at, alert.find(' ', at) - at);
+        lastReported[address] = alert.substr(alert.rfind(' ') + 1);
+    }
+    ASSERT_EQ(lastReported.size(), std::size_t(kAddresses));
+    for (int i = 1; i <= kAddresses; ++i) {
+        char mac[32];
+        std::snprintf(mac, sizeof mac, "02-00-00-03-%02X-00", i);
+        const std::string address = "10.66.1." + std::to_string(i);
+        EXPECT_EQ(lastReported[address], mac) << address;
+        EXPECT_EQ(macText(watcher().findEntry(address)->mac.data()), mac) << address;
+    }
+    // The copy is right again: a whole read finds nothing more.
+    const std::size_t reported = alerts.size();
+    watcher().refresh();
+    EXPECT_EQ(alerts.size(), reported);
+}
+
+}  // namespace
+}  // namespace tevra::test
