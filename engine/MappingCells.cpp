@@ -34,7 +34,8 @@ std::string adapterText(std::uint32_t index, const NetworkConfig& networkConfig)
 MappingCells mappingCellTexts(const MappingEntry& entry, const NetworkConfig& networkConfig)
 {
     // An unresolved entry's zero bytes name no vendor (00-00-00 is an OUI all the same).
-    const bool showVendor = entry.vendor.has_value() && entry.macLength != 0 && entry.type != 2;
+    const bool showVendor
+        = entry.vendor.has_value() && entry.macLength != 0 && entry.type != hostnet::kNetTypeInvalid;
     return {
         dottedText(entry.address),
         macText(entry.mac.data()),
@@ -52,7 +53,7 @@ MappingCells mappingHeadings()
 {
     MappingCells headings;
     for (std::size_t i = 0; i < headings.size(); ++i)
-        headings[i] = kMappingColumns[i].header;
+        headings[i] = kMappingHeadings[i];
     return headings;
 }
 

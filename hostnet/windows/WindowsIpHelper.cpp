@@ -1,5 +1,6 @@
 #include "hostnet/windows/WindowsIpHelper.h"
 
+#include "hostnet/NeighbourOrder.h"
 #include "hostnet/windows/WindowsText.h"
 
 #include <algorithm>
@@ -130,8 +131,7 @@ std::optional<std::vector<MibIpNetRow>> WindowsIpHelper::getIpNetTable()
         table.push_back(copy);
     }
     // Windows sorts by interface first; the engine walks rows in address order.
-    std::ranges::sort(table, {},
-        [](const MibIpNetRow& row) { return std::uint64_t { ntohl(row.dwAddr) } << 32 | row.dwIndex; });
+    sortNeighbourRows(table);
     return table;
 }
 

@@ -4,6 +4,7 @@
 #include "engine/Address.h"
 #include "engine/MacAddress.h"
 #include "engine/MappingWatcher.h"
+#include "tests/support/ScriptedRows.h"
 
 #include <gtest/gtest.h>
 
@@ -25,9 +26,6 @@ inline std::string hostKindName(const testing::TestParamInfo<HostKind>& info)
 {
     return info.param == HostKind::Fake ? "Fake" : "Kernel";
 }
-
-// 2026-12-10 14:03:09 UTC; the test program runs with TZ=UTC.
-inline constexpr std::int64_t kNow = 1796911389;
 
 // A test host of either kind, and an engine on it made when first asked for,
 // with a fixed clock and a sink that keeps every alert line.

@@ -44,6 +44,15 @@ TEST_P(HostActions, FlushRemovesAllButStaticEntries)
     EXPECT_EQ(host->listedAddresses(), (std::vector<std::string> { "10.66.0.5" }));
 }
 
+TEST_P(HostActions, FlushOfAnInterfaceThatDoesNotExistFailsWithAReason)
+{
+    addAll({ { "10.66.0.5", "00:0c:29:00:00:05", Nud::Reachable } });
+    const auto ipHelper = host->makeIpHelper();
+    EXPECT_EQ(ipHelper->flushIpNetTable(99), -1);
+    EXPECT_NE(ipHelper->lastError(), "");
+    EXPECT_EQ(host->listedAddresses(), (std::vector<std::string> { "10.66.0.5" }));
+}
+
 TEST_P(HostActions, DiscoverByPingSendsOneEchoRequestToTheSubnetBroadcast)
 {
     EXPECT_EQ(watcher().discoverByPing(), 0);
