@@ -33,7 +33,9 @@ std::string adapterText(std::uint32_t index, const NetworkConfig& networkConfig)
 
 MappingCells mappingCellTexts(const MappingEntry& entry, const NetworkConfig& networkConfig)
 {
-    const bool showVendor = entry.vendor.has_value() && entry.type != hostnet::kNetTypeInvalid;
+    // An unresolved entry's zero bytes name no vendor (00-00-00 is an OUI all the same).
+    const bool showVendor
+        = entry.vendor.has_value() && entry.macLength != 0 && entry.type != hostnet::kNetTypeInvalid;
     return {
         dottedText(entry.address),
         macText(entry.mac.data()),

@@ -4,8 +4,22 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 
 namespace tevra {
+namespace {
+
+// The number of hardware address bytes a row really gives. Windows reports an
+// unresolved entry as six zero bytes where Linux gives none; neither is a
+// hardware address, so resolving such an entry must not count as a change.
+std::uint32_t macLengthOf(const hostnet::MibIpNetRow& row)
+{
+    const std::uint32_t length = std::min<std::uint32_t>(row.dwPhysAddrLen, 8);
+    const auto bytes = std::span(row.bPhysAddr).first(length);
+    return std::ranges::all_of(bytes, [](std::uint8_t b) { return b == 0; }) ? 0 : length;
+}
+
+}  // namespace
 
 CMappingWatcher::CMappingWatcher(std::unique_ptr<hostnet::IpHelper> ipHelper, Clock clock)
     : ipHelper_(std::move(ipHelper))
@@ -139,7 +153,7 @@ ProgramCache::iterator CMappingWatcher::handleRow(
 
 void CMappingWatcher::applyKnownRow(ProgramCache::iterator it, const hostnet::MibIpNetRow& row)
 {
-    const std::uint32_t macLength = std::min<std::uint32_t>(row.dwPhysAddrLen, 8);
+    const std::uint32_t macLength = macLengthOf(row);
     MappingEntry& old = *it->second;
     if (sameMacBytes(row.bPhysAddr.data(), old.mac.data(), macLength)) {
         old.redisplay = !old.inSystemCache;
@@ -161,7 +175,7 @@ std::unique_ptr<MappingEntry> CMappingWatcher::makeEntry(const hostnet::MibIpNet
     entry->redisplay = true;
     entry->seen = true;
     entry->type = row.dwType;
-    entry->macLength = std::min<std::uint32_t>(row.dwPhysAddrLen, 8);
+    entry->macLength = macLengthOf(row);
     std::copy_n(row.bPhysAddr.begin(), entry->macLength, entry->mac.begin());
     entry->address = row.dwAddr;
     entry->adapterIndex = row.dwIndex;

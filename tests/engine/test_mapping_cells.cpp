@@ -69,6 +69,22 @@ TEST_F(MappingCellsTest, TypesAndUnresolvedMac)
     }
 }
 
+TEST_F(MappingCellsTest, UnresolvedEntriesNameNoVendor)
+{
+    watcher.loadVendorTable("000000     XEROX CORPORATION\r\n000C29     VMware, Inc.\r\n");
+    refreshWith({
+        row("10.0.0.4", "00-0C-29-11-22-33", 0x1A, hostnet::kNetTypeDynamic),
+        row("10.0.0.5", "", 0x1A, hostnet::kNetTypeInvalid),
+        // Windows' unresolved entry, and Wine's group rows without a MAC.
+        row("10.0.0.6", "00-00-00-00-00-00", 0x1A, hostnet::kNetTypeDynamic),
+        row("224.0.0.22", "", 1, hostnet::kNetTypeStatic),
+    });
+    EXPECT_EQ(cells("10.0.0.4")[4], "VMware, Inc.");
+    EXPECT_EQ(cells("10.0.0.5")[4], "-");
+    EXPECT_EQ(cells("10.0.0.6")[4], "-");
+    EXPECT_EQ(cells("224.0.0.22")[4], "-");
+}
+
 TEST(MappingTableText, HeadingsEmptyLineAndRows)
 {
     EXPECT_EQ(mappingTableText(mappingHeadings(), {}, "\r\n"),
