@@ -13,6 +13,7 @@ namespace tevra::cli {
 
 ConsoleWatch::ConsoleWatch(std::unique_ptr<hostnet::IpHelper> host, std::FILE* out, Clock clock)
     : watcher_(std::move(host), std::move(clock))
+    , out_(out)
 {
     watcher_.clearProgramCache();
     watcher_.loadVendorTable();
@@ -22,14 +23,14 @@ ConsoleWatch::ConsoleWatch(std::unique_ptr<hostnet::IpHelper> host, std::FILE* o
 
 void ConsoleWatch::printAlert(std::unique_ptr<WatchEvent> event, void* out)
 {
-    auto* const stream = static_cast<std::FILE*>(out);
-    std::fprintf(stream, "%u - %s\n", event->serial, event->text.c_str());
-    std::fflush(stream);
+    std::fprintf(static_cast<std::FILE*>(out), "%u - %s\n", event->serial, event->text.c_str());
 }
 
 std::int32_t ConsoleWatch::refresh()
 {
-    return watcher_.refresh();
+    const std::int32_t result = watcher_.refresh();
+    std::fflush(out_);
+    return result;
 }
 
 int ConsoleWatch::openChangeFeed()
@@ -40,6 +41,7 @@ int ConsoleWatch::openChangeFeed()
 void ConsoleWatch::followChanges()
 {
     watcher_.followChanges();
+    std::fflush(out_);
 }
 
 std::string ConsoleWatch::lastError()

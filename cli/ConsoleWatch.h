@@ -13,7 +13,8 @@
 namespace tevra::cli {
 
 // The engine set up as the window sets it up, with every alert printed as the
-// window's output list shows it: "<serial> - <alert line>", flushed at once.
+// window's output list shows it: "<serial> - <alert line>". The lines of one
+// pass go out together when it ends: one write, not one per line in a flood.
 class ConsoleWatch {
 public:
     ConsoleWatch(std::unique_ptr<hostnet::IpHelper> host, std::FILE* out, Clock clock = systemClock);
@@ -35,6 +36,7 @@ private:
     static void printAlert(std::unique_ptr<WatchEvent> event, void* out);
 
     CMappingWatcher watcher_;
+    std::FILE* out_;
 };
 
 // Everything after the arguments were read; returns the exit status.
