@@ -152,8 +152,8 @@ int main(int argc, char** argv)
         start = threadCpuNs();
         const long read = drainBare(bare);
         bareNs.push_back((threadCpuNs() - start) / changes);
-        std::printf("round %d: %ld changes taken, %ld notifications read bare, of %d made\n", round + 1, taken,
-            read, changes);
+        std::printf("round %d: %ld changes taken, %ld notifications read bare, of %d made\n", round + 1,
+            taken, read, changes);
         complete = complete && taken == changes && read == changes;
     }
 
@@ -173,7 +173,8 @@ int main(int argc, char** argv)
     std::printf("whole table read without the feed: %.0f ns per row (%zu rows)\n", rowNs, rows);
     std::printf("ratio takeChanges / bare read: %.2f; takeChanges / one row of a whole read: %.2f\n",
         takeMedian / bareMedian, takeMedian / rowNs);
-    std::printf("(no target of its own; the flood's target is the whole tevra-watch <= 1.5x ip monitor neigh)\n");
+    std::printf(
+        "(no target of its own; the flood's target is the whole tevra-watch <= 1.5x ip monitor neigh)\n");
     if (!complete)
         std::printf("NOT COMPLETE: a change was lost or doubled\n");
     close(bare);

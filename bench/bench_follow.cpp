@@ -45,9 +45,8 @@ struct Watched {
         watcher->loadVendorTable();
         // Alerts are made in full and handed over; the printing is the front end's.
         watcher->sink.userData = &alerts;
-        watcher->sink.callback = [](std::unique_ptr<tevra::WatchEvent>, void* count) {
-            ++*static_cast<std::int64_t*>(count);
-        };
+        watcher->sink.callback
+            = [](std::unique_ptr<tevra::WatchEvent>, void* count) { ++*static_cast<std::int64_t*>(count); };
         watcher->refresh();
     }
     tevra::hostnet::FakeIpHelper* host = nullptr;
