@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 
@@ -18,9 +19,13 @@ namespace {
 
 // Dump parts are at most 32 KiB; twice that leaves room for a large message.
 constexpr std::size_t kDatagramBufferBytes = 64 * 1024;
+// Notifications are read many to a system call: under a flood the calls, not
+// the few hundred bytes of each notification, are most of the cost.
+constexpr unsigned kNoticesPerCall = 32;
+constexpr std::size_t kNoticeSlotBytes = 8 * 1024;
 // A flood must not hold the caller for ever: the rest waits for the next call,
 // the socket still readable.
-constexpr int kDatagramsPerTake = 4096;
+constexpr int kCallsPerTake = 4096 / kNoticesPerCall;
 // Lost notifications can hide a change for good only until the next whole
 // read; this bounds how long, even if the kernel never reported the loss.
 constexpr auto kSafetyNetPeriod = std::chrono::minutes(1);
@@ -108,21 +113,57 @@ ssize_t receiveDatagram(int fd, std::vector<char>& buffer, bool& truncated)
     }
 }
 
-template<typename Visit> void forEachMessage(std::vector<char>& buffer, ssize_t length, Visit&& visit)
+template<typename Visit> void forEachMessage(char* datagram, ssize_t length, Visit&& visit)
 {
     int remaining = static_cast<int>(length);
-    for (auto* message = reinterpret_cast<nlmsghdr*>(buffer.data()); nlmsg_ok(message, remaining);
+    for (auto* message = reinterpret_cast<nlmsghdr*>(datagram); nlmsg_ok(message, remaining);
          message = nlmsg_next(message, &remaining))
         visit(*message);
 }
 
 }  // namespace
 
+// Room for the datagrams of one receiving call and the headers that describe them.
+struct NeighbourFollower::NoticeBatch {
+    NoticeBatch()
+        : slots(kNoticesPerCall * kNoticeSlotBytes)
+    {
+    }
+
+    // Datagrams received, or a negative errno; each one's length and flags in `headers`.
+    int receive(int fd)
+    {
+        for (unsigned i = 0; i < kNoticesPerCall; ++i) {
+            parts[i] = { &slots[i * kNoticeSlotBytes], kNoticeSlotBytes };
+            headers[i] = {};
+            headers[i].msg_hdr.msg_name = &peers[i];
+            headers[i].msg_hdr.msg_namelen = sizeof peers[i];
+            headers[i].msg_hdr.msg_iov = &parts[i];
+            headers[i].msg_hdr.msg_iovlen = 1;
+        }
+        for (;;) {
+            const int count = recvmmsg(fd, headers.data(), kNoticesPerCall, MSG_DONTWAIT, nullptr);
+            if (count >= 0 || errno != EINTR)
+                return count >= 0 ? count : -errno;
+        }
+    }
+
+    char* datagram(int i) { return &slots[std::size_t(i) * kNoticeSlotBytes]; }
+
+    std::vector<char> slots;
+    std::array<iovec, kNoticesPerCall> parts {};
+    std::array<sockaddr_nl, kNoticesPerCall> peers {};
+    std::array<mmsghdr, kNoticesPerCall> headers {};
+};
+
 NeighbourFollower::NeighbourFollower(NlSocketPtr socket)
     : socket_(std::move(socket))
     , buffer_(kDatagramBufferBytes)
+    , batch_(std::make_unique<NoticeBatch>())
 {
 }
+
+NeighbourFollower::~NeighbourFollower() = default;
 
 std::unique_ptr<NeighbourFollower> NeighbourFollower::start(std::string& error, int receiveBufferBytes)
 {
@@ -179,24 +220,35 @@ std::vector<MibIpNetRow> NeighbourFollower::table() const
 bool NeighbourFollower::receive(std::vector<NetTableChange>& changes)
 {
     bool complete = true;
-    for (int datagram = 0; datagram < kDatagramsPerTake; ++datagram) {
-        bool truncated = false;
-        const ssize_t length = receiveDatagram(fd(), buffer_, truncated);
-        if (length == -EAGAIN || length == -EWOULDBLOCK)
+    for (int call = 0; call < kCallsPerTake; ++call) {
+        const int count = batch_->receive(fd());
+        if (count == -EAGAIN || count == -EWOULDBLOCK)
             break;
-        if (length < 0 || truncated) {
+        if (count < 0) {
             // ENOBUFS: the kernel dropped notifications; the rest queued is still good.
             complete = false;
-            if (length < 0 && length != -ENOBUFS) {
-                lastError_ = std::string("following the neighbour table: ") + std::strerror(int(-length));
+            if (count != -ENOBUFS) {
+                lastError_ = std::string("following the neighbour table: ") + std::strerror(-count);
                 break;
             }
             continue;
         }
-        forEachMessage(buffer_, length, [&](nlmsghdr& message) {
-            if (const std::optional<NeighbourNotice> notice = readNeighbourNotice(message))
-                apply(*notice, changes);
-        });
+        for (int i = 0; i < count; ++i) {
+            const mmsghdr& received = batch_->headers[std::size_t(i)];
+            if (batch_->peers[std::size_t(i)].nl_pid != 0)
+                continue;  // only the kernel speaks for the table
+            if ((received.msg_hdr.msg_flags & MSG_TRUNC) != 0) {
+                complete = false;
+                continue;
+            }
+            forEachMessage(batch_->datagram(i), received.msg_len, [&](nlmsghdr& message) {
+                if (const std::optional<NeighbourNotice> notice = readNeighbourNotice(message))
+                    apply(*notice, changes);
+            });
+        }
+        // Fewer than asked for: the queue is empty, or an error waits for the next call.
+        if (count < int(kNoticesPerCall))
+            break;
     }
     return complete;
 }
@@ -275,7 +327,7 @@ bool NeighbourFollower::readWhole(Table& fresh)
             }
             continue;
         }
-        forEachMessage(buffer_, length, [&](nlmsghdr& part) {
+        forEachMessage(buffer_.data(), length, [&](nlmsghdr& part) {
             const bool ours = part.nlmsg_seq == sequence && part.nlmsg_pid == port;
             if (ours && (part.nlmsg_flags & NLM_F_DUMP_INTR) != 0)
                 good = false;

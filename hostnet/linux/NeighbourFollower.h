@@ -34,6 +34,7 @@ public:
     static std::unique_ptr<NeighbourFollower> start(std::string& error, int receiveBufferBytes);
 
     explicit NeighbourFollower(NlSocketPtr socket);
+    ~NeighbourFollower();
 
     // Becomes readable when notifications arrive.
     int fd() const;
@@ -59,8 +60,12 @@ private:
     bool readWhole(Table& fresh);
     void apply(const NeighbourNotice& notice, std::vector<NetTableChange>& changes);
 
+    struct NoticeBatch;
+
     NlSocketPtr socket_;
+    // For dump parts, up to 32 KiB each.
     std::vector<char> buffer_;
+    std::unique_ptr<NoticeBatch> batch_;
     Table table_;
     std::chrono::steady_clock::time_point lastWholeRead_;
     bool wholeReadDue_ = false;
