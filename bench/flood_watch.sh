@@ -13,6 +13,9 @@
 #   UNPRIVILEGED=1 bench/flood_watch.sh           tevra-watch as nobody: its socket buffer is
 #                                                 then capped by net.core.rmem_max, so a large
 #                                                 enough flood overruns it and it must re-read
+#   STALL=1 ...                                   tevra-watch stopped (SIGSTOP) while the flood is
+#                                                 made: its queue overflows unless the buffer holds
+#                                                 every notification; with UNPRIVILEGED=1 it does not
 set -euo pipefail
 watch=$(realpath "${1:-build/cli/tevra-watch}")
 changes=${CHANGES:-18000}
@@ -81,6 +84,7 @@ usage() {
 }
 lines() { wc -l < "$1"; }
 
+[ "${STALL:-0}" = 1 ] && mode="$mode, stopped while the flood is made"
 echo "tevra-watch as: $mode"
 echo "each round: $changes changes over $addresses addresses"
 total=(0 0 0 0 0 0)
@@ -91,9 +95,11 @@ for ((r = 0; r < rounds; r++)); do
     read -r mn mt mw <<< "$(usage "$monitor_pid")"
     watch_lines=$(lines "$work/watch.out")
     monitor_lines=$(lines "$work/monitor.out")
+    [ "${STALL:-0}" = 1 ] && kill -STOP "$watch_pid"
     start=$(date +%s%N)
     ip -n "$ns" -batch "$work/flood"
     made=$((($(date +%s%N) - start) / 1000000))
+    [ "${STALL:-0}" = 1 ] && kill -CONT "$watch_pid"
     # Settled: neither output has grown for two seconds (longer than a re-read period).
     last=""
     for ((t = 0; t < 300; t++)); do
