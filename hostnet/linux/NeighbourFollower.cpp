@@ -208,13 +208,20 @@ std::vector<NetTableChange> NeighbourFollower::take()
     return changes;
 }
 
-std::vector<MibIpNetRow> NeighbourFollower::table() const
+const std::vector<MibIpNetRow>& NeighbourFollower::table()
 {
-    std::vector<MibIpNetRow> rows;
-    rows.reserve(table_.size());
-    for (const auto& [key, row] : table_)
-        rows.push_back(row);
-    return rows;
+    // The copy's nodes lie in the order the kernel dumped them, not in address
+    // order, so walking it misses the caches at nearly every row; a watcher
+    // asks for the table every period, and when nothing changed it gets the
+    // rows made last time.
+    if (!rowsCurrent_) {
+        rows_.clear();
+        rows_.reserve(table_.size());
+        for (const auto& [key, row] : table_)
+            rows_.push_back(row);
+        rowsCurrent_ = true;
+    }
+    return rows_;
 }
 
 bool NeighbourFollower::receive(std::vector<NetTableChange>& changes)
@@ -257,6 +264,7 @@ void NeighbourFollower::apply(const NeighbourNotice& notice, std::vector<NetTabl
 {
     std::optional<MibIpNetRow> before = firstRow(table_, notice.address);
     applyTo(table_, notice);
+    rowsCurrent_ = false;
     std::optional<MibIpNetRow> after = firstRow(table_, notice.address);
     // A row on another interface than the deciding one, or a state change
     // that keeps the row as it reads, is no change of the mapping.
@@ -273,6 +281,7 @@ bool NeighbourFollower::resynchronise(std::vector<NetTableChange>* changes)
         if (changes != nullptr)
             appendDifferences(table_, fresh, *changes);
         table_ = std::move(fresh);
+        rowsCurrent_ = false;
         lastWholeRead_ = std::chrono::steady_clock::now();
         wholeReadDue_ = false;
         return true;

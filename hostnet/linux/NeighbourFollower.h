@@ -41,7 +41,7 @@ public:
     // The changes that arrived since the last call; never waits for more.
     std::vector<NetTableChange> take();
     // The copy, sorted as the platform's table reads are.
-    std::vector<MibIpNetRow> table() const;
+    const std::vector<MibIpNetRow>& table();
 
     // Whole reads done after lost notifications; for diagnostics and benchmarks.
     std::uint64_t overruns() const { return overruns_; }
@@ -67,6 +67,9 @@ private:
     std::vector<char> buffer_;
     std::unique_ptr<NoticeBatch> batch_;
     Table table_;
+    // table_ as rows, while rowsCurrent_ says no change came since they were made.
+    std::vector<MibIpNetRow> rows_;
+    bool rowsCurrent_ = false;
     std::chrono::steady_clock::time_point lastWholeRead_;
     bool wholeReadDue_ = false;
     std::uint64_t overruns_ = 0;

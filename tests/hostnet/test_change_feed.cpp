@@ -181,5 +181,32 @@ TEST_F(ChangeFeedTest, ChangesLostInAnOverrunAreReportedAfterTheReread)
     EXPECT_EQ(alerts.size(), reported);
 }
 
+// The table a whole read gets is served from the copy; after every take it must
+// be the kernel's own, however the copy was last brought up to date.
+TEST_F(ChangeFeedTest, TheTableServedAfterEachTakeIsTheKernels)
+{
+    ip({ "neigh", "add", "10.66.0.5", "lladdr", kMac1, "dev", "veth0", "nud", "permanent" });
+    startWatcher(4096);
+    std::vector<std::vector<std::string>> steps {
+        { "neigh add 10.66.0.6 lladdr 00:0c:29:11:22:34 dev veth0 nud permanent" },
+        { "neigh replace 10.66.0.5 lladdr 02:00:00:00:66:66 dev veth0 nud permanent" },
+        { "neigh del 10.66.0.6 dev veth0" },
+        { "neigh add 10.66.0.4 lladdr 00:0c:29:11:22:32 dev veth0 nud permanent",
+            "neigh add 10.66.0.7 lladdr 00:0c:29:11:22:35 dev veth0 nud permanent" },
+        {},  // more than the small socket holds: the copy is read anew
+    };
+    for (int i = 1; i <= 100; ++i)
+        steps.back().push_back(
+            "neigh add 10.66.2." + std::to_string(i) + " lladdr " + kMac2 + " dev veth0 nud permanent");
+    hostnet::LinuxIpHelper kernel;
+    for (const std::vector<std::string>& lines : steps) {
+        ASSERT_EQ(host().getIpNetTable(), kernel.getIpNetTable());
+        ipBatch(lines);
+        host().takeChanges();
+        EXPECT_EQ(host().getIpNetTable(), kernel.getIpNetTable()) << lines.front();
+    }
+    EXPECT_GT(host().feedOverruns(), 0u);
+}
+
 }  // namespace
 }  // namespace tevra::test
