@@ -1,8 +1,9 @@
 // The host layer's cost per change: in a network namespace made for the run,
 // `ip -batch` makes the changes while nothing reads them; then the CPU time of
 // taking them all with takeChanges is held against a bare subscribed socket
-// reading the same notifications without looking at them, and against one row
-// of a whole table read. Needs root; the namespaces are removed at the end.
+// reading the same notifications one per call without looking at them (as
+// ip monitor receives them), and against one row of a whole table read. Needs root; the namespaces are
+// removed at the end.
 //
 //   bench_feed_host [changes per round, default 18000] [rounds, default 5]
 #include "Command.h"
@@ -169,7 +170,7 @@ int main(int argc, char** argv)
     const double bareMedian = median(bareNs);
     std::printf("takeChanges: median %.0f ns CPU per change over %d rounds of %d (feed overruns: %llu)\n",
         takeMedian, rounds, changes, static_cast<unsigned long long>(feed.feedOverruns()));
-    std::printf("bare subscribed socket, reading only: median %.0f ns per notification\n", bareMedian);
+    std::printf("bare subscribed socket, one notification a call, unread: median %.0f ns each\n", bareMedian);
     std::printf("whole table read without the feed: %.0f ns per row (%zu rows)\n", rowNs, rows);
     std::printf("ratio takeChanges / bare read: %.2f; takeChanges / one row of a whole read: %.2f\n",
         takeMedian / bareMedian, takeMedian / rowNs);
