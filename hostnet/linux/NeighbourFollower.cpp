@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -58,12 +59,12 @@ void applyTo(Table& table, const NeighbourNotice& notice)
 }
 
 // Every address whose deciding row differs between the two copies, in address order.
-void appendDifferences(const Table& before, const Table& after, std::vector<NetTableChange>& changes)
+void appendDifferences(
+    const Table& before, const NeighbourFollower::SortedRows& after, std::vector<NetTableChange>& changes)
 {
     auto a = before.begin();
     auto b = after.begin();
-    const auto addressOf
-        = [](Table::const_iterator it) { return static_cast<std::uint32_t>(it->first >> 32); };
+    const auto addressOf = [](const auto& it) { return static_cast<std::uint32_t>(it->first >> 32); };
     while (a != before.end() || b != after.end()) {
         const bool takeA = a != before.end() && (b == after.end() || addressOf(a) <= addressOf(b));
         const bool takeB = b != after.end() && (a == before.end() || addressOf(b) <= addressOf(a));
@@ -275,13 +276,21 @@ void NeighbourFollower::apply(const NeighbourNotice& notice, std::vector<NetTabl
 bool NeighbourFollower::resynchronise(std::vector<NetTableChange>* changes)
 {
     for (int attempt = 0; attempt < kWholeReadAttempts; ++attempt) {
-        Table fresh;
+        SortedRows fresh;
         if (!readWhole(fresh))
             continue;
-        if (changes != nullptr)
-            appendDifferences(table_, fresh, *changes);
-        table_ = std::move(fresh);
-        rowsCurrent_ = false;
+        // The once-a-minute read nearly always finds the copy right; then the
+        // copy, and the rows made from it, stay as they are.
+        const bool same = std::ranges::equal(table_, fresh, [](const auto& kept, const auto& read) {
+            return kept.first == read.first && kept.second == read.second;
+        });
+        if (!same) {
+            if (changes != nullptr)
+                appendDifferences(table_, fresh, *changes);
+            // Built in address order, so its nodes lie in the order walks take them.
+            table_ = Table(fresh.begin(), fresh.end());
+            rowsCurrent_ = false;
+        }
         lastWholeRead_ = std::chrono::steady_clock::now();
         wholeReadDue_ = false;
         return true;
@@ -290,7 +299,24 @@ bool NeighbourFollower::resynchronise(std::vector<NetTableChange>* changes)
     return false;
 }
 
-bool NeighbourFollower::readWhole(Table& fresh)
+NeighbourFollower::SortedRows NeighbourFollower::rowsAsTheyEnd(std::vector<NeighbourNotice> arrivals)
+{
+    // Each notice speaks for its row alone, so sorted by row with the arrivals
+    // of one row kept in order, the last word on each row is the row as it is.
+    const auto keyOf
+        = [](const NeighbourNotice& notice) { return rowKey(notice.address, notice.interfaceIndex); };
+    std::ranges::stable_sort(arrivals, {}, keyOf);
+    SortedRows rows;
+    rows.reserve(arrivals.size());
+    for (std::size_t i = 0; i < arrivals.size(); ++i) {
+        const std::uint64_t key = keyOf(arrivals[i]);
+        if ((i + 1 == arrivals.size() || keyOf(arrivals[i + 1]) != key) && arrivals[i].row)
+            rows.emplace_back(key, *arrivals[i].row);
+    }
+    return rows;
+}
+
+bool NeighbourFollower::readWhole(SortedRows& fresh)
 {
     ndmsg request {};
     request.ndm_family = AF_INET;
@@ -315,6 +341,7 @@ bool NeighbourFollower::readWhole(Table& fresh)
     // Dump parts and notifications share this socket's queue in the order the
     // kernel made them, so applying both as they come gives the table as it is
     // when the dump ends.
+    std::vector<NeighbourNotice> arrivals;
     bool done = false;
     bool good = true;
     while (!done) {
@@ -350,13 +377,17 @@ bool NeighbourFollower::readWhole(Table& fresh)
                 done = true;
                 return;
             }
-            if (const std::optional<NeighbourNotice> notice = readNeighbourNotice(part))
-                applyTo(fresh, *notice);
+            if (std::optional<NeighbourNotice> notice = readNeighbourNotice(part))
+                arrivals.push_back(std::move(*notice));
         });
     }
-    if (!good && lastError_.empty())
-        lastError_ = "reading the neighbour table: changes were lost while reading";
-    return good;
+    if (!good) {
+        if (lastError_.empty())
+            lastError_ = "reading the neighbour table: changes were lost while reading";
+        return false;
+    }
+    fresh = rowsAsTheyEnd(std::move(arrivals));
+    return true;
 }
 
 }  // namespace tevra::hostnet

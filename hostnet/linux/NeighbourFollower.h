@@ -43,6 +43,12 @@ public:
     // The copy, sorted as the platform's table reads are.
     const std::vector<MibIpNetRow>& table();
 
+    // A whole read: rows keyed by address in host order, then interface.
+    using SortedRows = std::vector<std::pair<std::uint64_t, MibIpNetRow>>;
+    // The rows a dump leaves, given its rows and the notifications read along
+    // with it in the order they came, sorted as a whole read is.
+    static SortedRows rowsAsTheyEnd(std::vector<NeighbourNotice> arrivals);
+
     // Whole reads done after lost notifications; for diagnostics and benchmarks.
     std::uint64_t overruns() const { return overruns_; }
     const std::string& lastError() const { return lastError_; }
@@ -57,7 +63,7 @@ private:
     // Reads the whole table anew on the subscribed socket; every difference to
     // the copy becomes a change. False when no complete read could be had.
     bool resynchronise(std::vector<NetTableChange>* changes);
-    bool readWhole(Table& fresh);
+    bool readWhole(SortedRows& fresh);
     void apply(const NeighbourNotice& notice, std::vector<NetTableChange>& changes);
 
     struct NoticeBatch;

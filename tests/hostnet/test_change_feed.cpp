@@ -208,5 +208,59 @@ TEST_F(ChangeFeedTest, TheTableServedAfterEachTakeIsTheKernels)
     EXPECT_GT(host().feedOverruns(), 0u);
 }
 
+// A whole read on the subscribed socket: dump rows and the notifications that
+// came along with them, in the order they came.
+struct ArrivalCase {
+    const char* name;
+    std::vector<hostnet::NeighbourNotice> arrivals;
+    std::vector<std::pair<const char*, std::uint32_t>> rows;  // address and interface, in table order
+};
+
+void PrintTo(const ArrivalCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+hostnet::NeighbourNotice notice(const char* address, std::uint32_t interfaceIndex, bool present = true)
+{
+    hostnet::NeighbourNotice made { test::ip(address), interfaceIndex, std::nullopt };
+    if (present)
+        made.row
+            = hostnet::MibIpNetRow { interfaceIndex, 6, {}, test::ip(address), hostnet::kNetTypeDynamic };
+    return made;
+}
+
+const ArrivalCase kArrivalCases[] = {
+    { "dump_order_is_not_address_order",
+        { notice("10.66.0.9", 2), notice("10.66.0.10", 2), notice("10.66.0.1", 2) },
+        { { "10.66.0.1", 2 }, { "10.66.0.9", 2 }, { "10.66.0.10", 2 } } },
+    { "deleted_after_its_dump_row",
+        { notice("10.66.0.5", 2), notice("10.66.0.6", 2), notice("10.66.0.5", 2, false) },
+        { { "10.66.0.6", 2 } } },
+    { "deleted_then_back", { notice("10.66.0.5", 2), notice("10.66.0.5", 2, false), notice("10.66.0.5", 2) },
+        { { "10.66.0.5", 2 } } },
+    { "deletion_of_one_interface_keeps_the_other",
+        { notice("10.66.0.5", 3), notice("10.66.0.5", 2), notice("10.66.0.5", 3, false) },
+        { { "10.66.0.5", 2 } } },
+    { "two_interfaces_in_interface_order", { notice("10.66.0.5", 3), notice("10.66.0.5", 2) },
+        { { "10.66.0.5", 2 }, { "10.66.0.5", 3 } } },
+};
+
+class RowsAsTheyEnd : public testing::TestWithParam<ArrivalCase> { };
+
+TEST_P(RowsAsTheyEnd, AreTheLastWordOnEachRowInTableOrder)
+{
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> got;
+    for (const auto& [key, row] : hostnet::NeighbourFollower::rowsAsTheyEnd(GetParam().arrivals))
+        got.emplace_back(row.dwAddr, row.dwIndex);
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> expected;
+    for (const auto& [address, interfaceIndex] : GetParam().rows)
+        expected.emplace_back(test::ip(address), interfaceIndex);
+    EXPECT_EQ(got, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Arrivals, RowsAsTheyEnd, testing::ValuesIn(kArrivalCases),
+    [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace tevra::test
