@@ -18,10 +18,11 @@ ensure_packages() {
     fi
 }
 
-# What building Tevra, its tests and benchmarks need (time: the scale benchmark's memory figure).
+# What building Tevra, its tests and benchmarks need (time: the scale benchmark's memory figure;
+# appstream, desktop-file-utils, libxml2-utils and polkitd's document type check the desktop files).
 TEVRA_BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config clang-format libgtest-dev libgmock-dev
     libbenchmark-dev libnl-route-3-dev qt6-base-dev qt6-qpa-plugins libqt6svg6 iproute2 iputils-ping
-    time dbus-daemon)
+    time dbus-daemon appstream desktop-file-utils libxml2-utils polkitd)
 
 # What the real-desktop screenshot scripts need: a virtual X display, a window
 # manager, a tray host, a notification daemon on a session bus, screenshots,
