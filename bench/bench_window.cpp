@@ -1,6 +1,7 @@
 // The mapping list at 60,000 rows: the first tick that fills it, a tick with
 // nothing marked for redisplay, and a tick that rewrites every row unchanged.
 // The engine's refresh runs once beforehand and is not measured.
+#include "engine/Address.h"
 #include "hostnet/fake/FakeIpHelper.h"
 #include "ui/WatcherDlg.h"
 
@@ -22,7 +23,7 @@ std::unique_ptr<tevra::hostnet::FakeIpHelper> hostWithRows(int rows)
     fake->adapters = { { 2, "eth0" } };
     for (int i = 0; i < rows; ++i) {
         tevra::hostnet::MibIpNetRow row;
-        row.dwAddr = __builtin_bswap32(0x0A000000u + std::uint32_t(i) + 1);  // 10.0.0.1 onward
+        row.dwAddr = tevra::hostToNet(0x0A000000u + std::uint32_t(i) + 1);  // 10.0.0.1 onward
         row.dwIndex = 2;
         row.dwType = tevra::hostnet::kNetTypeDynamic;
         row.dwPhysAddrLen = 6;

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <memory>
 
+namespace tevra {
+
 namespace {
 
 // A sunken edge and a thin border, in pixels. New lines are measured with the
@@ -102,3 +104,5 @@ void COutputListBox::applyExtent()
     bar->setSingleStep(std::max(1, fontMetrics().averageCharWidth()));
     bar->setRange(0, std::max(0, widestExtent_ - visible));
 }
+
+}  // namespace tevra

@@ -3,6 +3,8 @@
 #include <QListWidget>
 #include <QString>
 
+namespace tevra {
+
 // The output list: one line per alert, oldest first, never sorted, trimmed or
 // scrolled by the program. Its horizontal scroll range follows the widest line.
 class COutputListBox : public QListWidget {
@@ -32,3 +34,5 @@ private:
 
     int widestExtent_ = 0;
 };
+
+}  // namespace tevra

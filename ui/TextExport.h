@@ -10,6 +10,16 @@
 #include <functional>
 #include <memory>
 
+namespace tevra {
+
+// The bytes of a saved mapping list: headings and cells of columns 0 to 8,
+// each followed by a TAB, an empty line after the headings, CR LF line ends,
+// UTF-8 without a byte-order mark.
+QByteArray mappingFileText(const QAbstractItemModel& model);
+
+// The bytes of a saved output list: each line followed by CR LF; empty for an empty list.
+QByteArray outputFileText(const QListWidget& list);
+
 // "Save mapping to file" and "Save output window to file": ask for a name,
 // take the text from the window's lists as they are once the dialog has
 // closed, and write it in one piece. A file is replaced only by a complete
@@ -18,8 +28,8 @@ class TextExport {
 public:
     explicit TextExport(std::unique_ptr<ExportDialogs> dialogs);
 
-    void OnSaveMapping(const QAbstractItemModel& mappingModel);
-    void OnSaveOutput(const QListWidget& outputList);
+    void saveMapping(const QAbstractItemModel& mappingModel);
+    void saveOutput(const QListWidget& outputList);
 
     // Writes `bytes` as the whole new content of `path`; false if any step failed.
     static bool writeWholeFile(const QString& path, const QByteArray& bytes);
@@ -29,3 +39,5 @@ private:
 
     std::unique_ptr<ExportDialogs> dialogs_;
 };
+
+}  // namespace tevra
