@@ -3,7 +3,6 @@
 #include "engine/MappingCells.h"
 #include "ui/BalloonText.h"
 
-#include <QListWidgetItem>
 #include <QString>
 
 #include <string>
@@ -47,11 +46,11 @@ QByteArray mappingFileText(const QAbstractItemModel& model)
     return QByteArray::fromStdString(tevra::mappingTableText(headingsOf(model), rows, kLineEnd));
 }
 
-QByteArray outputFileText(const QListWidget& list)
+QByteArray outputFileText(const QAbstractItemModel& lines)
 {
     QByteArray text;
-    for (int i = 0; i < list.count(); ++i) {
-        text += list.item(i)->text().toUtf8();
+    for (int i = 0; i < lines.rowCount(); ++i) {
+        text += lines.index(i, 0).data().toString().toUtf8();
         text += kLineEnd;
     }
     return text;

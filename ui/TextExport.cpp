@@ -17,9 +17,9 @@ void TextExport::OnSaveMapping(const QAbstractItemModel& mappingModel)
     save([&mappingModel] { return mappingFileText(mappingModel); });
 }
 
-void TextExport::OnSaveOutput(const QListWidget& outputList)
+void TextExport::OnSaveOutput(const QAbstractItemModel& outputLines)
 {
-    save([&outputList] { return outputFileText(outputList); });
+    save([&outputLines] { return outputFileText(outputLines); });
 }
 
 // Alerts go on while the dialog is open, so the text is taken only after it closed.

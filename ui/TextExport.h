@@ -4,7 +4,6 @@
 
 #include <QAbstractItemModel>
 #include <QByteArray>
-#include <QListWidget>
 #include <QString>
 
 #include <functional>
@@ -19,7 +18,7 @@ public:
     explicit TextExport(std::unique_ptr<ExportDialogs> dialogs);
 
     void OnSaveMapping(const QAbstractItemModel& mappingModel);
-    void OnSaveOutput(const QListWidget& outputList);
+    void OnSaveOutput(const QAbstractItemModel& outputLines);
 
     // Writes `bytes` as the whole new content of `path`; false if any step failed.
     static bool writeWholeFile(const QString& path, const QByteArray& bytes);

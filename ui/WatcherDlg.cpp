@@ -49,9 +49,6 @@ CWatcherDlg::CWatcherDlg(
     setFont(dialogFont());
     menuBar.setFont(QApplication::font());
     setSizeGripEnabled(false);
-    // The output list is never sorted: a new line always goes to the end.
-    outputList.setSortingEnabled(false);
-    outputList.setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     createMenu();
     createAlertParts(std::move(alertParts));
     resize(kInitialClientSize.width(),

@@ -40,7 +40,7 @@ void CWatcherDlg::OnSaveMapping()
 
 void CWatcherDlg::OnSaveOutput()
 {
-    textExport->OnSaveOutput(outputList);
+    textExport->OnSaveOutput(outputList.lines());
 }
 
 void CWatcherDlg::OnClearOutputList()

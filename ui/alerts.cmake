@@ -12,6 +12,8 @@ add_library(tevra_ui_alerts STATIC
   ${CMAKE_CURRENT_LIST_DIR}/ExportText.h
   ${CMAKE_CURRENT_LIST_DIR}/OutputListBox.cpp
   ${CMAKE_CURRENT_LIST_DIR}/OutputListBox.h
+  ${CMAKE_CURRENT_LIST_DIR}/OutputListModel.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/OutputListModel.h
   ${CMAKE_CURRENT_LIST_DIR}/QtExportDialogs.cpp
   ${CMAKE_CURRENT_LIST_DIR}/QtExportDialogs.h
   ${CMAKE_CURRENT_LIST_DIR}/SystemTrayIcon.cpp

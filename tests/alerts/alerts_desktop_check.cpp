@@ -105,11 +105,11 @@ int runSave(CCheckWindow& window)
 {
     TextExport textExport(std::make_unique<QtExportDialogs>(&window));
     QTimer::singleShot(500, &window, [&window, &textExport] {
-        textExport.OnSaveOutput(*window.outputList);
+        textExport.OnSaveOutput(window.outputList->lines());
         std::printf("first save done\n");
         std::fflush(stdout);
         window.presenter->OnWatchEvent(scriptedEvent("09:15:00: Broadcast MAC assigned: 192.168.0.7"));
-        textExport.OnSaveOutput(*window.outputList);
+        textExport.OnSaveOutput(window.outputList->lines());
         std::printf("second save done\n");
         QApplication::quit();
     });

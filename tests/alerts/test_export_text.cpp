@@ -1,4 +1,5 @@
 #include "ui/ExportText.h"
+#include "ui/OutputListBox.h"
 
 #include <QStandardItemModel>
 
@@ -98,9 +99,10 @@ TEST(OutputFileText, GivesOneLineWithCrLfPerOutputLine)
         { { QString::fromUtf8("4 - \xC3\xA9t\xC3\xA9") }, "4 - \xC3\xA9t\xC3\xA9\r\n" },
     };
     for (const Case& c : cases) {
-        QListWidget list;
-        list.addItems(c.lines);
-        EXPECT_EQ(outputFileText(list), c.want) << c.lines.join('|').toStdString();
+        COutputListBox list;
+        for (const QString& line : c.lines)
+            list.AddString(line);
+        EXPECT_EQ(outputFileText(list.lines()), c.want) << c.lines.join('|').toStdString();
     }
 }
 

@@ -1,4 +1,5 @@
 #include "FakeExportDialogs.h"
+#include "ui/OutputListBox.h"
 #include "ui/TextExport.h"
 
 #include <QDir>
@@ -41,7 +42,8 @@ protected:
         auto fake = std::make_unique<FakeExportDialogs>();
         dialogs = fake.get();
         exporter = std::make_unique<TextExport>(std::move(fake));
-        output.addItems({ "1 - first", "2 - second", "3 - third" });
+        for (const char* line : { "1 - first", "2 - second", "3 - third" })
+            output.AddString(line);
         mapping.setHorizontalHeaderLabels({ "IP", "MAC", "in system chache", "last changed", "vendor",
             "network order IP", "host order IP", "type", "adapter" });
     }
@@ -49,7 +51,7 @@ protected:
     QString path(const char* name) const { return dir.filePath(name); }
 
     QTemporaryDir dir;
-    QListWidget output;
+    COutputListBox output;
     QStandardItemModel mapping { 0, 9 };
     FakeExportDialogs* dialogs = nullptr;
     std::unique_ptr<TextExport> exporter;
@@ -58,7 +60,7 @@ protected:
 TEST_F(TextExportTest, SavingTheOutputWritesItsLines)
 {
     dialogs->answer = path("out.txt");
-    exporter->OnSaveOutput(output);
+    exporter->OnSaveOutput(output.lines());
 
     EXPECT_EQ(contentsOf(path("out.txt")), "1 - first\r\n2 - second\r\n3 - third\r\n");
     EXPECT_EQ(dialogs->errorsShown, 0);
@@ -80,7 +82,7 @@ TEST_F(TextExportTest, AnEmptyOutputListTruncatesAnExistingFileToNothing)
     writeFile(path("out.txt"), "older and longer contents\r\n");
     output.clear();
     dialogs->answer = path("out.txt");
-    exporter->OnSaveOutput(output);
+    exporter->OnSaveOutput(output.lines());
 
     QFile saved(path("out.txt"));
     EXPECT_TRUE(saved.exists());
@@ -92,7 +94,7 @@ TEST_F(TextExportTest, AnExistingLongerFileIsReplacedWhole)
 {
     writeFile(path("out.txt"), QByteArray(5000, 'z'));
     dialogs->answer = path("out.txt");
-    exporter->OnSaveOutput(output);
+    exporter->OnSaveOutput(output.lines());
 
     EXPECT_EQ(contentsOf(path("out.txt")), "1 - first\r\n2 - second\r\n3 - third\r\n");
 }
@@ -100,8 +102,8 @@ TEST_F(TextExportTest, AnExistingLongerFileIsReplacedWhole)
 TEST_F(TextExportTest, TheTextIsTakenAfterTheDialogCloses)
 {
     dialogs->answer = path("out.txt");
-    dialogs->whileOpen = [this] { output.addItem("4 - arrived while the dialog was open"); };
-    exporter->OnSaveOutput(output);
+    dialogs->whileOpen = [this] { output.AddString("4 - arrived while the dialog was open"); };
+    exporter->OnSaveOutput(output.lines());
 
     EXPECT_EQ(contentsOf(path("out.txt")),
         "1 - first\r\n2 - second\r\n3 - third\r\n4 - arrived while the dialog was open\r\n");
@@ -115,7 +117,7 @@ TEST_F(TextExportTest, CancellingWritesNothingAndShowsNothing)
         if (mappingCommand)
             exporter->OnSaveMapping(mapping);
         else
-            exporter->OnSaveOutput(output);
+            exporter->OnSaveOutput(output.lines());
     }
 
     EXPECT_EQ(dialogs->dialogsShown, 2);
@@ -130,7 +132,7 @@ TEST_F(TextExportTest, AFolderThatVanishedWhileTheDialogWasOpenGivesTheErrorBox)
     ASSERT_TRUE(QDir().mkdir(folder));
     dialogs->answer = folder + "/out.txt";
     dialogs->whileOpen = [&folder] { QDir(folder).removeRecursively(); };
-    exporter->OnSaveOutput(output);
+    exporter->OnSaveOutput(output.lines());
 
     EXPECT_EQ(dialogs->errorsShown, 1);
     EXPECT_FALSE(QFile::exists(folder));
@@ -175,7 +177,7 @@ protected:
 TEST_F(FullFileSystemTest, AFailedWriteShowsTheErrorAndLeavesTheOldFile)
 {
     for (int i = 0; i < 200; ++i)
-        output.addItem(
+        output.AddString(
             QString("%1 - a line long enough to need more than the space that is left").arg(i + 4));
     for (const bool mappingCommand : { false, true }) {
         dialogs->errorsShown = 0;
@@ -185,7 +187,7 @@ TEST_F(FullFileSystemTest, AFailedWriteShowsTheErrorAndLeavesTheOldFile)
                 mapping.appendRow(new QStandardItem(QString("10.0.%1.%2").arg(r / 256).arg(r % 256)));
             exporter->OnSaveMapping(mapping);
         } else {
-            exporter->OnSaveOutput(output);
+            exporter->OnSaveOutput(output.lines());
         }
 
         EXPECT_EQ(dialogs->errorsShown, 1) << mappingCommand;
