@@ -4,6 +4,7 @@
 // The output list under a flood: one line appended and one pass of the event
 // loop, with ten lines and with a million before it, and the heap the window
 // holds per alert line.
+#include "engine/Address.h"
 #include "hostnet/fake/FakeIpHelper.h"
 #include "ui/WatcherDlg.h"
 
@@ -29,7 +30,7 @@ std::unique_ptr<tevra::hostnet::FakeIpHelper> hostWithRows(int rows)
     fake->adapters = { { 2, "eth0" } };
     for (int i = 0; i < rows; ++i) {
         tevra::hostnet::MibIpNetRow row;
-        row.dwAddr = __builtin_bswap32(0x0A000000u + std::uint32_t(i) + 1);  // 10.0.0.1 onward
+        row.dwAddr = tevra::hostToNet(0x0A000000u + std::uint32_t(i) + 1);  // 10.0.0.1 onward
         row.dwIndex = 2;
         row.dwType = tevra::hostnet::kNetTypeDynamic;
         row.dwPhysAddrLen = 6;
@@ -105,13 +106,13 @@ std::unique_ptr<tevra::WatchEvent> changeAlert(std::uint32_t i)
     const std::uint8_t to[6]
         = { 0x00, 0x0C, 0x29, std::uint8_t(i >> 16), std::uint8_t(i >> 8), std::uint8_t(i) };
     event->compose(
-        __builtin_bswap32(0x0A000000u + (i & 0xFFFF)), 0, from, to, tevra::MappingChanged, 1700000000);
+        tevra::hostToNet(0x0A000000u + (i & 0xFFFF)), 0, from, to, tevra::MappingChanged, 1700000000);
     return event;
 }
 
 QString outputLine(std::uint32_t i)
 {
-    return AlertPresenter::outputLine(*changeAlert(i));
+    return tevra::AlertPresenter::outputLine(*changeAlert(i));
 }
 
 struct ShownList {
@@ -136,7 +137,7 @@ struct ShownList {
         }
         return double(std::clock() - start) / CLOCKS_PER_SEC;
     }
-    COutputListBox list;
+    tevra::COutputListBox list;
 };
 
 // The short and the long list take turns in rounds, so a machine that gets

@@ -1,11 +1,9 @@
 #include "cli/ConsoleWatch.h"
 
 #include "cli/StopSignals.h"
-#include "engine/Address.h"
 #include "engine/MappingCells.h"
 #include "engine/Version.h"
 
-#include <algorithm>
 #include <chrono>
 #include <vector>
 
@@ -50,16 +48,10 @@ std::string ConsoleWatch::lastError()
 
 std::string ConsoleWatch::tableText() const
 {
-    // The program cache is keyed by the network-order value; the list is in
-    // numeric address order, as the window sorts it.
-    std::vector<const MappingEntry*> entries;
-    entries.reserve(watcher_.programCache.size());
-    for (const auto& [address, entry] : watcher_.programCache)
-        entries.push_back(entry.get());
-    std::ranges::sort(entries, {}, [](const MappingEntry* entry) { return netToHost(entry->address); });
+    // The program cache is in dotted order already, as the window lists it.
     std::vector<MappingCells> rows;
-    rows.reserve(entries.size());
-    for (const MappingEntry* entry : entries)
+    rows.reserve(watcher_.programCache.size());
+    for (const auto& [address, entry] : watcher_.programCache)
         rows.push_back(mappingCellTexts(*entry, watcher_.networkConfig));
     return mappingTableText(mappingHeadings(), rows, "\n");
 }

@@ -1,14 +1,14 @@
 #pragma once
 
-#include <signal.h>
-
 #include <chrono>
+#include <memory>
 
 namespace tevra::cli {
 
-// SIGINT and SIGTERM ask the watch loop to stop. They are held back except
-// while the loop sleeps, so a refresh under way always runs to its end first.
-// One object at a time, for the life of the loop.
+// The user's request to stop ends the watch loop: SIGINT and SIGTERM on Linux,
+// Ctrl+C and Ctrl+Break on Windows. A request is acted on only while the loop
+// sleeps, so a refresh under way always runs to its end first. One object at a
+// time, for the life of the loop; CMake picks the platform's implementation.
 class StopSignals {
 public:
     StopSignals();
@@ -28,9 +28,9 @@ public:
     }
 
 private:
-    sigset_t previousMask_;
-    struct sigaction previousInt_;
-    struct sigaction previousTerm_;
+    // What the platform had before, given back at the end.
+    struct Saved;
+    std::unique_ptr<Saved> saved_;
 };
 
 }  // namespace tevra::cli

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <bit>
+#include "hostnet/NeighbourOrder.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -12,13 +13,7 @@ namespace tevra {
 // the dotted parts (network byte order), exactly as the host layer delivers them.
 
 // Host-order value of a network-order address (ntohl).
-constexpr std::uint32_t netToHost(std::uint32_t netOrder)
-{
-    if constexpr (std::endian::native == std::endian::little)
-        return __builtin_bswap32(netOrder);
-    else
-        return netOrder;
-}
+using hostnet::netToHost;
 
 // Network-order value of a host-order address (htonl).
 constexpr std::uint32_t hostToNet(std::uint32_t hostOrder)

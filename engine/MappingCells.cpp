@@ -33,7 +33,7 @@ std::string adapterText(std::uint32_t index, const NetworkConfig& networkConfig)
 
 MappingCells mappingCellTexts(const MappingEntry& entry, const NetworkConfig& networkConfig)
 {
-    const bool showVendor = entry.vendor.has_value() && entry.type != 2;
+    const bool showVendor = entry.vendor.has_value() && entry.type != hostnet::kNetTypeInvalid;
     return {
         dottedText(entry.address),
         macText(entry.mac.data()),
@@ -51,7 +51,7 @@ MappingCells mappingHeadings()
 {
     MappingCells headings;
     for (std::size_t i = 0; i < headings.size(); ++i)
-        headings[i] = kMappingColumns[i].header;
+        headings[i] = kMappingHeadings[i];
     return headings;
 }
 

@@ -12,22 +12,10 @@ namespace tevra {
 
 inline constexpr int kMappingColumnCount = 9;
 
-struct MappingColumn {
-    const char* header;
-    int width;  // pixels
-};
-
-inline constexpr std::array<MappingColumn, kMappingColumnCount> kMappingColumns { {
-    { "IP", 110 },
-    { "MAC", 118 },
-    { "in system chache", 100 },
-    { "last changed", 100 },
-    { "vendor", 137 },
-    { "network order IP", 100 },
-    { "host order IP", 100 },
-    { "type", 70 },
-    { "adapter", 200 },
-} };
+// The headings of the mapping list's columns, as the window and the saved
+// files show them.
+inline constexpr std::array<const char*, kMappingColumnCount> kMappingHeadings { "IP", "MAC",
+    "in system chache", "last changed", "vendor", "network order IP", "host order IP", "type", "adapter" };
 
 using MappingCells = std::array<std::string, kMappingColumnCount>;
 

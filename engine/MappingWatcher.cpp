@@ -14,12 +14,6 @@ CMappingWatcher::CMappingWatcher(std::unique_ptr<hostnet::IpHelper> ipHelper, Cl
 {
 }
 
-CMappingWatcher::~CMappingWatcher()
-{
-    vendorTable.clear();
-    clearProgramCache();
-}
-
 std::int32_t CMappingWatcher::clearProgramCache()
 {
     programCache.clear();

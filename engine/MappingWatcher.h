@@ -25,7 +25,6 @@ public:
     explicit CMappingWatcher(std::unique_ptr<hostnet::IpHelper> ipHelper, Clock clock = systemClock);
     CMappingWatcher(const CMappingWatcher&) = delete;
     CMappingWatcher& operator=(const CMappingWatcher&) = delete;
-    ~CMappingWatcher();
 
     EventSink sink;
     NetworkConfig networkConfig;

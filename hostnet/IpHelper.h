@@ -57,7 +57,8 @@ class IpHelper {
 public:
     virtual ~IpHelper() = default;
 
-    // The ARP table, sorted by address (ascending dotted order), then interface.
+    // The ARP table, sorted by address (ascending dotted order), then interface:
+    // see NeighbourOrder.h, which every implementation sorts with.
     virtual std::optional<std::vector<MibIpNetRow>> getIpNetTable() = 0;
     // IPv4 interface addresses in the platform's own order, so that the first row
     // of an interface is the address the platform puts first (its primary one).

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds Tevra and runs every test: once in a plain build, once under
-# AddressSanitizer and UndefinedBehaviorSanitizer. Kernel tests need root.
+# AddressSanitizer and UndefinedBehaviorSanitizer, both with warnings as
+# errors. Kernel tests need root.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/deps.sh
@@ -19,8 +20,8 @@ run_suite() {
 }
 
 echo "== plain build"
-run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEVRA_WERROR=ON
 echo "== sanitizer build"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DTEVRA_SANITIZE=ON
+run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DTEVRA_SANITIZE=ON -DTEVRA_WERROR=ON

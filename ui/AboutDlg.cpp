@@ -34,7 +34,6 @@ const AboutLine kAboutLines[] = {
 
 CAboutDlg::CAboutDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
-    , versionText(QString::fromLatin1(kVersion))
 {
     setWindowTitle(QStringLiteral("About Tevra"));
     setFont(dialogFont());
@@ -49,7 +48,7 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     const QLabel* product = addLabel("Tevra v", dluRect(232, 7, 22, 8));
     QRect versionPlace = dluRect(254, 7, 53, 8);
     versionPlace.moveLeft(std::max(versionPlace.left(), product->x() + product->sizeHint().width()));
-    addLabel("--", versionPlace, "versionText");
+    addLabel(kVersion, versionPlace);
     for (const AboutLine& line : kAboutLines)
         addLabel(line.text, line.where);
 
@@ -59,23 +58,13 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-QLabel* CAboutDlg::addLabel(const char* text, QRect where, const char* name)
+QLabel* CAboutDlg::addLabel(const char* text, QRect where)
 {
     auto* label = new QLabel(QString::fromUtf8(text), this);
     // Widen to the label's text so other fonts than the board's are not cut off.
     where.setWidth(std::max(where.width(), label->sizeHint().width()));
     label->setGeometry(where.adjusted(0, 0, 0, dluY(2)));
-    if (name != nullptr)
-        label->setObjectName(QString::fromLatin1(name));
     return label;
-}
-
-void CAboutDlg::showEvent(QShowEvent* event)
-{
-    // The version goes into its line when the box comes up, replacing "--".
-    if (auto* line = findChild<QLabel*>(QStringLiteral("versionText")))
-        line->setText(versionText);
-    QDialog::showEvent(event);
 }
 
 }  // namespace tevra

@@ -13,13 +13,8 @@ class CAboutDlg : public QDialog {
 public:
     explicit CAboutDlg(QWidget* parent = nullptr);
 
-    QString versionText;
-
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
-    QLabel* addLabel(const char* text, QRect where, const char* name = nullptr);
+    QLabel* addLabel(const char* text, QRect where);
 };
 
 }  // namespace tevra

@@ -1,8 +1,10 @@
 #include "ui/AlertPresenter.h"
 
-#include "ui/BalloonText.h"
+#include "ui/TextLimits.h"
 
 #include <utility>
+
+namespace tevra {
 
 AlertPresenter::AlertPresenter(std::unique_ptr<TrayIcon> tray, std::unique_ptr<WindowControl> window,
     COutputListBox& outputList, QIcon normalIcon, QIcon warningIcon)
@@ -12,37 +14,32 @@ AlertPresenter::AlertPresenter(std::unique_ptr<TrayIcon> tray, std::unique_ptr<W
     , normalIcon_(std::move(normalIcon))
     , warningIcon_(std::move(warningIcon))
 {
-    tray_->setClickHandler([this](TrayClick click) { OnTrayNotify(click); });
+    tray_->setClickHandler([this](TrayClick click) { trayClicked(click); });
 }
 
-AlertPresenter::~AlertPresenter()
-{
-    tray_->setClickHandler({});
-}
-
-QString AlertPresenter::outputLine(const tevra::WatchEvent& event)
+QString AlertPresenter::outputLine(const WatchEvent& event)
 {
     return QString::number(event.serial) + QStringLiteral(" - ") + QString::fromStdString(event.text);
 }
 
-void AlertPresenter::OnWatchEvent(const tevra::WatchEvent& event)
+void AlertPresenter::present(const WatchEvent& event)
 {
     const QString line = outputLine(event);
     outputList_.AddString(line);
     if (!inTray_)
         return;
-    ShowBalloon(line, kWarningTitle, kBalloonTimeoutMs, BalloonIcon::Warning);
+    showBalloon(line, kWarningTitle, kBalloonTimeoutMs, BalloonIcon::Warning);
     if (tray_->modify(warningIcon_, fitToLimit(kWarningTitle, kTipLimit)))
         sendToTray();
 }
 
-bool AlertPresenter::ShowBalloon(const QString& text, const QString& title, int timeoutMs, BalloonIcon icon)
+bool AlertPresenter::showBalloon(const QString& text, const QString& title, int timeoutMs, BalloonIcon icon)
 {
     return tray_->showBalloon(
         fitToLimit(title, kBalloonTitleLimit), fitToLimit(text, kBalloonTextLimit), timeoutMs, icon);
 }
 
-void AlertPresenter::OnActivate(bool active)
+void AlertPresenter::activationChanged(bool active)
 {
     // A minimised window may be told more than once that it lost activation;
     // adding the icon again would wipe the warning look. An icon that could not
@@ -55,7 +52,7 @@ void AlertPresenter::OnActivate(bool active)
     inTray_ = true;
 }
 
-void AlertPresenter::OnTrayNotify(TrayClick click)
+void AlertPresenter::trayClicked(TrayClick click)
 {
     if (click != TrayClick::LeftButtonPress)
         return;
@@ -66,7 +63,7 @@ void AlertPresenter::OnTrayNotify(TrayClick click)
     inTray_ = false;
 }
 
-void AlertPresenter::OnWindowRestored()
+void AlertPresenter::windowRestored()
 {
     if (tray_->isAvailable() || !inTray_)
         return;
@@ -75,7 +72,7 @@ void AlertPresenter::OnWindowRestored()
     inTray_ = false;
 }
 
-void AlertPresenter::OnClearOutputList()
+void AlertPresenter::clearOutputList()
 {
     // All at once: deleting line by line re-measures what is left each time,
     // which for a list an attack has filled would take hours.
@@ -88,3 +85,5 @@ void AlertPresenter::sendToTray()
     window_->minimise();
     window_->hide();
 }
+
+}  // namespace tevra

@@ -10,6 +10,8 @@
 
 #include <memory>
 
+namespace tevra {
+
 // Shows each alert to the user and keeps the window's notification-area
 // state: Shown, In tray (normal icon) or In tray alerted (warning icon).
 // The window owns the events; this presents them and owns the tray icon.
@@ -19,29 +21,28 @@ public:
         COutputListBox& outputList, QIcon normalIcon, QIcon warningIcon);
     AlertPresenter(const AlertPresenter&) = delete;
     AlertPresenter& operator=(const AlertPresenter&) = delete;
-    ~AlertPresenter();
 
     // One numbered output line; while in the tray also a balloon and the warning look.
-    void OnWatchEvent(const tevra::WatchEvent& event);
+    void present(const WatchEvent& event);
     // A balloon from the window's icon; texts too long for it are cut.
-    bool ShowBalloon(const QString& text, const QString& title, int timeoutMs, BalloonIcon icon);
+    bool showBalloon(const QString& text, const QString& title, int timeoutMs, BalloonIcon icon);
     // The window's activation or minimised state changed; deactivated while
     // minimised sends it to the tray. A Qt window calls this from changeEvent on
     // ActivationChange and WindowStateChange with isActiveWindow() && !isMinimized().
-    void OnActivate(bool active);
+    void activationChanged(bool active);
     // A click on the icon; only the left button brings the window back.
-    void OnTrayNotify(TrayClick click);
+    void trayClicked(TrayClick click);
     // The window came back from its minimised state by other means than the
     // icon (changeEvent, WindowStateChange, no longer minimised). Only where
     // there is no notification area at all is that leaving the tray state.
-    void OnWindowRestored();
+    void windowRestored();
     // Empties the output list; the numbering of later lines goes on.
-    void OnClearOutputList();
+    void clearOutputList();
 
     bool inTray() const { return inTray_; }
 
     // "serial - text", the line one event gives.
-    static QString outputLine(const tevra::WatchEvent& event);
+    static QString outputLine(const WatchEvent& event);
 
     static inline const QString kNormalTip = QStringLiteral("Tevra");
     static inline const QString kWarningTitle = QStringLiteral("Tevra Warning!");
@@ -58,3 +59,5 @@ private:
     bool inTray_ = false;
     bool iconAdded_ = false;
 };
+
+}  // namespace tevra

@@ -2,19 +2,25 @@
 
 #include "ui/TrayIcon.h"
 
-#include <QDBusConnection>
 #include <QString>
 
-// Sends desktop notifications through the freedesktop notification service
-// on D-Bus. Stands in for balloons on a desktop without a notification area.
+#include <memory>
+
+namespace tevra {
+
+// Shows an alert as a desktop notification, for a desktop without a
+// notification area to show balloons in.
 class DesktopNotifier {
 public:
-    explicit DesktopNotifier(QDBusConnection bus = QDBusConnection::sessionBus());
+    virtual ~DesktopNotifier() = default;
 
-    // Queues one notification; false when there is no bus to send it on. The
-    // reply is not awaited, so a slow or missing service never blocks the window.
-    bool notify(const QString& title, const QString& text, int timeoutMs, BalloonIcon icon);
-
-private:
-    QDBusConnection bus_;
+    // Queues one notification; false when it cannot be sent. Never waits for
+    // an answer, so a slow or missing service never blocks the window.
+    virtual bool notify(const QString& title, const QString& text, int timeoutMs, BalloonIcon icon) = 0;
 };
+
+// The desktop's notification service, or null where the platform has none to
+// offer; CMake picks the platform's implementation.
+std::unique_ptr<DesktopNotifier> makeDesktopNotifier();
+
+}  // namespace tevra

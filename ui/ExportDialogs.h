@@ -4,6 +4,8 @@
 
 #include <optional>
 
+namespace tevra {
+
 // The two dialogs a save command may show, so the command can be run
 // without modal dialogs.
 class ExportDialogs {
@@ -15,3 +17,5 @@ public:
     // Tells the user the file could not be written.
     virtual void showWriteError() = 0;
 };
+
+}  // namespace tevra

@@ -5,24 +5,24 @@
 
 namespace tevra {
 
-CMappingListModel::CMappingListModel(QObject* parent)
+MappingListModel::MappingListModel(QObject* parent)
     : QAbstractTableModel(parent)
 {
 }
 
-CMappingListModel::~CMappingListModel() = default;
+MappingListModel::~MappingListModel() = default;
 
-int CMappingListModel::rowCount(const QModelIndex& parent) const
+int MappingListModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : int(rows_.size());
 }
 
-int CMappingListModel::columnCount(const QModelIndex& parent) const
+int MappingListModel::columnCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : kMappingColumnCount;
 }
 
-QVariant CMappingListModel::data(const QModelIndex& index, int role) const
+QVariant MappingListModel::data(const QModelIndex& index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
@@ -41,31 +41,31 @@ QVariant CMappingListModel::data(const QModelIndex& index, int role) const
     }
 }
 
-QVariant CMappingListModel::headerData(int section, Qt::Orientation orientation, int role) const
+QVariant MappingListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation != Qt::Horizontal || section < 0 || section >= kMappingColumnCount)
         return {};
     if (role == Qt::DisplayRole)
-        return QString::fromLatin1(kMappingColumns[std::size_t(section)].header);
+        return QString::fromLatin1(kMappingHeadings[std::size_t(section)]);
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
     return {};
 }
 
-void CMappingListModel::setRowImages(const std::array<QIcon, 2>& images)
+void MappingListModel::setRowImages(const std::array<QIcon, 2>& images)
 {
     rowImages_ = images;
     if (!rows_.empty())
         emit dataChanged(index(0, 0), index(rowCount() - 1, 0), { Qt::DecorationRole });
 }
 
-CMappingListModel::RowList::const_iterator CMappingListModel::lowerBound(std::uint32_t hostAddress) const
+MappingListModel::RowList::const_iterator MappingListModel::lowerBound(std::uint32_t hostAddress) const
 {
     return std::lower_bound(rows_.begin(), rows_.end(), hostAddress,
         [](const auto& shown, std::uint32_t key) { return shown->hostAddress < key; });
 }
 
-std::optional<int> CMappingListModel::findRow(std::uint32_t hostAddress) const
+std::optional<int> MappingListModel::findRow(std::uint32_t hostAddress) const
 {
     const auto it = lowerBound(hostAddress);
     if (it == rows_.end() || (*it)->hostAddress != hostAddress)
@@ -73,7 +73,7 @@ std::optional<int> CMappingListModel::findRow(std::uint32_t hostAddress) const
     return int(it - rows_.begin());
 }
 
-void CMappingListModel::writeRows(std::vector<MappingRow> rows)
+void MappingListModel::writeRows(std::vector<MappingRow> rows)
 {
     std::vector<MappingRow> added;
     for (MappingRow& written : rows) {
@@ -85,7 +85,7 @@ void CMappingListModel::writeRows(std::vector<MappingRow> rows)
     insertNewRows(std::move(added));
 }
 
-void CMappingListModel::rewriteRow(int index, MappingRow&& written)
+void MappingListModel::rewriteRow(int index, MappingRow&& written)
 {
     MappingRow& shown = *rows_[std::size_t(index)];
     if (shown == written)
@@ -94,7 +94,7 @@ void CMappingListModel::rewriteRow(int index, MappingRow&& written)
     emit dataChanged(this->index(index, 0), this->index(index, kMappingColumnCount - 1));
 }
 
-void CMappingListModel::insertNewRows(std::vector<MappingRow> added)
+void MappingListModel::insertNewRows(std::vector<MappingRow> added)
 {
     std::sort(added.begin(), added.end(),
         [](const MappingRow& a, const MappingRow& b) { return a.hostAddress < b.hostAddress; });
@@ -119,7 +119,7 @@ void CMappingListModel::insertNewRows(std::vector<MappingRow> added)
     }
 }
 
-void CMappingListModel::deleteAllRows()
+void MappingListModel::deleteAllRows()
 {
     beginResetModel();
     rows_.clear();

@@ -15,14 +15,14 @@ namespace tevra {
 // The rows the mapping list shows, in ascending host-order address. The list
 // keeps what it last showed and nothing else: a row changes only when it is
 // written again, so an entry not marked for redisplay keeps its old texts.
-class CMappingListModel : public QAbstractTableModel {
+class MappingListModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
     enum Role { HostAddressRole = Qt::UserRole };  // the row's item data, quint32
 
-    explicit CMappingListModel(QObject* parent = nullptr);
-    ~CMappingListModel() override;
+    explicit MappingListModel(QObject* parent = nullptr);
+    ~MappingListModel() override;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

@@ -7,7 +7,7 @@
 
 namespace tevra {
 
-CMappingListView::CMappingListView(QWidget* parent)
+MappingListView::MappingListView(QWidget* parent)
     : QTableView(parent)
 {
     setModel(&rowModel);
@@ -23,7 +23,7 @@ CMappingListView::CMappingListView(QWidget* parent)
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
 }
 
-void CMappingListView::insertColumns()
+void MappingListView::insertColumns()
 {
     QHeaderView* header = horizontalHeader();
     header->setSectionsClickable(false);
@@ -32,10 +32,10 @@ void CMappingListView::insertColumns()
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     header->setStretchLastSection(false);
     for (int column = 0; column < kMappingColumnCount; ++column)
-        setColumnWidth(column, kMappingColumns[std::size_t(column)].width);
+        setColumnWidth(column, kColumnWidths[std::size_t(column)]);
 }
 
-void CMappingListView::setReportStyle()
+void MappingListView::setReportStyle()
 {
     setShowGrid(true);
     setSelectionBehavior(SelectRows);
@@ -43,7 +43,7 @@ void CMappingListView::setReportStyle()
     verticalHeader()->setDefaultSectionSize(std::max(fontMetrics().height() + 4, 18));
 }
 
-std::vector<std::string> CMappingListView::selectedAddressTexts() const
+std::vector<std::string> MappingListView::selectedAddressTexts() const
 {
     QModelIndexList selected = selectionModel()->selectedRows(0);
     std::sort(selected.begin(), selected.end(),

@@ -4,20 +4,25 @@
 
 #include <QTableView>
 
+#include <array>
 #include <string>
 #include <vector>
 
 namespace tevra {
 
 // The mapping list: a report-style table over its own rows.
-class CMappingListView : public QTableView {
+class MappingListView : public QTableView {
     Q_OBJECT
 
 public:
-    explicit CMappingListView(QWidget* parent = nullptr);
+    explicit MappingListView(QWidget* parent = nullptr);
 
-    CMappingListModel& rows() { return rowModel; }
-    const CMappingListModel& rows() const { return rowModel; }
+    MappingListModel& rows() { return rowModel; }
+    const MappingListModel& rows() const { return rowModel; }
+
+    // The columns' widths in pixels, made for an 8-point dialog font.
+    static constexpr std::array<int, kMappingColumnCount> kColumnWidths { 110, 118, 100, 100, 137, 100, 100,
+        70, 200 };
 
     // The nine columns with their widths; headers cannot be clicked or sorted.
     void insertColumns();
@@ -28,7 +33,7 @@ public:
     std::vector<std::string> selectedAddressTexts() const;
 
 private:
-    CMappingListModel rowModel;
+    MappingListModel rowModel;
 };
 
 }  // namespace tevra

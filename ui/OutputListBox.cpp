@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <climits>
 
+namespace tevra {
+
 namespace {
 
 // A sunken edge and a thin border, in pixels. New lines are measured with the
@@ -85,7 +87,7 @@ int COutputListBox::measure(const QString& line) const
 int COutputListBox::measuredWidth(int index)
 {
     int width = lines_.width(index);
-    if (width == tevra::OutputListModel::kUnmeasured) {
+    if (width == OutputListModel::kUnmeasured) {
         width = measure(lines_.text(index));
         lines_.setWidth(index, width);
     }
@@ -305,3 +307,5 @@ void COutputListBox::paintEvent(QPaintEvent* event)
         itemDelegate()->paint(&painter, option, index);
     }
 }
+
+}  // namespace tevra

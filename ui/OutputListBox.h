@@ -5,6 +5,8 @@
 #include <QAbstractItemView>
 #include <QString>
 
+namespace tevra {
+
 // The output list: one line per alert, oldest first, never sorted, trimmed or
 // scrolled by the program. Its horizontal scroll range follows the widest line.
 //
@@ -31,7 +33,7 @@ public:
     QString text(int index) const { return lines_.text(index); }
     // Removes every line at once; the extent goes back to 0.
     void clear();
-    const tevra::OutputListModel& lines() const { return lines_; }
+    const OutputListModel& lines() const { return lines_; }
 
     // The width last given to the list as its horizontal extent; 0 at construction.
     int widestExtent() const { return widestExtent_; }
@@ -64,6 +66,8 @@ private:
     void applyExtent();
     void applyVerticalRange();
 
-    tevra::OutputListModel lines_;
+    OutputListModel lines_;
     int widestExtent_ = 0;
 };
+
+}  // namespace tevra

@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+namespace tevra {
+
 QtExportDialogs::QtExportDialogs(QWidget* parent)
     : parent_(parent)
 {
@@ -41,3 +43,5 @@ void QtExportDialogs::showWriteError()
 {
     makeWriteErrorBox(parent_)->exec();
 }
+
+}  // namespace tevra

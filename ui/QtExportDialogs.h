@@ -9,6 +9,8 @@
 
 #include <memory>
 
+namespace tevra {
+
 // The save dialog and the error message box of the desktop, owned by `parent`.
 class QtExportDialogs : public ExportDialogs {
 public:
@@ -24,3 +26,5 @@ public:
 private:
     QPointer<QWidget> parent_;
 };
+
+}  // namespace tevra

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+namespace tevra {
+
 namespace {
 
 QSystemTrayIcon::MessageIcon messageIconOf(BalloonIcon icon)
@@ -99,3 +101,5 @@ TrayClick SystemTrayIcon::clickOf(QSystemTrayIcon::ActivationReason reason)
     }
     return TrayClick::Other;
 }
+
+}  // namespace tevra

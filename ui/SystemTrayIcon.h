@@ -7,6 +7,8 @@
 
 #include <memory>
 
+namespace tevra {
+
 // The notification-area icon of the desktop. Where the desktop has no
 // notification area, the icon cannot be added and balloons go to the
 // desktop notifier instead, if one is given.
@@ -30,3 +32,5 @@ private:
     std::unique_ptr<DesktopNotifier> fallback_;
     ClickHandler clickHandler_;
 };
+
+}  // namespace tevra

@@ -9,6 +9,17 @@
 #include <functional>
 #include <memory>
 
+namespace tevra {
+
+// The bytes of a saved mapping list: headings and cells of columns 0 to 8,
+// each followed by a TAB, an empty line after the headings, CR LF line ends,
+// UTF-8 without a byte-order mark.
+QByteArray mappingFileText(const QAbstractItemModel& model);
+
+// The bytes of a saved output list, one line per row of `lines`: each line
+// followed by CR LF; empty for an empty list.
+QByteArray outputFileText(const QAbstractItemModel& lines);
+
 // "Save mapping to file" and "Save output window to file": ask for a name,
 // take the text from the window's lists as they are once the dialog has
 // closed, and write it in one piece. A file is replaced only by a complete
@@ -17,8 +28,8 @@ class TextExport {
 public:
     explicit TextExport(std::unique_ptr<ExportDialogs> dialogs);
 
-    void OnSaveMapping(const QAbstractItemModel& mappingModel);
-    void OnSaveOutput(const QAbstractItemModel& outputLines);
+    void saveMapping(const QAbstractItemModel& mappingModel);
+    void saveOutput(const QAbstractItemModel& outputLines);
 
     // Writes `bytes` as the whole new content of `path`; false if any step failed.
     static bool writeWholeFile(const QString& path, const QByteArray& bytes);
@@ -28,3 +39,5 @@ private:
 
     std::unique_ptr<ExportDialogs> dialogs_;
 };
+
+}  // namespace tevra

@@ -5,6 +5,8 @@
 
 #include <functional>
 
+namespace tevra {
+
 // What the user did to the notification-area icon.
 enum class TrayClick {
     LeftButtonPress,
@@ -44,3 +46,5 @@ public:
     // Called for each click on the icon.
     virtual void setClickHandler(ClickHandler handler) = 0;
 };
+
+}  // namespace tevra

@@ -8,7 +8,7 @@ namespace tevra {
 bool CWatcherApp::InitInstance()
 {
     CWatcherDlg window(hostnet::makePlatformIpHelper());
-    window.DoModal();
+    window.runModal();
     return false;
 }
 

@@ -55,19 +55,11 @@ CWatcherDlg::CWatcherDlg(
         menuBar.heightForWidth(kInitialClientSize.width()) + kInitialClientSize.height());
 }
 
-CWatcherDlg::~CWatcherDlg()
-{
-    // The events go first, in arrival order; then the members in reverse order.
-    for (auto& event : events)
-        event.reset();
-    events.clear();
-}
-
 void CWatcherDlg::createAlertParts(AlertParts parts)
 {
     // Without a notification area, balloons still reach the desktop as notifications.
     if (!parts.tray)
-        parts.tray = std::make_unique<SystemTrayIcon>(std::make_unique<DesktopNotifier>());
+        parts.tray = std::make_unique<SystemTrayIcon>(makeDesktopNotifier());
     if (!parts.dialogs)
         parts.dialogs = std::make_unique<QtExportDialogs>(this);
     presenter = std::make_unique<AlertPresenter>(std::move(parts.tray),
@@ -76,7 +68,7 @@ void CWatcherDlg::createAlertParts(AlertParts parts)
     textExport = std::make_unique<TextExport>(std::move(parts.dialogs));
 }
 
-int CWatcherDlg::DoModal()
+int CWatcherDlg::runModal()
 {
     OnInitDialog();
     // Centred, as a dialog opens.
@@ -110,7 +102,7 @@ bool CWatcherDlg::OnInitDialog()
     pause(kVersionPauseMs);
     splash->SetText(QString::fromLatin1(kWebAddress));
     pause(kAddressPauseMs);
-    deleteMenuCommand(kCmdTest);
+    deleteMenuCommand(kCmdTest);  // the developer's "TESTbtn", see WatcherDlgMenu.cpp
     splash.reset();
 
     refreshTimer.start(kRefreshPeriodMs, this);
@@ -189,9 +181,9 @@ void CWatcherDlg::changeEvent(QEvent* event)
     QDialog::changeEvent(event);
     // Losing activation while minimised is what sends the window to the tray.
     if (event->type() == QEvent::ActivationChange || event->type() == QEvent::WindowStateChange)
-        presenter->OnActivate(isActiveWindow() && !isMinimized());
+        OnActivate(isActiveWindow() && !isMinimized());
     if (event->type() == QEvent::WindowStateChange && !isMinimized())
-        presenter->OnWindowRestored();
+        presenter->windowRestored();
 }
 
 void CWatcherDlg::OnTimer()
@@ -217,7 +209,22 @@ void CWatcherDlg::OnWatchEvent(std::unique_ptr<WatchEvent> event)
 {
     // Kept before anything else is done with it.
     events.push_back(std::move(event));
-    presenter->OnWatchEvent(*events.back());
+    presenter->present(*events.back());
+}
+
+bool CWatcherDlg::ShowBalloon(const QString& text, const QString& title, int timeoutMs, BalloonIcon icon)
+{
+    return presenter->showBalloon(text, title, timeoutMs, icon);
+}
+
+void CWatcherDlg::OnActivate(bool active)
+{
+    presenter->activationChanged(active);
+}
+
+void CWatcherDlg::OnTrayNotify(TrayClick click)
+{
+    presenter->trayClicked(click);
 }
 
 void DispatchWatchEvent(std::unique_ptr<WatchEvent> event, void* userData)

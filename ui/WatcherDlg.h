@@ -43,16 +43,19 @@ public:
 
     CWatcherDlg(std::unique_ptr<hostnet::IpHelper> ipHelper, Clock clock = systemClock,
         QWidget* parent = nullptr, AlertParts alertParts = {});
-    ~CWatcherDlg() override;
 
     // Initialises the window (splash, list, engine, timer), then runs it
     // until Exit, Enter, Escape or the close box ends it; hiding in the tray does not.
-    int DoModal();
+    int runModal();
     bool OnInitDialog();
 
     void layoutControls();
     void updateMappingList(bool all);
     void OnWatchEvent(std::unique_ptr<WatchEvent> event);
+    // The alert presenter does the work of these three.
+    bool ShowBalloon(const QString& text, const QString& title, int timeoutMs, BalloonIcon icon);
+    void OnActivate(bool active);
+    void OnTrayNotify(TrayClick click);
 
     // Timer and command handlers.
     void OnTimer();
@@ -76,13 +79,14 @@ public:
 
     QIcon appIcon;
     QMenuBar menuBar;
-    CMappingListView mappingList;
+    MappingListView mappingList;
     COutputListBox outputList;
     std::array<QIcon, 2> rowImages;
     CMappingWatcher watcher;
     // Declared after outputList, which it writes to, so it goes first.
     std::unique_ptr<AlertPresenter> presenter;
     std::unique_ptr<TextExport> textExport;
+    // Declared last, so the events go first when the window does.
     std::vector<std::unique_ptr<WatchEvent>> events;
     // The blocking pause of the start-up; tests replace it so they need not wait.
     std::function<void(int milliseconds)> pause;

@@ -35,17 +35,17 @@ void CWatcherDlg::OnDiscover()
 
 void CWatcherDlg::OnSaveMapping()
 {
-    textExport->OnSaveMapping(mappingList.rows());
+    textExport->saveMapping(mappingList.rows());
 }
 
 void CWatcherDlg::OnSaveOutput()
 {
-    textExport->OnSaveOutput(outputList.lines());
+    textExport->saveOutput(outputList.lines());
 }
 
 void CWatcherDlg::OnClearOutputList()
 {
-    presenter->OnClearOutputList();
+    presenter->clearOutputList();
 }
 
 void CWatcherDlg::OnDeleteFromSystemCache()

@@ -42,6 +42,9 @@ const MenuItem kMenu[] = {
     { "&Action", nullptr, "Clear &output list", kCmdClearOutputList, &CWatcherDlg::OnClearOutputList },
     { "&Action", nullptr, "Discover using broadcast ping", kCmdDiscover, &CWatcherDlg::OnDiscover },
     { "?", nullptr, "About", kCmdAbout, &CWatcherDlg::OnAbout },
+    // A developer's test item that the menu's design still carries; built here
+    // so the menu matches that design (and command 152 stays taken), and taken
+    // out again by OnInitDialog, so no user ever sees it.
     { "?", nullptr, "TESTbtn", kCmdTest, nullptr },
 };
 

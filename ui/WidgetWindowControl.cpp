@@ -1,5 +1,7 @@
 #include "ui/WidgetWindowControl.h"
 
+namespace tevra {
+
 WidgetWindowControl::WidgetWindowControl(QWidget& window)
     : window_(&window)
 {
@@ -35,3 +37,5 @@ void WidgetWindowControl::restore()
     window_->setWindowState((window_->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     window_->activateWindow();
 }
+
+}  // namespace tevra

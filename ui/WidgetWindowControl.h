@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QWidget>
 
+namespace tevra {
+
 // WindowControl on a real top-level widget.
 class WidgetWindowControl : public WindowControl {
 public:
@@ -21,3 +23,5 @@ public:
 private:
     QPointer<QWidget> window_;
 };
+
+}  // namespace tevra

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace tevra {
+
 // The few things the alert logic does to the main window, so it can be driven
 // without a real top-level window.
 class WindowControl {
@@ -12,3 +14,5 @@ public:
     virtual void show() = 0;
     virtual void restore() = 0;
 };
+
+}  // namespace tevra

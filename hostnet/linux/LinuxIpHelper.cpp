@@ -1,5 +1,6 @@
 #include "hostnet/linux/LinuxIpHelper.h"
 
+#include "hostnet/NeighbourOrder.h"
 #include "hostnet/linux/DetachedProcess.h"
 #include "hostnet/linux/DriverName.h"
 #include "hostnet/linux/RouteMessages.h"

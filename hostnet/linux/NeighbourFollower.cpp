@@ -1,8 +1,8 @@
 #include "hostnet/linux/NeighbourFollower.h"
 
+#include "hostnet/NeighbourOrder.h"
 #include "hostnet/linux/NetlinkSocket.h"
 
-#include <arpa/inet.h>
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
 #include <netlink/errno.h>
@@ -29,9 +29,10 @@ constexpr int kDumpWaitMs = 5000;
 
 using Table = std::map<std::uint64_t, MibIpNetRow>;
 
+// Keyed in the order of a whole read, so an address's first row is the one it is decided by.
 std::uint64_t rowKey(std::uint32_t address, std::uint32_t interfaceIndex)
 {
-    return std::uint64_t { ntohl(address) } << 32 | interfaceIndex;
+    return neighbourOrderKey(address, interfaceIndex);
 }
 
 // The row a whole read decides an address by: its first in table order.

@@ -115,12 +115,6 @@ bool appendNeighbourRow(nlmsghdr& message, std::vector<MibIpNetRow>& rows)
     return true;
 }
 
-void sortNeighbourRows(std::vector<MibIpNetRow>& rows)
-{
-    std::ranges::sort(rows, {},
-        [](const MibIpNetRow& row) { return std::uint64_t { ntohl(row.dwAddr) } << 32 | row.dwIndex; });
-}
-
 bool appendLink(nlmsghdr& message, std::vector<LinkRecord>& links)
 {
     const auto* link = fixedHeader<ifinfomsg>(message);

@@ -30,8 +30,6 @@ std::optional<NeighbourNotice> readNeighbourNotice(nlmsghdr& message);
 bool appendNeighbourRow(nlmsghdr& message, std::vector<MibIpNetRow>& rows);
 // The row type of a neighbour state (NUD_*).
 std::uint32_t neighbourType(std::uint16_t state);
-// Ascending numeric address, then interface index.
-void sortNeighbourRows(std::vector<MibIpNetRow>& rows);
 
 // RTM_NEWLINK: every link but loopback, with its kind when it is a virtual one.
 struct LinkRecord {

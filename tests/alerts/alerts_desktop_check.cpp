@@ -2,6 +2,8 @@
 // it shows the output list, goes to the notification area when minimised and
 // presents one scripted alert there, or saves its output list through the real
 // save dialog. tools/screenshot-alerts.sh drives it.
+// It stays beside the real window because it raises alerts and saves on cue
+// without root, where the real window needs a network namespace to see a change.
 #include "ui/AlertPresenter.h"
 #include "ui/DesktopNotifier.h"
 #include "ui/OutputListBox.h"
@@ -23,6 +25,7 @@
 #include <memory>
 #include <string>
 
+namespace tevra {
 namespace {
 
 QIcon drawnIcon(bool warning)
@@ -38,16 +41,16 @@ QIcon drawnIcon(bool warning)
     return QIcon(pixmap);
 }
 
-tevra::WatchEvent scriptedEvent(const char* text)
+WatchEvent scriptedEvent(const char* text)
 {
-    tevra::WatchEvent event;
+    WatchEvent event;
     event.text = text;
     return event;
 }
 
-class CCheckWindow : public QWidget {
+class CheckWindow : public QWidget {
 public:
-    CCheckWindow()
+    CheckWindow()
     {
         setWindowTitle("Tevra");
         resize(480, 260);
@@ -55,8 +58,7 @@ public:
         layout->setContentsMargins(0, 0, 0, 0);
         outputList = new COutputListBox(this);
         layout->addWidget(outputList);
-        presenter = std::make_unique<AlertPresenter>(
-            std::make_unique<SystemTrayIcon>(std::make_unique<DesktopNotifier>()),
+        presenter = std::make_unique<AlertPresenter>(std::make_unique<SystemTrayIcon>(makeDesktopNotifier()),
             std::make_unique<WidgetWindowControl>(*this), *outputList, drawnIcon(false), drawnIcon(true));
     }
 
@@ -69,22 +71,22 @@ protected:
     {
         QWidget::changeEvent(event);
         if (event->type() == QEvent::ActivationChange || event->type() == QEvent::WindowStateChange)
-            presenter->OnActivate(isActiveWindow() && !isMinimized());
+            presenter->activationChanged(isActiveWindow() && !isMinimized());
         if (event->type() == QEvent::WindowStateChange && !isMinimized())
-            presenter->OnWindowRestored();
+            presenter->windowRestored();
     }
 };
 
 // Minimises to the notification area, presents one alert there, and reports
 // the state before quitting (quitting closes the window).
-int runTrayDemo(CCheckWindow& window, int runMs)
+int runTrayDemo(CheckWindow& window, int runMs)
 {
     QTimer::singleShot(1500, &window, [&window] {
         std::printf("tray available: %s\n", QSystemTrayIcon::isSystemTrayAvailable() ? "yes" : "no");
         window.showMinimized();
     });
     QTimer::singleShot(3000, &window, [&window] {
-        window.presenter->OnWatchEvent(scriptedEvent(
+        window.presenter->present(scriptedEvent(
             "09:15:00: Mapping changed: 192.168.0.1 changed from 00-0C-29-11-22-33 to 00-0C-29-44-55-66"));
         std::printf("in tray: %s, window visible: %s\n", window.presenter->inTray() ? "yes" : "no",
             window.isVisible() ? "yes" : "no");
@@ -101,36 +103,41 @@ int runTrayDemo(CCheckWindow& window, int runMs)
 
 // Saves the output list twice through the real save dialog: a new file, then
 // the same name again, which the dialog asks about before replacing it.
-int runSave(CCheckWindow& window)
+int runSave(CheckWindow& window)
 {
     TextExport textExport(std::make_unique<QtExportDialogs>(&window));
     QTimer::singleShot(500, &window, [&window, &textExport] {
-        textExport.OnSaveOutput(window.outputList->lines());
+        textExport.saveOutput(window.outputList->lines());
         std::printf("first save done\n");
         std::fflush(stdout);
-        window.presenter->OnWatchEvent(scriptedEvent("09:15:00: Broadcast MAC assigned: 192.168.0.7"));
-        textExport.OnSaveOutput(window.outputList->lines());
+        window.presenter->present(scriptedEvent("09:15:00: Broadcast MAC assigned: 192.168.0.7"));
+        textExport.saveOutput(window.outputList->lines());
         std::printf("second save done\n");
         QApplication::quit();
     });
     return QApplication::exec();
 }
 
+int runCheck(const std::string& mode, int runMs)
+{
+    CheckWindow window;
+    window.show();
+    window.presenter->present(scriptedEvent("09:14:58: New mapping: 192.168.0.1 has 00-0C-29-11-22-33"));
+    // Wider than the window: the horizontal scroll bar must reach its end.
+    window.presenter->present(scriptedEvent(
+        "09:14:59: Duplicate MAC: 192.168.0.20 and 192.168.0.21 both have 00-0C-29-AA-BB-CC, one of them "
+        "may be forged"));
+    if (mode == "save")
+        return runSave(window);
+    return runTrayDemo(window, runMs);
+}
+
 }  // namespace
+}  // namespace tevra
 
 // Usage: alerts_desktop_check tray [run-ms] | alerts_desktop_check save
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    const std::string mode = argc > 1 ? argv[1] : "tray";
-    CCheckWindow window;
-    window.show();
-    window.presenter->OnWatchEvent(scriptedEvent("09:14:58: New mapping: 192.168.0.1 has 00-0C-29-11-22-33"));
-    // Wider than the window: the horizontal scroll bar must reach its end.
-    window.presenter->OnWatchEvent(scriptedEvent(
-        "09:14:59: Duplicate MAC: 192.168.0.20 and 192.168.0.21 both have 00-0C-29-AA-BB-CC, one of them "
-        "may be forged"));
-    if (mode == "save")
-        return runSave(window);
-    return runTrayDemo(window, argc > 2 ? std::atoi(argv[2]) : 12000);
+    return tevra::runCheck(argc > 1 ? argv[1] : "tray", argc > 2 ? std::atoi(argv[2]) : 12000);
 }

@@ -54,13 +54,13 @@ protected:
     void minimise()
     {
         window->minimised = true;
-        presenter->OnActivate(false);
+        presenter->activationChanged(false);
     }
 
     void presentAll(std::uint32_t firstSerial = 1)
     {
         for (std::size_t i = 0; i < kTexts.size(); ++i)
-            presenter->OnWatchEvent(event(firstSerial + std::uint32_t(i), kTexts[i]));
+            presenter->present(event(firstSerial + std::uint32_t(i), kTexts[i]));
     }
 
     QStringList lines() const
@@ -153,14 +153,14 @@ TEST_F(AlertPresenterTest, NumberingGoesOnAfterClearing)
     first.text = kTexts[0];
     tevra::WatchEvent second;
     second.text = kTexts[1];
-    presenter->OnWatchEvent(first);
-    presenter->OnWatchEvent(second);
-    presenter->OnClearOutputList();
+    presenter->present(first);
+    presenter->present(second);
+    presenter->clearOutputList();
     ASSERT_EQ(outputList.count(), 0);
 
     tevra::WatchEvent third;
     third.text = kTexts[2];
-    presenter->OnWatchEvent(third);
+    presenter->present(third);
 
     EXPECT_EQ(third.serial, second.serial + 1);
     EXPECT_EQ(lines(), QStringList({ expectedLine(third.serial, kTexts[2]) }));
@@ -182,7 +182,7 @@ TEST_F(AlertPresenterTest, OnlyALeftButtonPressOnTheIconRestores)
     for (const Case& c : cases) {
         rebuild();
         minimise();
-        presenter->OnWatchEvent(event(1, kTexts[0]));
+        presenter->present(event(1, kTexts[0]));
         window->calls.clear();
         tray->calls.clear();
 
@@ -215,7 +215,7 @@ TEST_F(AlertPresenterTest, EventsAfterRestoringGiveNoBalloon)
 TEST_F(AlertPresenterTest, TheNextTripToTheTrayStartsWithTheNormalIcon)
 {
     minimise();
-    presenter->OnWatchEvent(event(1, kTexts[0]));
+    presenter->present(event(1, kTexts[0]));
     ASSERT_TRUE(showsIcon(warningIcon));
     tray->click(TrayClick::LeftButtonPress);
     minimise();
@@ -239,7 +239,7 @@ TEST_F(AlertPresenterTest, OnlyDeactivationWhileMinimisedEntersTheTray)
         rebuild();
         window->minimised = c.minimised;
 
-        presenter->OnActivate(c.active);
+        presenter->activationChanged(c.active);
 
         EXPECT_EQ(presenter->inTray(), c.entersTray) << c.active << c.minimised;
         EXPECT_EQ(tray->present, c.entersTray) << c.active << c.minimised;
@@ -249,8 +249,8 @@ TEST_F(AlertPresenterTest, OnlyDeactivationWhileMinimisedEntersTheTray)
 TEST_F(AlertPresenterTest, ASecondDeactivationInTheTrayKeepsTheWarningLook)
 {
     minimise();
-    presenter->OnWatchEvent(event(1, kTexts[0]));
-    presenter->OnActivate(false);
+    presenter->present(event(1, kTexts[0]));
+    presenter->activationChanged(false);
 
     EXPECT_TRUE(showsIcon(warningIcon));
     EXPECT_EQ(tray->tip, "Tevra Warning!");
@@ -280,7 +280,7 @@ TEST_F(AlertPresenterTest, AFailedAddIsTriedAgainOnTheNextMinimising)
     tray->addSucceeds = false;
     minimise();
     tray->addSucceeds = true;
-    presenter->OnActivate(false);
+    presenter->activationChanged(false);
 
     EXPECT_TRUE(tray->present);
     EXPECT_FALSE(window->visible);
@@ -297,11 +297,11 @@ TEST_F(AlertPresenterTest, RestoringFromTheTaskBarLeavesTheTrayOnlyWhereThereIsN
         tray->available = c.trayAvailable;
         tray->addSucceeds = false;
         minimise();
-        presenter->OnWatchEvent(event(1, kTexts[0]));
+        presenter->present(event(1, kTexts[0]));
         window->minimised = false;
 
-        presenter->OnWindowRestored();
-        presenter->OnWatchEvent(event(2, kTexts[1]));
+        presenter->windowRestored();
+        presenter->present(event(2, kTexts[1]));
 
         EXPECT_EQ(presenter->inTray(), c.stillInTray) << c.trayAvailable;
         EXPECT_EQ(tray->balloons.size(), c.stillInTray ? 2u : 1u) << c.trayAvailable;
@@ -327,7 +327,7 @@ TEST_F(AlertPresenterTest, BalloonTextsAreCutToWhatTheNotificationAreaTakes)
     minimise();
     for (const Case& c : cases) {
         tray->balloons.clear();
-        presenter->ShowBalloon(c.text, c.title, 10000, BalloonIcon::Warning);
+        presenter->showBalloon(c.text, c.title, 10000, BalloonIcon::Warning);
         ASSERT_EQ(tray->balloons.size(), 1u);
         EXPECT_EQ(tray->balloons[0].text, c.wantText) << c.text.size();
         EXPECT_EQ(tray->balloons[0].title, c.wantTitle) << c.title.size();
@@ -338,7 +338,7 @@ TEST_F(AlertPresenterTest, AnOverlongAlertStillGivesItsFullLineInTheOutputList)
 {
     const std::string text(400, 'x');
     minimise();
-    presenter->OnWatchEvent(event(7, text));
+    presenter->present(event(7, text));
 
     EXPECT_EQ(lines(), QStringList({ expectedLine(7, text) }));
     ASSERT_EQ(tray->balloons.size(), 1u);
@@ -347,7 +347,7 @@ TEST_F(AlertPresenterTest, AnOverlongAlertStillGivesItsFullLineInTheOutputList)
 
 TEST_F(AlertPresenterTest, ClearingAnEmptyListLeavesItEmpty)
 {
-    presenter->OnClearOutputList();
+    presenter->clearOutputList();
     EXPECT_EQ(outputList.count(), 0);
     EXPECT_EQ(outputList.widestExtent(), 0);
 }

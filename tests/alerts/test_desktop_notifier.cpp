@@ -1,8 +1,8 @@
 #include "FakeNotificationService.h"
 #include "ui/AlertPresenter.h"
-#include "ui/DesktopNotifier.h"
 #include "ui/SystemTrayIcon.h"
 #include "ui/WindowControl.h"
+#include "ui/linux/FreedesktopNotifier.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -65,7 +65,7 @@ TEST_F(DesktopNotifierTest, SendsTitleTextTimeoutAndIcon)
         { BalloonIcon::Error, "dialog-error" },
         { BalloonIcon::None, "" },
     };
-    DesktopNotifier notifier;
+    FreedesktopNotifier notifier;
     for (const Case& c : cases)
         EXPECT_TRUE(notifier.notify("Tevra Warning!", "7 - 09:15:00: Mapping changed", 10000, c.icon));
     awaitNotifications(cases.size());
@@ -80,6 +80,12 @@ TEST_F(DesktopNotifierTest, SendsTitleTextTimeoutAndIcon)
         EXPECT_EQ(got.body, "7 - 09:15:00: Mapping changed");
         EXPECT_EQ(got.expireTimeout, 10000);
     }
+}
+
+TEST_F(DesktopNotifierTest, WithoutABusNothingIsSent)
+{
+    FreedesktopNotifier notifier(QDBusConnection(QStringLiteral("tevra-no-bus")));
+    EXPECT_FALSE(notifier.notify("Tevra Warning!", "1 - text", 10000, BalloonIcon::Warning));
 }
 
 class MinimisedWindow : public WindowControl {
@@ -102,14 +108,14 @@ TEST_F(DesktopNotifierTest, WithoutANotificationAreaAlertsBecomeNotifications)
     COutputListBox outputList;
     auto window = std::make_unique<MinimisedWindow>();
     MinimisedWindow& windowSeen = *window;
-    AlertPresenter presenter(std::make_unique<SystemTrayIcon>(std::make_unique<DesktopNotifier>()),
-        std::move(window), outputList, QIcon(pixmap), QIcon(pixmap));
+    AlertPresenter presenter(std::make_unique<SystemTrayIcon>(makeDesktopNotifier()), std::move(window),
+        outputList, QIcon(pixmap), QIcon(pixmap));
 
-    presenter.OnActivate(false);
+    presenter.activationChanged(false);
     tevra::WatchEvent event;
     event.serial = 5;
     event.text = "09:15:00: Broadcast MAC: 192.168.0.7 has FF-FF-FF-FF-FF-FF";
-    presenter.OnWatchEvent(event);
+    presenter.present(event);
     awaitNotifications(1);
 
     EXPECT_TRUE(presenter.inTray());

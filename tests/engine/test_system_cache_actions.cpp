@@ -65,7 +65,7 @@ TEST_F(SystemCacheActions, DeleteFailures)
     EXPECT_TRUE(host.calls.deleted.empty());
     host.deleteResult = 1168;  // the platform's "not found"
     EXPECT_EQ(watcher.deleteFromSystemCache("10.0.0.5"), -1);
-    host.deleteResult = 0;
+    host.deleteResult.reset();
     EXPECT_EQ(watcher.deleteFromSystemCache("255.255.255.255"), 0);
 }
 

@@ -1,5 +1,5 @@
-// The scripted host as a model of the kernel: what the kernel tests show the
-// kernel doing, the fake does too.
+// The fake host, filled the way the kernel tests fill the kernel's table, so
+// that the same tests hold the fake to what the kernel does.
 #include "TestHost.h"
 
 #include "engine/Address.h"
@@ -10,28 +10,6 @@
 
 namespace tevra::test {
 namespace {
-
-// A fake whose delete and flush act on its table as the kernel does.
-class ModelIpHelper : public hostnet::FakeIpHelper {
-public:
-    std::int32_t deleteIpNetEntry(const hostnet::MibIpNetRow& row) override
-    {
-        FakeIpHelper::deleteIpNetEntry(row);
-        const auto erased = std::erase_if(netTable, [&row](const hostnet::MibIpNetRow& entry) {
-            return entry.dwIndex == row.dwIndex && entry.dwAddr == row.dwAddr;
-        });
-        return erased == 1 ? 0 : -1;
-    }
-
-    std::int32_t flushIpNetTable(std::uint32_t interfaceIndex) override
-    {
-        FakeIpHelper::flushIpNetTable(interfaceIndex);
-        std::erase_if(netTable, [interfaceIndex](const hostnet::MibIpNetRow& entry) {
-            return entry.dwIndex == interfaceIndex && entry.dwType != hostnet::kNetTypeStatic;
-        });
-        return 0;
-    }
-};
 
 // Hands the engine the model while the test host keeps it.
 class BorrowedIpHelper : public hostnet::IpHelper {
@@ -58,6 +36,7 @@ public:
     }
     std::int32_t flushIpNetTable(std::uint32_t index) override { return target_.flushIpNetTable(index); }
     std::int32_t startPing(const std::string& address) override { return target_.startPing(address); }
+    std::string lastError() const override { return target_.lastError(); }
 
 private:
     hostnet::IpHelper& target_;
@@ -101,7 +80,6 @@ public:
                 row.bPhysAddr[i] = static_cast<std::uint8_t>(b[i]);
         }
         model_.netTable.push_back(row);
-        std::ranges::sort(model_.netTable, {}, [](const auto& r) { return netToHost(r.dwAddr); });
         return true;
     }
 
@@ -148,7 +126,7 @@ private:
         }
     }
 
-    ModelIpHelper model_;
+    hostnet::FakeIpHelper model_;
 };
 
 }  // namespace

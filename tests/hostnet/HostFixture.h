@@ -3,6 +3,7 @@
 #include "NamespacePair.h"
 #include "TestHost.h"
 #include "engine/MappingWatcher.h"
+#include "tests/support/ScriptedRows.h"
 
 #include <gtest/gtest.h>
 
@@ -24,9 +25,6 @@ inline std::string hostKindName(const testing::TestParamInfo<HostKind>& info)
 {
     return info.param == HostKind::Fake ? "Fake" : "Kernel";
 }
-
-// 2026-12-10 14:03:09 UTC; the test program runs with TZ=UTC.
-inline constexpr std::int64_t kNow = 1796911389;
 
 // A test host of either kind, and an engine on it made when first asked for,
 // with a fixed clock and a sink that keeps every alert line.

@@ -1,4 +1,4 @@
-// The host layer against the scripted model and the real kernel alike.
+// The host layer against the fake and the real kernel alike.
 #include "HostFixture.h"
 
 #include "engine/Address.h"
@@ -108,6 +108,15 @@ TEST_P(HostTest, FlushRemovesAllButStaticEntries)
         { "10.66.0.9", "", Nud::Failed },
     });
     EXPECT_EQ(watcher().flushSystemCache(), 0);
+    EXPECT_EQ(host->listedAddresses(), (std::vector<std::string> { "10.66.0.5" }));
+}
+
+TEST_P(HostTest, FlushOfAnInterfaceThatDoesNotExistFailsWithAReason)
+{
+    addAll({ { "10.66.0.5", "00:0c:29:00:00:05", Nud::Reachable } });
+    const auto ipHelper = host->makeIpHelper();
+    EXPECT_EQ(ipHelper->flushIpNetTable(99), -1);
+    EXPECT_NE(ipHelper->lastError(), "");
     EXPECT_EQ(host->listedAddresses(), (std::vector<std::string> { "10.66.0.5" }));
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
-// What tests on the scripted host share: a fixed clock value and ARP rows
-// written as text.
+// What the tests share: a fixed clock value and ARP rows written as text.
 
 #include "engine/Address.h"
 #include "hostnet/IpHelper.h"

@@ -52,7 +52,7 @@ public:
         dlg.OnTimer();
     }
 
-    const CMappingListModel& rows() const { return dlg.mappingList.rows(); }
+    const MappingListModel& rows() const { return dlg.mappingList.rows(); }
 
     QString cell(int row, int column) const { return rows().data(rows().index(row, column)).toString(); }
 

@@ -8,6 +8,7 @@
 #include <QSignalSpy>
 
 #include <algorithm>
+#include <sstream>
 
 namespace tevra::test {
 namespace {
@@ -103,7 +104,7 @@ TEST_F(MappingListTest, CellTextsOfARow)
         const int row = rowOf(c.address);
         ASSERT_GE(row, 0) << c.name;
         EXPECT_EQ(rowCells(row), c.expected) << c.name;
-        EXPECT_EQ(rows().data(rows().index(row, 0), CMappingListModel::HostAddressRole).toUInt(),
+        EXPECT_EQ(rows().data(rows().index(row, 0), MappingListModel::HostAddressRole).toUInt(),
             netToHost(ip(c.address)))
             << c.name;
     }
@@ -118,11 +119,12 @@ QImage iconImage(const QVariant& decoration)
 // Images print as their size and pixels, so a failure shows what differs.
 std::string describe(const QImage& image)
 {
-    std::string text = std::to_string(image.width()) + "x" + std::to_string(image.height()) + ":";
+    std::ostringstream text;
+    text << image.width() << "x" << image.height() << ":";
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            text += " " + std::to_string(image.pixel(x, y));
-    return text;
+            text << " " << image.pixel(x, y);
+    return text.str();
 }
 
 TEST_F(MappingListTest, RowImagesShowWhetherAnAlertWasRaised)

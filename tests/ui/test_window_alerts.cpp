@@ -248,7 +248,7 @@ TEST(WindowRun, HidingInTheTrayDoesNotEndTheRun)
     });
     driver.start(10);
 
-    EXPECT_EQ(dlg.DoModal(), QDialog::Accepted);
+    EXPECT_EQ(dlg.runModal(), QDialog::Accepted);
     EXPECT_TRUE(minimised);
     EXPECT_TRUE(inTrayWhileRunning);
     EXPECT_FALSE(recording.tray->present);

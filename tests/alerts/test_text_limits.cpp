@@ -1,4 +1,4 @@
-#include "ui/BalloonText.h"
+#include "ui/TextLimits.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ui/DesktopNotifier.h"
+#include "ui/linux/FreedesktopNotifier.h"
 
 #include <QDBusMessage>
 #include <QStringList>
@@ -6,6 +6,8 @@
 
 #include <array>
 #include <utility>
+
+namespace tevra {
 
 namespace {
 
@@ -23,12 +25,17 @@ QString iconName(BalloonIcon icon)
 
 }  // namespace
 
-DesktopNotifier::DesktopNotifier(QDBusConnection bus)
+std::unique_ptr<DesktopNotifier> makeDesktopNotifier()
+{
+    return std::make_unique<FreedesktopNotifier>();
+}
+
+FreedesktopNotifier::FreedesktopNotifier(QDBusConnection bus)
     : bus_(std::move(bus))
 {
 }
 
-bool DesktopNotifier::notify(const QString& title, const QString& text, int timeoutMs, BalloonIcon icon)
+bool FreedesktopNotifier::notify(const QString& title, const QString& text, int timeoutMs, BalloonIcon icon)
 {
     if (!bus_.isConnected())
         return false;
@@ -38,3 +45,5 @@ bool DesktopNotifier::notify(const QString& title, const QString& text, int time
          << QVariantMap() << timeoutMs;
     return bus_.send(call);
 }
+
+}  // namespace tevra

@@ -1,6 +1,7 @@
 #include "cli/StopSignals.h"
 
 #include <poll.h>
+#include <signal.h>
 
 #include <csignal>
 
@@ -25,32 +26,40 @@ sigset_t stopSet()
 
 }  // namespace
 
+// SIGINT and SIGTERM are held back except while the loop sleeps.
+struct StopSignals::Saved {
+    sigset_t mask;
+    struct sigaction onInt;
+    struct sigaction onTerm;
+};
+
 StopSignals::StopSignals()
+    : saved_(std::make_unique<Saved>())
 {
     stopRequested = 0;
     const sigset_t set = stopSet();
-    sigprocmask(SIG_BLOCK, &set, &previousMask_);
+    sigprocmask(SIG_BLOCK, &set, &saved_->mask);
     struct sigaction action { };
     action.sa_handler = requestStop;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previousInt_);
-    sigaction(SIGTERM, &action, &previousTerm_);
+    sigaction(SIGINT, &action, &saved_->onInt);
+    sigaction(SIGTERM, &action, &saved_->onTerm);
 }
 
 StopSignals::~StopSignals()
 {
     // Let a signal that came late in reach our handler before the old ones
     // return: it must not kill the program on its way out.
-    sigprocmask(SIG_SETMASK, &previousMask_, nullptr);
-    sigaction(SIGTERM, &previousTerm_, nullptr);
-    sigaction(SIGINT, &previousInt_, nullptr);
+    sigprocmask(SIG_SETMASK, &saved_->mask, nullptr);
+    sigaction(SIGTERM, &saved_->onTerm, nullptr);
+    sigaction(SIGINT, &saved_->onInt, nullptr);
 }
 
 StopSignals::Wake StopSignals::waitUntil(std::chrono::steady_clock::time_point deadline, int fd)
 {
     // The stop signals are let in only inside ppoll, atomically: one that came
     // during a refresh is pending and ends the very next sleep.
-    sigset_t waitMask = previousMask_;
+    sigset_t waitMask = saved_->mask;
     sigdelset(&waitMask, SIGINT);
     sigdelset(&waitMask, SIGTERM);
     pollfd feed { fd, POLLIN, 0 };

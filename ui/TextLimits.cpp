@@ -1,6 +1,8 @@
-#include "ui/BalloonText.h"
+#include "ui/TextLimits.h"
 
 #include <QTextBoundaryFinder>
+
+namespace tevra {
 
 QString fitToLimit(const QString& text, int limit)
 {
@@ -11,3 +13,5 @@ QString fitToLimit(const QString& text, int limit)
     const qsizetype end = characters.isAtBoundary() ? limit : characters.toPreviousBoundary();
     return text.left(end < 0 ? 0 : end);
 }
+
+}  // namespace tevra

@@ -7,8 +7,9 @@
 
 int main(int argc, char** argv)
 {
-    // No display is needed or wanted, and cell texts show local time: fix both
-    // here, since test discovery runs this program without the tests' environment.
+    // No display is needed or wanted, and alert lines and cell texts show local
+    // time: fix both here, since test discovery runs this program without the
+    // tests' environment.
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     setenv("TZ", "UTC", 1);
     tzset();
