@@ -74,8 +74,9 @@ void AlertPresenter::windowRestored()
 
 void AlertPresenter::clearOutputList()
 {
-    while (outputList_.count() > 0)
-        outputList_.DeleteString(0);
+    // All at once: deleting line by line re-measures what is left each time,
+    // which for a list an attack has filled would take hours.
+    outputList_.clear();
 }
 
 // The window leaves the task bar and is reachable only through the icon.

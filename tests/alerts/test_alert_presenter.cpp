@@ -67,7 +67,7 @@ protected:
     {
         QStringList result;
         for (int i = 0; i < outputList.count(); ++i)
-            result << outputList.item(i)->text();
+            result << outputList.text(i);
         return result;
     }
 

@@ -61,7 +61,7 @@ public:
     {
         std::vector<QString> lines;
         for (int line = 0; line < dlg.outputList.count(); ++line)
-            lines.push_back(dlg.outputList.item(line)->text());
+            lines.push_back(dlg.outputList.text(line));
         return lines;
     }
 
