@@ -71,7 +71,8 @@ TEST_F(MappingCellsTest, TypesAndUnresolvedMac)
 
 TEST_F(MappingCellsTest, UnresolvedEntriesNameNoVendor)
 {
-    watcher.loadVendorTable("000000     XEROX CORPORATION\r\n000C29     VMware, Inc.\r\n");
+    watcher.vendorTable.loadList(
+        "MA-L", "MA-L,000000,XEROX CORPORATION,\r\nMA-L,000C29,\"VMware, Inc.\",\r\n");
     refreshWith({
         row("10.0.0.4", "00-0C-29-11-22-33", 0x1A, hostnet::kNetTypeDynamic),
         row("10.0.0.5", "", 0x1A, hostnet::kNetTypeInvalid),
