@@ -34,8 +34,13 @@ public slots:
         const QString& body, const QStringList& actions, const QVariantMap& hints, int expireTimeout)
     {
         received.push_back({ appName, replacesId, appIcon, summary, body, actions, hints, expireTimeout });
-        return uint(received.size());
+        // As a desktop's service answers: a replacement keeps the number of the
+        // one it replaces, anything else gets a new one.
+        return replacesId != 0 ? replacesId : ++lastId;
     }
+
+private:
+    uint lastId = 0;
 };
 
 }  // namespace tevra::test
