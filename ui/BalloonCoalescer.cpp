@@ -10,6 +10,8 @@ BalloonCoalescer::BalloonCoalescer(Show show, int intervalMs)
     : show_(std::move(show))
 {
     quiet_.setSingleShot(true);
+    // A coarse timer may end the second up to 5 % early.
+    quiet_.setTimerType(Qt::PreciseTimer);
     quiet_.setInterval(intervalMs);
     QObject::connect(&quiet_, &QTimer::timeout, [this] { secondOver(); });
 }
