@@ -42,9 +42,9 @@ protected:
     }
 
     // The message crosses the bus; waits until it is in, or gives up.
-    void awaitNotifications(std::size_t count)
+    void awaitNotifications(std::size_t count, int giveUpMs = 10000)
     {
-        const QDeadlineTimer giveUp(10000);
+        const QDeadlineTimer giveUp(giveUpMs);
         while (service.received.size() < count && !giveUp.hasExpired())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     }
@@ -65,10 +65,11 @@ TEST_F(DesktopNotifierTest, SendsTitleTextTimeoutAndIcon)
         { BalloonIcon::Error, "dialog-error" },
         { BalloonIcon::None, "" },
     };
-    FreedesktopNotifier notifier;
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
+        FreedesktopNotifier notifier;
         EXPECT_TRUE(notifier.notify("Tevra Warning!", "7 - 09:15:00: Mapping changed", 10000, c.icon));
-    awaitNotifications(cases.size());
+        awaitNotifications(service.received.size() + 1);
+    }
 
     ASSERT_EQ(service.received.size(), cases.size());
     for (std::size_t i = 0; i < cases.size(); ++i) {
@@ -80,6 +81,38 @@ TEST_F(DesktopNotifierTest, SendsTitleTextTimeoutAndIcon)
         EXPECT_EQ(got.body, "7 - 09:15:00: Mapping changed");
         EXPECT_EQ(got.expireTimeout, 10000);
     }
+}
+
+TEST_F(DesktopNotifierTest, EachNotificationReplacesTheOneBefore)
+{
+    FreedesktopNotifier notifier;
+    for (const char* body : { "1 - first", "2 - second", "3 - third" }) {
+        ASSERT_TRUE(notifier.notify("Tevra Warning!", body, 10000, BalloonIcon::Warning));
+        awaitNotifications(service.received.size() + 1);
+    }
+
+    ASSERT_EQ(service.received.size(), 3u);
+    const std::vector<uint> replaced { 0, 1, 1 };
+    for (std::size_t i = 0; i < replaced.size(); ++i)
+        EXPECT_EQ(service.received[i].replacesId, replaced[i]) << i;
+    EXPECT_EQ(service.received[2].body, "3 - third");
+}
+
+// The service's number for the first is needed to replace it, so what comes
+// before its answer waits, and only the newest is sent.
+TEST_F(DesktopNotifierTest, NotificationsBeforeTheFirstAnswerWaitAndOnlyTheNewestIsSent)
+{
+    FreedesktopNotifier notifier;
+    for (const char* body : { "1 - first", "2 - second", "3 - third" })
+        ASSERT_TRUE(notifier.notify("Tevra Warning!", body, 10000, BalloonIcon::Warning));
+    // Time enough for a third that should not come.
+    awaitNotifications(3, 300);
+
+    ASSERT_EQ(service.received.size(), 2u);
+    EXPECT_EQ(service.received[0].body, "1 - first");
+    EXPECT_EQ(service.received[0].replacesId, 0u);
+    EXPECT_EQ(service.received[1].body, "3 - third");
+    EXPECT_EQ(service.received[1].replacesId, 1u);
 }
 
 TEST_F(DesktopNotifierTest, WithoutABusNothingIsSent)
