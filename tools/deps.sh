@@ -18,10 +18,11 @@ ensure_packages() {
     fi
 }
 
-# What building Tevra, its tests and benchmarks need (time: the scale benchmark's memory figure).
+# What building Tevra, its tests and benchmarks need (time: the scale benchmark's memory figure;
+# fonts-dejavu-core: the window's tests measure its columns in the desktop's real font).
 TEVRA_BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config clang-format libgtest-dev libgmock-dev
     libbenchmark-dev libnl-route-3-dev qt6-base-dev qt6-qpa-plugins libqt6svg6 iproute2 iputils-ping
-    time dbus-daemon)
+    time dbus-daemon fonts-dejavu-core)
 
 # What the real-desktop screenshot scripts need: a virtual X display, a window
 # manager, a tray host, a notification daemon on a session bus, screenshots,
