@@ -19,10 +19,11 @@ ensure_packages() {
 }
 
 # What building Tevra, its tests and benchmarks need (time: the scale benchmark's memory figure;
-# appstream, desktop-file-utils, libxml2-utils and polkitd's document type check the desktop files).
+# appstream, desktop-file-utils, libxml2-utils and polkitd's document type check the desktop files;
+# xvfb, openbox and x11-utils give the tray test an X display with a window manager).
 TEVRA_BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config clang-format libgtest-dev libgmock-dev
     libbenchmark-dev libnl-route-3-dev qt6-base-dev qt6-qpa-plugins libqt6svg6 iproute2 iputils-ping
-    time dbus-daemon appstream desktop-file-utils libxml2-utils polkitd)
+    time dbus-daemon appstream desktop-file-utils libxml2-utils polkitd xvfb openbox x11-utils)
 
 # What the real-desktop screenshot scripts need: a virtual X display, a window
 # manager, a tray host, a notification daemon on a session bus, screenshots,

@@ -13,6 +13,7 @@ public:
 
     // False when there is no bus to send on; the reply is not awaited.
     bool notify(const QString& title, const QString& text, int timeoutMs, BalloonIcon icon) override;
+    bool trayIsStatusNotifier() const override;
 
 private:
     QDBusConnection bus_;
