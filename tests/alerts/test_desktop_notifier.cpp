@@ -53,17 +53,20 @@ protected:
     std::unique_ptr<QDBusConnection> serviceBus;
 };
 
-TEST_F(DesktopNotifierTest, SendsTitleTextTimeoutAndIcon)
+// Texts as given; the hints tell the desktop whose notification it is (the
+// desktop entry), how urgent and what about, and the balloon's picture.
+TEST_F(DesktopNotifierTest, SendsTextsWithTheHintsDesktopsDecideBy)
 {
     struct Case {
         BalloonIcon icon;
-        QString iconName;
+        QString image;  // empty: no image hint at all
+        uchar urgency;
     };
     const std::vector<Case> cases {
-        { BalloonIcon::Warning, "dialog-warning" },
-        { BalloonIcon::Information, "dialog-information" },
-        { BalloonIcon::Error, "dialog-error" },
-        { BalloonIcon::None, "" },
+        { BalloonIcon::Warning, "dialog-warning", 2 },
+        { BalloonIcon::Information, "dialog-information", 1 },
+        { BalloonIcon::Error, "dialog-error", 2 },
+        { BalloonIcon::None, "", 1 },
     };
     for (const Case& c : cases) {
         FreedesktopNotifier notifier;
@@ -76,10 +79,17 @@ TEST_F(DesktopNotifierTest, SendsTitleTextTimeoutAndIcon)
         const ReceivedNotification& got = service.received[i];
         EXPECT_EQ(got.appName, "Tevra");
         EXPECT_EQ(got.replacesId, 0u);
-        EXPECT_EQ(got.appIcon, cases[i].iconName);
+        EXPECT_EQ(got.appIcon, "org.example.tevra");
         EXPECT_EQ(got.summary, "Tevra Warning!");
         EXPECT_EQ(got.body, "7 - 09:15:00: Mapping changed");
         EXPECT_EQ(got.expireTimeout, 10000);
+        EXPECT_EQ(got.hints.value("desktop-entry").toString(), "org.example.tevra");
+        EXPECT_EQ(got.hints.value("category").toString(), "network");
+        // A byte on the bus, as the notification specification has it.
+        EXPECT_EQ(got.hints.value("urgency").metaType(), QMetaType::fromType<uchar>());
+        EXPECT_EQ(got.hints.value("urgency").value<uchar>(), cases[i].urgency);
+        EXPECT_EQ(got.hints.contains("image-path"), !cases[i].image.isEmpty());
+        EXPECT_EQ(got.hints.value("image-path").toString(), cases[i].image);
     }
 }
 

@@ -21,6 +21,7 @@ public:
     // False when there is no bus to send on. Never waits for the answer: while
     // the one before is unanswered, the newest notification waits its turn.
     bool notify(const QString& title, const QString& text, int timeoutMs, BalloonIcon icon) override;
+    bool trayIsStatusNotifier() const override;
 
 private:
     struct Notification {
