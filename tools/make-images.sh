@@ -9,6 +9,8 @@ render() {  # svg, png, size
 render tevra.svg icons/tevra.png 48
 render tevra.svg icons/tevra-32.png 32
 render tevra.svg icons/tevra-16.png 16
+# The Windows programs' icon (res/*.rc): the three sizes in one file.
+convert icons/tevra-16.png icons/tevra-32.png icons/tevra.png icons/tevra.ico
 render warning.svg icons/warning.png 32
 render check.svg icons/check.png 16
 render cross.svg icons/cross.png 16
