@@ -18,6 +18,8 @@ render tevra.svg icons/tevra-16.png 16
 for size in 64 128 256; do
     render_large "icons/tevra-$size.png" "$size"
 done
+# The Windows programs' icon (res/*.rc): the three sizes in one file.
+convert icons/tevra-16.png icons/tevra-32.png icons/tevra.png icons/tevra.ico
 render warning.svg icons/warning.png 32
 render check.svg icons/check.png 16
 render cross.svg icons/cross.png 16
