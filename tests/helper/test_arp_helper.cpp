@@ -123,9 +123,10 @@ INSTANTIATE_TEST_SUITE_P(Kernel, ArpHelperRefusedByKernel,
     testing::Values(
         KernelRefusal { "delete_without_net_admin", { "delete", "10.66.0.5", "2" }, true, "not permitted" },
         KernelRefusal { "flush_without_net_admin", { "flush", "2" }, true, "not permitted" },
-        KernelRefusal { "delete_of_an_absent_entry", { "delete", "10.66.0.9", "2" }, false, "No such file" },
-        KernelRefusal {
-            "delete_on_the_wrong_interface", { "delete", "10.77.0.5", "2" }, false, "No such file" },
+        KernelRefusal { "delete_of_an_absent_entry", { "delete", "10.66.0.9", "2" }, false,
+            "no such entry in the table" },
+        KernelRefusal { "delete_on_the_wrong_interface", { "delete", "10.77.0.5", "2" }, false,
+            "no such entry in the table" },
         KernelRefusal {
             "delete_on_a_missing_interface", { "delete", "10.66.0.5", "99" }, false, "No such device" },
         KernelRefusal { "flush_of_a_missing_interface", { "flush", "99" }, false, "no interface 99" }),
