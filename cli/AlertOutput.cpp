@@ -1,5 +1,7 @@
 #include "cli/AlertOutput.h"
 
+#include <cerrno>
+
 namespace tevra::cli {
 
 std::string alertText(const Alert& alert)
@@ -7,17 +9,28 @@ std::string alertText(const Alert& alert)
     return alert.line;
 }
 
-StreamSink::StreamSink(std::FILE* stream, AlertFormat format)
+bool writeOutput(std::FILE* stream, std::string_view text, OutputStatus& status)
+{
+    if (status.error != 0)
+        return false;
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), stream) == text.size() && std::fflush(stream) == 0)
+        return true;
+    // A stream that fails without saying why still failed.
+    status.error = errno != 0 ? errno : EIO;
+    return false;
+}
+
+StreamSink::StreamSink(std::FILE* stream, AlertFormat format, OutputStatus* status)
     : stream_(stream)
     , format_(format)
+    , status_(status != nullptr ? *status : own_)
 {
 }
 
 void StreamSink::deliver(const Alert& alert)
 {
-    const std::string text = format_(alert) + '\n';
-    std::fwrite(text.data(), 1, text.size(), stream_);
-    std::fflush(stream_);
+    writeOutput(stream_, format_(alert) + '\n', status_);
 }
 
 AlertOutput::AlertOutput(IgnoreList ignore)

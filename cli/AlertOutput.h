@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tevra::cli {
@@ -21,16 +22,28 @@ public:
 using AlertFormat = std::string (*)(const Alert& alert);
 std::string alertText(const Alert& alert);
 
+// The first write to the output that failed, as an errno value; 0 while
+// every write went through. EPIPE means the reader has gone.
+struct OutputStatus {
+    int error = 0;
+};
+
+// Writes the text and flushes it; false, with the reason kept in `status`,
+// when not all of it got out. After one failure nothing more is written.
+bool writeOutput(std::FILE* stream, std::string_view text, OutputStatus& status);
+
 // Each alert as one line on a stream, flushed at once so that a pipe reader
 // sees it without delay.
 class StreamSink : public AlertSink {
 public:
-    StreamSink(std::FILE* stream, AlertFormat format);
+    StreamSink(std::FILE* stream, AlertFormat format, OutputStatus* status = nullptr);
     void deliver(const Alert& alert) override;
 
 private:
     std::FILE* stream_;
     AlertFormat format_;
+    OutputStatus own_;
+    OutputStatus& status_;
 };
 
 // Every alert that the ignore list lets through, to every sink in turn.

@@ -9,7 +9,9 @@
 #include "engine/MappingCells.h"
 #include "engine/Version.h"
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -89,11 +91,12 @@ namespace {
 
 // Where alerts go: the journal when our output is the journal, else the
 // output stream as text or JSON lines; and the hook, if there is one.
-AlertOutput makeOutput(const WatchOptions& options, std::FILE* out, std::FILE* err, HookRunner* hooks)
+AlertOutput makeOutput(
+    const WatchOptions& options, std::FILE* out, std::FILE* err, HookRunner* hooks, OutputStatus& written)
 {
     AlertOutput output(options.ignore);
     const AlertFormat format = options.json ? alertJson : alertText;
-    auto stream = std::make_unique<StreamSink>(out, format);
+    auto stream = std::make_unique<StreamSink>(out, format, &written);
     if (isJournalStream(out) && journalSocketPresent())
         output.add(std::make_unique<JournalSink>(format, std::move(stream), err));
     else
@@ -143,12 +146,14 @@ void finishHooks(StopSignals& stop, HookRunner& hooks)
     hooks.abandonWaiting();
 }
 
-void watchLoop(StopSignals& stop, ConsoleWatch& console, const Wakers& wakers, int intervalMs)
+void watchLoop(StopSignals& stop, ConsoleWatch& console, const Wakers& wakers, int intervalMs,
+    const OutputStatus& written)
 {
     using std::chrono::steady_clock;
     const auto period = std::chrono::milliseconds(intervalMs);
     auto next = steady_clock::now() + period;
-    for (;;) {
+    // Alerts that cannot be written are lost: watching on would hide that.
+    while (written.error == 0) {
         std::vector<StopSignals::Waitable> list = waitList(wakers.feed, wakers.hooks);
         const StopSignals::Wake wake = stop.waitUntil(next, list);
         if (wake == StopSignals::Wake::Stop)
@@ -172,18 +177,45 @@ void watchLoop(StopSignals& stop, ConsoleWatch& console, const Wakers& wakers, i
         wakers.hooks->abandonWaiting();
 }
 
+// One discovery before the first read; what failed (no ping, no rights) is
+// said on `err` and the watch goes on. With --once the answers are waited
+// for, up to kOnceDiscoveryWait, since that one read is all there is.
+void discover(ConsoleWatch& console, StopSignals& stop, bool once, std::FILE* err)
+{
+    constexpr auto kOnceDiscoveryWait = std::chrono::seconds(2);
+    console.watcher().discoverByPing();
+    for (const ActionFailure& failure : console.watcher().takeActionFailures())
+        std::fprintf(err, "tevra-watch: discovery%s%s: %s\n", failure.subject.empty() ? "" : " of ",
+            failure.subject.c_str(), failure.reason.c_str());
+    // A host without an adapter address has nothing that could answer.
+    if (once && !console.watcher().networkConfig.pingTargets().empty())
+        stop.sleepUntil(std::chrono::steady_clock::now() + kOnceDiscoveryWait);
+}
+
+// The exit status once the output is done with: a reader that has gone (a
+// pipe into `head`) ends us quietly, as it ends other filters; any other
+// failed write lost output and is said.
+int outputStatus(const OutputStatus& written, std::FILE* err)
+{
+    if (written.error == 0 || written.error == EPIPE)
+        return 0;
+    std::fprintf(err, "tevra-watch: cannot write the output: %s\n", std::strerror(written.error));
+    return 1;
+}
+
 }  // namespace
 
 int runWatch(
     const WatchOptions& options, std::unique_ptr<hostnet::IpHelper> host, std::FILE* out, std::FILE* err)
 {
+    OutputStatus written;
     if (options.mode == WatchOptions::Mode::Help) {
-        std::fputs(usageText().c_str(), out);
-        return 0;
+        writeOutput(out, usageText(), written);
+        return outputStatus(written, err);
     }
     if (options.mode == WatchOptions::Mode::Version) {
-        std::fprintf(out, "tevra-watch %s\n", kVersion);
-        return 0;
+        writeOutput(out, std::string("tevra-watch ") + kVersion + "\n", written);
+        return outputStatus(written, err);
     }
     if (!options.execProgram.empty()) {
         if (const std::string reason = checkRunnable(options.execProgram); !reason.empty()) {
@@ -197,7 +229,7 @@ int runWatch(
     std::optional<HookRunner> hooks;
     if (!options.execProgram.empty())
         hooks.emplace(options.execProgram, err);
-    const AlertOutput output = makeOutput(options, out, err, hooks ? &*hooks : nullptr);
+    const AlertOutput output = makeOutput(options, out, err, hooks ? &*hooks : nullptr, written);
     ConsoleWatch console(std::move(host), output);
     std::optional<StateFile> state;
     if (!options.statePath.empty()) {
@@ -209,14 +241,15 @@ int runWatch(
     }
     // Opened before the first read, so that no change after it goes unseen.
     const int feed = options.once ? -1 : console.openChangeFeed();
+    if (options.discover)
+        discover(console, stop, options.once, err);
     if (console.refresh() != 0) {
         std::fprintf(err, "tevra-watch: cannot read the ARP table: %s\n", console.lastError().c_str());
         return 1;
     }
     if (options.once) {
         if (options.table)
-            std::fputs((options.json ? console.tableJson() : console.tableText()).c_str(), out);
-        std::fflush(out);
+            writeOutput(out, options.json ? console.tableJson() : console.tableText(), written);
         if (hooks)
             finishHooks(stop, *hooks);
     } else {
@@ -226,9 +259,11 @@ int runWatch(
             std::fputs(
                 startupMessage(summarize(console.watcher(), options.intervalMs, feed >= 0)).c_str(), err);
         watchLoop(stop, console, { feed, state ? &*state : nullptr, hooks ? &*hooks : nullptr },
-            options.intervalMs);
+            options.intervalMs, written);
     }
-    return state && !state->save(console.watcher()) ? 1 : 0;
+    const bool saved = !state || state->save(console.watcher());
+    const int status = outputStatus(written, err);
+    return saved ? status : 1;
 }
 
 }  // namespace tevra::cli

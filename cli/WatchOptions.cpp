@@ -15,17 +15,19 @@ enum OptionId : int {
     kOnce,
     kTable,
     kJson,
+    kDiscover,
     kState,
     kIgnore,
     kExec,
     kVersion,
 };
 
-const std::array<option, 10> kLongOptions { {
+const std::array<option, 11> kLongOptions { {
     { "interval", required_argument, nullptr, kInterval },
     { "once", no_argument, nullptr, kOnce },
     { "table", no_argument, nullptr, kTable },
     { "json", no_argument, nullptr, kJson },
+    { "discover", no_argument, nullptr, kDiscover },
     { "state", required_argument, nullptr, kState },
     { "ignore", required_argument, nullptr, kIgnore },
     { "exec", required_argument, nullptr, kExec },
@@ -86,6 +88,9 @@ std::string apply(int id, std::string_view value, WatchOptions& options)
         return {};
     case kJson:
         options.json = true;
+        return {};
+    case kDiscover:
+        options.discover = true;
         return {};
     case kState:
         if (value.empty())
@@ -151,13 +156,17 @@ ParsedArguments parseWatchArguments(std::span<const std::string_view> arguments)
 std::string usageText()
 {
     return "Usage: tevra-watch [--interval MS] [--once [--table]]\n"
-           "                   [--json] [--state FILE] [--ignore ADDRESS|MAC|PREFIX]... [--exec PROGRAM]\n"
+           "                   [--discover] [--json] [--state FILE] [--ignore ADDRESS|MAC|PREFIX]... [--exec "
+           "PROGRAM]\n"
            "       tevra-watch --help | --version\n"
            "Watches the host's ARP table and prints an alert line when a mapping\n"
            "changes or an address gets a broadcast or multicast MAC address.\n"
            "  --interval MS    read the table every MS milliseconds (100 to 60000, default 1500)\n"
            "  --once           read the table once, print its alerts and exit\n"
            "  --table          with --once: then print the mapping list, TAB-separated\n"
+           "  --discover       first make the hosts of each adapter's subnet answer (a\n"
+           "                   broadcast ping and a paced sweep); with --once, wait up\n"
+           "                   to 2 s for their answers before the one reading\n"
            "  --json           print alerts (and the --table rows) as JSON Lines\n"
            "  --state FILE     keep the learned table in FILE across restarts\n"
            "  --ignore WHAT    print no alert about this IPv4 address, MAC address or MAC\n"

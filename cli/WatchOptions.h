@@ -18,6 +18,7 @@ struct WatchOptions {
     bool once = false;
     bool table = false;  // only with `once`
     bool json = false;  // alerts and the table as JSON Lines
+    bool discover = false;  // one discovery before the first read
     std::string statePath;  // empty: the learned table is not kept
     IgnoreList ignore;
     std::string execProgram;  // empty: no hook

@@ -32,6 +32,7 @@ struct StopSignals::Saved {
     sigset_t mask;
     struct sigaction onInt;
     struct sigaction onTerm;
+    struct sigaction onPipe;
 };
 
 StopSignals::StopSignals()
@@ -45,6 +46,12 @@ StopSignals::StopSignals()
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, &saved_->onInt);
     sigaction(SIGTERM, &action, &saved_->onTerm);
+    // A reader that has gone shows as a failed write, so the watch can end
+    // in order (the state saved) instead of being killed mid-step.
+    struct sigaction ignore { };
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, &saved_->onPipe);
 }
 
 StopSignals::~StopSignals()
@@ -52,6 +59,7 @@ StopSignals::~StopSignals()
     // Let a signal that came late in reach our handler before the old ones
     // return: it must not kill the program on its way out.
     sigprocmask(SIG_SETMASK, &saved_->mask, nullptr);
+    sigaction(SIGPIPE, &saved_->onPipe, nullptr);
     sigaction(SIGTERM, &saved_->onTerm, nullptr);
     sigaction(SIGINT, &saved_->onInt, nullptr);
 }

@@ -19,6 +19,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <regex>
@@ -313,6 +314,121 @@ TEST_F(WatchOnKernel, FollowsNotificationsBetweenReads)
         "3 - Mapping changed: 10.66.0.5 changed from 02-00-00-00-66-66 to 00-0C-29-11-22-33");
     watch.signal(SIGTERM);
     EXPECT_EQ(watch.wait(), 0);
+}
+
+// --- The output checked: a lost alert is said, a reader that left ends it quietly ---
+
+struct OutputCase {
+    const char* name;
+    std::vector<std::string> arguments;
+};
+
+void PrintTo(const OutputCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+const OutputCase kOutputCases[] = {
+    { "once_alert", { "--once" } },
+    // The table is written after the alerts, so a full disk can refuse it alone.
+    { "once_table", { "--once", "--table" } },
+    { "watching", { "--interval", "100" } },
+};
+
+class WatchOutput : public WatchOnKernel, public testing::WithParamInterface<OutputCase> {
+protected:
+    std::vector<std::string> command(bool withAlert)
+    {
+        if (withAlert)
+            addNeighbour("10.66.0.99", "ff:ff:ff:ff:ff:ff", "permanent");
+        else
+            addNeighbour("10.66.0.11", "00:0c:29:11:22:34", "permanent");
+        std::vector<std::string> arguments { "timeout", "10", kWatch };
+        arguments.insert(arguments.end(), GetParam().arguments.begin(), GetParam().arguments.end());
+        return namespaces.execInHost(arguments);
+    }
+};
+
+TEST_P(WatchOutput, FullDiskEndsWithStatusOneAndTheReason)
+{
+    // Without --table the alert is what must get out; with it, the table.
+    std::vector<std::string> shell { "sh", "-c", "exec \"$@\" > /dev/full", "sh" };
+    const std::vector<std::string> watch = command(GetParam().arguments.back() != "--table");
+    shell.insert(shell.end(), watch.begin(), watch.end());
+    const CommandResult result = runCommand(shell);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "tevra-watch: cannot write the output: No space left on device\n");
+}
+
+// Standard output a pipe whose reader has exited, as `tevra-watch | head -1`
+// leaves it once head is done; the status and what came on standard error.
+CommandResult runIntoClosedPipe(std::vector<std::string> arguments)
+{
+    int out[2];
+    int err[2];
+    if (pipe(out) != 0 || pipe(err) != 0)
+        return {};
+    const pid_t reader = fork();
+    if (reader == 0)
+        _exit(0);
+    waitpid(reader, nullptr, 0);
+    close(out[0]);
+    std::vector<char*> argv;
+    for (std::string& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+    posix_spawn_file_actions_addclose(&actions, err[0]);
+    pid_t pid = -1;
+    const bool spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    close(err[1]);
+    CommandResult result;
+    char buffer[1024];
+    for (ssize_t length; (length = read(err[0], buffer, sizeof buffer)) > 0;)
+        result.err.append(buffer, std::size_t(length));
+    close(err[0]);
+    int status = 0;
+    if (spawned && waitpid(pid, &status, 0) == pid)
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return result;
+}
+
+TEST_P(WatchOutput, ClosedPipeEndsItQuietly)
+{
+    const CommandResult result = runIntoClosedPipe(command(true));
+    EXPECT_EQ(result.status, 0) << "141: killed by SIGPIPE, 124: still watching";
+    EXPECT_EQ(result.err, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, WatchOutput, testing::ValuesIn(kOutputCases),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// --- --discover: a peer that ignores broadcast echo requests is found before the one reading ---
+
+TEST_F(WatchOnKernel, DiscoverOnceFindsAPeerThatIgnoresBroadcastPings)
+{
+    ASSERT_EQ(runCommand({ "ip", "netns", "exec", namespaces.peerName(), "sysctl", "-qw",
+                             "net.ipv4.icmp_echo_ignore_broadcasts=1" })
+                  .status,
+        0);
+    const auto table = [&](std::vector<std::string> options) {
+        std::vector<std::string> arguments { kWatch, "--once", "--table" };
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        return runCommand(namespaces.execInHost(arguments));
+    };
+    const std::string peerRow = std::string("\n") + NamespacePair::kPeerAddress + "\t02-00-00-00-00-02\t";
+    const CommandResult plain = table({});
+    EXPECT_EQ(plain.out.find(peerRow), std::string::npos) << plain.out;
+    const CommandResult discovered = table({ "--discover" });
+    EXPECT_EQ(discovered.status, 0) << discovered.err;
+    EXPECT_NE(discovered.out.find(peerRow), std::string::npos) << discovered.out;
+    // The silent rest of the subnet is not listed.
+    EXPECT_EQ(std::count(discovered.out.begin(), discovered.out.end(), '\n'), 3) << discovered.out;
 }
 
 }  // namespace
