@@ -53,6 +53,20 @@ bool isDottedQuad(const std::string& text)
     return parts == 4;
 }
 
+// What a caller can make of a Windows error: deleting or flushing needs an
+// administrator; an entry that is not there is already deleted.
+Failure failureKind(DWORD status)
+{
+    switch (status) {
+    case ERROR_ACCESS_DENIED:
+        return Failure::NotPermitted;
+    case ERROR_NOT_FOUND:
+        return Failure::NoSuchEntry;
+    default:
+        return Failure::Other;
+    }
+}
+
 }  // namespace
 
 std::unique_ptr<IpHelper> makePlatformIpHelper()
@@ -68,11 +82,13 @@ WindowsIpHelper::WindowsIpHelper(std::unique_ptr<IpHelperApi> api)
 void WindowsIpHelper::fail(const char* what, DWORD status)
 {
     fail(what, systemMessage(status));
+    lastFailure_ = failureKind(status);
 }
 
 void WindowsIpHelper::fail(const char* what, const std::string& reason)
 {
     lastError_ = std::string(what) + ": " + reason;
+    lastFailure_ = Failure::Other;
 }
 
 template<typename Fill>
@@ -234,6 +250,16 @@ std::int32_t WindowsIpHelper::startPing(const std::string& dottedAddress)
     }
     api_->closeHandle(process.hThread);
     api_->closeHandle(process.hProcess);
+    return 0;
+}
+
+std::int32_t WindowsIpHelper::startSweep(const std::vector<std::uint32_t>& addresses)
+{
+    std::string error;
+    if (sweep_.start(addresses, error) != 0) {
+        fail("sweeping the subnet", error);
+        return -1;
+    }
     return 0;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "hostnet/IpHelper.h"
+#include "hostnet/windows/AddressSweep.h"
 #include "hostnet/windows/IpHelperApi.h"
 
 #include <cstddef>
@@ -22,7 +23,9 @@ public:
     std::int32_t deleteIpNetEntry(const MibIpNetRow& row) override;
     std::int32_t flushIpNetTable(std::uint32_t interfaceIndex) override;
     std::int32_t startPing(const std::string& dottedAddress) override;
+    std::int32_t startSweep(const std::vector<std::uint32_t>& addresses) override;
     std::string lastError() const override { return lastError_; }
+    Failure lastFailure() const override { return lastFailure_; }
 
     // How often a table that changed size between the size call and the fill
     // is asked for again before the read is given up.
@@ -42,6 +45,8 @@ private:
 
     std::unique_ptr<IpHelperApi> api_;
     std::string lastError_;
+    Failure lastFailure_ = Failure::None;
+    AddressSweep sweep_;
 };
 
 }  // namespace tevra::hostnet

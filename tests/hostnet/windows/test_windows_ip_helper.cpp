@@ -275,9 +275,14 @@ TEST_F(ScriptedEngine, FlushAsksForTheAdaptersAfreshAndFlushesEachInChainOrder)
     watcher();
     api.adapters = { needsBuffer(2 * sizeof(IP_ADAPTER_INFO), ERROR_BUFFER_OVERFLOW),
         adaptersAnswer({ { 7, "USB Ethernet" }, { 3, "Wi-Fi" } }) };
-    // A refusal for one adapter, as Wine's stub gives, does not stop the others.
+    // A refusal for one adapter, as Wine's stub gives, does not stop the
+    // others, and is said rather than passed off as done.
     api.flushStatus = { ERROR_NOT_SUPPORTED };
-    EXPECT_EQ(watcher().flushSystemCache(), 0);
+    EXPECT_EQ(watcher().flushSystemCache(), -1);
+    const std::vector<ActionFailure> failures = watcher().takeActionFailures();
+    ASSERT_EQ(failures.size(), 1U);
+    EXPECT_EQ(failures[0].reason,
+        "flushing the ARP table of interface 7: " + hostnet::systemMessage(ERROR_NOT_SUPPORTED));
     EXPECT_EQ(api.calls,
         (std::vector<std::string> { "GetAdaptersInfo(null, 0) -> 111",
             "GetAdaptersInfo(buffer, " + std::to_string(2 * sizeof(IP_ADAPTER_INFO)) + ") -> 0",
