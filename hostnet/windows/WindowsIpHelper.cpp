@@ -242,9 +242,18 @@ std::int32_t WindowsIpHelper::startPing(const std::string& dottedAddress)
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
+    // ping.exe by its whole name in the system folder: without one, Windows
+    // would run a ping.exe from the working folder first.
+    char system[MAX_PATH];
+    const UINT length = GetSystemDirectoryA(system, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        fail("starting ping: finding the system folder", GetLastError());
+        return -1;
+    }
+    const std::string application = std::string(system, length) + "\\ping.exe";
     PROCESS_INFORMATION process {};
-    if (!api_->createProcess(
-            nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    if (!api_->createProcess(application.c_str(), commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+            &startup, &process)) {
         fail("starting ping", api_->lastError());
         return -1;
     }

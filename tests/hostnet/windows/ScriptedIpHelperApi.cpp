@@ -111,9 +111,9 @@ BOOL ScriptedIpHelperApi::createProcess(LPCSTR application, LPSTR commandLine,
     LPPROCESS_INFORMATION process)
 {
     calls.push_back(std::string("CreateProcessA(") + commandLine + ")");
-    started.push_back(
-        { application != nullptr, commandLine, processAttributes != nullptr, threadAttributes != nullptr,
-            inheritHandles, creationFlags, environment != nullptr, currentDirectory != nullptr, *startup });
+    started.push_back({ application != nullptr ? application : "", commandLine, processAttributes != nullptr,
+        threadAttributes != nullptr, inheritHandles, creationFlags, environment != nullptr,
+        currentDirectory != nullptr, *startup });
     lastError_ = processError;
     if (processStarted) {
         process->hProcess = processHandle;

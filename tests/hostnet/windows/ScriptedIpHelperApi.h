@@ -23,7 +23,7 @@ struct TableAnswer {
 class ScriptedIpHelperApi : public hostnet::IpHelperApi {
 public:
     struct ProcessStart {
-        bool application = false;
+        std::string application;  // empty when none was given
         std::string commandLine;
         bool processAttributes = false;
         bool threadAttributes = false;

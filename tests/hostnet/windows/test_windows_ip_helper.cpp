@@ -339,7 +339,11 @@ TEST_P(Ping, StartsOnlyAnAddressHiddenAndLetsGoOfIt)
     EXPECT_EQ(status, 0);
     ASSERT_EQ(api.started.size(), 1u);
     const ScriptedIpHelperApi::ProcessStart& start = api.started[0];
-    EXPECT_FALSE(start.application);
+    // Named whole: without a name Windows would look in the working folder first.
+    char system[MAX_PATH];
+    const UINT length = GetSystemDirectoryA(system, MAX_PATH);
+    ASSERT_GT(length, 0u);
+    EXPECT_EQ(start.application, std::string(system, length) + "\\ping.exe");
     EXPECT_EQ(start.commandLine, "ping -n 1 " + c.text);
     EXPECT_FALSE(start.processAttributes);
     EXPECT_FALSE(start.threadAttributes);
