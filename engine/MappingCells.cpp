@@ -10,8 +10,7 @@ namespace {
 
 std::string typeText(std::uint32_t type)
 {
-    static const std::array<const char*, 4> names { "other", "invalid", "dynamic", "static" };
-    return type >= 1 && type <= names.size() ? names[type - 1] : "unknown";
+    return type >= 1 && type <= kTypeTexts.size() ? kTypeTexts[type - 1] : kUnknownTypeText;
 }
 
 std::string lastChangedText(const MappingEntry& entry)
@@ -33,7 +32,9 @@ std::string adapterText(std::uint32_t index, const NetworkConfig& networkConfig)
 
 MappingCells mappingCellTexts(const MappingEntry& entry, const NetworkConfig& networkConfig)
 {
-    const bool showVendor = entry.vendor.has_value() && entry.type != hostnet::kNetTypeInvalid;
+    // An unresolved entry's zero bytes name no vendor (00-00-00 is an OUI all the same).
+    const bool showVendor
+        = entry.vendor.has_value() && entry.macLength != 0 && entry.type != hostnet::kNetTypeInvalid;
     return {
         dottedText(entry.address),
         macText(entry.mac.data(), entry.macLength),

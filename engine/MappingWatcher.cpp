@@ -4,8 +4,22 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 
 namespace tevra {
+namespace {
+
+// The number of hardware address bytes a row really gives. Windows reports an
+// unresolved entry as six zero bytes where Linux gives none; neither is a
+// hardware address, so resolving such an entry must not count as a change.
+std::uint32_t macLengthOf(const hostnet::MibIpNetRow& row)
+{
+    const std::uint32_t length = clampedMacLength(row.dwPhysAddrLen);
+    const auto bytes = std::span(row.bPhysAddr).first(length);
+    return std::ranges::all_of(bytes, [](std::uint8_t b) { return b == 0; }) ? 0 : length;
+}
+
+}  // namespace
 
 CMappingWatcher::CMappingWatcher(std::unique_ptr<hostnet::IpHelper> ipHelper, Clock clock)
     : ipHelper_(std::move(ipHelper))
@@ -41,55 +55,90 @@ std::int32_t CMappingWatcher::lookupVendor(MappingEntry& entry) const
 {
     if (vendorTable.empty())
         return -1;
-    const std::uint32_t prefix
-        = std::uint32_t(entry.mac[0]) << 16 | std::uint32_t(entry.mac[1]) << 8 | entry.mac[2];
-    const std::string* name = vendorTable.find(prefix);
-    if (name == nullptr) {
+    const std::optional<std::string_view> name = vendorTable.find(entry.mac);
+    if (!name) {
         entry.vendor.reset();
         return -1;
     }
-    entry.vendor = *name;
+    entry.vendor = std::string(*name);
     return 0;
 }
 
 void CMappingWatcher::loadVendorTable()
 {
-    loadVendorTable(embeddedOuiList());
-}
-
-void CMappingWatcher::loadVendorTable(std::string_view ouiList)
-{
-    vendorTable.load(ouiList);
+    vendorTable.load(VendorTable::listFolders());
 }
 
 std::int32_t CMappingWatcher::refresh()
 {
     // Changes still waiting in the feed come first: the table below already
     // holds them, and taken in order they are each reported as they happened.
+    // They are never lost, even when the whole read fails.
     const std::vector<hostnet::NetTableChange> changes = ipHelper_->takeChanges();
-    const auto table = ipHelper_->getIpNetTable();
-    if (!table) {
-        // Changes taken are never lost, even when the whole read fails.
-        for (const hostnet::NetTableChange& change : changes)
-            applyChange(change);
-        return -1;
-    }
-    for (auto& [address, entry] : programCache) {
-        entry->seen = false;
-        // An absent entry is rewritten every second pass, so its row does not
-        // stay marked for ever; a present one is checked each time.
-        entry->redisplay = !(entry->redisplay && !entry->inSystemCache);
-    }
+    auto table = ipHelper_->getIpNetTable();
     for (const hostnet::NetTableChange& change : changes)
         applyChange(change);
-    // The table comes in address order, as the cache is walked: the entry for a
-    // row is usually the one after the previous row's, found without a search.
-    auto next = programCache.begin();
-    for (const hostnet::MibIpNetRow& row : *table)
-        next = handleRow(row, next);
-    for (auto& [address, entry] : programCache)
-        entry->inSystemCache = entry->seen;
+    if (!table)
+        return -1;
+    const auto byAddress = [](const hostnet::MibIpNetRow& a, const hostnet::MibIpNetRow& b) {
+        return DottedOrder {}(a.dwAddr, b.dwAddr);
+    };
+    std::vector<std::uint32_t> touched;
+    for (const hostnet::NetTableChange& change : changes)
+        touched.push_back(change.address);
+    std::ranges::sort(touched, DottedOrder {});
+    if (std::ranges::is_sorted(*table, byAddress))
+        compareWithTable(*table, touched);
+    else
+        compareInTableOrder(*table, touched);
     return 0;
+}
+
+void CMappingWatcher::startPass(MappingEntry& entry)
+{
+    entry.seen = false;
+    // An absent entry is rewritten every second pass, so its row does not
+    // stay marked for ever; a present one is checked each time.
+    entry.redisplay = !(entry.redisplay && !entry.inSystemCache);
+}
+
+void CMappingWatcher::compareWithTable(
+    const std::vector<hostnet::MibIpNetRow>& table, const std::vector<std::uint32_t>& touched)
+{
+    // One walk over the cache and the table together: at tens of thousands of
+    // entries the cache does not stay in the processor's caches between
+    // periods, and each further pass over it costs about as much again.
+    auto it = programCache.begin();
+    auto row = table.begin();
+    auto change = touched.begin();
+    const auto skipRowsOf = [&](std::uint32_t address) {
+        while (row != table.end() && row->dwAddr == address)
+            ++row;
+    };
+    while (it != programCache.end() || row != table.end()) {
+        if (row != table.end() && (it == programCache.end() || DottedOrder {}(row->dwAddr, it->first))) {
+            const std::uint32_t address = row->dwAddr;
+            if (!isUnansweredProbe(*row))
+                it = std::next(programCache.emplace_hint(it, address, newAddressEntry(*row)));
+            skipRowsOf(address);
+            continue;
+        }
+        const std::uint32_t address = it->first;
+        while (change != touched.end() && DottedOrder {}(*change, address))
+            ++change;
+        // An entry a change of this pass touched is as that change left it.
+        if (change == touched.end() || *change != address)
+            startPass(*it->second);
+        // The same address on a second interface: its first row in the table
+        // decides this pass; later rows only confirm it is present.
+        if (row != table.end() && row->dwAddr == address) {
+            if (!it->second->seen)
+                applyKnownRow(it, *row);
+            skipRowsOf(address);
+        }
+        it->second->inSystemCache = it->second->seen;
+        ++it;
+    }
 }
 
 std::vector<std::uint32_t> CMappingWatcher::followChanges()
@@ -123,37 +172,32 @@ void CMappingWatcher::applyChange(const hostnet::NetTableChange& change)
 
 bool CMappingWatcher::isUnansweredProbe(const hostnet::MibIpNetRow& row) const
 {
-    return clampedMacLength(row.dwPhysAddrLen) == 0 && sweptAddresses_.contains(row.dwAddr);
+    return macLengthOf(row) == 0 && sweptAddresses_.contains(row.dwAddr);
 }
 
-ProgramCache::iterator CMappingWatcher::findForRow(std::uint32_t address, ProgramCache::iterator hint)
+void CMappingWatcher::compareInTableOrder(
+    const std::vector<hostnet::MibIpNetRow>& table, const std::vector<std::uint32_t>& touched)
 {
-    if (hint != programCache.end() && hint->first == address)
-        return hint;
-    return programCache.lower_bound(address);
-}
-
-ProgramCache::iterator CMappingWatcher::handleRow(
-    const hostnet::MibIpNetRow& row, ProgramCache::iterator hint)
-{
-    auto it = findForRow(row.dwAddr, hint);
-    if (it == programCache.end() || it->first != row.dwAddr) {
-        if (isUnansweredProbe(row))
-            return it;
-        auto entry = newAddressEntry(row);
-        return std::next(programCache.emplace_hint(it, row.dwAddr, std::move(entry)));
+    // A host that does not keep its promise of a sorted table: alerts still
+    // come in its order, and the first row of an address in it decides.
+    for (auto& [address, entry] : programCache)
+        if (!std::ranges::binary_search(touched, address, DottedOrder {}))
+            startPass(*entry);
+    for (const hostnet::MibIpNetRow& row : table) {
+        const auto it = programCache.find(row.dwAddr);
+        if (it == programCache.end()) {
+            if (!isUnansweredProbe(row))
+                programCache.emplace(row.dwAddr, newAddressEntry(row));
+        } else if (!it->second->seen)
+            applyKnownRow(it, row);
     }
-    // The same address on a second interface: its first row in the table has
-    // decided this pass; later rows only confirm it is present.
-    if (it->second->seen)
-        return it;
-    applyKnownRow(it, row);
-    return std::next(it);
+    for (auto& [address, entry] : programCache)
+        entry->inSystemCache = entry->seen;
 }
 
 void CMappingWatcher::applyKnownRow(ProgramCache::iterator it, const hostnet::MibIpNetRow& row)
 {
-    const std::uint32_t macLength = clampedMacLength(row.dwPhysAddrLen);
+    const std::uint32_t macLength = macLengthOf(row);
     MappingEntry& old = *it->second;
     // A row with no hardware address is an entry not resolved (again) yet, not
     // a change. Otherwise the length counts as much as the bytes: an address
@@ -180,7 +224,7 @@ std::unique_ptr<MappingEntry> CMappingWatcher::makeEntry(const hostnet::MibIpNet
     entry->redisplay = true;
     entry->seen = true;
     entry->type = row.dwType;
-    entry->macLength = clampedMacLength(row.dwPhysAddrLen);
+    entry->macLength = macLengthOf(row);
     std::copy_n(row.bPhysAddr.begin(), entry->macLength, entry->mac.begin());
     entry->address = row.dwAddr;
     entry->adapterIndex = row.dwIndex;

@@ -1,6 +1,12 @@
 # Sourced by the set-up scripts: makes sure Debian packages are installed.
 # As root it installs what is missing; otherwise it prints the apt-get line to run.
+# Leading options (--no-install-recommends) go to apt-get.
 ensure_packages() {
+    local options=()
+    while [ $# -gt 0 ] && [[ $1 == --* ]]; do
+        options+=("$1")
+        shift
+    done
     local missing=()
     local pkg
     for pkg in "$@"; do
@@ -9,19 +15,31 @@ ensure_packages() {
     [ ${#missing[@]} -eq 0 ] && return 0
     if [ "$(id -u)" -ne 0 ]; then
         echo "Missing packages. Run as root:" >&2
-        echo "  apt-get install -y ${missing[*]}" >&2
+        echo "  apt-get install -y ${options[*]} ${missing[*]}" >&2
         return 1
     fi
     echo "Installing: ${missing[*]}"
-    if ! DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"; then
-        apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
+    if ! DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${options[@]}" "${missing[@]}"; then
+        apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${options[@]}" "${missing[@]}"
     fi
 }
 
-# What building Tevra, its tests and benchmarks need (time: the scale benchmark's memory figure).
+# What building Tevra, its tests and benchmarks need (time: the scale benchmark's memory figure;
+# ieee-data: the registry lists the program reads at run time, which the tests check the
+# compiled-in copy against and the vendor benchmark loads; scdoc: the man pages; man-db and
+# systemd: the tests that read the installed pages and unit; appstream, desktop-file-utils,
+# libxml2-utils and polkitd's document type check the desktop files; fonts-dejavu-core: the
+# window's tests measure its columns in the desktop's real font; xvfb, openbox and x11-utils
+# give the tray test an X display with a window manager).
 TEVRA_BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config clang-format libgtest-dev libgmock-dev
     libbenchmark-dev libnl-route-3-dev qt6-base-dev qt6-qpa-plugins libqt6svg6 iproute2 iputils-ping
-    time dbus-daemon)
+    time dbus-daemon ieee-data nlohmann-json3-dev libsystemd-dev scdoc man-db systemd appstream
+    desktop-file-utils libxml2-utils polkitd fonts-dejavu-core xvfb openbox x11-utils)
+
+# What the Windows build and its tests need, without recommended packages: the
+# mingw-w64 cross compiler, GoogleTest's sources for it to build, and 64-bit
+# Wine to run the result (its programs live in /usr/lib/wine).
+TEVRA_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 googletest wine64)
 
 # What the real-desktop screenshot scripts need: a virtual X display, a window
 # manager, a tray host, a notification daemon on a session bus, screenshots,

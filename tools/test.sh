@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Builds Tevra and runs every test: once in a plain build, once under
 # AddressSanitizer and UndefinedBehaviorSanitizer, both with warnings as
-# errors. Kernel tests need root.
+# errors. The plain run also runs the Windows cross-build's programs under
+# Wine. Kernel and Wine tests need root.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/deps.sh
 ensure_packages "${TEVRA_BUILD_PACKAGES[@]}"
+ensure_packages --no-install-recommends "${TEVRA_WINDOWS_PACKAGES[@]}"
 
 jobs=$(nproc)
 echo "== format"
@@ -19,8 +21,13 @@ run_suite() {
     ctest --test-dir "$dir" --output-on-failure -j "$jobs"
 }
 
+echo "== Windows cross-build"
+mkdir -p build-windows
+cmake --preset windows-cross -DTEVRA_WERROR=ON > build-windows/configure.log 2>&1 \
+    || { cat build-windows/configure.log; exit 1; }
+cmake --build --preset windows-cross
 echo "== plain build"
-run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEVRA_WERROR=ON
+run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEVRA_WERROR=ON -DTEVRA_WINDOWS_BUILD="$PWD/build-windows"
 echo "== sanitizer build"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

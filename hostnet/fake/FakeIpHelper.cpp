@@ -39,7 +39,8 @@ std::int32_t FakeIpHelper::deleteIpNetEntry(const MibIpNetRow& row)
     const auto erased = std::erase_if(netTable, [&row](const MibIpNetRow& entry) {
         return entry.dwIndex == row.dwIndex && entry.dwAddr == row.dwAddr;
     });
-    return erased == 0 ? fail("deleting a neighbour entry: no such entry in the table", Failure::NoSuchEntry) : 0;
+    return erased == 0 ? fail("deleting a neighbour entry: no such entry in the table", Failure::NoSuchEntry)
+                       : 0;
 }
 
 std::int32_t FakeIpHelper::flushIpNetTable(std::uint32_t interfaceIndex)

@@ -91,6 +91,16 @@ const AlertCase kAlertCases[] = {
         { T + "Multicast MAC assigned: 10.0.0.7 has multicast MAC 01-00-5E-01-02-03" } },
     { "known_row_without_mac_unchanged", { row("10.0.0.1", kMac1) }, { row("10.0.0.1", "") }, {} },
     { "unresolved_then_resolved", { row("10.0.0.1", "") }, { row("10.0.0.1", kMac1) }, {} },
+    // Windows' shape of an unresolved entry: six zero bytes.
+    { "zero_mac_then_resolved", { row("10.0.0.1", "00-00-00-00-00-00") }, { row("10.0.0.1", kMac1) }, {} },
+    { "resolved_then_zero_mac", { row("10.0.0.1", kMac1) }, { row("10.0.0.1", "00-00-00-00-00-00") }, {} },
+    // Wine lists the IGMP and SSDP groups as static rows without a MAC, once per interface.
+    { "group_rows_without_mac", {},
+        { row("224.0.0.22", "", 1, hostnet::kNetTypeStatic),
+            row("224.0.0.22", "", 2, hostnet::kNetTypeStatic),
+            row("239.255.255.250", "", 1, hostnet::kNetTypeStatic),
+            row("239.255.255.250", "", 2, hostnet::kNetTypeStatic) },
+        {} },
     { "unresolved_then_broadcast", { row("10.0.0.1", "") }, { row("10.0.0.1", kBroadcast) },
         { T + "Broadcast MAC assigned: 10.0.0.1 has broadcast MAC FF-FF-FF-FF-FF-FF" } },
     { "two_changes_in_one_table", { row("10.0.0.1", kMac1), row("10.0.0.2", kMac1) },
@@ -378,7 +388,8 @@ TEST_F(Refresh, WithoutSinkEventsAreDroppedSafely)
 
 TEST_F(Refresh, VendorOfNewAndChangedEntries)
 {
-    watcher.loadVendorTable("000C29     VMware, Inc.\r\n00005E     ICANN, IANA Department\r\n");
+    watcher.vendorTable.loadList(
+        "MA-L", "MA-L,000C29,\"VMware, Inc.\",\r\nMA-L,00005E,\"ICANN, IANA Department\",\r\n");
     refreshWith({ row("10.0.0.1", kMac1), row("10.0.0.2", "01-00-5E-00-00-01") });
     EXPECT_EQ(entry("10.0.0.1").vendor, "VMware, Inc.");
     EXPECT_FALSE(entry("10.0.0.2").vendor.has_value());

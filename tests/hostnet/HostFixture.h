@@ -1,7 +1,8 @@
 #pragma once
 
-#include "NamespacePair.h"
 #include "TestHost.h"
+#include "engine/Address.h"
+#include "engine/MacAddress.h"
 #include "engine/MappingWatcher.h"
 #include "tests/support/ScriptedRows.h"
 
@@ -33,8 +34,8 @@ protected:
     // Skips the test (never passes it) when the kernel host cannot be had.
     void startHost(HostKind kind)
     {
-        if (kind == HostKind::Kernel && !NamespacePair::available())
-            GTEST_SKIP() << "the kernel tests make network namespaces and need root";
+        if (kind == HostKind::Kernel && !kernelHostUnavailable().empty())
+            GTEST_SKIP() << kernelHostUnavailable();
         host = kind == HostKind::Fake ? makeFakeHost() : makeKernelHost();
         ASSERT_EQ(host->setupError(), "");
     }
@@ -63,5 +64,32 @@ protected:
 private:
     std::unique_ptr<CMappingWatcher> watcher_;  // goes before the host it reads
 };
+
+// A host of each kind, made afresh for every test.
+class HostTest : public HostFixture, public testing::TestWithParam<HostKind> {
+protected:
+    void SetUp() override { startHost(GetParam()); }
+};
+
+// Rows as one line of text each, so that a whole table compares at a glance.
+inline std::string describe(const hostnet::MibIpNetRow& row)
+{
+    const std::string mac = row.dwPhysAddrLen == 0 ? "-" : macText(row.bPhysAddr.data());
+    return dottedText(row.dwAddr) + " " + mac + "/" + std::to_string(row.dwPhysAddrLen) + " type "
+        + std::to_string(row.dwType) + " if " + std::to_string(row.dwIndex);
+}
+
+inline std::string describe(const hostnet::MibIpAddrRow& row)
+{
+    return dottedText(row.dwAddr) + "/" + dottedText(row.dwMask) + " if " + std::to_string(row.dwIndex);
+}
+
+template<typename Row> std::vector<std::string> describeAll(const std::optional<std::vector<Row>>& rows)
+{
+    std::vector<std::string> out;
+    for (const Row& row : rows.value_or(std::vector<Row> {}))
+        out.push_back(describe(row));
+    return out;
+}
 
 }  // namespace tevra::test

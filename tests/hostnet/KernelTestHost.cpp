@@ -8,20 +8,10 @@
 #include <net/if.h>
 
 #include <algorithm>
-#include <map>
 #include <sstream>
 
 namespace tevra::test {
 namespace {
-
-const std::map<Nud, const char*> kNudNames {
-    { Nud::Permanent, "permanent" },
-    { Nud::Reachable, "reachable" },
-    { Nud::Stale, "stale" },
-    { Nud::Incomplete, "incomplete" },
-    { Nud::Failed, "failed" },
-    { Nud::Noarp, "noarp" },
-};
 
 class KernelTestHost : public TestHost {
 public:
@@ -73,7 +63,7 @@ private:
         std::vector<std::string> arguments { "neigh", verb, neighbour.address };
         if (!neighbour.mac.empty())
             arguments.insert(arguments.end(), { "lladdr", neighbour.mac });
-        arguments.insert(arguments.end(), { "dev", "veth0", "nud", kNudNames.at(neighbour.state) });
+        arguments.insert(arguments.end(), { "dev", "veth0", "nud", nudName(neighbour.state) });
         return namespaces_.ipInHost(arguments);
     }
 
@@ -84,6 +74,11 @@ private:
 };
 
 }  // namespace
+
+std::string kernelHostUnavailable()
+{
+    return NamespacePair::available() ? "" : "the kernel tests make network namespaces and need root";
+}
 
 std::unique_ptr<TestHost> makeKernelHost()
 {

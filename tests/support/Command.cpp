@@ -9,15 +9,16 @@
 
 #include <array>
 #include <cerrno>
+#include <csignal>
 
 extern char** environ;
 
 namespace tevra::test {
 namespace {
 
-// Starts the program with its standard output (and, if asked, standard error)
-// on pipes; -1 when it could not start.
-pid_t spawnWithPipes(const std::vector<std::string>& arguments, int& out, int* err)
+// Starts the program with its standard output (and, if asked, standard error
+// and input) on pipes; -1 when it could not start.
+pid_t spawnWithPipes(const std::vector<std::string>& arguments, int& out, int* err, int* in = nullptr)
 {
     std::vector<char*> argv;
     for (const std::string& argument : arguments)
@@ -25,11 +26,16 @@ pid_t spawnWithPipes(const std::vector<std::string>& arguments, int& out, int* e
     argv.push_back(nullptr);
     std::array<int, 2> outPipe { -1, -1 };
     std::array<int, 2> errPipe { -1, -1 };
-    if (pipe2(outPipe.data(), O_CLOEXEC) != 0 || (err != nullptr && pipe2(errPipe.data(), O_CLOEXEC) != 0))
+    std::array<int, 2> inPipe { -1, -1 };
+    if (pipe2(outPipe.data(), O_CLOEXEC) != 0 || (err != nullptr && pipe2(errPipe.data(), O_CLOEXEC) != 0)
+        || (in != nullptr && pipe2(inPipe.data(), O_CLOEXEC) != 0))
         return -1;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (in != nullptr)
+        posix_spawn_file_actions_adddup2(&actions, inPipe[0], 0);
+    else
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
     if (err != nullptr)
         posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
@@ -42,6 +48,10 @@ pid_t spawnWithPipes(const std::vector<std::string>& arguments, int& out, int* e
     if (err != nullptr) {
         close(errPipe[1]);
         *err = errPipe[0];
+    }
+    if (in != nullptr) {
+        close(inPipe[0]);
+        *in = inPipe[1];
     }
     return pid;
 }
@@ -85,9 +95,9 @@ CommandResult runCommand(const std::vector<std::string>& arguments)
     return result;
 }
 
-RunningProgram::RunningProgram(const std::vector<std::string>& arguments)
+RunningProgram::RunningProgram(const std::vector<std::string>& arguments, bool input)
 {
-    pid_ = spawnWithPipes(arguments, out_, nullptr);
+    pid_ = spawnWithPipes(arguments, out_, nullptr, input ? &in_ : nullptr);
 }
 
 RunningProgram::~RunningProgram()
@@ -98,6 +108,8 @@ RunningProgram::~RunningProgram()
     }
     if (out_ >= 0)
         close(out_);
+    if (in_ >= 0)
+        close(in_);
 }
 
 std::optional<std::string> RunningProgram::readLine(std::chrono::milliseconds timeout)
@@ -120,6 +132,23 @@ std::optional<std::string> RunningProgram::readLine(std::chrono::milliseconds ti
             return std::nullopt;
         pending_.append(buffer, static_cast<std::size_t>(length));
     }
+}
+
+bool RunningProgram::writeLine(const std::string& line)
+{
+    // A program that ended must show as a failed write, not end the test program.
+    static const bool pipeSignalIgnored = std::signal(SIGPIPE, SIG_IGN) != SIG_ERR;
+    const std::string text = line + "\n";
+    std::size_t written = 0;
+    while (pipeSignalIgnored && in_ >= 0 && written < text.size()) {
+        const ssize_t length = write(in_, text.data() + written, text.size() - written);
+        if (length < 0 && errno == EINTR)
+            continue;
+        if (length <= 0)
+            return false;
+        written += static_cast<std::size_t>(length);
+    }
+    return written == text.size();
 }
 
 void RunningProgram::signal(int number) const

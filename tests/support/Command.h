@@ -23,7 +23,9 @@ CommandResult runCommand(const std::vector<std::string>& arguments);
 // test ends first.
 class RunningProgram {
 public:
-    explicit RunningProgram(const std::vector<std::string>& arguments);
+    // With `input`, its standard input is a pipe that writeLine writes to;
+    // otherwise it reads nothing.
+    explicit RunningProgram(const std::vector<std::string>& arguments, bool input = false);
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;
     ~RunningProgram();
@@ -32,6 +34,8 @@ public:
     // The next line of its standard output, without the newline; nothing when
     // none came within `timeout` or the output ended.
     std::optional<std::string> readLine(std::chrono::milliseconds timeout);
+    // Writes one line to its standard input; false when it no longer reads.
+    bool writeLine(const std::string& line);
     void signal(int number) const;
     // Waits for the end; the status as in CommandResult.
     int wait();
@@ -39,6 +43,7 @@ public:
 private:
     pid_t pid_ = -1;
     int out_ = -1;
+    int in_ = -1;
     std::string pending_;
 };
 

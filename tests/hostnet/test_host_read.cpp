@@ -1,50 +1,21 @@
-// The host layer against the fake and the real kernel alike.
+// The host layer's reads against the fake and the real table alike: the
+// kernel's on Linux, and on Windows a namespace's table read through Wine.
 #include "HostFixture.h"
 
 #include "engine/Address.h"
-#include "engine/MacAddress.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cerrno>
-#include <chrono>
 #include <tuple>
 
 namespace tevra::test {
 namespace {
 
-using namespace std::chrono_literals;
+class HostReads : public HostTest { };
 
-std::string describe(const hostnet::MibIpNetRow& row)
-{
-    const std::string mac = row.dwPhysAddrLen == 0 ? "-" : macText(row.bPhysAddr.data());
-    return dottedText(row.dwAddr) + " " + mac + "/" + std::to_string(row.dwPhysAddrLen) + " type "
-        + std::to_string(row.dwType) + " if " + std::to_string(row.dwIndex);
-}
+INSTANTIATE_TEST_SUITE_P(Hosts, HostReads, testing::Values(HostKind::Fake, HostKind::Kernel), hostKindName);
 
-std::string describe(const hostnet::MibIpAddrRow& row)
-{
-    return dottedText(row.dwAddr) + "/" + dottedText(row.dwMask) + " if " + std::to_string(row.dwIndex);
-}
-
-template<typename Row> std::vector<std::string> describeAll(const std::optional<std::vector<Row>>& rows)
-{
-    std::vector<std::string> out;
-    for (const Row& row : rows.value_or(std::vector<Row> {}))
-        out.push_back(describe(row));
-    return out;
-}
-
-class HostTest : public HostFixture, public testing::TestWithParam<HostKind> {
-protected:
-    void SetUp() override { startHost(GetParam()); }
-};
-
-INSTANTIATE_TEST_SUITE_P(Hosts, HostTest, testing::Values(HostKind::Fake, HostKind::Kernel), hostKindName);
-
-TEST_P(HostTest, ArpTableHoldsEveryArpEntryWithItsTypeInAddressOrder)
+TEST_P(HostReads, ArpTableHoldsEveryArpEntryWithItsTypeInAddressOrder)
 {
     addAll({
         { "10.66.0.20", "00:0c:29:00:00:20", Nud::Permanent },
@@ -57,18 +28,20 @@ TEST_P(HostTest, ArpTableHoldsEveryArpEntryWithItsTypeInAddressOrder)
     });
     const auto table = host->makeIpHelper()->getIpNetTable();
     ASSERT_TRUE(table.has_value());
-    EXPECT_EQ(describeAll(table),
-        (std::vector<std::string> {
-            "10.66.0.3 00-0C-29-00-00-03/6 type 3 if 2",
-            "10.66.0.9 -/0 type 2 if 2",
-            "10.66.0.10 00-0C-29-00-00-10/6 type 3 if 2",
-            "10.66.0.11 -/0 type 2 if 2",
-            "10.66.0.20 00-0C-29-00-00-20/6 type 4 if 2",
-            "10.66.1.1 00-0C-29-00-01-01/6 type 4 if 2",
-        }));
+    const TableShape shape = host->shape();
+    std::vector<std::string> expected {
+        "10.66.0.3 00-0C-29-00-00-03/6 type 3 if 2",
+        "10.66.0.9 " + shape.unresolved + " if 2",
+        "10.66.0.10 00-0C-29-00-00-10/6 type 3 if 2",
+        "10.66.0.11 " + shape.unresolved + " if 2",
+        "10.66.0.20 00-0C-29-00-00-20/6 type 4 if 2",
+        "10.66.1.1 00-0C-29-00-01-01/6 type 4 if 2",
+    };
+    expected.insert(expected.end(), shape.ownRows.begin(), shape.ownRows.end());
+    EXPECT_EQ(describeAll(table), expected);
 }
 
-TEST_P(HostTest, AdaptersAndAddressesGiveOnePingTargetPerAdapter)
+TEST_P(HostReads, AdaptersAndAddressesGiveOnePingTargetPerAdapter)
 {
     ASSERT_TRUE(host->addAddress("10.77.0.1/16"));  // a second subnet: the first address decides
     const auto ipHelper = host->makeIpHelper();
@@ -76,57 +49,14 @@ TEST_P(HostTest, AdaptersAndAddressesGiveOnePingTargetPerAdapter)
     ASSERT_TRUE(adapters.has_value());
     ASSERT_EQ(adapters->size(), 1u);  // the loopback interface is no adapter
     EXPECT_EQ((*adapters)[0].Index, TestHost::kInterface);
-    EXPECT_EQ((*adapters)[0].Description, "veth0 (veth)");
+    EXPECT_EQ((*adapters)[0].Description, host->shape().adapter);
     EXPECT_EQ(describeAll(ipHelper->getIpAddrTable()),
         (std::vector<std::string> { "10.66.0.1/255.255.255.0 if 2", "10.77.0.1/255.255.0.0 if 2" }));
 
     const NetworkConfig& config = watcher().networkConfig;
-    EXPECT_EQ(config.adapterName(2), "veth0 (veth)");
+    EXPECT_EQ(config.adapterName(2), host->shape().adapter);
     EXPECT_EQ(config.adapterName(1), "unknown");
     EXPECT_EQ(config.pingTargets(), (std::vector<std::uint32_t> { *parseDottedQuad("10.66.0.255") }));
-}
-
-TEST_P(HostTest, DeleteRemovesOneEntryAndFailsWhenItIsGone)
-{
-    addAll({ { "10.66.0.5", "00:0c:29:00:00:05", Nud::Reachable },
-        { "10.66.0.6", "00:0c:29:00:00:06", Nud::Permanent } });
-    ASSERT_EQ(watcher().refresh(), 0);
-    EXPECT_EQ(watcher().deleteFromSystemCache("10.66.0.5"), 0);
-    EXPECT_EQ(host->listedAddresses(), (std::vector<std::string> { "10.66.0.6" }));
-    EXPECT_EQ(watcher().deleteFromSystemCache("10.66.0.5"), -1);
-    EXPECT_EQ(watcher().deleteFromSystemCache("10.66.0.6"), 0);  // static entries go too, one by one
-    EXPECT_TRUE(host->listedAddresses().empty());
-}
-
-TEST_P(HostTest, FlushRemovesAllButStaticEntries)
-{
-    addAll({
-        { "10.66.0.5", "00:0c:29:00:00:05", Nud::Permanent },
-        { "10.66.0.6", "00:0c:29:00:00:06", Nud::Reachable },
-        { "10.66.0.7", "00:0c:29:00:00:07", Nud::Stale },
-        { "10.66.0.8", "", Nud::Incomplete },
-        { "10.66.0.9", "", Nud::Failed },
-    });
-    EXPECT_EQ(watcher().flushSystemCache(), 0);
-    EXPECT_EQ(host->listedAddresses(), (std::vector<std::string> { "10.66.0.5" }));
-}
-
-TEST_P(HostTest, FlushOfAnInterfaceThatDoesNotExistFailsWithAReason)
-{
-    addAll({ { "10.66.0.5", "00:0c:29:00:00:05", Nud::Reachable } });
-    const auto ipHelper = host->makeIpHelper();
-    EXPECT_EQ(ipHelper->flushIpNetTable(99), -1);
-    EXPECT_NE(ipHelper->lastError(), "");
-    EXPECT_EQ(host->listedAddresses(), (std::vector<std::string> { "10.66.0.5" }));
-}
-
-TEST_P(HostTest, DiscoverByPingSendsOneEchoRequestToTheSubnetBroadcast)
-{
-    EXPECT_EQ(watcher().discoverByPing(), 0);
-    EXPECT_EQ(host->echoRequests("10.66.0.255", 2s), 1);
-    // The ping was not left as a zombie of ours: we have no child at all.
-    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
-    EXPECT_EQ(errno, ECHILD);
 }
 
 // --- A mapping that changes between two refreshes ---

@@ -1,0 +1,34 @@
+#pragma once
+
+// The Windows calls the host layer makes, behind one seam: the program uses
+// the system's, tests script what Windows answers and record what is asked.
+#include <iphlpapi.h>
+#include <windows.h>
+#include <winsock2.h>
+
+#include <memory>
+
+namespace tevra::hostnet {
+
+class IpHelperApi {
+public:
+    virtual ~IpHelperApi() = default;
+
+    virtual DWORD getIpNetTable(PMIB_IPNETTABLE table, PULONG size, BOOL sorted) = 0;
+    virtual DWORD getIpAddrTable(PMIB_IPADDRTABLE table, PULONG size, BOOL sorted) = 0;
+    virtual DWORD getAdaptersInfo(PIP_ADAPTER_INFO adapters, PULONG size) = 0;
+    virtual DWORD deleteIpNetEntry(PMIB_IPNETROW row) = 0;
+    virtual DWORD flushIpNetTable(DWORD interfaceIndex) = 0;
+    // CreateProcessA, GetLastError after it, and CloseHandle.
+    virtual BOOL createProcess(LPCSTR application, LPSTR commandLine, LPSECURITY_ATTRIBUTES processAttributes,
+        LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles, DWORD creationFlags, LPVOID environment,
+        LPCSTR currentDirectory, LPSTARTUPINFOA startup, LPPROCESS_INFORMATION process)
+        = 0;
+    virtual DWORD lastError() = 0;
+    virtual BOOL closeHandle(HANDLE handle) = 0;
+};
+
+// The real IP Helper API and process calls.
+std::unique_ptr<IpHelperApi> makeSystemIpHelperApi();
+
+}  // namespace tevra::hostnet

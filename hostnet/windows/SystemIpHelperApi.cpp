@@ -1,0 +1,40 @@
+#include "hostnet/windows/IpHelperApi.h"
+
+namespace tevra::hostnet {
+namespace {
+
+class SystemIpHelperApi : public IpHelperApi {
+public:
+    DWORD getIpNetTable(PMIB_IPNETTABLE table, PULONG size, BOOL sorted) override
+    {
+        return ::GetIpNetTable(table, size, sorted);
+    }
+    DWORD getIpAddrTable(PMIB_IPADDRTABLE table, PULONG size, BOOL sorted) override
+    {
+        return ::GetIpAddrTable(table, size, sorted);
+    }
+    DWORD getAdaptersInfo(PIP_ADAPTER_INFO adapters, PULONG size) override
+    {
+        return ::GetAdaptersInfo(adapters, size);
+    }
+    DWORD deleteIpNetEntry(PMIB_IPNETROW row) override { return ::DeleteIpNetEntry(row); }
+    DWORD flushIpNetTable(DWORD interfaceIndex) override { return ::FlushIpNetTable(interfaceIndex); }
+    BOOL createProcess(LPCSTR application, LPSTR commandLine, LPSECURITY_ATTRIBUTES processAttributes,
+        LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles, DWORD creationFlags, LPVOID environment,
+        LPCSTR currentDirectory, LPSTARTUPINFOA startup, LPPROCESS_INFORMATION process) override
+    {
+        return ::CreateProcessA(application, commandLine, processAttributes, threadAttributes, inheritHandles,
+            creationFlags, environment, currentDirectory, startup, process);
+    }
+    DWORD lastError() override { return ::GetLastError(); }
+    BOOL closeHandle(HANDLE handle) override { return ::CloseHandle(handle); }
+};
+
+}  // namespace
+
+std::unique_ptr<IpHelperApi> makeSystemIpHelperApi()
+{
+    return std::make_unique<SystemIpHelperApi>();
+}
+
+}  // namespace tevra::hostnet

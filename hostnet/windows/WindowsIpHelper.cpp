@@ -1,0 +1,240 @@
+#include "hostnet/windows/WindowsIpHelper.h"
+
+#include "hostnet/NeighbourOrder.h"
+#include "hostnet/windows/WindowsText.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <span>
+
+namespace tevra::hostnet {
+namespace {
+
+// Both answers that mean "give me a buffer of the size just written".
+bool wantsBuffer(DWORD status)
+{
+    return status == ERROR_INSUFFICIENT_BUFFER || status == ERROR_BUFFER_OVERFLOW;
+}
+
+// Rows of a table in a filled buffer, or nothing when the count the table
+// gives does not fit into what was delivered.
+template<typename Table, typename Row>
+std::optional<std::pair<const Row*, DWORD>> tableRows(const std::byte* bytes, ULONG size)
+{
+    constexpr std::size_t header = offsetof(Table, table);
+    if (bytes == nullptr)
+        return std::pair<const Row*, DWORD> { nullptr, 0 };
+    if (size < header)
+        return std::nullopt;
+    const auto* table = reinterpret_cast<const Table*>(bytes);
+    if (table->dwNumEntries > (size - header) / sizeof(Row))
+        return std::nullopt;
+    return std::pair<const Row*, DWORD> { table->table, table->dwNumEntries };
+}
+
+// Four decimal parts of 0 to 255 and nothing else: the only text that may
+// reach the ping command line.
+bool isDottedQuad(const std::string& text)
+{
+    int parts = 0;
+    std::size_t at = 0;
+    while (at <= text.size()) {
+        const std::size_t end = std::min(text.find('.', at), text.size());
+        const std::string part = text.substr(at, end - at);
+        if (part.empty() || part.size() > 3 || (part.size() > 1 && part[0] == '0')
+            || !std::ranges::all_of(part, [](char c) { return c >= '0' && c <= '9'; })
+            || std::stoi(part) > 255)
+            return false;
+        ++parts;
+        at = end + 1;
+    }
+    return parts == 4;
+}
+
+}  // namespace
+
+std::unique_ptr<IpHelper> makePlatformIpHelper()
+{
+    return std::make_unique<WindowsIpHelper>(makeSystemIpHelperApi());
+}
+
+WindowsIpHelper::WindowsIpHelper(std::unique_ptr<IpHelperApi> api)
+    : api_(std::move(api))
+{
+}
+
+void WindowsIpHelper::fail(const char* what, DWORD status)
+{
+    fail(what, systemMessage(status));
+}
+
+void WindowsIpHelper::fail(const char* what, const std::string& reason)
+{
+    lastError_ = std::string(what) + ": " + reason;
+}
+
+template<typename Fill>
+std::optional<WindowsIpHelper::Filled> WindowsIpHelper::readTable(const char* what, Fill fill)
+{
+    ULONG size = 0;
+    DWORD status = fill(nullptr, &size);
+    for (int attempt = 0;; ++attempt) {
+        // Windows answers an empty table with "no data", not with zero rows.
+        if (status == ERROR_NO_DATA || (status == NO_ERROR && attempt == 0))
+            return Filled {};
+        if (!wantsBuffer(status)) {
+            fail(what, status);
+            return std::nullopt;
+        }
+        if (attempt == kFillAttempts) {
+            fail(what, "the table kept changing while it was read");
+            return std::nullopt;
+        }
+        // Allocated right before the call that fills it, released on every way out.
+        Filled filled { std::unique_ptr<std::byte[]>(new (std::nothrow) std::byte[size]), size };
+        if (size == 0 || !filled.bytes) {
+            fail(what, ERROR_NOT_ENOUGH_MEMORY);
+            return std::nullopt;
+        }
+        status = fill(filled.bytes.get(), &filled.size);
+        if (status == NO_ERROR)
+            return filled;
+        // The table grew since the size was asked for: `filled.size` is the new size.
+        size = filled.size;
+    }
+}
+
+std::optional<std::vector<MibIpNetRow>> WindowsIpHelper::getIpNetTable()
+{
+    constexpr const char* kWhat = "reading the ARP table";
+    const auto filled = readTable(kWhat, [this](std::byte* buffer, PULONG size) {
+        return api_->getIpNetTable(reinterpret_cast<PMIB_IPNETTABLE>(buffer), size, TRUE);
+    });
+    if (!filled)
+        return std::nullopt;
+    const auto rows = tableRows<MIB_IPNETTABLE, MIB_IPNETROW>(filled->bytes.get(), filled->size);
+    if (!rows) {
+        fail(kWhat, "the table holds fewer rows than it counts");
+        return std::nullopt;
+    }
+    std::vector<MibIpNetRow> table;
+    table.reserve(rows->second);
+    for (const MIB_IPNETROW& row : std::span(rows->first, rows->second)) {
+        MibIpNetRow copy;
+        copy.dwIndex = row.dwIndex;
+        copy.dwPhysAddrLen = row.dwPhysAddrLen;
+        std::memcpy(copy.bPhysAddr.data(), row.bPhysAddr, copy.bPhysAddr.size());
+        copy.dwAddr = row.dwAddr;
+        copy.dwType = row.dwType;
+        table.push_back(copy);
+    }
+    // Windows sorts by interface first; the engine walks rows in address order.
+    sortNeighbourRows(table);
+    return table;
+}
+
+std::optional<std::vector<MibIpAddrRow>> WindowsIpHelper::getIpAddrTable()
+{
+    constexpr const char* kWhat = "reading the interface addresses";
+    const auto filled = readTable(kWhat, [this](std::byte* buffer, PULONG size) {
+        return api_->getIpAddrTable(reinterpret_cast<PMIB_IPADDRTABLE>(buffer), size, TRUE);
+    });
+    if (!filled)
+        return std::nullopt;
+    const auto rows = tableRows<MIB_IPADDRTABLE, MIB_IPADDRROW>(filled->bytes.get(), filled->size);
+    if (!rows) {
+        fail(kWhat, "the table holds fewer rows than it counts");
+        return std::nullopt;
+    }
+    std::vector<MIB_IPADDRROW> ordered(rows->first, rows->first + rows->second);
+    // The sorted table puts an interface's lowest address first; its primary
+    // address is the one that stands for the interface.
+    std::ranges::stable_partition(
+        ordered, [](const MIB_IPADDRROW& row) { return (row.wType & MIB_IPADDR_PRIMARY) != 0; });
+    std::vector<MibIpAddrRow> table;
+    table.reserve(ordered.size());
+    for (const MIB_IPADDRROW& row : ordered)
+        table.push_back({ row.dwAddr, row.dwIndex, row.dwMask });
+    return table;
+}
+
+std::optional<std::vector<IpAdapterInfo>> WindowsIpHelper::getAdaptersInfo()
+{
+    constexpr const char* kWhat = "reading the network adapters";
+    const auto filled = readTable(kWhat, [this](std::byte* buffer, PULONG size) {
+        return api_->getAdaptersInfo(reinterpret_cast<PIP_ADAPTER_INFO>(buffer), size);
+    });
+    if (!filled)
+        return std::nullopt;
+    const std::byte* const begin = filled->bytes.get();
+    const std::byte* const end = begin + filled->size;
+    // The chain lies inside the buffer; a link that leaves it, or more links
+    // than the buffer can hold, is a damaged answer, not an endless walk.
+    const std::size_t most = filled->size / sizeof(IP_ADAPTER_INFO);
+    std::vector<IpAdapterInfo> adapters;
+    for (auto* adapter = reinterpret_cast<const IP_ADAPTER_INFO*>(begin); adapter != nullptr;
+         adapter = adapter->Next) {
+        const auto* at = reinterpret_cast<const std::byte*>(adapter);
+        if (at < begin || end - at < static_cast<std::ptrdiff_t>(sizeof(IP_ADAPTER_INFO))
+            || adapters.size() == most) {
+            fail(kWhat, "the adapter list is damaged");
+            return std::nullopt;
+        }
+        const std::size_t length = strnlen(adapter->Description, sizeof adapter->Description);
+        adapters.push_back(
+            { static_cast<std::uint32_t>(adapter->Index), utf8FromAnsi({ adapter->Description, length }) });
+    }
+    return adapters;
+}
+
+std::int32_t WindowsIpHelper::deleteIpNetEntry(const MibIpNetRow& row)
+{
+    // Only the interface and the address name the entry; the rest stays zero.
+    MIB_IPNETROW entry {};
+    entry.dwIndex = row.dwIndex;
+    entry.dwAddr = row.dwAddr;
+    const DWORD status = api_->deleteIpNetEntry(&entry);
+    if (status != NO_ERROR) {
+        fail("deleting an ARP entry", status);
+        return -1;
+    }
+    return 0;
+}
+
+std::int32_t WindowsIpHelper::flushIpNetTable(std::uint32_t interfaceIndex)
+{
+    const DWORD status = api_->flushIpNetTable(interfaceIndex);
+    if (status != NO_ERROR) {
+        fail(("flushing the ARP table of interface " + std::to_string(interfaceIndex)).c_str(), status);
+        return -1;
+    }
+    return 0;
+}
+
+std::int32_t WindowsIpHelper::startPing(const std::string& dottedAddress)
+{
+    if (!isDottedQuad(dottedAddress)) {
+        fail("ping", "not an IPv4 address: " + dottedAddress);
+        return -1;
+    }
+    char commandLine[32];
+    std::snprintf(commandLine, sizeof commandLine, "ping -n 1 %s", dottedAddress.c_str());
+    // Hidden, sharing no handles, not waited for: the ping ends by itself.
+    STARTUPINFOA startup {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION process {};
+    if (!api_->createProcess(
+            nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        fail("starting ping", api_->lastError());
+        return -1;
+    }
+    api_->closeHandle(process.hThread);
+    api_->closeHandle(process.hProcess);
+    return 0;
+}
+
+}  // namespace tevra::hostnet

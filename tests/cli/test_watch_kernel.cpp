@@ -1,0 +1,319 @@
+// tevra-watch as a user runs it: the real program, on the real kernel table of
+// a network namespace of the test's own.
+#include "Command.h"
+#include "NamespacePair.h"
+#include "RawFrames.h"
+#include "TempFolder.h"
+#include "cli/ConsoleWatch.h"
+#include "hostnet/fake/FakeIpHelper.h"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <regex>
+#include <sstream>
+
+extern char** environ;
+
+namespace tevra::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string kWatch = TEVRA_WATCH_PATH;
+
+// "<serial> - <rest>" of an alert line whose time of day is well formed.
+std::string withoutTime(const std::optional<std::string>& line)
+{
+    static const std::regex alert("(\\d+) - \\d\\d:\\d\\d:\\d\\d: (.*)");
+    std::smatch parts;
+    if (!line || !std::regex_match(*line, parts, alert))
+        return "no alert line: " + line.value_or("(none)");
+    return parts[1].str() + " - " + parts[2].str();
+}
+
+// --- On the kernel's table ---
+
+class WatchOnKernel : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!NamespacePair::available())
+            GTEST_SKIP() << "the kernel tests make network namespaces and need root";
+        ASSERT_TRUE(namespaces.ok()) << namespaces.error;
+    }
+
+    void addNeighbour(const std::string& address, const std::string& mac, const std::string& state)
+    {
+        std::vector<std::string> arguments { "neigh", "add", address };
+        if (!mac.empty())
+            arguments.insert(arguments.end(), { "lladdr", mac });
+        arguments.insert(arguments.end(), { "dev", "veth0", "nud", state });
+        ASSERT_TRUE(namespaces.ipInHost(arguments)) << address;
+    }
+
+    NamespacePair namespaces;
+};
+
+// --json and --ignore on the kernel's table; the JSON read back by a parser.
+TEST_F(WatchOnKernel, JsonLinesForAlertsAndTable)
+{
+    addNeighbour("10.66.0.99", "ff:ff:ff:ff:ff:ff", "permanent");
+    addNeighbour("10.66.0.11", "00:0c:29:11:22:34", "reachable");
+    const CommandResult alerts = runCommand(namespaces.execInHost({ kWatch, "--once", "--json" }));
+    ASSERT_EQ(alerts.status, 0) << alerts.err;
+    ASSERT_TRUE(alerts.out.ends_with("\n"));
+    const nlohmann::json alert = nlohmann::json::parse(alerts.out);
+    EXPECT_EQ(alert["kind"], "broadcast-mac");
+    EXPECT_EQ(alert["address"], "10.66.0.99");
+    EXPECT_EQ(alert["interface"], "veth0 (veth)");
+    EXPECT_EQ(withoutTime(alert["text"].get<std::string>()),
+        alert["serial"].dump() + " - Broadcast MAC assigned: 10.66.0.99 has broadcast MAC FF-FF-FF-FF-FF-FF");
+
+    const CommandResult table = runCommand(
+        namespaces.execInHost({ kWatch, "--once", "--table", "--json", "--ignore", "FF:FF:FF:FF:FF:FF" }));
+    ASSERT_EQ(table.status, 0) << table.err;
+    std::istringstream lines(table.out);
+    std::vector<std::string> addresses;
+    for (std::string line; std::getline(lines, line);)
+        addresses.push_back(nlohmann::json::parse(line)["address"]);
+    // The ignored alert is not printed; its mapping is still in the table.
+    EXPECT_EQ(addresses, (std::vector<std::string> { "10.66.0.11", "10.66.0.99" }));
+}
+
+// The learned table survives a restart of the real program.
+TEST_F(WatchOnKernel, StateFileReportsAChangeWhileStopped)
+{
+    const std::string state = "/tmp/tevra-kernel-state-" + std::to_string(getpid());
+    std::remove(state.c_str());
+    addNeighbour("10.66.0.11", "00:0c:29:11:22:34", "permanent");
+    const auto once = [&] {
+        return runCommand(namespaces.execInHost({ kWatch, "--once", "--state", state }));
+    };
+    const CommandResult first = once();
+    EXPECT_EQ(first.status, 0) << first.err;
+    EXPECT_EQ(first.out, "");
+    ASSERT_TRUE(namespaces.ipInHost({ "neigh", "replace", "10.66.0.11", "lladdr", "00:0c:29:44:55:66", "dev",
+        "veth0", "nud", "permanent" }));
+    const CommandResult second = once();
+    EXPECT_EQ(second.status, 0) << second.err;
+    EXPECT_EQ(withoutTime(second.out.substr(0, second.out.find('\n'))),
+        "1 - Mapping changed: 10.66.0.11 changed from 00-0C-29-11-22-34 to 00-0C-29-44-55-66");
+    const CommandResult third = once();
+    EXPECT_EQ(third.status, 0) << third.err;
+    EXPECT_EQ(third.out, "");
+    std::remove(state.c_str());
+}
+
+// Started in a terminal, the watcher says once what it watches and how to
+// stop it; on a pipe it says nothing.
+TEST_F(WatchOnKernel, TellsATerminalWhatItWatches)
+{
+    addNeighbour("10.66.0.11", "00:0c:29:11:22:34", "permanent");
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(terminal, 0);
+    std::vector<std::string> arguments = namespaces.execInHost({ kWatch, "--interval", "200" });
+    std::vector<char*> argv;
+    for (std::string& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, terminal, 1);
+    posix_spawn_file_actions_adddup2(&actions, terminal, 2);
+    pid_t pid = -1;
+    ASSERT_EQ(posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(terminal);
+
+    // Everything it writes in a second: several periods, one message.
+    std::string screen;
+    const auto end = std::chrono::steady_clock::now() + 1s;
+    while (std::chrono::steady_clock::now() < end) {
+        pollfd ready { master, POLLIN, 0 };
+        if (poll(&ready, 1, 50) == 1) {
+            char buffer[1024];
+            const ssize_t length = read(master, buffer, sizeof buffer);
+            if (length > 0)
+                screen.append(buffer, std::size_t(length));
+        }
+    }
+    kill(pid, SIGTERM);
+    int status = -1;
+    waitpid(pid, &status, 0);
+    close(master);
+    std::erase(screen, '\r');
+    EXPECT_EQ(screen,
+        "tevra-watch: watching 1 ARP entry on 1 interface: veth0 (veth).\n"
+        "tevra-watch: the table is read every 200 ms, and changes are followed as the kernel announces "
+        "them. Alerts are printed as they come; press Ctrl+C to stop.\n");
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    // On a pipe: nothing but alerts, and here there are none.
+    const CommandResult piped
+        = runCommand(namespaces.execInHost({ "timeout", "-s", "TERM", "0.6", kWatch, "--interval", "200" }));
+    EXPECT_EQ(piped.status, 124) << "stopped by timeout's SIGTERM";
+    EXPECT_EQ(piped.out, "");
+    EXPECT_EQ(piped.err, "");
+}
+
+TEST_F(WatchOnKernel, OnceTablePrintsTheMappingList)
+{
+    addNeighbour("10.66.1.1", "00:0c:29:11:22:36", "permanent");
+    addNeighbour("10.66.0.11", "00:0c:29:11:22:34", "reachable");
+    addNeighbour("10.66.0.7", "", "incomplete");
+    addNeighbour("10.66.0.12", "00:0c:29:11:22:35", "noarp");
+    const CommandResult result = runCommand(namespaces.execInHost({ kWatch, "--once", "--table" }));
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out,
+        "IP\tMAC\tin system chache\tlast changed\tvendor\tnetwork order IP\thost order IP\ttype\tadapter\t\n"
+        "\n"
+        "10.66.0.7\t00-00-00-00-00-00\tyes\t-\t-\t117457418\t172097543\tinvalid\t0x2 veth0 (veth)\t\n"
+        "10.66.0.11\t00-0C-29-11-22-34\tyes\t-\tVMware, Inc.\t184566282\t172097547\tdynamic\t0x2 veth0 "
+        "(veth)\t\n"
+        "10.66.1.1\t00-0C-29-11-22-36\tyes\t-\tVMware, Inc.\t16859658\t172097793\tstatic\t0x2 veth0 "
+        "(veth)\t\n");
+}
+
+// The vendor column from the lists TEVRA_IEEE_DATA names, over the compiled-in
+// copy for the lists it lacks, and the label of a locally administered MAC.
+TEST_F(WatchOnKernel, OnceTableNamesVendorsFromTheListsOfTevraIeeeData)
+{
+    const TempFolder lists;
+    ASSERT_TRUE(lists.ok());
+    lists.write("mam.csv",
+        "Registry,Assignment,Organization Name,Organization Address\r\n"
+        "MA-M,000C291,\"Sub, Block\",\"1 Main St,\nTown\"\r\n");
+    addNeighbour("10.66.0.11", "00:0c:29:11:22:34", "reachable");
+    addNeighbour("10.66.0.12", "00:0c:29:21:22:35", "reachable");
+    addNeighbour("10.66.0.13", "52:54:00:12:34:56", "reachable");
+    const CommandResult result = runCommand(
+        namespaces.execInHost({ "env", "TEVRA_IEEE_DATA=" + lists.path(), kWatch, "--once", "--table" }));
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out,
+        "IP\tMAC\tin system chache\tlast changed\tvendor\tnetwork order IP\thost order IP\ttype\tadapter\t\n"
+        "\n"
+        "10.66.0.11\t00-0C-29-11-22-34\tyes\t-\tSub, Block\t184566282\t172097547\tdynamic\t0x2 veth0 "
+        "(veth)\t\n"
+        "10.66.0.12\t00-0C-29-21-22-35\tyes\t-\tVMware, Inc.\t201343498\t172097548\tdynamic\t0x2 veth0 "
+        "(veth)\t\n"
+        "10.66.0.13\t52-54-00-12-34-56\tyes\t-\tlocally administered\t218120714\t172097549\tdynamic\t0x2 "
+        "veth0 (veth)\t\n");
+}
+
+// --- A mapping changed while tevra-watch runs ---
+
+struct ChangeTrigger {
+    const char* name;
+    bool (*change)(const NamespacePair& namespaces);
+    int stopSignal;
+};
+
+void PrintTo(const ChangeTrigger& trigger, std::ostream* os)
+{
+    *os << trigger.name;
+}
+
+constexpr const char* kForgedMac = "02:00:00:00:66:66";
+
+const ChangeTrigger kTriggers[] = {
+    { "ip_neigh_replace",
+        [](const NamespacePair& namespaces) {
+            return namespaces.ipInHost({ "neigh", "replace", NamespacePair::kPeerAddress, "lladdr",
+                kForgedMac, "dev", "veth0", "nud", "reachable" });
+        },
+        SIGTERM },
+    // What an attacker on the wire does: an unasked-for reply claiming the peer's address.
+    { "forged_arp_reply",
+        [](const NamespacePair& namespaces) {
+            return sendArpReply(namespaces.peerName(), "veth1", kForgedMac, NamespacePair::kPeerAddress,
+                NamespacePair::kHostMac, NamespacePair::kHostAddress);
+        },
+        SIGINT },
+};
+
+class WatchSeesChange : public WatchOnKernel, public testing::WithParamInterface<ChangeTrigger> { };
+
+TEST_P(WatchSeesChange, WithinOnePeriodAndStopsCleanly)
+{
+    constexpr auto kPeriod = 500ms;
+    // The peer's address learnt by real ARP, and a broadcast MAC whose alert
+    // shows that tevra-watch has made its first reading.
+    ASSERT_EQ(runCommand(namespaces.execInHost({ "ping", "-c", "1", "-W", "2", NamespacePair::kPeerAddress }))
+                  .status,
+        0);
+    // Without the lock time a reply right after the ping's own may replace the entry.
+    ASSERT_EQ(
+        runCommand(namespaces.execInHost({ "sysctl", "-qw", "net.ipv4.neigh.veth0.locktime=0" })).status, 0);
+    addNeighbour("10.66.0.99", "ff:ff:ff:ff:ff:ff", "permanent");
+    RunningProgram watch(namespaces.execInHost({ kWatch, "--interval", std::to_string(kPeriod.count()) }));
+    ASSERT_TRUE(watch.started());
+    ASSERT_EQ(withoutTime(watch.readLine(5s)),
+        "1 - Broadcast MAC assigned: 10.66.0.99 has broadcast MAC FF-FF-FF-FF-FF-FF");
+
+    const auto changedAt = std::chrono::steady_clock::now();
+    ASSERT_TRUE(GetParam().change(namespaces));
+    const std::string line = withoutTime(watch.readLine(kPeriod + 2s));
+    const auto latency
+        = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - changedAt);
+    EXPECT_EQ(line, "2 - Mapping changed: 10.66.0.2 changed from 02-00-00-00-00-02 to 02-00-00-00-66-66");
+    RecordProperty("latency_ms", static_cast<int>(latency.count()));
+    // One period, with room for a loaded machine's scheduling.
+    EXPECT_LE(latency, kPeriod + 300ms);
+
+    watch.signal(GetParam().stopSignal);
+    EXPECT_EQ(watch.wait(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Triggers, WatchSeesChange, testing::ValuesIn(kTriggers),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// With a period far longer than the test, only the kernel's notifications can
+// bring these lines: a forgery and its restore, made within a millisecond.
+TEST_F(WatchOnKernel, FollowsNotificationsBetweenReads)
+{
+    addNeighbour("10.66.0.5", "00:0c:29:11:22:33", "reachable");
+    addNeighbour("10.66.0.99", "ff:ff:ff:ff:ff:ff", "permanent");
+    RunningProgram watch(namespaces.execInHost({ kWatch, "--interval", "60000" }));
+    ASSERT_TRUE(watch.started());
+    ASSERT_EQ(withoutTime(watch.readLine(5s)),
+        "1 - Broadcast MAC assigned: 10.66.0.99 has broadcast MAC FF-FF-FF-FF-FF-FF");
+
+    const std::string batch = ::testing::TempDir() + "tevra-forgery-" + namespaces.hostName();
+    {
+        std::FILE* file = std::fopen(batch.c_str(), "w");
+        ASSERT_NE(file, nullptr);
+        std::fputs("neigh replace 10.66.0.5 lladdr 02:00:00:00:66:66 dev veth0 nud reachable\n"
+                   "neigh replace 10.66.0.5 lladdr 00:0c:29:11:22:33 dev veth0 nud reachable\n",
+            file);
+        std::fclose(file);
+    }
+    ASSERT_EQ(runCommand({ "ip", "-n", namespaces.hostName(), "-batch", batch }).status, 0);
+    std::remove(batch.c_str());
+    EXPECT_EQ(withoutTime(watch.readLine(5s)),
+        "2 - Mapping changed: 10.66.0.5 changed from 00-0C-29-11-22-33 to 02-00-00-00-66-66");
+    EXPECT_EQ(withoutTime(watch.readLine(5s)),
+        "3 - Mapping changed: 10.66.0.5 changed from 02-00-00-00-66-66 to 00-0C-29-11-22-33");
+    watch.signal(SIGTERM);
+    EXPECT_EQ(watch.wait(), 0);
+}
+
+}  // namespace
+}  // namespace tevra::test

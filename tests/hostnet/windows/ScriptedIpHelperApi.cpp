@@ -1,0 +1,134 @@
+#include "ScriptedIpHelperApi.h"
+
+#include <cstring>
+
+namespace tevra::test {
+namespace {
+
+template<typename Table, typename Row> TableAnswer tableAnswer(const std::vector<Row>& rows, DWORD count)
+{
+    const ULONG size = static_cast<ULONG>(offsetof(Table, table) + rows.size() * sizeof(Row));
+    return { NO_ERROR, size, [rows, count](std::byte* buffer) {
+                auto* table = reinterpret_cast<Table*>(buffer);
+                table->dwNumEntries = count;
+                std::memcpy(table->table, rows.data(), rows.size() * sizeof(Row));
+            } };
+}
+
+}  // namespace
+
+TableAnswer netTableAnswer(const std::vector<MIB_IPNETROW>& rows)
+{
+    return netTableAnswer(rows, static_cast<DWORD>(rows.size()));
+}
+
+TableAnswer netTableAnswer(const std::vector<MIB_IPNETROW>& rows, DWORD count)
+{
+    return tableAnswer<MIB_IPNETTABLE>(rows, count);
+}
+
+TableAnswer addrTableAnswer(const std::vector<MIB_IPADDRROW>& rows)
+{
+    return tableAnswer<MIB_IPADDRTABLE>(rows, static_cast<DWORD>(rows.size()));
+}
+
+TableAnswer adaptersAnswer(const std::vector<std::pair<DWORD, std::string>>& indexAndDescription)
+{
+    const ULONG size = static_cast<ULONG>(indexAndDescription.size() * sizeof(IP_ADAPTER_INFO));
+    return { NO_ERROR, size, [indexAndDescription](std::byte* buffer) {
+                // The records link to each other inside the caller's buffer, as Windows lays them out.
+                auto* adapters = reinterpret_cast<IP_ADAPTER_INFO*>(buffer);
+                for (std::size_t i = 0; i < indexAndDescription.size(); ++i) {
+                    IP_ADAPTER_INFO& adapter = adapters[i];
+                    adapter = {};
+                    adapter.Index = indexAndDescription[i].first;
+                    std::strncpy(adapter.Description, indexAndDescription[i].second.c_str(),
+                        sizeof adapter.Description - 1);
+                    adapter.Next = i + 1 < indexAndDescription.size() ? &adapters[i + 1] : nullptr;
+                }
+            } };
+}
+
+TableAnswer needsBuffer(ULONG size, DWORD status)
+{
+    return { status, size };
+}
+
+DWORD ScriptedIpHelperApi::answer(
+    const char* name, std::deque<TableAnswer>& script, void* buffer, PULONG size, int sorted)
+{
+    std::string call = std::string(name) + "(" + (buffer == nullptr ? "null" : "buffer") + ", "
+        + std::to_string(*size) + (sorted < 0 ? "" : ", " + std::to_string(sorted)) + ")";
+    if (script.empty()) {
+        calls.push_back(call + " unscripted");
+        return ERROR_GEN_FAILURE;
+    }
+    const TableAnswer next = script.front();
+    script.pop_front();
+    // A buffer smaller than the scripted table is a fault of the caller: answer as Windows would.
+    const bool fits = buffer != nullptr && *size >= next.size;
+    const DWORD status = next.status == NO_ERROR && !fits ? ERROR_INSUFFICIENT_BUFFER : next.status;
+    if (status == NO_ERROR && next.fill)
+        next.fill(static_cast<std::byte*>(buffer));
+    *size = next.size;
+    calls.push_back(call + " -> " + std::to_string(status));
+    return status;
+}
+
+DWORD ScriptedIpHelperApi::getIpNetTable(PMIB_IPNETTABLE table, PULONG size, BOOL sorted)
+{
+    return answer("GetIpNetTable", netTable, table, size, sorted);
+}
+
+DWORD ScriptedIpHelperApi::getIpAddrTable(PMIB_IPADDRTABLE table, PULONG size, BOOL sorted)
+{
+    return answer("GetIpAddrTable", addrTable, table, size, sorted);
+}
+
+DWORD ScriptedIpHelperApi::getAdaptersInfo(PIP_ADAPTER_INFO info, PULONG size)
+{
+    return answer("GetAdaptersInfo", adapters, info, size, -1);
+}
+
+DWORD ScriptedIpHelperApi::deleteIpNetEntry(PMIB_IPNETROW row)
+{
+    calls.push_back("DeleteIpNetEntry(" + std::to_string(row->dwIndex) + ")");
+    deleted.push_back(*row);
+    return deleteStatus;
+}
+
+DWORD ScriptedIpHelperApi::flushIpNetTable(DWORD interfaceIndex)
+{
+    calls.push_back("FlushIpNetTable(" + std::to_string(interfaceIndex) + ")");
+    const std::size_t call = flushed.size();
+    flushed.push_back(interfaceIndex);
+    return call < flushStatus.size() ? flushStatus[call] : NO_ERROR;
+}
+
+BOOL ScriptedIpHelperApi::createProcess(LPCSTR application, LPSTR commandLine,
+    LPSECURITY_ATTRIBUTES processAttributes, LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles,
+    DWORD creationFlags, LPVOID environment, LPCSTR currentDirectory, LPSTARTUPINFOA startup,
+    LPPROCESS_INFORMATION process)
+{
+    calls.push_back(std::string("CreateProcessA(") + commandLine + ")");
+    started.push_back(
+        { application != nullptr, commandLine, processAttributes != nullptr, threadAttributes != nullptr,
+            inheritHandles, creationFlags, environment != nullptr, currentDirectory != nullptr, *startup });
+    lastError_ = processError;
+    if (processStarted) {
+        process->hProcess = processHandle;
+        process->hThread = threadHandle;
+    }
+    return processStarted;
+}
+
+BOOL ScriptedIpHelperApi::closeHandle(HANDLE handle)
+{
+    calls.push_back(handle == processHandle ? "CloseHandle(process)"
+            : handle == threadHandle        ? "CloseHandle(thread)"
+                                            : "CloseHandle(other)");
+    closed.push_back(handle);
+    return TRUE;
+}
+
+}  // namespace tevra::test

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "hostnet/windows/IpHelperApi.h"
+
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tevra::test {
+
+// One answer of a table operation: the status it returns, the size it writes
+// back and, when it was given a buffer and succeeds, what it fills in.
+struct TableAnswer {
+    DWORD status = NO_ERROR;
+    ULONG size = 0;
+    std::function<void(std::byte* buffer)> fill = {};
+};
+
+// What Windows answers, scripted by a test, and every call the host layer
+// made, in order and as text.
+class ScriptedIpHelperApi : public hostnet::IpHelperApi {
+public:
+    struct ProcessStart {
+        bool application = false;
+        std::string commandLine;
+        bool processAttributes = false;
+        bool threadAttributes = false;
+        BOOL inheritHandles = TRUE;
+        DWORD creationFlags = 0;
+        bool environment = false;
+        bool currentDirectory = false;
+        STARTUPINFOA startup {};
+    };
+
+    std::deque<TableAnswer> netTable;
+    std::deque<TableAnswer> addrTable;
+    std::deque<TableAnswer> adapters;
+    std::vector<DWORD> flushStatus;  // per call; NO_ERROR when the list runs out
+    DWORD deleteStatus = NO_ERROR;
+    BOOL processStarted = TRUE;
+    DWORD processError = NO_ERROR;
+
+    std::vector<std::string> calls;
+    std::vector<MIB_IPNETROW> deleted;
+    std::vector<DWORD> flushed;
+    std::vector<ProcessStart> started;
+    std::vector<HANDLE> closed;
+    // What a started process and its first thread are handed out as.
+    const HANDLE processHandle = reinterpret_cast<HANDLE>(0x1234);
+    const HANDLE threadHandle = reinterpret_cast<HANDLE>(0x5678);
+
+    DWORD getIpNetTable(PMIB_IPNETTABLE table, PULONG size, BOOL sorted) override;
+    DWORD getIpAddrTable(PMIB_IPADDRTABLE table, PULONG size, BOOL sorted) override;
+    DWORD getAdaptersInfo(PIP_ADAPTER_INFO adapters, PULONG size) override;
+    DWORD deleteIpNetEntry(PMIB_IPNETROW row) override;
+    DWORD flushIpNetTable(DWORD interfaceIndex) override;
+    BOOL createProcess(LPCSTR application, LPSTR commandLine, LPSECURITY_ATTRIBUTES processAttributes,
+        LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles, DWORD creationFlags, LPVOID environment,
+        LPCSTR currentDirectory, LPSTARTUPINFOA startup, LPPROCESS_INFORMATION process) override;
+    DWORD lastError() override { return lastError_; }
+    BOOL closeHandle(HANDLE handle) override;
+
+private:
+    DWORD answer(const char* name, std::deque<TableAnswer>& script, void* buffer, PULONG size, int sorted);
+
+    DWORD lastError_ = NO_ERROR;
+};
+
+// Answers that fill a MIB_IPNETTABLE, a MIB_IPADDRTABLE or an IP_ADAPTER_INFO
+// chain; `count` is what the table says it holds, the rows are what it does.
+TableAnswer netTableAnswer(const std::vector<MIB_IPNETROW>& rows);
+TableAnswer netTableAnswer(const std::vector<MIB_IPNETROW>& rows, DWORD count);
+TableAnswer addrTableAnswer(const std::vector<MIB_IPADDRROW>& rows);
+TableAnswer adaptersAnswer(const std::vector<std::pair<DWORD, std::string>>& indexAndDescription);
+// The size answer of a table that needs `size` bytes.
+TableAnswer needsBuffer(ULONG size, DWORD status = ERROR_INSUFFICIENT_BUFFER);
+
+}  // namespace tevra::test

@@ -1,0 +1,258 @@
+// The Windows build under Wine, inside a network namespace of the test's own:
+// the engine, console and host tests built for Windows, and tevra-watch.exe
+// beside the Linux tevra-watch on the same table.
+#include "Command.h"
+#include "HarnessProtocol.h"
+#include "NamespacePair.h"
+#include "WineSession.h"
+#include "engine/Version.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <regex>
+#include <sstream>
+
+namespace tevra::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// One namespace pair and one Wine session for the whole run: making a prefix
+// takes Wine many seconds, and its server cannot change namespace.
+class WineEnvironment : public testing::Environment {
+public:
+    void SetUp() override
+    {
+        if (!NamespacePair::available())
+            return;
+        namespaces = std::make_unique<NamespacePair>();
+        if (namespaces->ok())
+            session = std::make_unique<WineSession>(namespaces->hostName(), TEVRA_WINDOWS_BUILD);
+    }
+
+    void TearDown() override
+    {
+        session.reset();
+        namespaces.reset();
+    }
+
+    std::unique_ptr<NamespacePair> namespaces;
+    std::unique_ptr<WineSession> session;
+};
+
+// GoogleTest owns the environments it is given.
+WineEnvironment* const kWine
+    = static_cast<WineEnvironment*>(testing::AddGlobalTestEnvironment(new WineEnvironment));
+
+class UnderWine : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!NamespacePair::available())
+            GTEST_SKIP() << "the Wine tests make network namespaces and need root";
+        ASSERT_TRUE(kWine->namespaces->ok()) << kWine->namespaces->error;
+        ASSERT_EQ(kWine->session->error(), "");
+        ASSERT_TRUE(resetTable());
+    }
+
+    // Only the namespace's own address and no neighbours, as a new pair has it.
+    static bool resetTable()
+    {
+        return namespaces().ipInHost({ "neigh", "flush", "dev", "veth0", "nud", "all" })
+            && namespaces().ipInHost({ "addr", "flush", "dev", "veth0" })
+            && namespaces().ipInHost(
+                { "addr", "add", std::string(NamespacePair::kHostAddress) + "/24", "dev", "veth0" });
+    }
+
+    static bool neigh(
+        const std::string& verb, const std::string& address, const std::string& mac, const std::string& state)
+    {
+        std::vector<std::string> arguments { "neigh", verb, address };
+        if (mac != "-")
+            arguments.insert(arguments.end(), { "lladdr", mac });
+        arguments.insert(arguments.end(), { "dev", "veth0", "nud", state });
+        return namespaces().ipInHost(arguments);
+    }
+
+    // One request of a Windows host test (see HarnessProtocol.h), carried out.
+    static std::string serve(const std::string& request)
+    {
+        std::istringstream words(request);
+        std::string verb;
+        std::string first;
+        std::string mac;
+        std::string state;
+        words >> verb >> first >> mac >> state;
+        bool done = false;
+        if (verb == "reset") {
+            done = resetTable();
+        } else if (verb == "add" || verb == "replace") {
+            done = neigh(verb, first, mac, state);
+        } else if (verb == "address") {
+            done = namespaces().ipInHost({ "addr", "add", first, "dev", "veth0" });
+        } else if (verb == "list") {
+            const CommandResult listing
+                = runCommand({ "ip", "-n", namespaces().hostName(), "-4", "neigh", "show" });
+            std::string answer = "listed";
+            std::istringstream lines(listing.out);
+            for (std::string line; std::getline(lines, line);)
+                answer += " " + line.substr(0, line.find(' '));
+            return answer;
+        }
+        return done ? "ok" : "failed";
+    }
+
+    struct Finished {
+        int status = -1;
+        std::string output;
+    };
+
+    // A test program of the Windows build, run to its end with its harness
+    // requests answered; its output without them.
+    static Finished runWindowsTests(const std::string& program)
+    {
+        RunningProgram tests(session().command(program, {}, { std::string(kHarnessVariable) + "=1" }), true);
+        Finished finished;
+        while (const auto line = tests.readLine(120s)) {
+            const std::string text = withoutCarriageReturns(*line);
+            if (text.starts_with(kHarnessRequest))
+                tests.writeLine(serve(text.substr(std::string_view(kHarnessRequest).size())));
+            else
+                finished.output += text + "\n";
+        }
+        // Ended, or silent for too long: a program that ended keeps its status.
+        tests.signal(SIGKILL);
+        finished.status = tests.wait();
+        return finished;
+    }
+
+    static NamespacePair& namespaces() { return *kWine->namespaces; }
+    static WineSession& session() { return *kWine->session; }
+};
+
+// --- The test programs built for Windows ---
+
+struct TestProgram {
+    const char* name;
+    const char* path;
+};
+
+void PrintTo(const TestProgram& program, std::ostream* os)
+{
+    *os << program.name;
+}
+
+const TestProgram kTestPrograms[] = {
+    { "engine", "tests/engine/test_engine.exe" },
+    { "console", "tests/cli/test_cli.exe" },
+    // The read side against this namespace's table; the write side is tested
+    // through a seam, since Wine's DeleteIpNetEntry and FlushIpNetTable are stubs.
+    { "host", "tests/hostnet/test_hostnet.exe" },
+};
+
+class WindowsTests : public UnderWine, public testing::WithParamInterface<TestProgram> { };
+
+TEST_P(WindowsTests, PassWithoutSkipping)
+{
+    const Finished finished = runWindowsTests(GetParam().path);
+    EXPECT_EQ(finished.status, 0) << finished.output;
+    EXPECT_NE(finished.output.find("[  PASSED  ]"), std::string::npos) << finished.output;
+    // A skipped test here is one the harness should have made possible.
+    EXPECT_EQ(finished.output.find("[  SKIPPED ]"), std::string::npos) << finished.output;
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, WindowsTests, testing::ValuesIn(kTestPrograms),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// --- tevra-watch.exe ---
+
+using WatchUnderWine = UnderWine;
+
+// Address, MAC and vendor of each listed row: the cells both platforms must
+// agree on (type and adapter texts are the platform's own).
+std::vector<std::string> addressesAndMacs(const std::string& table)
+{
+    std::vector<std::string> rows;
+    std::istringstream lines(table);
+    for (std::string line; std::getline(lines, line);) {
+        std::vector<std::string> cells;
+        std::istringstream fields(line);
+        for (std::string cell; std::getline(fields, cell, '\t');)
+            cells.push_back(cell);
+        // Wine lists the IGMP and SSDP groups on every interface, as Windows does.
+        if (cells.size() < 5 || cells[0] == "224.0.0.22" || cells[0] == "239.255.255.250")
+            continue;
+        rows.push_back(cells[0] + " " + cells[1] + " " + cells[4]);
+    }
+    return rows;
+}
+
+TEST_F(WatchUnderWine, ListsTheNamespacesNeighboursAsOnLinux)
+{
+    ASSERT_TRUE(neigh("add", "10.66.1.1", "00:0c:29:11:22:36", "permanent"));
+    ASSERT_TRUE(neigh("add", "10.66.0.11", "00:0c:29:11:22:34", "reachable"));
+    ASSERT_TRUE(neigh("add", "10.66.0.13", "02:00:00:00:00:13", "stale"));
+    ASSERT_TRUE(neigh("add", "10.66.0.7", "-", "incomplete"));
+    ASSERT_TRUE(neigh("add", "10.66.0.12", "00:0c:29:11:22:35", "noarp"));
+    const CommandResult onLinux
+        = runCommand(namespaces().execInHost({ TEVRA_WATCH_PATH, "--once", "--table" }));
+    const CommandResult onWine = session().run("cli/tevra-watch.exe", { "--once", "--table" });
+    ASSERT_EQ(onLinux.status, 0) << onLinux.err;
+    ASSERT_EQ(onWine.status, 0) << onWine.err;
+    EXPECT_EQ(onWine.err, "");
+
+    const std::vector<std::string> rows = addressesAndMacs(onLinux.out);
+    EXPECT_EQ(rows,
+        (std::vector<std::string> { "IP MAC vendor", "10.66.0.7 00-00-00-00-00-00 -",
+            "10.66.0.11 00-0C-29-11-22-34 VMware, Inc.", "10.66.0.13 02-00-00-00-00-13 -",
+            "10.66.1.1 00-0C-29-11-22-36 VMware, Inc." }));
+    EXPECT_EQ(addressesAndMacs(withoutCarriageReturns(onWine.out)), rows);
+    // Each of the Windows program's lines ends in CR LF, and only there.
+    EXPECT_EQ(std::ranges::count(onWine.out, '\r'), std::ranges::count(onWine.out, '\n'));
+    EXPECT_EQ(onWine.out.find("\r\r"), std::string::npos);
+}
+
+TEST_F(WatchUnderWine, AnswersItsVersionInOneCrLfLine)
+{
+    const CommandResult result = session().run("cli/tevra-watch.exe", { "--version" });
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, std::string("tevra-watch ") + kVersion + "\r\n");
+}
+
+// "<serial> - <rest>" of an alert line whose time of day is well formed.
+std::string withoutTime(const std::optional<std::string>& line)
+{
+    static const std::regex alert("(\\d+) - \\d\\d:\\d\\d:\\d\\d: (.*)");
+    std::smatch parts;
+    const std::string text = withoutCarriageReturns(line.value_or("(none)"));
+    if (!std::regex_match(text, parts, alert))
+        return "no alert line: " + text;
+    return parts[1].str() + " - " + parts[2].str();
+}
+
+TEST_F(WatchUnderWine, SeesAChangeAndEndsCleanlyOnCtrlC)
+{
+    ASSERT_TRUE(neigh("add", "10.66.0.5", "00:0c:29:11:22:33", "permanent"));
+    // Its alert shows that tevra-watch.exe has made its first reading.
+    ASSERT_TRUE(neigh("add", "10.66.0.99", "ff:ff:ff:ff:ff:ff", "permanent"));
+    RunningProgram watch(session().command("cli/tevra-watch.exe", { "--interval", "200" }));
+    ASSERT_TRUE(watch.started());
+    ASSERT_EQ(withoutTime(watch.readLine(60s)),
+        "1 - Broadcast MAC assigned: 10.66.0.99 has broadcast MAC FF-FF-FF-FF-FF-FF");
+
+    ASSERT_TRUE(neigh("replace", "10.66.0.5", "00:0c:29:44:55:66", "permanent"));
+    EXPECT_EQ(withoutTime(watch.readLine(10s)),
+        "2 - Mapping changed: 10.66.0.5 changed from 00-0C-29-11-22-33 to 00-0C-29-44-55-66");
+
+    // Wine turns SIGINT into the console's Ctrl+C event.
+    watch.signal(SIGINT);
+    EXPECT_EQ(watch.wait(), 0);
+}
+
+}  // namespace
+}  // namespace tevra::test
