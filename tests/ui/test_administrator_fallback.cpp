@@ -103,8 +103,9 @@ TEST_P(Fallback, DeleteAndFlushGoToTheHelperOnlyWhenRefusedForRights)
         EXPECT_EQ(elevating.lastError(), c.error);
         EXPECT_EQ(elevating.lastFailure(), c.failure);
     }
-    if (!c.helperRuns.empty())
+    if (!c.helperRuns.empty()) {
         EXPECT_TRUE(kept.empty()) << "after the helper nobody can tell which entries stayed";
+    }
     EXPECT_EQ(logLines(log), c.helperRuns);
     std::filesystem::remove(log);
 }
