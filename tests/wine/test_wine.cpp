@@ -120,9 +120,14 @@ protected:
         Finished finished;
         while (const auto line = tests.readLine(120s)) {
             const std::string text = withoutCarriageReturns(*line);
-            if (text.starts_with(kHarnessRequest))
-                tests.writeLine(serve(text.substr(std::string_view(kHarnessRequest).size())));
-            else
+            const bool request = text.starts_with(kHarnessRequest);
+            const std::string what = request ? text.substr(std::string_view(kHarnessRequest).size()) : "";
+            if (what == "interrupt") {
+                tests.signal(SIGINT);
+                tests.writeLine("ok");
+            } else if (request) {
+                tests.writeLine(serve(what));
+            } else
                 finished.output += text + "\n";
         }
         // Ended, or silent for too long: a program that ended keeps its status.
