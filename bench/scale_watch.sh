@@ -7,34 +7,20 @@
 #
 #   bench/scale_watch.sh [path/to/tevra-watch]     ENTRIES=60000 RUNS=9 by default
 set -euo pipefail
+source "$(dirname "$0")/neighbour_table.sh"
 watch=$(realpath "${1:-build/cli/tevra-watch}")
 entries=${ENTRIES:-60000}
 runs=${RUNS:-9}
 ns=tevra-bench-$$
-batch=$(mktemp)
 cleanup() {
     ip netns del "$ns" 2>/dev/null || true
-    rm -f "$batch"
 }
 trap cleanup EXIT
 
 [ "$(id -u)" -eq 0 ] || { echo "scale_watch.sh: needs root for a network namespace" >&2; exit 1; }
 [ -x "$watch" ] || { echo "scale_watch.sh: no tevra-watch at $watch" >&2; exit 1; }
 
-ip netns add "$ns"
-ip -n "$ns" link add veth0 type veth peer name veth1
-ip -n "$ns" addr add 10.96.0.1/12 dev veth0
-ip -n "$ns" link set veth0 up
-ip -n "$ns" link set veth1 up
-
-# 10.100.0.1 onward; MACs of a few vendors and a locally administered one, so
-# the vendor lookup does its usual work.
-ouis=("00:0c:29" "00:50:56" "3c:22:fb" "02:00:5e")
-for ((i = 1; i <= entries; i++)); do
-    printf 'neigh add 10.100.%d.%d lladdr %s:%02x:%02x:%02x dev veth0 nud permanent\n' \
-        $((i >> 8 & 255)) $((i & 255)) "${ouis[i % 4]}" $((i >> 16 & 255)) $((i >> 8 & 255)) $((i & 255))
-done > "$batch"
-ip -n "$ns" -batch "$batch"
+make_neighbour_table "$ns" "$entries"
 listed=$(ip -n "$ns" -4 neigh show | wc -l)
 echo "entries in the table: $listed"
 

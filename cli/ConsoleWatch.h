@@ -1,39 +1,57 @@
 #pragma once
 
+#include "cli/Alert.h"
+#include "cli/AlertOutput.h"
 #include "cli/WatchOptions.h"
-#include "engine/LocalTime.h"
 #include "engine/MappingWatcher.h"
 #include "hostnet/IpHelper.h"
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace tevra::cli {
 
-// The engine set up as the window sets it up, with every alert printed as the
-// window's output list shows it: "<serial> - <alert line>", flushed at once.
+// The engine set up as the window sets it up, with every alert handed to an
+// output once the step that raised it is over: by then the program cache
+// holds the entry the alert speaks of, with its interface.
 class ConsoleWatch {
 public:
-    ConsoleWatch(std::unique_ptr<hostnet::IpHelper> host, std::FILE* out, Clock clock = systemClock);
+    ConsoleWatch(std::unique_ptr<hostnet::IpHelper> host, const AlertOutput& output,
+        WallClock clock = std::chrono::system_clock::now);
 
-    // One refresh of the engine: 0, or -1 when the ARP table could not be read.
+    // One refresh of the engine, then its alerts to the output: 0, or -1 when
+    // the ARP table could not be read.
     std::int32_t refresh();
     // Follows the host's change feed when it has one: the descriptor to wait
     // on, or -1 when only the periodic refresh sees changes.
     int openChangeFeed();
-    // Applies the changes the feed brought.
+    // Applies the changes the feed brought, then hands their alerts to the output.
     void followChanges();
     // Why the last refresh failed.
     std::string lastError();
     // The mapping list as text: headings, an empty line, one row per address in
     // ascending numeric order, the same cells the window's list shows.
     std::string tableText() const;
+    // The same rows as JSON Lines, without headings.
+    std::string tableJson() const;
+
+    CMappingWatcher& watcher() { return watcher_; }
 
 private:
-    static void printAlert(std::unique_ptr<WatchEvent> event, void* out);
+    static void collect(std::unique_ptr<WatchEvent> event, void* self);
+    void deliverCollected();
 
+    const AlertOutput& output_;
+    WallClock clock_;
+    // The engine reads the clock for an alert's line just before it hands the
+    // alert over, so the last reading is that alert's time, to the millisecond.
+    std::chrono::system_clock::time_point lastReading_ {};
+    std::vector<std::pair<std::unique_ptr<WatchEvent>, std::chrono::system_clock::time_point>> collected_;
     CMappingWatcher watcher_;
 };
 

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <memory>
+#include <span>
 
 namespace tevra::cli {
 
@@ -18,8 +19,16 @@ public:
 
     enum class Wake { Stop, Deadline, Readable };
 
-    // Sleeps until `deadline` or until `fd` (if not -1) is readable; a stop
-    // asked for wins over both.
+    // A descriptor to wait on, and whether it was found readable.
+    struct Waitable {
+        int fd = -1;
+        bool readable = false;
+    };
+
+    // Sleeps until `deadline` or until one of `waitables` is readable (each
+    // says whether it is); a stop asked for wins over both.
+    Wake waitUntil(std::chrono::steady_clock::time_point deadline, std::span<Waitable> waitables);
+    // The same for one descriptor, if not -1.
     Wake waitUntil(std::chrono::steady_clock::time_point deadline, int fd = -1);
     // Sleeps until `deadline`; false as soon as a stop was asked for.
     bool sleepUntil(std::chrono::steady_clock::time_point deadline)

@@ -1,9 +1,55 @@
 #include "cli/WatchOptions.h"
 
+#include <getopt.h>
+
+#include <array>
 #include <charconv>
+#include <vector>
 
 namespace tevra::cli {
 namespace {
+
+// Values getopt_long returns for the long options that have no short form.
+enum OptionId : int {
+    kInterval = 256,
+    kOnce,
+    kTable,
+    kJson,
+    kState,
+    kIgnore,
+    kExec,
+    kVersion,
+};
+
+const std::array<option, 10> kLongOptions { {
+    { "interval", required_argument, nullptr, kInterval },
+    { "once", no_argument, nullptr, kOnce },
+    { "table", no_argument, nullptr, kTable },
+    { "json", no_argument, nullptr, kJson },
+    { "state", required_argument, nullptr, kState },
+    { "ignore", required_argument, nullptr, kIgnore },
+    { "exec", required_argument, nullptr, kExec },
+    { "help", no_argument, nullptr, 'h' },
+    { "version", no_argument, nullptr, kVersion },
+    { nullptr, 0, nullptr, 0 },
+} };
+
+// What an option that takes a value says when it has none.
+std::string missingValue(int id)
+{
+    switch (id) {
+    case kInterval:
+        return "--interval needs a number of milliseconds";
+    case kState:
+        return "--state needs a file name";
+    case kIgnore:
+        return "--ignore needs an address, a MAC address or a MAC prefix";
+    case kExec:
+        return "--exec needs a program";
+    default:
+        return "an option needs a value";
+    }
+}
 
 // A whole decimal number within the allowed period, or nothing.
 std::optional<int> readInterval(std::string_view text)
@@ -21,35 +67,80 @@ ParsedArguments wrong(std::string reason)
     return { std::nullopt, std::move(reason) };
 }
 
+// Applies one option with its value; the reason when the value is wrong.
+std::string apply(int id, std::string_view value, WatchOptions& options)
+{
+    switch (id) {
+    case kInterval:
+        if (const auto interval = readInterval(value)) {
+            options.intervalMs = *interval;
+            return {};
+        }
+        return "--interval takes " + std::to_string(kMinIntervalMs) + " to " + std::to_string(kMaxIntervalMs)
+            + " milliseconds, not '" + std::string(value) + "'";
+    case kOnce:
+        options.once = true;
+        return {};
+    case kTable:
+        options.table = true;
+        return {};
+    case kJson:
+        options.json = true;
+        return {};
+    case kState:
+        if (value.empty())
+            return missingValue(id);
+        options.statePath = value;
+        return {};
+    case kIgnore:
+        if (auto rule = parseIgnoreRule(value)) {
+            options.ignore.add(std::move(*rule));
+            return {};
+        }
+        return "--ignore takes an IPv4 address, a MAC address or a MAC prefix of 3 to 5 bytes, not '"
+            + std::string(value) + "'";
+    case kExec:
+        if (value.empty())
+            return missingValue(id);
+        options.execProgram = value;
+        return {};
+    }
+    return "unexpected option";
+}
+
 }  // namespace
 
 ParsedArguments parseWatchArguments(std::span<const std::string_view> arguments)
 {
+    // getopt_long wants a writable argv with a program name, and keeps its
+    // place in globals: start it afresh for every command line read.
+    std::vector<std::string> texts { "tevra-watch" };
+    texts.insert(texts.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& text : texts)
+        argv.push_back(text.data());
+    argv.push_back(nullptr);
+    const int argc = int(texts.size());
+    optind = 0;
+    opterr = 0;
+
     WatchOptions options;
     std::optional<WatchOptions::Mode> request;  // --help or --version, the first one given
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string_view argument = arguments[i];
-        if (argument == "--once") {
-            options.once = true;
-        } else if (argument == "--table") {
-            options.table = true;
-        } else if (argument == "--interval") {
-            if (i + 1 == arguments.size())
-                return wrong("--interval needs a number of milliseconds");
-            const auto interval = readInterval(arguments[++i]);
-            if (!interval)
-                return wrong("--interval takes " + std::to_string(kMinIntervalMs) + " to "
-                    + std::to_string(kMaxIntervalMs) + " milliseconds, not '" + std::string(arguments[i])
-                    + "'");
-            options.intervalMs = *interval;
-        } else if (argument == "--help" || argument == "-h") {
-            request = request.value_or(WatchOptions::Mode::Help);
-        } else if (argument == "--version") {
-            request = request.value_or(WatchOptions::Mode::Version);
-        } else {
-            return wrong("unknown argument '" + std::string(argument) + "'");
+    // "+": stop at the first word that is not an option, so it is reported below.
+    for (int id; (id = getopt_long(argc, argv.data(), "+:h", kLongOptions.data(), nullptr)) != -1;) {
+        if (id == ':')
+            return wrong(missingValue(optopt));
+        if (id == '?')
+            return wrong("unknown argument '" + std::string(argv[optind - 1]) + "'");
+        if (id == 'h' || id == kVersion) {
+            request = request.value_or(id == 'h' ? WatchOptions::Mode::Help : WatchOptions::Mode::Version);
+            continue;
         }
+        if (std::string reason = apply(id, optarg != nullptr ? optarg : "", options); !reason.empty())
+            return wrong(std::move(reason));
     }
+    if (optind < argc)
+        return wrong("unknown argument '" + texts[std::size_t(optind)] + "'");
     if (request)
         options.mode = *request;
     else if (options.table && !options.once)
@@ -60,14 +151,23 @@ ParsedArguments parseWatchArguments(std::span<const std::string_view> arguments)
 std::string usageText()
 {
     return "Usage: tevra-watch [--interval MS] [--once [--table]]\n"
+           "                   [--json] [--state FILE] [--ignore ADDRESS|MAC|PREFIX]... [--exec PROGRAM]\n"
            "       tevra-watch --help | --version\n"
            "Watches the host's ARP table and prints an alert line when a mapping\n"
            "changes or an address gets a broadcast or multicast MAC address.\n"
-           "  --interval MS  read the table every MS milliseconds (100 to 60000, default 1500)\n"
-           "  --once         read the table once, print its alerts and exit\n"
-           "  --table        with --once: then print the mapping list, TAB-separated\n"
-           "  --help         print this text\n"
-           "  --version      print the version\n";
+           "  --interval MS    read the table every MS milliseconds (100 to 60000, default 1500)\n"
+           "  --once           read the table once, print its alerts and exit\n"
+           "  --table          with --once: then print the mapping list, TAB-separated\n"
+           "  --json           print alerts (and the --table rows) as JSON Lines\n"
+           "  --state FILE     keep the learned table in FILE across restarts\n"
+           "  --ignore WHAT    print no alert about this IPv4 address, MAC address or MAC\n"
+           "                   prefix of 3 to 5 bytes (00-00-5E-00-01); may be repeated\n"
+           "  --exec PROGRAM   run PROGRAM for each alert with the arguments kind, address,\n"
+           "                   MAC and previous MAC, and the line in TEVRA_ALERT; no shell\n"
+           "  --help           print this text\n"
+           "  --version        print the version\n"
+           "Started by systemd with its output on the journal, alerts go to the journal\n"
+           "with their fields. See tevra-watch(1).\n";
 }
 
 }  // namespace tevra::cli

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cli/IgnoreList.h"
+
 #include <optional>
 #include <span>
 #include <string>
@@ -15,6 +17,10 @@ struct WatchOptions {
     int intervalMs = 1500;
     bool once = false;
     bool table = false;  // only with `once`
+    bool json = false;  // alerts and the table as JSON Lines
+    std::string statePath;  // empty: the learned table is not kept
+    IgnoreList ignore;
+    std::string execProgram;  // empty: no hook
 };
 
 inline constexpr int kMinIntervalMs = 100;

@@ -2,6 +2,7 @@
 
 #include <ctime>
 #include <limits>
+#include <optional>
 
 namespace tevra {
 
@@ -12,6 +13,13 @@ std::int64_t systemClock()
 
 std::string timeOfDayText(std::int64_t secondsSinceEpoch)
 {
+    // localtime looks at the system's time zone file on every call; a flood of
+    // alerts, or a list of entries made together, needs the text of one second
+    // many times over. A new time zone still shows from the next second on.
+    static thread_local std::optional<std::int64_t> lastSeconds;
+    static thread_local std::string lastText;
+    if (lastSeconds == secondsSinceEpoch)
+        return lastText;
     if (secondsSinceEpoch > std::numeric_limits<std::time_t>::max()
         || secondsSinceEpoch < std::numeric_limits<std::time_t>::min())
         return {};
@@ -23,7 +31,9 @@ std::string timeOfDayText(std::int64_t secondsSinceEpoch)
     char text[128];
     if (std::strftime(text, sizeof text, "%H:%M:%S", local) == 0)
         return {};
-    return text;
+    lastSeconds = secondsSinceEpoch;
+    lastText = text;
+    return lastText;
 }
 
 }  // namespace tevra

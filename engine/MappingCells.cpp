@@ -10,8 +10,7 @@ namespace {
 
 std::string typeText(std::uint32_t type)
 {
-    static const std::array<const char*, 4> names { "other", "invalid", "dynamic", "static" };
-    return type >= 1 && type <= names.size() ? names[type - 1] : "unknown";
+    return type >= 1 && type <= kTypeTexts.size() ? kTypeTexts[type - 1] : kUnknownTypeText;
 }
 
 std::string lastChangedText(const MappingEntry& entry)

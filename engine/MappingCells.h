@@ -12,10 +12,27 @@ namespace tevra {
 
 inline constexpr int kMappingColumnCount = 9;
 
+// The columns of the mapping list, in their order.
+enum MappingColumn : int {
+    kAddressColumn,
+    kMacColumn,
+    kInSystemCacheColumn,
+    kLastChangedColumn,
+    kVendorColumn,
+    kNetworkOrderColumn,
+    kHostOrderColumn,
+    kTypeColumn,
+    kAdapterColumn,
+};
+
 // The headings of the mapping list's columns, as the window and the saved
 // files show them.
 inline constexpr std::array<const char*, kMappingColumnCount> kMappingHeadings { "IP", "MAC",
     "in system chache", "last changed", "vendor", "network order IP", "host order IP", "type", "adapter" };
+
+// What the type column shows for types 1 to 4, and for any other type.
+inline constexpr std::array<const char*, 4> kTypeTexts { "other", "invalid", "dynamic", "static" };
+inline constexpr char kUnknownTypeText[] = "unknown";
 
 using MappingCells = std::array<std::string, kMappingColumnCount>;
 

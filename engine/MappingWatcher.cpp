@@ -55,55 +55,89 @@ std::int32_t CMappingWatcher::lookupVendor(MappingEntry& entry) const
 {
     if (vendorTable.empty())
         return -1;
-    const std::uint32_t prefix
-        = std::uint32_t(entry.mac[0]) << 16 | std::uint32_t(entry.mac[1]) << 8 | entry.mac[2];
-    const std::string* name = vendorTable.find(prefix);
-    if (name == nullptr) {
+    const std::optional<std::string_view> name = vendorTable.find(entry.mac);
+    if (!name) {
         entry.vendor.reset();
         return -1;
     }
-    entry.vendor = *name;
+    entry.vendor = std::string(*name);
     return 0;
 }
 
 void CMappingWatcher::loadVendorTable()
 {
-    loadVendorTable(embeddedOuiList());
-}
-
-void CMappingWatcher::loadVendorTable(std::string_view ouiList)
-{
-    vendorTable.load(ouiList);
+    vendorTable.load(VendorTable::listFolders());
 }
 
 std::int32_t CMappingWatcher::refresh()
 {
     // Changes still waiting in the feed come first: the table below already
     // holds them, and taken in order they are each reported as they happened.
+    // They are never lost, even when the whole read fails.
     const std::vector<hostnet::NetTableChange> changes = ipHelper_->takeChanges();
-    const auto table = ipHelper_->getIpNetTable();
-    if (!table) {
-        // Changes taken are never lost, even when the whole read fails.
-        for (const hostnet::NetTableChange& change : changes)
-            applyChange(change);
-        return -1;
-    }
-    for (auto& [address, entry] : programCache) {
-        entry->seen = false;
-        // An absent entry is rewritten every second pass, so its row does not
-        // stay marked for ever; a present one is checked each time.
-        entry->redisplay = !(entry->redisplay && !entry->inSystemCache);
-    }
+    auto table = ipHelper_->getIpNetTable();
     for (const hostnet::NetTableChange& change : changes)
         applyChange(change);
-    // The table comes in address order, as the cache is walked: the entry for a
-    // row is usually the one after the previous row's, found without a search.
-    auto next = programCache.begin();
-    for (const hostnet::MibIpNetRow& row : *table)
-        next = handleRow(row, next);
-    for (auto& [address, entry] : programCache)
-        entry->inSystemCache = entry->seen;
+    if (!table)
+        return -1;
+    const auto byAddress = [](const hostnet::MibIpNetRow& a, const hostnet::MibIpNetRow& b) {
+        return DottedOrder {}(a.dwAddr, b.dwAddr);
+    };
+    std::vector<std::uint32_t> touched;
+    for (const hostnet::NetTableChange& change : changes)
+        touched.push_back(change.address);
+    std::ranges::sort(touched, DottedOrder {});
+    if (std::ranges::is_sorted(*table, byAddress))
+        compareWithTable(*table, touched);
+    else
+        compareInTableOrder(*table, touched);
     return 0;
+}
+
+void CMappingWatcher::startPass(MappingEntry& entry)
+{
+    entry.seen = false;
+    // An absent entry is rewritten every second pass, so its row does not
+    // stay marked for ever; a present one is checked each time.
+    entry.redisplay = !(entry.redisplay && !entry.inSystemCache);
+}
+
+void CMappingWatcher::compareWithTable(
+    const std::vector<hostnet::MibIpNetRow>& table, const std::vector<std::uint32_t>& touched)
+{
+    // One walk over the cache and the table together: at tens of thousands of
+    // entries the cache does not stay in the processor's caches between
+    // periods, and each further pass over it costs about as much again.
+    auto it = programCache.begin();
+    auto row = table.begin();
+    auto change = touched.begin();
+    const auto skipRowsOf = [&](std::uint32_t address) {
+        while (row != table.end() && row->dwAddr == address)
+            ++row;
+    };
+    while (it != programCache.end() || row != table.end()) {
+        if (row != table.end() && (it == programCache.end() || DottedOrder {}(row->dwAddr, it->first))) {
+            const std::uint32_t address = row->dwAddr;
+            it = std::next(programCache.emplace_hint(it, address, newAddressEntry(*row)));
+            skipRowsOf(address);
+            continue;
+        }
+        const std::uint32_t address = it->first;
+        while (change != touched.end() && DottedOrder {}(*change, address))
+            ++change;
+        // An entry a change of this pass touched is as that change left it.
+        if (change == touched.end() || *change != address)
+            startPass(*it->second);
+        // The same address on a second interface: its first row in the table
+        // decides this pass; later rows only confirm it is present.
+        if (row != table.end() && row->dwAddr == address) {
+            if (!it->second->seen)
+                applyKnownRow(it, *row);
+            skipRowsOf(address);
+        }
+        it->second->inSystemCache = it->second->seen;
+        ++it;
+    }
 }
 
 std::vector<std::uint32_t> CMappingWatcher::followChanges()
@@ -135,27 +169,23 @@ void CMappingWatcher::applyChange(const hostnet::NetTableChange& change)
         applyKnownRow(it, *change.row);
 }
 
-ProgramCache::iterator CMappingWatcher::findForRow(std::uint32_t address, ProgramCache::iterator hint)
+void CMappingWatcher::compareInTableOrder(
+    const std::vector<hostnet::MibIpNetRow>& table, const std::vector<std::uint32_t>& touched)
 {
-    if (hint != programCache.end() && hint->first == address)
-        return hint;
-    return programCache.lower_bound(address);
-}
-
-ProgramCache::iterator CMappingWatcher::handleRow(
-    const hostnet::MibIpNetRow& row, ProgramCache::iterator hint)
-{
-    auto it = findForRow(row.dwAddr, hint);
-    if (it == programCache.end() || it->first != row.dwAddr) {
-        auto entry = newAddressEntry(row);
-        return std::next(programCache.emplace_hint(it, row.dwAddr, std::move(entry)));
+    // A host that does not keep its promise of a sorted table: alerts still
+    // come in its order, and the first row of an address in it decides.
+    for (auto& [address, entry] : programCache)
+        if (!std::ranges::binary_search(touched, address, DottedOrder {}))
+            startPass(*entry);
+    for (const hostnet::MibIpNetRow& row : table) {
+        const auto it = programCache.find(row.dwAddr);
+        if (it == programCache.end())
+            programCache.emplace(row.dwAddr, newAddressEntry(row));
+        else if (!it->second->seen)
+            applyKnownRow(it, row);
     }
-    // The same address on a second interface: its first row in the table has
-    // decided this pass; later rows only confirm it is present.
-    if (it->second->seen)
-        return it;
-    applyKnownRow(it, row);
-    return std::next(it);
+    for (auto& [address, entry] : programCache)
+        entry->inSystemCache = entry->seen;
 }
 
 void CMappingWatcher::applyKnownRow(ProgramCache::iterator it, const hostnet::MibIpNetRow& row)

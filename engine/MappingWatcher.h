@@ -50,8 +50,8 @@ public:
     void applyChange(const hostnet::NetTableChange& change);
 
     std::int32_t lookupVendor(MappingEntry& entry) const;
+    // The system's registry lists where it has them, the compiled-in copy otherwise.
     void loadVendorTable();
-    void loadVendorTable(std::string_view ouiList);
 
     // Actions on the system's ARP table; the next refresh sees their effect.
     std::int32_t flushSystemCache();
@@ -61,11 +61,17 @@ public:
     hostnet::IpHelper& ipHelper() { return *ipHelper_; }
 
 private:
-    // Handles one row; returns where the next row's entry most likely is.
-    ProgramCache::iterator handleRow(const hostnet::MibIpNetRow& row, ProgramCache::iterator hint);
+    // Brings every entry in line with a whole table sorted by address; the
+    // addresses in `touched` (sorted) were decided by this pass's changes.
+    void compareWithTable(
+        const std::vector<hostnet::MibIpNetRow>& table, const std::vector<std::uint32_t>& touched);
+    // The same for a table out of address order, in three passes.
+    void compareInTableOrder(
+        const std::vector<hostnet::MibIpNetRow>& table, const std::vector<std::uint32_t>& touched);
+    // An entry as a pass over the table finds it before its row is looked at.
+    static void startPass(MappingEntry& entry);
     // A row for an address already in the cache, as both a read and a change apply it.
     void applyKnownRow(ProgramCache::iterator it, const hostnet::MibIpNetRow& row);
-    ProgramCache::iterator findForRow(std::uint32_t address, ProgramCache::iterator hint);
     std::unique_ptr<MappingEntry> makeEntry(const hostnet::MibIpNetRow& row) const;
     std::unique_ptr<MappingEntry> newAddressEntry(const hostnet::MibIpNetRow& row);
     std::unique_ptr<MappingEntry> changedEntry(

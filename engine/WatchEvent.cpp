@@ -4,6 +4,7 @@
 #include "engine/LocalTime.h"
 #include "engine/MacAddress.h"
 
+#include <algorithm>
 #include <array>
 #include <initializer_list>
 #include <string_view>
@@ -50,6 +51,15 @@ std::string fill(std::string_view format, const std::array<std::string, 4>& args
     return out;
 }
 
+std::optional<MacBytes> sixBytes(const std::uint8_t* mac)
+{
+    if (mac == nullptr)
+        return std::nullopt;
+    MacBytes bytes {};
+    std::copy_n(mac, 6, bytes.begin());
+    return bytes;
+}
+
 }  // namespace
 
 WatchEvent::WatchEvent()
@@ -61,6 +71,7 @@ std::int32_t WatchEvent::compose(std::uint32_t firstAddress, std::uint32_t secon
     const std::uint8_t* firstMac, const std::uint8_t* secondMac, std::int32_t eventKind, std::int64_t now)
 {
     kind = eventKind;
+    subject = { firstAddress, secondAddress, sixBytes(firstMac), sixBytes(secondMac) };
     const std::array<std::string, 4> texts { dottedText(firstAddress), dottedText(secondAddress),
         firstMac != nullptr ? macText(firstMac) : std::string(),
         secondMac != nullptr ? macText(secondMac) : std::string() };

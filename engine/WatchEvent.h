@@ -1,7 +1,10 @@
 #pragma once
 
+#include "engine/MacAddress.h"
+
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tevra {
@@ -15,11 +18,22 @@ enum EventKind : std::int32_t {
     NotInSubnet = 5,
 };
 
+// What an alert line was composed from. Front ends that report alerts as
+// records (JSON, the journal, a hook's arguments) read these instead of
+// taking the line apart again.
+struct EventSubject {
+    std::uint32_t firstAddress = 0;  // network byte order
+    std::uint32_t secondAddress = 0;
+    std::optional<MacBytes> firstMac;  // six bytes, the rest zero
+    std::optional<MacBytes> secondMac;
+};
+
 // One alert: its kind, the complete time-stamped line and its running number.
 struct WatchEvent {
     std::int32_t kind = 0;
     std::string text;
     std::uint32_t serial = 0;
+    EventSubject subject;
 
     // Takes the next number of the one process-wide counter; the first is 1.
     WatchEvent();

@@ -24,10 +24,17 @@ ensure_packages() {
     fi
 }
 
-# What building Tevra, its tests and benchmarks need (time: the scale benchmark's memory figure).
+# What building Tevra, its tests and benchmarks need (time: the scale benchmark's memory figure;
+# ieee-data: the registry lists the program reads at run time, which the tests check the
+# compiled-in copy against and the vendor benchmark loads; scdoc: the man pages; man-db and
+# systemd: the tests that read the installed pages and unit; appstream, desktop-file-utils,
+# libxml2-utils and polkitd's document type check the desktop files; fonts-dejavu-core: the
+# window's tests measure its columns in the desktop's real font; xvfb, openbox and x11-utils
+# give the tray test an X display with a window manager).
 TEVRA_BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config clang-format libgtest-dev libgmock-dev
     libbenchmark-dev libnl-route-3-dev qt6-base-dev qt6-qpa-plugins libqt6svg6 iproute2 iputils-ping
-    time dbus-daemon)
+    time dbus-daemon ieee-data nlohmann-json3-dev libsystemd-dev scdoc man-db systemd appstream
+    desktop-file-utils libxml2-utils polkitd fonts-dejavu-core xvfb openbox x11-utils)
 
 # What the Windows build and its tests need, without recommended packages: the
 # mingw-w64 cross compiler, GoogleTest's sources for it to build, and 64-bit

@@ -2,8 +2,9 @@
 # Builds Tevra and starts its window. Without a display it says so and starts
 # the console watcher tevra-watch instead. Arguments go to the program started
 # (tevra has none of its own; Qt's, such as -platform, are honoured).
-# Reading the ARP table needs no privileges; deleting and flushing entries
-# needs CAP_NET_ADMIN.
+# Run it as yourself: reading the ARP table needs no privileges. Deleting and
+# flushing entries need CAP_NET_ADMIN, which an installed window gets from
+# tevra-arp-helper through pkexec.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/deps.sh

@@ -7,12 +7,13 @@
 namespace tevra {
 
 AlertPresenter::AlertPresenter(std::unique_ptr<TrayIcon> tray, std::unique_ptr<WindowControl> window,
-    COutputListBox& outputList, QIcon normalIcon, QIcon warningIcon)
+    COutputListBox& outputList, QIcon normalIcon, QIcon warningIcon, int balloonIntervalMs)
     : tray_(std::move(tray))
     , window_(std::move(window))
     , outputList_(outputList)
     , normalIcon_(std::move(normalIcon))
     , warningIcon_(std::move(warningIcon))
+    , balloons_([this](const QString& text) { showAlert(text); }, balloonIntervalMs)
 {
     tray_->setClickHandler([this](TrayClick click) { trayClicked(click); });
 }
@@ -26,9 +27,15 @@ void AlertPresenter::present(const WatchEvent& event)
 {
     const QString line = outputLine(event);
     outputList_.AddString(line);
-    if (!inTray_)
-        return;
-    showBalloon(line, kWarningTitle, kBalloonTimeoutMs, BalloonIcon::Warning);
+    if (inTray_)
+        balloons_.offer(line);
+}
+
+// The icon takes its warning look with each balloon, not with each alert: under
+// a flood that is thousands of redraws of the tray a second for one picture.
+void AlertPresenter::showAlert(const QString& balloonText)
+{
+    showBalloon(balloonText, kWarningTitle, kBalloonTimeoutMs, BalloonIcon::Warning);
     if (tray_->modify(warningIcon_, fitToLimit(kWarningTitle, kTipLimit)))
         sendToTray();
 }
@@ -58,24 +65,30 @@ void AlertPresenter::trayClicked(TrayClick click)
         return;
     window_->show();
     window_->restore();
-    tray_->remove();
-    iconAdded_ = false;
-    inTray_ = false;
+    leaveTray();
 }
 
 void AlertPresenter::windowRestored()
 {
     if (tray_->isAvailable() || !inTray_)
         return;
+    leaveTray();
+}
+
+// A balloon still waiting would pop up over the window the user just brought back.
+void AlertPresenter::leaveTray()
+{
     tray_->remove();
     iconAdded_ = false;
     inTray_ = false;
+    balloons_.drop();
 }
 
 void AlertPresenter::clearOutputList()
 {
-    while (outputList_.count() > 0)
-        outputList_.DeleteString(0);
+    // All at once: deleting line by line re-measures what is left each time,
+    // which for a list an attack has filled would take hours.
+    outputList_.clear();
 }
 
 // The window leaves the task bar and is reachable only through the icon.

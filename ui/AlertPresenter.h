@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/WatchEvent.h"
+#include "ui/BalloonCoalescer.h"
 #include "ui/OutputListBox.h"
 #include "ui/TrayIcon.h"
 #include "ui/WindowControl.h"
@@ -15,14 +16,19 @@ namespace tevra {
 // Shows each alert to the user and keeps the window's notification-area
 // state: Shown, In tray (normal icon) or In tray alerted (warning icon).
 // The window owns the events; this presents them and owns the tray icon.
+// While in the tray, balloons come at most one per `balloonIntervalMs`, each
+// with the latest line (see BalloonCoalescer).
 class AlertPresenter {
 public:
     AlertPresenter(std::unique_ptr<TrayIcon> tray, std::unique_ptr<WindowControl> window,
-        COutputListBox& outputList, QIcon normalIcon, QIcon warningIcon);
+        COutputListBox& outputList, QIcon normalIcon, QIcon warningIcon,
+        int balloonIntervalMs = BalloonCoalescer::kIntervalMs);
     AlertPresenter(const AlertPresenter&) = delete;
     AlertPresenter& operator=(const AlertPresenter&) = delete;
 
-    // One numbered output line; while in the tray also a balloon and the warning look.
+    // One numbered output line; while in the tray also a balloon and the
+    // warning look, now or, for an alert within a second of the last balloon,
+    // when that second is over.
     void present(const WatchEvent& event);
     // A balloon from the window's icon; texts too long for it are cut.
     bool showBalloon(const QString& text, const QString& title, int timeoutMs, BalloonIcon icon);
@@ -49,6 +55,8 @@ public:
     static constexpr int kBalloonTimeoutMs = 10000;
 
 private:
+    void showAlert(const QString& balloonText);
+    void leaveTray();
     void sendToTray();
 
     std::unique_ptr<TrayIcon> tray_;
@@ -58,6 +66,7 @@ private:
     const QIcon warningIcon_;
     bool inTray_ = false;
     bool iconAdded_ = false;
+    BalloonCoalescer balloons_;
 };
 
 }  // namespace tevra

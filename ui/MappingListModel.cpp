@@ -34,6 +34,11 @@ QVariant MappingListModel::data(const QModelIndex& index, int role) const
         if (index.column() == 0)
             return rowImages_[shown.alertFree ? 0 : 1];
         return {};
+    case Qt::ToolTipRole:
+        // These two columns keep their widths, however long their texts are.
+        if (index.column() == kVendorColumn || index.column() == kAdapterColumn)
+            return QString::fromStdString(shown.cells[std::size_t(index.column())]);
+        return {};
     case HostAddressRole:
         return quint32(shown.hostAddress);
     default:

@@ -20,11 +20,14 @@ public:
     MappingListModel& rows() { return rowModel; }
     const MappingListModel& rows() const { return rowModel; }
 
-    // The columns' widths in pixels, made for an 8-point dialog font.
+    // The columns' widths in pixels, chosen for the 8-point dialog font of
+    // Windows. Other fonts need more room: these are the least a column gets.
     static constexpr std::array<int, kMappingColumnCount> kColumnWidths { 110, 118, 100, 100, 137, 100, 100,
         70, 200 };
 
-    // The nine columns with their widths; headers cannot be clicked or sorted.
+    // The nine columns, each as wide as its heading and the widest text it can
+    // show in the list's font, and no narrower than kColumnWidths. Headers cannot
+    // be clicked or sorted.
     void insertColumns();
     // Grid lines and full-row selection.
     void setReportStyle();
@@ -33,6 +36,10 @@ public:
     std::vector<std::string> selectedAddressTexts() const;
 
 private:
+    int fittingWidth(int column) const;
+    // The width a cell needs to show `text` whole, with the row image if asked.
+    int cellWidth(const QString& text, bool withImage) const;
+
     MappingListModel rowModel;
 };
 

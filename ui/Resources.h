@@ -4,6 +4,10 @@
 
 namespace tevra {
 
+// The application's id on the desktop: the name of its desktop entry
+// (res/org.example.tevra.desktop) and of its installed icon.
+inline constexpr char kApplicationId[] = "org.example.tevra";
+
 // Compiled-in pictures (res/icons, res/pictures).
 inline constexpr char kAppIconPath[] = ":/icons/tevra.png";  // 48 px; -32 and -16 beside it
 inline constexpr char kAppIcon32Path[] = ":/icons/tevra-32.png";

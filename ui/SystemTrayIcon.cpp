@@ -45,6 +45,7 @@ bool SystemTrayIcon::add(const QIcon& icon, const QString& tip)
     icon_->setIcon(icon);
     icon_->setToolTip(tip);
     icon_->show();
+    balloonsAsNotifications_ = fallback_ && fallback_->trayIsStatusNotifier();
     return icon_->isVisible();
 }
 
@@ -65,6 +66,8 @@ void SystemTrayIcon::remove()
 bool SystemTrayIcon::showBalloon(const QString& title, const QString& text, int timeoutMs, BalloonIcon icon)
 {
     if (icon_->isVisible()) {
+        if (balloonsAsNotifications_)
+            return fallback_->notify(title, text, timeoutMs, icon);
         icon_->showMessage(title, text, messageIconOf(icon), timeoutMs);
         return true;
     }

@@ -11,7 +11,8 @@ namespace tevra {
 
 // The notification-area icon of the desktop. Where the desktop has no
 // notification area, the icon cannot be added and balloons go to the
-// desktop notifier instead, if one is given.
+// desktop notifier instead, if one is given; so do the balloons of an icon
+// in a StatusNotifierItem tray.
 class SystemTrayIcon : public TrayIcon {
 public:
     explicit SystemTrayIcon(std::unique_ptr<DesktopNotifier> fallback = nullptr);
@@ -31,6 +32,8 @@ private:
     std::unique_ptr<QSystemTrayIcon> icon_;
     std::unique_ptr<DesktopNotifier> fallback_;
     ClickHandler clickHandler_;
+    // The tray that took the icon shows balloons as desktop notifications.
+    bool balloonsAsNotifications_ = false;
 };
 
 }  // namespace tevra

@@ -3,7 +3,6 @@
 #include "engine/MappingCells.h"
 #include "ui/TextLimits.h"
 
-#include <QListWidgetItem>
 #include <QSaveFile>
 
 #include <optional>
@@ -49,11 +48,11 @@ QByteArray mappingFileText(const QAbstractItemModel& model)
     return QByteArray::fromStdString(mappingTableText(headingsOf(model), rows, kLineEnd));
 }
 
-QByteArray outputFileText(const QListWidget& list)
+QByteArray outputFileText(const QAbstractItemModel& lines)
 {
     QByteArray text;
-    for (int i = 0; i < list.count(); ++i) {
-        text += list.item(i)->text().toUtf8();
+    for (int i = 0; i < lines.rowCount(); ++i) {
+        text += lines.index(i, 0).data().toString().toUtf8();
         text += kLineEnd;
     }
     return text;
@@ -69,9 +68,9 @@ void TextExport::saveMapping(const QAbstractItemModel& mappingModel)
     save([&mappingModel] { return mappingFileText(mappingModel); });
 }
 
-void TextExport::saveOutput(const QListWidget& outputList)
+void TextExport::saveOutput(const QAbstractItemModel& outputLines)
 {
-    save([&outputList] { return outputFileText(outputList); });
+    save([&outputLines] { return outputFileText(outputLines); });
 }
 
 // Alerts go on while the dialog is open, so the text is taken only after it closed.

@@ -4,7 +4,6 @@
 
 #include <QAbstractItemModel>
 #include <QByteArray>
-#include <QListWidget>
 #include <QString>
 
 #include <functional>
@@ -17,8 +16,9 @@ namespace tevra {
 // UTF-8 without a byte-order mark.
 QByteArray mappingFileText(const QAbstractItemModel& model);
 
-// The bytes of a saved output list: each line followed by CR LF; empty for an empty list.
-QByteArray outputFileText(const QListWidget& list);
+// The bytes of a saved output list, one line per row of `lines`: each line
+// followed by CR LF; empty for an empty list.
+QByteArray outputFileText(const QAbstractItemModel& lines);
 
 // "Save mapping to file" and "Save output window to file": ask for a name,
 // take the text from the window's lists as they are once the dialog has
@@ -29,7 +29,7 @@ public:
     explicit TextExport(std::unique_ptr<ExportDialogs> dialogs);
 
     void saveMapping(const QAbstractItemModel& mappingModel);
-    void saveOutput(const QListWidget& outputList);
+    void saveOutput(const QAbstractItemModel& outputLines);
 
     // Writes `bytes` as the whole new content of `path`; false if any step failed.
     static bool writeWholeFile(const QString& path, const QByteArray& bytes);

@@ -20,6 +20,7 @@
 #include <QThread>
 #include <QTimerEvent>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -49,9 +50,6 @@ CWatcherDlg::CWatcherDlg(
     setFont(dialogFont());
     menuBar.setFont(QApplication::font());
     setSizeGripEnabled(false);
-    // The output list is never sorted: a new line always goes to the end.
-    outputList.setSortingEnabled(false);
-    outputList.setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     createMenu();
     createAlertParts(std::move(alertParts));
     resize(kInitialClientSize.width(),
@@ -108,6 +106,7 @@ bool CWatcherDlg::OnInitDialog()
     deleteMenuCommand(kCmdTest);  // the developer's "TESTbtn", see WatcherDlgMenu.cpp
     splash.reset();
 
+    openChangeFeed();
     refreshTimer.start(kRefreshPeriodMs, this);
     return true;
 }
@@ -118,6 +117,24 @@ void CWatcherDlg::prepareWatcher()
     watcher.loadVendorTable();
     watcher.sink.userData = this;
     watcher.sink.callback = DispatchWatchEvent;
+}
+
+// Opened before the first read, so that no change made from then on is missed;
+// the feed is waited on here, on the window's own thread, so changes are applied
+// between ticks and commands, never during them. Without a feed the ticks alone
+// keep the window current, as they always did.
+void CWatcherDlg::openChangeFeed()
+{
+    const int feed = watcher.ipHelper().openChangeFeed();
+    if (feed < 0)
+        return;
+    feedNotifier = std::make_unique<QSocketNotifier>(feed, QSocketNotifier::Read);
+    connect(feedNotifier.get(), &QSocketNotifier::activated, this, &CWatcherDlg::followChanges);
+}
+
+void CWatcherDlg::followChanges()
+{
+    updateMappingRows(watcher.followChanges());
 }
 
 void CWatcherDlg::createRowImages()
@@ -202,8 +219,27 @@ void CWatcherDlg::updateMappingList(bool all)
     for (const auto& [address, entry] : watcher.programCache) {
         if (!all && !entry->redisplay)
             continue;
-        rows.push_back(
-            { mappingCellTexts(*entry, watcher.networkConfig), entry->alertFree, netToHost(entry->address) });
+        rows.push_back(mappingRow(*entry));
+    }
+    mappingList.rows().writeRows(std::move(rows));
+}
+
+MappingRow CWatcherDlg::mappingRow(const MappingEntry& entry) const
+{
+    return { mappingCellTexts(entry, watcher.networkConfig), entry.alertFree, netToHost(entry.address) };
+}
+
+void CWatcherDlg::updateMappingRows(std::vector<std::uint32_t> addresses)
+{
+    // A burst often changes one address many times; its row is written once.
+    std::sort(addresses.begin(), addresses.end());
+    addresses.erase(std::unique(addresses.begin(), addresses.end()), addresses.end());
+    std::vector<MappingRow> rows;
+    rows.reserve(addresses.size());
+    for (const std::uint32_t address : addresses) {
+        const auto it = watcher.programCache.find(address);
+        if (it != watcher.programCache.end())
+            rows.push_back(mappingRow(*it->second));
     }
     mappingList.rows().writeRows(std::move(rows));
 }

@@ -15,8 +15,10 @@
 #include <QDialog>
 #include <QIcon>
 #include <QMenuBar>
+#include <QSocketNotifier>
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -51,6 +53,9 @@ public:
 
     void layoutControls();
     void updateMappingList(bool all);
+    // Rewrites the rows of just these addresses (network byte order), as far
+    // as they are in the program cache.
+    void updateMappingRows(std::vector<std::uint32_t> addresses);
     void OnWatchEvent(std::unique_ptr<WatchEvent> event);
     // The alert presenter does the work of these three.
     bool ShowBalloon(const QString& text, const QString& title, int timeoutMs, BalloonIcon icon);
@@ -59,6 +64,8 @@ public:
 
     // Timer and command handlers.
     void OnTimer();
+    // The host's change feed has news: applies each change and redraws the rows it touched.
+    void followChanges();
     void OnExit();
     void OnFlushSystemCache();
     void OnFlushProgramCache();
@@ -74,6 +81,7 @@ public:
     void OnSize();
 
     bool refreshTimerActive() const { return refreshTimer.isActive(); }
+    bool followsChanges() const { return feedNotifier != nullptr; }
     // The client area: the window below its menu bar.
     QRect clientRect() const;
 
@@ -103,9 +111,13 @@ private:
     void prepareWatcher();
     void createRowImages();
     void deleteMenuCommand(int command);
+    void openChangeFeed();
+    MappingRow mappingRow(const MappingEntry& entry) const;
 
     bool controlsBound = false;
     QBasicTimer refreshTimer;
+    // Watches the host's change feed on this thread; none where the host has no feed.
+    std::unique_ptr<QSocketNotifier> feedNotifier;
 };
 
 // The engine's event sink callback; the user data is the window.

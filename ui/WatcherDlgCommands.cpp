@@ -40,7 +40,7 @@ void CWatcherDlg::OnSaveMapping()
 
 void CWatcherDlg::OnSaveOutput()
 {
-    textExport->saveOutput(outputList);
+    textExport->saveOutput(outputList.lines());
 }
 
 void CWatcherDlg::OnClearOutputList()

@@ -26,8 +26,14 @@ void WidgetWindowControl::hide()
 
 void WidgetWindowControl::show()
 {
-    if (window_)
-        window_->show();
+    if (!window_)
+        return;
+    // A hidden window still marked minimised would be mapped as an icon, and on
+    // X11 the window manager's late word on that minimises it again after the
+    // restore that follows: it comes back in its normal state at once instead.
+    if (window_->isHidden())
+        window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
+    window_->show();
 }
 
 void WidgetWindowControl::restore()

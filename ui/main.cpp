@@ -1,5 +1,6 @@
 // tevra: the window of the IPv4-to-MAC mapping watcher. It takes no arguments
 // of its own; Qt's own (-platform and the like) are honoured.
+#include "ui/Resources.h"
 #include "ui/WatcherApp.h"
 
 #include <QApplication>
@@ -8,7 +9,8 @@ int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tevra"));
-    QApplication::setDesktopFileName(QStringLiteral("tevra"));
+    // Links the window to its desktop entry (Wayland's app id, the task bar's icon).
+    QApplication::setDesktopFileName(QString::fromLatin1(tevra::kApplicationId));
     tevra::CWatcherApp theApp;
     theApp.InitInstance();
     return 0;

@@ -4,6 +4,7 @@
 #include <signal.h>
 
 #include <csignal>
+#include <vector>
 
 namespace tevra::cli {
 namespace {
@@ -57,12 +58,21 @@ StopSignals::~StopSignals()
 
 StopSignals::Wake StopSignals::waitUntil(std::chrono::steady_clock::time_point deadline, int fd)
 {
+    Waitable feed { fd, false };
+    return waitUntil(deadline, fd < 0 ? std::span<Waitable>() : std::span<Waitable>(&feed, 1));
+}
+
+StopSignals::Wake StopSignals::waitUntil(
+    std::chrono::steady_clock::time_point deadline, std::span<Waitable> waitables)
+{
+    std::vector<pollfd> fds;
+    for (const Waitable& waitable : waitables)
+        fds.push_back({ waitable.fd, POLLIN, 0 });
     // The stop signals are let in only inside ppoll, atomically: one that came
     // during a refresh is pending and ends the very next sleep.
     sigset_t waitMask = saved_->mask;
     sigdelset(&waitMask, SIGINT);
     sigdelset(&waitMask, SIGTERM);
-    pollfd feed { fd, POLLIN, 0 };
     while (stopRequested == 0) {
         const auto left = deadline - std::chrono::steady_clock::now();
         if (left <= std::chrono::steady_clock::duration::zero())
@@ -70,9 +80,12 @@ StopSignals::Wake StopSignals::waitUntil(std::chrono::steady_clock::time_point d
         const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
         const timespec timeout { static_cast<time_t>(seconds.count()),
             static_cast<long>(std::chrono::nanoseconds(left - seconds).count()) };
-        const int ready = ppoll(fd < 0 ? nullptr : &feed, fd < 0 ? 0 : 1, &timeout, &waitMask);
-        if (ready > 0 && stopRequested == 0)
+        const int ready = ppoll(fds.data(), fds.size(), &timeout, &waitMask);
+        if (ready > 0 && stopRequested == 0) {
+            for (std::size_t i = 0; i < fds.size(); ++i)
+                waitables[i].readable = fds[i].revents != 0;
             return Wake::Readable;
+        }
     }
     return Wake::Stop;
 }

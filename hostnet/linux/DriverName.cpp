@@ -1,6 +1,7 @@
 #include "hostnet/linux/DriverName.h"
 
 #include <linux/ethtool.h>
+#include <linux/netlink.h>
 #include <linux/sockios.h>
 #include <net/if.h>
 #include <sys/ioctl.h>
@@ -8,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <utility>
 
 namespace tevra::hostnet {
 namespace {
@@ -27,6 +29,7 @@ public:
             close(fd_);
     }
     int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
 
 private:
     int fd_;
@@ -38,8 +41,12 @@ std::string driverName(const std::string& interfaceName)
 {
     if (interfaceName.empty() || interfaceName.size() >= IFNAMSIZ)
         return {};
-    // Asked through a socket of this namespace: sysfs may show another one's interfaces.
-    const FileDescriptor socketFd(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    // Asked through a socket of this namespace: sysfs may show another one's
+    // interfaces. Any socket family carries the ioctl; a netlink one serves
+    // where Internet sockets are not allowed (a sandboxed service), as ethtool does.
+    FileDescriptor inet(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    const FileDescriptor socketFd(
+        inet.get() >= 0 ? inet.release() : socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_GENERIC));
     if (socketFd.get() < 0)
         return {};
     ethtool_drvinfo info {};

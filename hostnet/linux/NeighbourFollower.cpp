@@ -10,6 +10,8 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 
@@ -18,9 +20,13 @@ namespace {
 
 // Dump parts are at most 32 KiB; twice that leaves room for a large message.
 constexpr std::size_t kDatagramBufferBytes = 64 * 1024;
+// Notifications are read many to a system call: under a flood the calls, not
+// the few hundred bytes of each notification, are most of the cost.
+constexpr unsigned kNoticesPerCall = 32;
+constexpr std::size_t kNoticeSlotBytes = 8 * 1024;
 // A flood must not hold the caller for ever: the rest waits for the next call,
 // the socket still readable.
-constexpr int kDatagramsPerTake = 4096;
+constexpr int kCallsPerTake = 4096 / kNoticesPerCall;
 // Lost notifications can hide a change for good only until the next whole
 // read; this bounds how long, even if the kernel never reported the loss.
 constexpr auto kSafetyNetPeriod = std::chrono::minutes(1);
@@ -54,12 +60,12 @@ void applyTo(Table& table, const NeighbourNotice& notice)
 }
 
 // Every address whose deciding row differs between the two copies, in address order.
-void appendDifferences(const Table& before, const Table& after, std::vector<NetTableChange>& changes)
+void appendDifferences(
+    const Table& before, const NeighbourFollower::SortedRows& after, std::vector<NetTableChange>& changes)
 {
     auto a = before.begin();
     auto b = after.begin();
-    const auto addressOf
-        = [](Table::const_iterator it) { return static_cast<std::uint32_t>(it->first >> 32); };
+    const auto addressOf = [](const auto& it) { return static_cast<std::uint32_t>(it->first >> 32); };
     while (a != before.end() || b != after.end()) {
         const bool takeA = a != before.end() && (b == after.end() || addressOf(a) <= addressOf(b));
         const bool takeB = b != after.end() && (a == before.end() || addressOf(b) <= addressOf(a));
@@ -109,21 +115,57 @@ ssize_t receiveDatagram(int fd, std::vector<char>& buffer, bool& truncated)
     }
 }
 
-template<typename Visit> void forEachMessage(std::vector<char>& buffer, ssize_t length, Visit&& visit)
+template<typename Visit> void forEachMessage(char* datagram, ssize_t length, Visit&& visit)
 {
     int remaining = static_cast<int>(length);
-    for (auto* message = reinterpret_cast<nlmsghdr*>(buffer.data()); nlmsg_ok(message, remaining);
+    for (auto* message = reinterpret_cast<nlmsghdr*>(datagram); nlmsg_ok(message, remaining);
          message = nlmsg_next(message, &remaining))
         visit(*message);
 }
 
 }  // namespace
 
+// Room for the datagrams of one receiving call and the headers that describe them.
+struct NeighbourFollower::NoticeBatch {
+    NoticeBatch()
+        : slots(kNoticesPerCall * kNoticeSlotBytes)
+    {
+    }
+
+    // Datagrams received, or a negative errno; each one's length and flags in `headers`.
+    int receive(int fd)
+    {
+        for (unsigned i = 0; i < kNoticesPerCall; ++i) {
+            parts[i] = { &slots[i * kNoticeSlotBytes], kNoticeSlotBytes };
+            headers[i] = {};
+            headers[i].msg_hdr.msg_name = &peers[i];
+            headers[i].msg_hdr.msg_namelen = sizeof peers[i];
+            headers[i].msg_hdr.msg_iov = &parts[i];
+            headers[i].msg_hdr.msg_iovlen = 1;
+        }
+        for (;;) {
+            const int count = recvmmsg(fd, headers.data(), kNoticesPerCall, MSG_DONTWAIT, nullptr);
+            if (count >= 0 || errno != EINTR)
+                return count >= 0 ? count : -errno;
+        }
+    }
+
+    char* datagram(int i) { return &slots[std::size_t(i) * kNoticeSlotBytes]; }
+
+    std::vector<char> slots;
+    std::array<iovec, kNoticesPerCall> parts {};
+    std::array<sockaddr_nl, kNoticesPerCall> peers {};
+    std::array<mmsghdr, kNoticesPerCall> headers {};
+};
+
 NeighbourFollower::NeighbourFollower(NlSocketPtr socket)
     : socket_(std::move(socket))
     , buffer_(kDatagramBufferBytes)
+    , batch_(std::make_unique<NoticeBatch>())
 {
 }
+
+NeighbourFollower::~NeighbourFollower() = default;
 
 std::unique_ptr<NeighbourFollower> NeighbourFollower::start(std::string& error, int receiveBufferBytes)
 {
@@ -168,36 +210,54 @@ std::vector<NetTableChange> NeighbourFollower::take()
     return changes;
 }
 
-std::vector<MibIpNetRow> NeighbourFollower::table() const
+const std::vector<MibIpNetRow>& NeighbourFollower::table()
 {
-    std::vector<MibIpNetRow> rows;
-    rows.reserve(table_.size());
-    for (const auto& [key, row] : table_)
-        rows.push_back(row);
-    return rows;
+    // The copy's nodes lie in the order the kernel dumped them, not in address
+    // order, so walking it misses the caches at nearly every row; a watcher
+    // asks for the table every period, and when nothing changed it gets the
+    // rows made last time.
+    if (!rowsCurrent_) {
+        rows_.clear();
+        rows_.reserve(table_.size());
+        for (const auto& [key, row] : table_)
+            rows_.push_back(row);
+        rowsCurrent_ = true;
+    }
+    return rows_;
 }
 
 bool NeighbourFollower::receive(std::vector<NetTableChange>& changes)
 {
     bool complete = true;
-    for (int datagram = 0; datagram < kDatagramsPerTake; ++datagram) {
-        bool truncated = false;
-        const ssize_t length = receiveDatagram(fd(), buffer_, truncated);
-        if (length == -EAGAIN || length == -EWOULDBLOCK)
+    for (int call = 0; call < kCallsPerTake; ++call) {
+        const int count = batch_->receive(fd());
+        if (count == -EAGAIN || count == -EWOULDBLOCK)
             break;
-        if (length < 0 || truncated) {
+        if (count < 0) {
             // ENOBUFS: the kernel dropped notifications; the rest queued is still good.
             complete = false;
-            if (length < 0 && length != -ENOBUFS) {
-                lastError_ = std::string("following the neighbour table: ") + std::strerror(int(-length));
+            if (count != -ENOBUFS) {
+                lastError_ = std::string("following the neighbour table: ") + std::strerror(-count);
                 break;
             }
             continue;
         }
-        forEachMessage(buffer_, length, [&](nlmsghdr& message) {
-            if (const std::optional<NeighbourNotice> notice = readNeighbourNotice(message))
-                apply(*notice, changes);
-        });
+        for (int i = 0; i < count; ++i) {
+            const mmsghdr& received = batch_->headers[std::size_t(i)];
+            if (batch_->peers[std::size_t(i)].nl_pid != 0)
+                continue;  // only the kernel speaks for the table
+            if ((received.msg_hdr.msg_flags & MSG_TRUNC) != 0) {
+                complete = false;
+                continue;
+            }
+            forEachMessage(batch_->datagram(i), received.msg_len, [&](nlmsghdr& message) {
+                if (const std::optional<NeighbourNotice> notice = readNeighbourNotice(message))
+                    apply(*notice, changes);
+            });
+        }
+        // Fewer than asked for: the queue is empty, or an error waits for the next call.
+        if (count < int(kNoticesPerCall))
+            break;
     }
     return complete;
 }
@@ -206,6 +266,7 @@ void NeighbourFollower::apply(const NeighbourNotice& notice, std::vector<NetTabl
 {
     std::optional<MibIpNetRow> before = firstRow(table_, notice.address);
     applyTo(table_, notice);
+    rowsCurrent_ = false;
     std::optional<MibIpNetRow> after = firstRow(table_, notice.address);
     // A row on another interface than the deciding one, or a state change
     // that keeps the row as it reads, is no change of the mapping.
@@ -216,12 +277,21 @@ void NeighbourFollower::apply(const NeighbourNotice& notice, std::vector<NetTabl
 bool NeighbourFollower::resynchronise(std::vector<NetTableChange>* changes)
 {
     for (int attempt = 0; attempt < kWholeReadAttempts; ++attempt) {
-        Table fresh;
+        SortedRows fresh;
         if (!readWhole(fresh))
             continue;
-        if (changes != nullptr)
-            appendDifferences(table_, fresh, *changes);
-        table_ = std::move(fresh);
+        // The once-a-minute read nearly always finds the copy right; then the
+        // copy, and the rows made from it, stay as they are.
+        const bool same = std::ranges::equal(table_, fresh, [](const auto& kept, const auto& read) {
+            return kept.first == read.first && kept.second == read.second;
+        });
+        if (!same) {
+            if (changes != nullptr)
+                appendDifferences(table_, fresh, *changes);
+            // Built in address order, so its nodes lie in the order walks take them.
+            table_ = Table(fresh.begin(), fresh.end());
+            rowsCurrent_ = false;
+        }
         lastWholeRead_ = std::chrono::steady_clock::now();
         wholeReadDue_ = false;
         return true;
@@ -230,7 +300,24 @@ bool NeighbourFollower::resynchronise(std::vector<NetTableChange>* changes)
     return false;
 }
 
-bool NeighbourFollower::readWhole(Table& fresh)
+NeighbourFollower::SortedRows NeighbourFollower::rowsAsTheyEnd(std::vector<NeighbourNotice> arrivals)
+{
+    // Each notice speaks for its row alone, so sorted by row with the arrivals
+    // of one row kept in order, the last word on each row is the row as it is.
+    const auto keyOf
+        = [](const NeighbourNotice& notice) { return rowKey(notice.address, notice.interfaceIndex); };
+    std::ranges::stable_sort(arrivals, {}, keyOf);
+    SortedRows rows;
+    rows.reserve(arrivals.size());
+    for (std::size_t i = 0; i < arrivals.size(); ++i) {
+        const std::uint64_t key = keyOf(arrivals[i]);
+        if ((i + 1 == arrivals.size() || keyOf(arrivals[i + 1]) != key) && arrivals[i].row)
+            rows.emplace_back(key, *arrivals[i].row);
+    }
+    return rows;
+}
+
+bool NeighbourFollower::readWhole(SortedRows& fresh)
 {
     ndmsg request {};
     request.ndm_family = AF_INET;
@@ -255,6 +342,7 @@ bool NeighbourFollower::readWhole(Table& fresh)
     // Dump parts and notifications share this socket's queue in the order the
     // kernel made them, so applying both as they come gives the table as it is
     // when the dump ends.
+    std::vector<NeighbourNotice> arrivals;
     bool done = false;
     bool good = true;
     while (!done) {
@@ -276,7 +364,7 @@ bool NeighbourFollower::readWhole(Table& fresh)
             }
             continue;
         }
-        forEachMessage(buffer_, length, [&](nlmsghdr& part) {
+        forEachMessage(buffer_.data(), length, [&](nlmsghdr& part) {
             const bool ours = part.nlmsg_seq == sequence && part.nlmsg_pid == port;
             if (ours && (part.nlmsg_flags & NLM_F_DUMP_INTR) != 0)
                 good = false;
@@ -290,13 +378,17 @@ bool NeighbourFollower::readWhole(Table& fresh)
                 done = true;
                 return;
             }
-            if (const std::optional<NeighbourNotice> notice = readNeighbourNotice(part))
-                applyTo(fresh, *notice);
+            if (std::optional<NeighbourNotice> notice = readNeighbourNotice(part))
+                arrivals.push_back(std::move(*notice));
         });
     }
-    if (!good && lastError_.empty())
-        lastError_ = "reading the neighbour table: changes were lost while reading";
-    return good;
+    if (!good) {
+        if (lastError_.empty())
+            lastError_ = "reading the neighbour table: changes were lost while reading";
+        return false;
+    }
+    fresh = rowsAsTheyEnd(std::move(arrivals));
+    return true;
 }
 
 }  // namespace tevra::hostnet

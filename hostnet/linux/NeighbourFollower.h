@@ -34,13 +34,20 @@ public:
     static std::unique_ptr<NeighbourFollower> start(std::string& error, int receiveBufferBytes);
 
     explicit NeighbourFollower(NlSocketPtr socket);
+    ~NeighbourFollower();
 
     // Becomes readable when notifications arrive.
     int fd() const;
     // The changes that arrived since the last call; never waits for more.
     std::vector<NetTableChange> take();
     // The copy, sorted as the platform's table reads are.
-    std::vector<MibIpNetRow> table() const;
+    const std::vector<MibIpNetRow>& table();
+
+    // A whole read: rows keyed by address in host order, then interface.
+    using SortedRows = std::vector<std::pair<std::uint64_t, MibIpNetRow>>;
+    // The rows a dump leaves, given its rows and the notifications read along
+    // with it in the order they came, sorted as a whole read is.
+    static SortedRows rowsAsTheyEnd(std::vector<NeighbourNotice> arrivals);
 
     // Whole reads done after lost notifications; for diagnostics and benchmarks.
     std::uint64_t overruns() const { return overruns_; }
@@ -56,12 +63,19 @@ private:
     // Reads the whole table anew on the subscribed socket; every difference to
     // the copy becomes a change. False when no complete read could be had.
     bool resynchronise(std::vector<NetTableChange>* changes);
-    bool readWhole(Table& fresh);
+    bool readWhole(SortedRows& fresh);
     void apply(const NeighbourNotice& notice, std::vector<NetTableChange>& changes);
 
+    struct NoticeBatch;
+
     NlSocketPtr socket_;
+    // For dump parts, up to 32 KiB each.
     std::vector<char> buffer_;
+    std::unique_ptr<NoticeBatch> batch_;
     Table table_;
+    // table_ as rows, while rowsCurrent_ says no change came since they were made.
+    std::vector<MibIpNetRow> rows_;
+    bool rowsCurrent_ = false;
     std::chrono::steady_clock::time_point lastWholeRead_;
     bool wholeReadDue_ = false;
     std::uint64_t overruns_ = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -18,6 +19,7 @@ struct ReceivedNotification {
     QStringList actions;
     QVariantMap hints;
     int expireTimeout = 0;
+    qint64 receivedAtMs = 0;  // on the monotonic clock
 };
 
 // A desktop notification service on the test's own session bus, keeping
@@ -33,9 +35,15 @@ public slots:
     uint Notify(const QString& appName, uint replacesId, const QString& appIcon, const QString& summary,
         const QString& body, const QStringList& actions, const QVariantMap& hints, int expireTimeout)
     {
-        received.push_back({ appName, replacesId, appIcon, summary, body, actions, hints, expireTimeout });
-        return uint(received.size());
+        received.push_back({ appName, replacesId, appIcon, summary, body, actions, hints, expireTimeout,
+            QDeadlineTimer::current().deadline() });
+        // As a desktop's service answers: a replacement keeps the number of the
+        // one it replaces, anything else gets a new one.
+        return replacesId != 0 ? replacesId : ++lastId;
     }
+
+private:
+    uint lastId = 0;
 };
 
 }  // namespace tevra::test

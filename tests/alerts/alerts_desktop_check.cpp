@@ -107,11 +107,11 @@ int runSave(CheckWindow& window)
 {
     TextExport textExport(std::make_unique<QtExportDialogs>(&window));
     QTimer::singleShot(500, &window, [&window, &textExport] {
-        textExport.saveOutput(*window.outputList);
+        textExport.saveOutput(window.outputList->lines());
         std::printf("first save done\n");
         std::fflush(stdout);
         window.presenter->present(scriptedEvent("09:15:00: Broadcast MAC assigned: 192.168.0.7"));
-        textExport.saveOutput(*window.outputList);
+        textExport.saveOutput(window.outputList->lines());
         std::printf("second save done\n");
         QApplication::quit();
     });

@@ -2,7 +2,9 @@
 #include "FakeWindowControl.h"
 #include "ui/AlertPresenter.h"
 
+#include <QEventLoop>
 #include <QPixmap>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -34,6 +36,9 @@ const std::vector<std::string> kTexts {
     "09:15:00: Multicast MAC: 192.168.0.9 has 01-00-5E-00-00-01",
 };
 
+// Balloons at most every 100 ms here, so the tests need not wait whole seconds.
+constexpr int kBalloonIntervalMs = 100;
+
 class AlertPresenterTest : public ::testing::Test {
 protected:
     AlertPresenterTest() { rebuild(); }
@@ -47,8 +52,16 @@ protected:
         auto windowControl = std::make_unique<FakeWindowControl>();
         tray = trayIcon.get();
         window = windowControl.get();
-        presenter = std::make_unique<AlertPresenter>(
-            std::move(trayIcon), std::move(windowControl), outputList, normalIcon, warningIcon);
+        presenter = std::make_unique<AlertPresenter>(std::move(trayIcon), std::move(windowControl),
+            outputList, normalIcon, warningIcon, kBalloonIntervalMs);
+    }
+
+    // Runs the event loop until the balloon interval started last is surely over.
+    static void letTheIntervalPass()
+    {
+        QEventLoop loop;
+        QTimer::singleShot(3 * kBalloonIntervalMs, &loop, &QEventLoop::quit);
+        loop.exec();
     }
 
     void minimise()
@@ -67,7 +80,7 @@ protected:
     {
         QStringList result;
         for (int i = 0; i < outputList.count(); ++i)
-            result << outputList.item(i)->text();
+            result << outputList.text(i);
         return result;
     }
 
@@ -117,34 +130,60 @@ TEST_F(AlertPresenterTest, MinimisingSendsTheWindowToTheTrayWithTheNormalIcon)
     EXPECT_FALSE(window->visible);
 }
 
-TEST_F(AlertPresenterTest, EventsInTrayGiveOneBalloonEachInOrderAndTheWarningLook)
+// The first alert shows at once; the ones within the interval after it give
+// one balloon when it is over: the latest line and how many were not shown.
+TEST_F(AlertPresenterTest, EventsInTrayGiveABalloonAtOnceThenTheLatestWithTheCount)
 {
     minimise();
     presentAll();
 
-    ASSERT_EQ(tray->balloons.size(), kTexts.size());
-    for (std::size_t i = 0; i < kTexts.size(); ++i) {
-        const BalloonRequest& balloon = tray->balloons[i];
-        EXPECT_EQ(balloon.title, "Tevra Warning!");
-        EXPECT_EQ(balloon.text, expectedLine(std::uint32_t(i + 1), kTexts[i]));
-        EXPECT_EQ(balloon.timeoutMs, 10000);
-        EXPECT_EQ(balloon.icon, BalloonIcon::Warning);
-    }
+    ASSERT_EQ(tray->balloons.size(), 1u);
+    EXPECT_EQ(tray->balloons[0].text, expectedLine(1, kTexts[0]));
     EXPECT_EQ(lines().size(), 3);
     EXPECT_TRUE(showsIcon(warningIcon));
     EXPECT_EQ(tray->tip, "Tevra Warning!");
+
+    letTheIntervalPass();
+    ASSERT_EQ(tray->balloons.size(), 2u);
+    EXPECT_EQ(tray->balloons[1].text, expectedLine(3, kTexts[2]) + "\n(+1 more)");
+
+    letTheIntervalPass();
+    EXPECT_EQ(tray->balloons.size(), 2u);
+    presenter->present(event(4, kTexts[0]));
+    ASSERT_EQ(tray->balloons.size(), 3u);
+    EXPECT_EQ(tray->balloons[2].text, expectedLine(4, kTexts[0]));
+
+    for (const BalloonRequest& balloon : tray->balloons) {
+        EXPECT_EQ(balloon.title, "Tevra Warning!");
+        EXPECT_EQ(balloon.timeoutMs, 10000);
+        EXPECT_EQ(balloon.icon, BalloonIcon::Warning);
+    }
+    EXPECT_EQ(lines().size(), 4);
     EXPECT_FALSE(window->visible);
     EXPECT_TRUE(presenter->inTray());
 }
 
-TEST_F(AlertPresenterTest, EachEventInTrayShowsItsBalloonBeforeSwitchingTheIcon)
+TEST_F(AlertPresenterTest, EachBalloonInTrayComesBeforeTheIconSwitch)
 {
     minimise();
     tray->calls.clear();
     presentAll();
+    EXPECT_EQ(tray->calls, (std::vector<std::string> { "balloon", "modify" }));
 
-    EXPECT_EQ(tray->calls,
-        (std::vector<std::string> { "balloon", "modify", "balloon", "modify", "balloon", "modify" }));
+    letTheIntervalPass();
+    EXPECT_EQ(tray->calls, (std::vector<std::string> { "balloon", "modify", "balloon", "modify" }));
+}
+
+TEST_F(AlertPresenterTest, ABalloonStillWaitingWhenTheWindowComesBackIsDropped)
+{
+    minimise();
+    presentAll();
+    tray->click(TrayClick::LeftButtonPress);
+
+    letTheIntervalPass();
+
+    EXPECT_EQ(tray->balloons.size(), 1u);
+    EXPECT_EQ(lines().size(), 3);
 }
 
 TEST_F(AlertPresenterTest, NumberingGoesOnAfterClearing)
@@ -267,10 +306,10 @@ TEST_F(AlertPresenterTest, AnIconThatCannotBeAddedLeavesTheWindowMinimisedButInT
     EXPECT_TRUE(window->calls.empty());
 
     presentAll();
+    letTheIntervalPass();
 
-    EXPECT_EQ(tray->balloons.size(), 3u);
-    EXPECT_EQ(tray->calls,
-        (std::vector<std::string> { "add", "balloon", "modify", "balloon", "modify", "balloon", "modify" }));
+    EXPECT_EQ(tray->balloons.size(), 2u);
+    EXPECT_EQ(tray->calls, (std::vector<std::string> { "add", "balloon", "modify", "balloon", "modify" }));
     EXPECT_TRUE(window->visible);
     EXPECT_TRUE(window->calls.empty());
 }
@@ -302,6 +341,7 @@ TEST_F(AlertPresenterTest, RestoringFromTheTaskBarLeavesTheTrayOnlyWhereThereIsN
 
         presenter->windowRestored();
         presenter->present(event(2, kTexts[1]));
+        letTheIntervalPass();
 
         EXPECT_EQ(presenter->inTray(), c.stillInTray) << c.trayAvailable;
         EXPECT_EQ(tray->balloons.size(), c.stillInTray ? 2u : 1u) << c.trayAvailable;

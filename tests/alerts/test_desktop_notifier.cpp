@@ -42,9 +42,9 @@ protected:
     }
 
     // The message crosses the bus; waits until it is in, or gives up.
-    void awaitNotifications(std::size_t count)
+    void awaitNotifications(std::size_t count, int giveUpMs = 10000)
     {
-        const QDeadlineTimer giveUp(10000);
+        const QDeadlineTimer giveUp(giveUpMs);
         while (service.received.size() < count && !giveUp.hasExpired())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     }
@@ -53,33 +53,76 @@ protected:
     std::unique_ptr<QDBusConnection> serviceBus;
 };
 
-TEST_F(DesktopNotifierTest, SendsTitleTextTimeoutAndIcon)
+// Texts as given; the hints tell the desktop whose notification it is (the
+// desktop entry), how urgent and what about, and the balloon's picture.
+TEST_F(DesktopNotifierTest, SendsTextsWithTheHintsDesktopsDecideBy)
 {
     struct Case {
         BalloonIcon icon;
-        QString iconName;
+        QString image;  // empty: no image hint at all
+        uchar urgency;
     };
     const std::vector<Case> cases {
-        { BalloonIcon::Warning, "dialog-warning" },
-        { BalloonIcon::Information, "dialog-information" },
-        { BalloonIcon::Error, "dialog-error" },
-        { BalloonIcon::None, "" },
+        { BalloonIcon::Warning, "dialog-warning", 2 },
+        { BalloonIcon::Information, "dialog-information", 1 },
+        { BalloonIcon::Error, "dialog-error", 2 },
+        { BalloonIcon::None, "", 1 },
     };
-    FreedesktopNotifier notifier;
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
+        FreedesktopNotifier notifier;
         EXPECT_TRUE(notifier.notify("Tevra Warning!", "7 - 09:15:00: Mapping changed", 10000, c.icon));
-    awaitNotifications(cases.size());
+        awaitNotifications(service.received.size() + 1);
+    }
 
     ASSERT_EQ(service.received.size(), cases.size());
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const ReceivedNotification& got = service.received[i];
         EXPECT_EQ(got.appName, "Tevra");
         EXPECT_EQ(got.replacesId, 0u);
-        EXPECT_EQ(got.appIcon, cases[i].iconName);
+        EXPECT_EQ(got.appIcon, "org.example.tevra");
         EXPECT_EQ(got.summary, "Tevra Warning!");
         EXPECT_EQ(got.body, "7 - 09:15:00: Mapping changed");
         EXPECT_EQ(got.expireTimeout, 10000);
+        EXPECT_EQ(got.hints.value("desktop-entry").toString(), "org.example.tevra");
+        EXPECT_EQ(got.hints.value("category").toString(), "network");
+        // A byte on the bus, as the notification specification has it.
+        EXPECT_EQ(got.hints.value("urgency").metaType(), QMetaType::fromType<uchar>());
+        EXPECT_EQ(got.hints.value("urgency").value<uchar>(), cases[i].urgency);
+        EXPECT_EQ(got.hints.contains("image-path"), !cases[i].image.isEmpty());
+        EXPECT_EQ(got.hints.value("image-path").toString(), cases[i].image);
     }
+}
+
+TEST_F(DesktopNotifierTest, EachNotificationReplacesTheOneBefore)
+{
+    FreedesktopNotifier notifier;
+    for (const char* body : { "1 - first", "2 - second", "3 - third" }) {
+        ASSERT_TRUE(notifier.notify("Tevra Warning!", body, 10000, BalloonIcon::Warning));
+        awaitNotifications(service.received.size() + 1);
+    }
+
+    ASSERT_EQ(service.received.size(), 3u);
+    const std::vector<uint> replaced { 0, 1, 1 };
+    for (std::size_t i = 0; i < replaced.size(); ++i)
+        EXPECT_EQ(service.received[i].replacesId, replaced[i]) << i;
+    EXPECT_EQ(service.received[2].body, "3 - third");
+}
+
+// The service's number for the first is needed to replace it, so what comes
+// before its answer waits, and only the newest is sent.
+TEST_F(DesktopNotifierTest, NotificationsBeforeTheFirstAnswerWaitAndOnlyTheNewestIsSent)
+{
+    FreedesktopNotifier notifier;
+    for (const char* body : { "1 - first", "2 - second", "3 - third" })
+        ASSERT_TRUE(notifier.notify("Tevra Warning!", body, 10000, BalloonIcon::Warning));
+    // Time enough for a third that should not come.
+    awaitNotifications(3, 300);
+
+    ASSERT_EQ(service.received.size(), 2u);
+    EXPECT_EQ(service.received[0].body, "1 - first");
+    EXPECT_EQ(service.received[0].replacesId, 0u);
+    EXPECT_EQ(service.received[1].body, "3 - third");
+    EXPECT_EQ(service.received[1].replacesId, 1u);
 }
 
 TEST_F(DesktopNotifierTest, WithoutABusNothingIsSent)

@@ -36,9 +36,9 @@ TEST_F(OutputListBoxTest, LinesGoToTheEndInTheOrderAdded)
     EXPECT_EQ(list.AddString(kShort), 1);
     EXPECT_EQ(list.AddString(kLong), 2);
     ASSERT_EQ(list.count(), 3);
-    EXPECT_EQ(list.item(0)->text(), kMedium);
-    EXPECT_EQ(list.item(1)->text(), kShort);
-    EXPECT_EQ(list.item(2)->text(), kLong);
+    EXPECT_EQ(list.text(0), kMedium);
+    EXPECT_EQ(list.text(1), kShort);
+    EXPECT_EQ(list.text(2), kLong);
 }
 
 TEST_F(OutputListBoxTest, OnlyAWiderLineWidensTheExtent)
@@ -88,7 +88,7 @@ TEST_F(OutputListBoxTest, ScrollingToTheEndShowsTheEndOfTheWidestLine)
     list.horizontalScrollBar()->setValue(list.horizontalScrollBar()->maximum());
     QApplication::processEvents();
 
-    const QRect line = list.visualItemRect(list.item(1));
+    const QRect line = list.visualRect(list.lines().index(1));
     EXPECT_LT(line.left(), 0);
     EXPECT_LE(line.left() + list.fontMetrics().horizontalAdvance(kLong), list.viewport()->width());
 }

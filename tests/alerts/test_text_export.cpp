@@ -1,4 +1,5 @@
 #include "FakeExportDialogs.h"
+#include "ui/OutputListBox.h"
 #include "ui/TextExport.h"
 
 #include <QDir>
@@ -109,9 +110,10 @@ TEST(OutputFileText, GivesOneLineWithCrLfPerOutputLine)
         { { QString::fromUtf8("4 - \xC3\xA9t\xC3\xA9") }, "4 - \xC3\xA9t\xC3\xA9\r\n" },
     };
     for (const Case& c : cases) {
-        QListWidget list;
-        list.addItems(c.lines);
-        EXPECT_EQ(outputFileText(list), c.want) << c.lines.join('|').toStdString();
+        COutputListBox list;
+        for (const QString& line : c.lines)
+            list.AddString(line);
+        EXPECT_EQ(outputFileText(list.lines()), c.want) << c.lines.join('|').toStdString();
     }
 }
 
@@ -139,14 +141,15 @@ protected:
         auto fake = std::make_unique<FakeExportDialogs>();
         dialogs = fake.get();
         exporter = std::make_unique<TextExport>(std::move(fake));
-        output.addItems({ "1 - first", "2 - second", "3 - third" });
+        for (const char* line : { "1 - first", "2 - second", "3 - third" })
+            output.AddString(line);
         mapping.setHorizontalHeaderLabels(kHeadings);
     }
 
     QString path(const char* name) const { return dir.filePath(name); }
 
     QTemporaryDir dir;
-    QListWidget output;
+    COutputListBox output;
     QStandardItemModel mapping { 0, 9 };
     FakeExportDialogs* dialogs = nullptr;
     std::unique_ptr<TextExport> exporter;
@@ -155,7 +158,7 @@ protected:
 TEST_F(TextExportTest, SavingTheOutputWritesItsLines)
 {
     dialogs->answer = path("out.txt");
-    exporter->saveOutput(output);
+    exporter->saveOutput(output.lines());
 
     EXPECT_EQ(contentsOf(path("out.txt")), "1 - first\r\n2 - second\r\n3 - third\r\n");
     EXPECT_EQ(dialogs->errorsShown, 0);
@@ -177,7 +180,7 @@ TEST_F(TextExportTest, AnEmptyOutputListTruncatesAnExistingFileToNothing)
     writeFile(path("out.txt"), "older and longer contents\r\n");
     output.clear();
     dialogs->answer = path("out.txt");
-    exporter->saveOutput(output);
+    exporter->saveOutput(output.lines());
 
     QFile saved(path("out.txt"));
     EXPECT_TRUE(saved.exists());
@@ -189,7 +192,7 @@ TEST_F(TextExportTest, AnExistingLongerFileIsReplacedWhole)
 {
     writeFile(path("out.txt"), QByteArray(5000, 'z'));
     dialogs->answer = path("out.txt");
-    exporter->saveOutput(output);
+    exporter->saveOutput(output.lines());
 
     EXPECT_EQ(contentsOf(path("out.txt")), "1 - first\r\n2 - second\r\n3 - third\r\n");
 }
@@ -197,8 +200,8 @@ TEST_F(TextExportTest, AnExistingLongerFileIsReplacedWhole)
 TEST_F(TextExportTest, TheTextIsTakenAfterTheDialogCloses)
 {
     dialogs->answer = path("out.txt");
-    dialogs->whileOpen = [this] { output.addItem("4 - arrived while the dialog was open"); };
-    exporter->saveOutput(output);
+    dialogs->whileOpen = [this] { output.AddString("4 - arrived while the dialog was open"); };
+    exporter->saveOutput(output.lines());
 
     EXPECT_EQ(contentsOf(path("out.txt")),
         "1 - first\r\n2 - second\r\n3 - third\r\n4 - arrived while the dialog was open\r\n");
@@ -212,7 +215,7 @@ TEST_F(TextExportTest, CancellingWritesNothingAndShowsNothing)
         if (mappingCommand)
             exporter->saveMapping(mapping);
         else
-            exporter->saveOutput(output);
+            exporter->saveOutput(output.lines());
     }
 
     EXPECT_EQ(dialogs->dialogsShown, 2);
@@ -227,7 +230,7 @@ TEST_F(TextExportTest, AFolderThatVanishedWhileTheDialogWasOpenGivesTheErrorBox)
     ASSERT_TRUE(QDir().mkdir(folder));
     dialogs->answer = folder + "/out.txt";
     dialogs->whileOpen = [&folder] { QDir(folder).removeRecursively(); };
-    exporter->saveOutput(output);
+    exporter->saveOutput(output.lines());
 
     EXPECT_EQ(dialogs->errorsShown, 1);
     EXPECT_FALSE(QFile::exists(folder));
@@ -272,7 +275,7 @@ protected:
 TEST_F(FullFileSystemTest, AFailedWriteShowsTheErrorAndLeavesTheOldFile)
 {
     for (int i = 0; i < 200; ++i)
-        output.addItem(
+        output.AddString(
             QString("%1 - a line long enough to need more than the space that is left").arg(i + 4));
     for (const bool mappingCommand : { false, true }) {
         dialogs->errorsShown = 0;
@@ -282,7 +285,7 @@ TEST_F(FullFileSystemTest, AFailedWriteShowsTheErrorAndLeavesTheOldFile)
                 mapping.appendRow(new QStandardItem(QString("10.0.%1.%2").arg(r / 256).arg(r % 256)));
             exporter->saveMapping(mapping);
         } else {
-            exporter->saveOutput(output);
+            exporter->saveOutput(output.lines());
         }
 
         EXPECT_EQ(dialogs->errorsShown, 1) << mappingCommand;

@@ -1,16 +1,30 @@
-// tevra-watch as a user runs it on Linux: the real program, on the real kernel
-// table of a network namespace of the test's own.
+// tevra-watch as a user runs it: the real program, on the real kernel table of
+// a network namespace of the test's own.
 #include "Command.h"
 #include "NamespacePair.h"
 #include "RawFrames.h"
+#include "TempFolder.h"
+#include "cli/ConsoleWatch.h"
+#include "hostnet/fake/FakeIpHelper.h"
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <regex>
+#include <sstream>
+
+extern char** environ;
 
 namespace tevra::test {
 namespace {
@@ -18,6 +32,16 @@ namespace {
 using namespace std::chrono_literals;
 
 const std::string kWatch = TEVRA_WATCH_PATH;
+
+// "<serial> - <rest>" of an alert line whose time of day is well formed.
+std::string withoutTime(const std::optional<std::string>& line)
+{
+    static const std::regex alert("(\\d+) - \\d\\d:\\d\\d:\\d\\d: (.*)");
+    std::smatch parts;
+    if (!line || !std::regex_match(*line, parts, alert))
+        return "no alert line: " + line.value_or("(none)");
+    return parts[1].str() + " - " + parts[2].str();
+}
 
 // --- On the kernel's table ---
 
@@ -42,6 +66,112 @@ protected:
     NamespacePair namespaces;
 };
 
+// --json and --ignore on the kernel's table; the JSON read back by a parser.
+TEST_F(WatchOnKernel, JsonLinesForAlertsAndTable)
+{
+    addNeighbour("10.66.0.99", "ff:ff:ff:ff:ff:ff", "permanent");
+    addNeighbour("10.66.0.11", "00:0c:29:11:22:34", "reachable");
+    const CommandResult alerts = runCommand(namespaces.execInHost({ kWatch, "--once", "--json" }));
+    ASSERT_EQ(alerts.status, 0) << alerts.err;
+    ASSERT_TRUE(alerts.out.ends_with("\n"));
+    const nlohmann::json alert = nlohmann::json::parse(alerts.out);
+    EXPECT_EQ(alert["kind"], "broadcast-mac");
+    EXPECT_EQ(alert["address"], "10.66.0.99");
+    EXPECT_EQ(alert["interface"], "veth0 (veth)");
+    EXPECT_EQ(withoutTime(alert["text"].get<std::string>()),
+        alert["serial"].dump() + " - Broadcast MAC assigned: 10.66.0.99 has broadcast MAC FF-FF-FF-FF-FF-FF");
+
+    const CommandResult table = runCommand(
+        namespaces.execInHost({ kWatch, "--once", "--table", "--json", "--ignore", "FF:FF:FF:FF:FF:FF" }));
+    ASSERT_EQ(table.status, 0) << table.err;
+    std::istringstream lines(table.out);
+    std::vector<std::string> addresses;
+    for (std::string line; std::getline(lines, line);)
+        addresses.push_back(nlohmann::json::parse(line)["address"]);
+    // The ignored alert is not printed; its mapping is still in the table.
+    EXPECT_EQ(addresses, (std::vector<std::string> { "10.66.0.11", "10.66.0.99" }));
+}
+
+// The learned table survives a restart of the real program.
+TEST_F(WatchOnKernel, StateFileReportsAChangeWhileStopped)
+{
+    const std::string state = "/tmp/tevra-kernel-state-" + std::to_string(getpid());
+    std::remove(state.c_str());
+    addNeighbour("10.66.0.11", "00:0c:29:11:22:34", "permanent");
+    const auto once = [&] {
+        return runCommand(namespaces.execInHost({ kWatch, "--once", "--state", state }));
+    };
+    const CommandResult first = once();
+    EXPECT_EQ(first.status, 0) << first.err;
+    EXPECT_EQ(first.out, "");
+    ASSERT_TRUE(namespaces.ipInHost({ "neigh", "replace", "10.66.0.11", "lladdr", "00:0c:29:44:55:66", "dev",
+        "veth0", "nud", "permanent" }));
+    const CommandResult second = once();
+    EXPECT_EQ(second.status, 0) << second.err;
+    EXPECT_EQ(withoutTime(second.out.substr(0, second.out.find('\n'))),
+        "1 - Mapping changed: 10.66.0.11 changed from 00-0C-29-11-22-34 to 00-0C-29-44-55-66");
+    const CommandResult third = once();
+    EXPECT_EQ(third.status, 0) << third.err;
+    EXPECT_EQ(third.out, "");
+    std::remove(state.c_str());
+}
+
+// Started in a terminal, the watcher says once what it watches and how to
+// stop it; on a pipe it says nothing.
+TEST_F(WatchOnKernel, TellsATerminalWhatItWatches)
+{
+    addNeighbour("10.66.0.11", "00:0c:29:11:22:34", "permanent");
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(terminal, 0);
+    std::vector<std::string> arguments = namespaces.execInHost({ kWatch, "--interval", "200" });
+    std::vector<char*> argv;
+    for (std::string& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, terminal, 1);
+    posix_spawn_file_actions_adddup2(&actions, terminal, 2);
+    pid_t pid = -1;
+    ASSERT_EQ(posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(terminal);
+
+    // Everything it writes in a second: several periods, one message.
+    std::string screen;
+    const auto end = std::chrono::steady_clock::now() + 1s;
+    while (std::chrono::steady_clock::now() < end) {
+        pollfd ready { master, POLLIN, 0 };
+        if (poll(&ready, 1, 50) == 1) {
+            char buffer[1024];
+            const ssize_t length = read(master, buffer, sizeof buffer);
+            if (length > 0)
+                screen.append(buffer, std::size_t(length));
+        }
+    }
+    kill(pid, SIGTERM);
+    int status = -1;
+    waitpid(pid, &status, 0);
+    close(master);
+    std::erase(screen, '\r');
+    EXPECT_EQ(screen,
+        "tevra-watch: watching 1 ARP entry on 1 interface: veth0 (veth).\n"
+        "tevra-watch: the table is read every 200 ms, and changes are followed as the kernel announces "
+        "them. Alerts are printed as they come; press Ctrl+C to stop.\n");
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    // On a pipe: nothing but alerts, and here there are none.
+    const CommandResult piped
+        = runCommand(namespaces.execInHost({ "timeout", "-s", "TERM", "0.6", kWatch, "--interval", "200" }));
+    EXPECT_EQ(piped.status, 124) << "stopped by timeout's SIGTERM";
+    EXPECT_EQ(piped.out, "");
+    EXPECT_EQ(piped.err, "");
+}
+
 TEST_F(WatchOnKernel, OnceTablePrintsTheMappingList)
 {
     addNeighbour("10.66.1.1", "00:0c:29:11:22:36", "permanent");
@@ -61,14 +191,31 @@ TEST_F(WatchOnKernel, OnceTablePrintsTheMappingList)
         "(veth)\t\n");
 }
 
-// "<serial> - <rest>" of an alert line whose time of day is well formed.
-std::string withoutTime(const std::optional<std::string>& line)
+// The vendor column from the lists TEVRA_IEEE_DATA names, over the compiled-in
+// copy for the lists it lacks, and the label of a locally administered MAC.
+TEST_F(WatchOnKernel, OnceTableNamesVendorsFromTheListsOfTevraIeeeData)
 {
-    static const std::regex alert("(\\d+) - \\d\\d:\\d\\d:\\d\\d: (.*)");
-    std::smatch parts;
-    if (!line || !std::regex_match(*line, parts, alert))
-        return "no alert line: " + line.value_or("(none)");
-    return parts[1].str() + " - " + parts[2].str();
+    const TempFolder lists;
+    ASSERT_TRUE(lists.ok());
+    lists.write("mam.csv",
+        "Registry,Assignment,Organization Name,Organization Address\r\n"
+        "MA-M,000C291,\"Sub, Block\",\"1 Main St,\nTown\"\r\n");
+    addNeighbour("10.66.0.11", "00:0c:29:11:22:34", "reachable");
+    addNeighbour("10.66.0.12", "00:0c:29:21:22:35", "reachable");
+    addNeighbour("10.66.0.13", "52:54:00:12:34:56", "reachable");
+    const CommandResult result = runCommand(
+        namespaces.execInHost({ "env", "TEVRA_IEEE_DATA=" + lists.path(), kWatch, "--once", "--table" }));
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out,
+        "IP\tMAC\tin system chache\tlast changed\tvendor\tnetwork order IP\thost order IP\ttype\tadapter\t\n"
+        "\n"
+        "10.66.0.11\t00-0C-29-11-22-34\tyes\t-\tSub, Block\t184566282\t172097547\tdynamic\t0x2 veth0 "
+        "(veth)\t\n"
+        "10.66.0.12\t00-0C-29-21-22-35\tyes\t-\tVMware, Inc.\t201343498\t172097548\tdynamic\t0x2 veth0 "
+        "(veth)\t\n"
+        "10.66.0.13\t52-54-00-12-34-56\tyes\t-\tlocally administered\t218120714\t172097549\tdynamic\t0x2 "
+        "veth0 (veth)\t\n");
 }
 
 // --- A mapping changed while tevra-watch runs ---

@@ -18,6 +18,10 @@ struct ArgumentCase {
     int intervalMs = 1500;
     bool once = false;
     bool table = false;
+    bool json = false;
+    const char* state = "";
+    const char* exec = "";
+    std::size_t ignoreRules = 0;
 };
 
 void PrintTo(const ArgumentCase& c, std::ostream* os)
@@ -43,11 +47,27 @@ const ArgumentCase kArgumentCases[] = {
     { "interval_not_a_number", { "--interval", "fast" }, false },
     { "interval_with_unit", { "--interval", "500ms" }, false },
     { "interval_signed", { "--interval", "+500" }, false },
-    { "interval_joined", { "--interval=500" }, false },
+    { "interval_joined", { "--interval=500" }, true, Mode::Watch, 500 },
+    { "interval_joined_empty", { "--interval=" }, false },
     { "table_alone", { "--table" }, false },
     { "unknown", { "--bogus" }, false },
     { "unknown_after_version", { "--version", "--bogus" }, false },
     { "positional", { "eth0" }, false },
+    { "positional_after_options", { "--once", "eth0" }, false },
+    { "json_table", { "--once", "--table", "--json" }, true, Mode::Watch, 1500, true, true, true },
+    { "state", { "--state", "/var/lib/tevra/mappings" }, true, Mode::Watch, 1500, false, false, false,
+        "/var/lib/tevra/mappings" },
+    { "state_joined", { "--state=with space" }, true, Mode::Watch, 1500, false, false, false, "with space" },
+    { "state_missing", { "--state" }, false },
+    { "state_empty", { "--state", "" }, false },
+    { "exec", { "--exec", "/usr/local/bin/on-alert" }, true, Mode::Watch, 1500, false, false, false, "",
+        "/usr/local/bin/on-alert" },
+    { "exec_missing", { "--exec" }, false },
+    { "ignore_repeated", { "--ignore", "10.0.0.1", "--ignore=00-00-5E-00-01" }, true, Mode::Watch, 1500,
+        false, false, false, "", "", 2 },
+    { "ignore_not_a_rule", { "--ignore", "router" }, false },
+    { "ignore_missing", { "--ignore" }, false },
+    { "flag_with_value", { "--once=yes" }, false },
 };
 
 class ArgumentsTest : public testing::TestWithParam<ArgumentCase> { };
@@ -65,6 +85,46 @@ TEST_P(ArgumentsTest, ReadsTheCommandLine)
     EXPECT_EQ(parsed.options->intervalMs, c.intervalMs);
     EXPECT_EQ(parsed.options->once, c.once);
     EXPECT_EQ(parsed.options->table, c.table);
+    EXPECT_EQ(parsed.options->json, c.json);
+    EXPECT_EQ(parsed.options->statePath, c.state);
+    EXPECT_EQ(parsed.options->execProgram, c.exec);
+    EXPECT_EQ(parsed.options->ignore.size(), c.ignoreRules);
+}
+
+// Each option that takes a value says what it wants when it has none.
+TEST(Arguments, MissingValuesAreNamed)
+{
+    const std::pair<std::string_view, std::string> cases[] = {
+        { "--interval", "--interval needs a number of milliseconds" },
+        { "--state", "--state needs a file name" },
+        { "--ignore", "--ignore needs an address, a MAC address or a MAC prefix" },
+        { "--exec", "--exec needs a program" },
+    };
+    for (const auto& [option, error] : cases) {
+        const std::vector<std::string_view> arguments { "--once", option };
+        EXPECT_EQ(parseWatchArguments(arguments).error, error);
+    }
+}
+
+// The parser keeps its place in globals; reading one command line must not
+// leave anything behind for the next.
+TEST(Arguments, ReadingAgainStartsAfresh)
+{
+    const std::vector<std::string_view> first { "--once", "--bogus" };
+    const std::vector<std::string_view> second { "--interval", "700" };
+    EXPECT_FALSE(parseWatchArguments(first).options);
+    const ParsedArguments parsed = parseWatchArguments(second);
+    ASSERT_TRUE(parsed.options) << parsed.error;
+    EXPECT_EQ(parsed.options->intervalMs, 700);
+    EXPECT_FALSE(parsed.options->once);
+}
+
+// The help text lists every option the parser takes.
+TEST(Arguments, HelpListsEveryOption)
+{
+    for (const char* option : { "--interval", "--once", "--table", "--json", "--state", "--ignore", "--exec",
+             "--help", "--version" })
+        EXPECT_NE(usageText().find(option), std::string::npos) << option;
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ArgumentsTest, testing::ValuesIn(kArgumentCases),

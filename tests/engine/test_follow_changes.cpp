@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <tuple>
+
 namespace tevra::test {
 namespace {
 
@@ -123,6 +126,64 @@ TEST_F(FollowChanges, ChangesWaitingWhenARefreshComesAreReportedOnceEach)
     EXPECT_TRUE(entry("10.0.0.9").redisplay);
     EXPECT_TRUE(entry("10.0.0.1").inSystemCache);
 }
+
+// --- Changes still waiting when a refresh comes, with the table it reads ---
+
+struct WaitingCase {
+    const char* name;
+    std::vector<hostnet::NetTableChange> changes;
+    std::vector<hostnet::MibIpNetRow> table;  // always holds 10.0.0.2 too, in address order
+    const char* macAfter;  // of 10.0.0.1
+    bool inSystemCache, redisplay;  // of 10.0.0.1
+    std::size_t alerts;
+};
+
+void PrintTo(const WaitingCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+const WaitingCase kWaiting[] = {
+    { "changed", { changeTo(row("10.0.0.1", kMac2)) }, { row("10.0.0.1", kMac2) }, kMac2, true, true, 1 },
+    { "removed", { removal("10.0.0.1") }, {}, kMac1, false, true, 0 },
+    { "removed_and_back", { removal("10.0.0.1"), changeTo(row("10.0.0.1", kMac1)) },
+        { row("10.0.0.1", kMac1) }, kMac1, true, true, 0 },
+    // A host's table may lag behind its feed: the change, the later word, decides.
+    { "changed_table_lags", { changeTo(row("10.0.0.1", kMac2)) }, { row("10.0.0.1", kMac1) }, kMac2, true,
+        true, 1 },
+    { "removed_table_lags", { removal("10.0.0.1") }, { row("10.0.0.1", kMac1) }, kMac1, true, true, 0 },
+};
+
+// The table in address order, and reversed, as a host that breaks its promise gives it.
+class ChangesWaiting : public EngineTest,
+                       public ::testing::WithParamInterface<std::tuple<WaitingCase, bool>> { };
+
+TEST_P(ChangesWaiting, AreTakenFirstAndTheTableDecidesTheRest)
+{
+    const auto& [c, reversed] = GetParam();
+    refreshWith({ row("10.0.0.1", kMac1), row("10.0.0.2", kMac1) });
+    events.clear();
+
+    host.changes = c.changes;
+    std::vector<hostnet::MibIpNetRow> table = c.table;
+    table.push_back(row("10.0.0.2", kMac1));
+    if (reversed)
+        std::ranges::reverse(table);
+    refreshWith(table);
+
+    EXPECT_EQ(macText(entry("10.0.0.1").mac.data()), c.macAfter);
+    EXPECT_EQ(entry("10.0.0.1").inSystemCache, c.inSystemCache);
+    EXPECT_EQ(entry("10.0.0.1").redisplay, c.redisplay);
+    EXPECT_EQ(events.size(), c.alerts);
+    // The untouched entry is checked against its row as every pass does.
+    EXPECT_TRUE(entry("10.0.0.2").inSystemCache);
+    EXPECT_FALSE(entry("10.0.0.2").redisplay);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ChangesWaiting,
+    ::testing::Combine(::testing::ValuesIn(kWaiting), ::testing::Bool()), [](const auto& info) {
+        return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "_reversed" : "");
+    });
 
 TEST_F(FollowChanges, ARemovedEntryLeavesTheSystemCacheAndComesBackQuietly)
 {

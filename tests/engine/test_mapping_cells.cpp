@@ -27,7 +27,7 @@ protected:
 
 TEST_F(MappingCellsTest, NewEntry)
 {
-    watcher.loadVendorTable("000C29     VMware, Inc.\r\n");
+    watcher.vendorTable.loadList("MA-L", "MA-L,000C29,\"VMware, Inc.\",\r\n");
     refreshWith({ row("192.168.0.1", "00-0C-29-11-22-33", 0x1A, hostnet::kNetTypeDynamic) });
     EXPECT_EQ(cells("192.168.0.1"),
         (MappingCells { "192.168.0.1", "00-0C-29-11-22-33", "yes", "-", "VMware, Inc.", "16820416",
@@ -36,7 +36,7 @@ TEST_F(MappingCellsTest, NewEntry)
 
 TEST_F(MappingCellsTest, ChangedAbsentUnknownAdapter)
 {
-    watcher.loadVendorTable("000C29     VMware, Inc.\r\n");
+    watcher.vendorTable.loadList("MA-L", "MA-L,000C29,\"VMware, Inc.\",\r\n");
     refreshWith({ row("10.0.0.2", "00-0C-29-11-22-33", 2, hostnet::kNetTypeStatic) });
     now = 1796894100;
     refreshWith({ row("10.0.0.2", "00-0C-29-44-55-66", 2, hostnet::kNetTypeInvalid) });
@@ -44,6 +44,17 @@ TEST_F(MappingCellsTest, ChangedAbsentUnknownAdapter)
     EXPECT_EQ(cells("10.0.0.2"),
         (MappingCells { "10.0.0.2", "00-0C-29-44-55-66", "no", "09:15:00", "-", "33554442", "167772162",
             "invalid", "0x2 unknown" }));
+}
+
+// Randomised phone and virtual machine MACs carry no registered vendor; the
+// column says why instead of showing nothing.
+TEST_F(MappingCellsTest, LocallyAdministeredMac)
+{
+    watcher.vendorTable.loadList("MA-L", "MA-L,000C29,\"VMware, Inc.\",\r\n");
+    refreshWith({ row("10.0.0.4", "DA-A1-19-6B-2C-01", 0x1A, hostnet::kNetTypeDynamic),
+        row("10.0.0.5", "03-00-00-00-00-01", 0x1A, hostnet::kNetTypeDynamic) });
+    EXPECT_EQ(cells("10.0.0.4")[4], "locally administered");
+    EXPECT_EQ(cells("10.0.0.5")[4], "-");  // a group address is no device's
 }
 
 TEST_F(MappingCellsTest, TypesAndUnresolvedMac)
@@ -60,7 +71,8 @@ TEST_F(MappingCellsTest, TypesAndUnresolvedMac)
 
 TEST_F(MappingCellsTest, UnresolvedEntriesNameNoVendor)
 {
-    watcher.loadVendorTable("000000     XEROX CORPORATION\r\n000C29     VMware, Inc.\r\n");
+    watcher.vendorTable.loadList(
+        "MA-L", "MA-L,000000,XEROX CORPORATION,\r\nMA-L,000C29,\"VMware, Inc.\",\r\n");
     refreshWith({
         row("10.0.0.4", "00-0C-29-11-22-33", 0x1A, hostnet::kNetTypeDynamic),
         row("10.0.0.5", "", 0x1A, hostnet::kNetTypeInvalid),

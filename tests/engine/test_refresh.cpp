@@ -315,7 +315,8 @@ TEST_F(Refresh, WithoutSinkEventsAreDroppedSafely)
 
 TEST_F(Refresh, VendorOfNewAndChangedEntries)
 {
-    watcher.loadVendorTable("000C29     VMware, Inc.\r\n00005E     ICANN, IANA Department\r\n");
+    watcher.vendorTable.loadList(
+        "MA-L", "MA-L,000C29,\"VMware, Inc.\",\r\nMA-L,00005E,\"ICANN, IANA Department\",\r\n");
     refreshWith({ row("10.0.0.1", kMac1), row("10.0.0.2", "01-00-5E-00-00-01") });
     EXPECT_EQ(entry("10.0.0.1").vendor, "VMware, Inc.");
     EXPECT_FALSE(entry("10.0.0.2").vendor.has_value());

@@ -1,45 +1,22 @@
 #include "EngineFixture.h"
+#include "engine/EmbeddedRegistry.h"
 #include "engine/VendorTable.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+
 namespace tevra::test {
 namespace {
 
-TEST(VendorTableLoad, ReadsTheLineLayout)
+MacBytes macOf(const char* text)
 {
-    VendorTable table;
-    table.load("00000C     CISCOSYSTEMS,INC.\r\n"
-               "NOSPACELINE\r\n"
-               "000010     CONRADCORP. OR THOMASCONRADCORP.\r\n"
-               "00000C     SECOND NAME LOSES\r\n"
-               "00006C     PRIVATE\n"
-               "  0050F2     LEADING BLANKS ARE NO KEY\r\n"
-               "0000AA  ab\r\n"
-               "0000AB     \r\n"
-               "0000FF     AFTER THE LAST LINE FEED");
-    EXPECT_EQ(*table.find(0x00000C), "CISCOSYSTEMS,INC.");
-    EXPECT_EQ(*table.find(0x000010), "CONRADCORP. OR THOMASCONRADCORP.");
-    EXPECT_EQ(*table.find(0x00006C), "PRIVATE");
-    EXPECT_EQ(table.find(0x0050F2), nullptr);  // the first space comes before the key
-    EXPECT_EQ(table.find(0x0000AA), nullptr);  // no name after the gap
-    EXPECT_EQ(*table.find(0x0000AB), "");
-    EXPECT_EQ(table.find(0x0000FF), nullptr);
-    EXPECT_EQ(table.size(), 5u);  // the blank-led line is filed under key 0
-}
-
-TEST(VendorTableLoad, TextWithoutLineFeedGivesNothing)
-{
-    VendorTable table;
-    table.load("00000C     CISCOSYSTEMS,INC.");
-    EXPECT_TRUE(table.empty());
-}
-
-TEST(VendorTableLoad, HexKeyStopsAtTheFirstNonDigit)
-{
-    VendorTable table;
-    table.load("00a0c9xyz     lower case and junk\r\n");
-    EXPECT_EQ(*table.find(0x00A0C9), "lower case and junk");
+    const hostnet::MibIpNetRow r = arpRow("10.0.0.1", text);
+    MacBytes mac {};
+    std::copy(r.bPhysAddr.begin(), r.bPhysAddr.begin() + 6, mac.begin());
+    return mac;
 }
 
 using LookupVendor = EngineTest;
@@ -48,37 +25,50 @@ TEST_F(LookupVendor, EmptyTableLeavesTheEntryAlone)
 {
     MappingEntry e;
     e.vendor = "kept";
+    e.mac = macOf("02-42-AC-11-00-02");  // not even the locally administered label
     EXPECT_EQ(watcher.lookupVendor(e), -1);
     EXPECT_EQ(e.vendor, "kept");
 }
 
-struct ShippedCase {
+struct BlockCase {
     const char* name;
-    std::array<std::uint8_t, 3> prefix;
-    const char* vendor;  // null: no line for the prefix
+    const char* mac;
+    const char* vendor;  // null: none
 };
 
-// Names the case in test output instead of dumping its bytes.
-void PrintTo(const ShippedCase& c, std::ostream* os)
+void PrintTo(const BlockCase& c, std::ostream* os)
 {
     *os << c.name;
 }
 
-const ShippedCase kShippedCases[] = {
-    { "cisco", { 0x00, 0x00, 0x0C }, "Cisco Systems, Inc" },
-    { "private", { 0x00, 0x00, 0x6C }, "Private" },
-    { "zero_prefix", { 0x00, 0x00, 0x00 }, "XEROX CORPORATION" },
-    { "ipv4_multicast", { 0x01, 0x00, 0x5E }, nullptr },
-    { "broadcast", { 0xFF, 0xFF, 0xFF }, nullptr },
+const BlockCase kBlockCases[] = {
+    { "ma_l", "00-00-0C-12-34-56", "Cisco Systems, Inc" },
+    { "ma_l_private", "00-00-6C-00-00-01", "Private" },
+    { "ma_l_zero_prefix", "00-00-00-00-00-00", "XEROX CORPORATION" },
+    { "ma_m", "20-85-93-B0-00-01", "IOG Products LLC" },
+    { "ma_m_comma_in_quotes", "20-85-93-A1-23-45", "H3 Industries, Inc." },
+    { "ma_m_unassigned_gives_the_ma_l", "00-69-67-F0-00-01", "IEEE Registration Authority" },
+    { "ma_s", "70-B3-D5-F2-F0-01", "TELEPLATFORMS" },
+    { "ma_s_comma_in_quotes", "70-B3-D5-A0-FF-FF", "OSAKI DATATECH CO., LTD." },
+    { "ma_s_unassigned_gives_the_ma_l", "70-B3-D5-00-00-01", "IEEE Registration Authority" },
+    { "iab", "00-50-C2-7D-50-01", "DEUTA-WERKE GmbH" },
+    { "iab_comma_in_quotes", "00-50-C2-1F-AF-FF", "SP Controls, Inc" },
+    { "locally_administered", "02-42-AC-11-00-02", "locally administered" },
+    { "locally_administered_qemu", "52-54-00-12-34-56", "locally administered" },
+    // DECnet's addresses are locally administered in a block DEC registered.
+    { "locally_administered_registered", "AA-00-04-00-12-34", "DIGITAL EQUIPMENT CORPORATION" },
+    { "locally_administered_multicast", "03-00-00-00-00-01", nullptr },
+    { "ipv4_multicast", "01-00-5E-00-00-01", nullptr },
+    { "broadcast", "FF-FF-FF-FF-FF-FF", nullptr },
 };
 
-class ShippedList : public EngineTest, public ::testing::WithParamInterface<ShippedCase> { };
+class CompiledInRegistry : public EngineTest, public testing::WithParamInterface<BlockCase> { };
 
-TEST_P(ShippedList, NamesThePrefix)
+TEST_P(CompiledInRegistry, NamesTheLongestPrefix)
 {
-    watcher.loadVendorTable();
+    watcher.vendorTable.loadEmbedded();
     MappingEntry e;
-    std::copy(GetParam().prefix.begin(), GetParam().prefix.end(), e.mac.begin());
+    e.mac = macOf(GetParam().mac);
     e.vendor = "stale";
     if (GetParam().vendor == nullptr) {
         EXPECT_EQ(watcher.lookupVendor(e), -1);
@@ -89,22 +79,55 @@ TEST_P(ShippedList, NamesThePrefix)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Prefixes, ShippedList, ::testing::ValuesIn(kShippedCases),
+INSTANTIATE_TEST_SUITE_P(Blocks, CompiledInRegistry, testing::ValuesIn(kBlockCases),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ShippedListText, IsWellFormed)
+TEST(EmbeddedRegistry, ListsAreSortedWithNamesForEveryPrefix)
 {
-    const std::string_view text = embeddedOuiList();
-    ASSERT_GT(text.size(), 100'000u);
-    EXPECT_EQ(text.substr(0, 28), "000000     XEROX CORPORATION");
-    EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
-    EXPECT_EQ(text.find('\0'), std::string_view::npos);
-    VendorTable table;
-    table.load(text);
-    std::size_t lines = 0;
-    for (const char c : text)
-        lines += c == '\n';
-    EXPECT_EQ(table.size(), lines);  // no prefix twice, none skipped
+    const EmbeddedRegistry& embedded = embeddedRegistry();
+    for (const VendorRegistry& registry : kVendorRegistries) {
+        SCOPED_TRACE(registry.name);
+        const RegistryBlocks& blocks = embedded.*registry.embedded;
+        ASSERT_GT(blocks.prefixes.size(), 4000u);
+        ASSERT_EQ(blocks.nameOffsets.size(), blocks.prefixes.size());
+        EXPECT_EQ(std::adjacent_find(blocks.prefixes.begin(), blocks.prefixes.end(), std::greater_equal<>()),
+            blocks.prefixes.end());
+        EXPECT_LT(blocks.prefixes.back(), std::uint64_t(1) << (4 * registry.digits));
+        for (const std::uint32_t offset : blocks.nameOffsets)
+            ASSERT_GT(std::strlen(embedded.names + offset), 0u);
+    }
+}
+
+// The compiled-in copy is generated by a script, the system's lists are read by
+// the program: for lists of the same date both must give every block the same name.
+TEST(EmbeddedRegistry, AgreesWithTheSystemListsItWasMadeFrom)
+{
+    const std::string folder = "/usr/share/ieee-data";
+    std::string lastUpdate;
+    std::ifstream(folder + "/.lastupdate") >> lastUpdate;
+    if (lastUpdate != embeddedRegistry().lastUpdate)
+        GTEST_SKIP() << "no ieee-data of the compiled-in copy's date (" << embeddedRegistry().lastUpdate
+                     << ")";
+    VendorTable system;
+    system.load({ folder });
+    VendorTable compiledIn;
+    compiledIn.loadEmbedded();
+    EXPECT_EQ(system.skippedLines(), 0u);
+    const auto systemLists = system.lists();
+    const auto compiledInLists = compiledIn.lists();
+    for (std::size_t i = 0; i < kVendorRegistries.size(); ++i) {
+        const VendorRegistry& registry = kVendorRegistries[i];
+        EXPECT_EQ(systemLists[i].source, folder + "/" + registry.fileName);
+        EXPECT_EQ(systemLists[i].blocks, compiledInLists[i].blocks) << registry.name;
+        const unsigned shift = 48 - 4 * registry.digits;
+        for (const std::uint64_t prefix : (embeddedRegistry().*registry.embedded).prefixes) {
+            const std::uint64_t value = prefix << shift;
+            MacBytes mac {};
+            for (int byte = 0; byte < 6; ++byte)
+                mac[std::size_t(byte)] = std::uint8_t(value >> (40 - 8 * byte));
+            ASSERT_EQ(system.find(mac), compiledIn.find(mac)) << registry.name << " " << std::hex << prefix;
+        }
+    }
 }
 
 }  // namespace

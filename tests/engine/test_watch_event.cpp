@@ -65,6 +65,17 @@ TEST_P(Compose, BuildsTheExactLine)
     EXPECT_EQ(event.compose(ip(c.first), ip(c.second), c.firstMac, c.secondMac, c.kind, c.now), 0);
     EXPECT_EQ(event.text, c.line);
     EXPECT_EQ(event.kind, c.kind);
+    // The record keeps what the line shows, for front ends that print records.
+    EXPECT_EQ(event.subject.firstAddress, ip(c.first));
+    EXPECT_EQ(event.subject.secondAddress, ip(c.second));
+    const auto expectMac = [](const std::optional<MacBytes>& kept, const std::uint8_t* given) {
+        ASSERT_EQ(kept.has_value(), given != nullptr);
+        if (given != nullptr) {
+            EXPECT_EQ(macText(kept->data()), macText(given));
+        }
+    };
+    expectMac(event.subject.firstMac, c.firstMac);
+    expectMac(event.subject.secondMac, c.secondMac);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, Compose, ::testing::ValuesIn(kComposeCases),

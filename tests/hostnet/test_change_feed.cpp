@@ -181,5 +181,86 @@ TEST_F(ChangeFeedTest, ChangesLostInAnOverrunAreReportedAfterTheReread)
     EXPECT_EQ(alerts.size(), reported);
 }
 
+// The table a whole read gets is served from the copy; after every take it must
+// be the kernel's own, however the copy was last brought up to date.
+TEST_F(ChangeFeedTest, TheTableServedAfterEachTakeIsTheKernels)
+{
+    ip({ "neigh", "add", "10.66.0.5", "lladdr", kMac1, "dev", "veth0", "nud", "permanent" });
+    startWatcher(4096);
+    std::vector<std::vector<std::string>> steps {
+        { "neigh add 10.66.0.6 lladdr 00:0c:29:11:22:34 dev veth0 nud permanent" },
+        { "neigh replace 10.66.0.5 lladdr 02:00:00:00:66:66 dev veth0 nud permanent" },
+        { "neigh del 10.66.0.6 dev veth0" },
+        { "neigh add 10.66.0.4 lladdr 00:0c:29:11:22:32 dev veth0 nud permanent",
+            "neigh add 10.66.0.7 lladdr 00:0c:29:11:22:35 dev veth0 nud permanent" },
+        {},  // more than the small socket holds: the copy is read anew
+    };
+    for (int i = 1; i <= 100; ++i)
+        steps.back().push_back(
+            "neigh add 10.66.2." + std::to_string(i) + " lladdr " + kMac2 + " dev veth0 nud permanent");
+    hostnet::LinuxIpHelper kernel;
+    for (const std::vector<std::string>& lines : steps) {
+        ASSERT_EQ(host().getIpNetTable(), kernel.getIpNetTable());
+        ipBatch(lines);
+        host().takeChanges();
+        EXPECT_EQ(host().getIpNetTable(), kernel.getIpNetTable()) << lines.front();
+    }
+    EXPECT_GT(host().feedOverruns(), 0u);
+}
+
+// A whole read on the subscribed socket: dump rows and the notifications that
+// came along with them, in the order they came.
+struct ArrivalCase {
+    const char* name;
+    std::vector<hostnet::NeighbourNotice> arrivals;
+    std::vector<std::pair<const char*, std::uint32_t>> rows;  // address and interface, in table order
+};
+
+void PrintTo(const ArrivalCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+hostnet::NeighbourNotice notice(const char* address, std::uint32_t interfaceIndex, bool present = true)
+{
+    hostnet::NeighbourNotice made { test::ip(address), interfaceIndex, std::nullopt };
+    if (present)
+        made.row
+            = hostnet::MibIpNetRow { interfaceIndex, 6, {}, test::ip(address), hostnet::kNetTypeDynamic };
+    return made;
+}
+
+const ArrivalCase kArrivalCases[] = {
+    { "dump_order_is_not_address_order",
+        { notice("10.66.0.9", 2), notice("10.66.0.10", 2), notice("10.66.0.1", 2) },
+        { { "10.66.0.1", 2 }, { "10.66.0.9", 2 }, { "10.66.0.10", 2 } } },
+    { "deleted_after_its_dump_row",
+        { notice("10.66.0.5", 2), notice("10.66.0.6", 2), notice("10.66.0.5", 2, false) },
+        { { "10.66.0.6", 2 } } },
+    { "deleted_then_back", { notice("10.66.0.5", 2), notice("10.66.0.5", 2, false), notice("10.66.0.5", 2) },
+        { { "10.66.0.5", 2 } } },
+    { "deletion_of_one_interface_keeps_the_other",
+        { notice("10.66.0.5", 3), notice("10.66.0.5", 2), notice("10.66.0.5", 3, false) },
+        { { "10.66.0.5", 2 } } },
+    { "two_interfaces_in_interface_order", { notice("10.66.0.5", 3), notice("10.66.0.5", 2) },
+        { { "10.66.0.5", 2 }, { "10.66.0.5", 3 } } },
+};
+
+class RowsAsTheyEnd : public testing::TestWithParam<ArrivalCase> { };
+
+TEST_P(RowsAsTheyEnd, AreTheLastWordOnEachRowInTableOrder)
+{
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> got;
+    for (const auto& [key, row] : hostnet::NeighbourFollower::rowsAsTheyEnd(GetParam().arrivals))
+        got.emplace_back(row.dwAddr, row.dwIndex);
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> expected;
+    for (const auto& [address, interfaceIndex] : GetParam().rows)
+        expected.emplace_back(test::ip(address), interfaceIndex);
+    EXPECT_EQ(got, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Arrivals, RowsAsTheyEnd, testing::ValuesIn(kArrivalCases),
+    [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace tevra::test

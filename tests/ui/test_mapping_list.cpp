@@ -6,6 +6,9 @@
 #include <QIcon>
 #include <QImage>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QStyleOptionHeader>
+#include <QStyleOptionViewItem>
 
 #include <algorithm>
 #include <sstream>
@@ -41,6 +44,8 @@ protected:
     }
 };
 
+// Each column is at least as wide as the 8-point Windows dialog font needs;
+// the vendor and adapter columns are exactly that wide.
 TEST_F(MappingListTest, ColumnHeadersAndWidths)
 {
     const std::pair<const char*, int> expected[] = {
@@ -58,14 +63,88 @@ TEST_F(MappingListTest, ColumnHeadersAndWidths)
     for (int column = 0; column < 9; ++column) {
         const auto& [header, width] = expected[column];
         EXPECT_EQ(rows().headerData(column, Qt::Horizontal).toString().toStdString(), header) << column;
-        EXPECT_EQ(dlg.mappingList.columnWidth(column), width) << column;
+        EXPECT_GE(dlg.mappingList.columnWidth(column), width) << column;
     }
+    EXPECT_EQ(dlg.mappingList.columnWidth(kVendorColumn), 137);
+    EXPECT_EQ(dlg.mappingList.columnWidth(kAdapterColumn), 200);
     const QHeaderView* header = dlg.mappingList.horizontalHeader();
     EXPECT_FALSE(header->sectionsClickable());
     EXPECT_FALSE(dlg.mappingList.isSortingEnabled());
     EXPECT_TRUE(dlg.mappingList.showGrid());
     EXPECT_EQ(dlg.mappingList.selectionBehavior(), QAbstractItemView::SelectRows);
     EXPECT_EQ(dlg.mappingList.selectionMode(), QAbstractItemView::ExtendedSelection);
+}
+
+// Whether the view, painting `index` in its style, would have to elide its text.
+bool cellElided(const QTableView& view, const QModelIndex& index)
+{
+    QStyleOptionViewItem option;
+    option.initFrom(&view);
+    option.rect = view.visualRect(index);
+    option.text = index.data().toString();
+    option.features = QStyleOptionViewItem::HasDisplay;
+    option.displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+    option.decorationPosition = QStyleOptionViewItem::Left;
+    option.icon = index.data(Qt::DecorationRole).value<QIcon>();
+    if (!option.icon.isNull()) {
+        option.features |= QStyleOptionViewItem::HasDecoration;
+        option.decorationSize = view.iconSize();
+    }
+    const QStyle* style = view.style();
+    // The style keeps a focus frame margin on both sides of the text.
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, &option, &view) + 1;
+    const int room = style->subElementRect(QStyle::SE_ItemViewItemText, &option, &view).width() - 2 * margin;
+    return option.fontMetrics.elidedText(option.text, Qt::ElideRight, room) != option.text;
+}
+
+// Whether the header, painting the heading of `section`, would have to elide it.
+bool headingElided(const QHeaderView& header, int section)
+{
+    QStyleOptionHeader option;
+    option.initFrom(&header);
+    option.rect = QRect(header.sectionViewportPosition(section), 0, header.sectionSize(section), 20);
+    option.section = section;
+    option.orientation = Qt::Horizontal;
+    option.text = header.model()->headerData(section, Qt::Horizontal).toString();
+    option.textAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+    const int room = header.style()->subElementRect(QStyle::SE_HeaderLabel, &option, &header).width();
+    return option.fontMetrics.elidedText(option.text, Qt::ElideRight, room) != option.text;
+}
+
+// In the font the window really uses on Linux, 8-point DejaVu Sans, every
+// heading and the widest text of each column are shown whole; the vendor and
+// adapter columns keep their widths and show their whole texts as tooltips.
+TEST_F(MappingListTest, ColumnsShowTheirWidestTextsWhole)
+{
+    const QFontInfo font(dlg.mappingList.font());
+    ASSERT_EQ(font.family(), QStringLiteral("DejaVu Sans"));
+    ASSERT_EQ(font.pointSize(), 8);
+    const std::uint32_t unknownType = 9;
+    tick({ arpRow("255.255.255.255", "00-0C-29-11-22-33", 0xFFFFFFFF, hostnet::kNetTypeInvalid),
+        arpRow("192.168.178.100", "00-0C-29-11-22-33", 2, unknownType),
+        arpRow("192.168.178.101", "00-0C-29-11-22-33", 2, hostnet::kNetTypeDynamic) });
+    now += 60 * 60 * 8 + 56 * 60 + 50;  // 22:59:59 local time
+    tick({ arpRow("255.255.255.255", "FF-FF-FF-FF-FF-FF", 0xFFFFFFFF, hostnet::kNetTypeInvalid),
+        arpRow("192.168.178.100", "00-0C-29-11-22-33", 2, unknownType),
+        arpRow("192.168.178.101", "00-0C-29-44-55-66", 2, hostnet::kNetTypeDynamic) });
+    ASSERT_EQ(rows().rowCount(), 3);
+    const int broadcast = rowOf("255.255.255.255");
+    EXPECT_EQ(rowCells(broadcast)[kLastChangedColumn], "22:59:59");
+    EXPECT_EQ(rowCells(broadcast)[kNetworkOrderColumn], "4294967295");
+    EXPECT_EQ(rowCells(broadcast)[kTypeColumn], "invalid");
+    EXPECT_EQ(rowCells(rowOf("192.168.178.100"))[kTypeColumn], "unknown");
+    EXPECT_FALSE(rows().data(rows().index(broadcast, kAddressColumn), Qt::DecorationRole).isNull());
+
+    for (int column = 0; column < kMappingColumnCount; ++column) {
+        EXPECT_FALSE(headingElided(*dlg.mappingList.horizontalHeader(), column)) << column;
+        for (int row = 0; row < rows().rowCount(); ++row) {
+            const QModelIndex index = rows().index(row, column);
+            if (column == kVendorColumn || column == kAdapterColumn)
+                EXPECT_EQ(index.data(Qt::ToolTipRole), index.data()) << row << "/" << column;
+            else
+                EXPECT_FALSE(cellElided(dlg.mappingList, index)) << row << "/" << column;
+        }
+    }
 }
 
 struct CellCase {

@@ -249,11 +249,9 @@ TEST_F(WatcherDlgTest, EachEventBecomesANumberedLine)
     ASSERT_EQ(dlg.outputList.count(), int(dlg.events.size()));
     for (int line = 0; line < dlg.outputList.count(); ++line) {
         const WatchEvent& event = *dlg.events[std::size_t(line)];
-        EXPECT_EQ(dlg.outputList.item(line)->text().toStdString(),
-            std::to_string(event.serial) + " - " + event.text);
+        EXPECT_EQ(dlg.outputList.text(line).toStdString(), std::to_string(event.serial) + " - " + event.text);
     }
-    EXPECT_NE(
-        dlg.outputList.item(dlg.outputList.count() - 1)->text().indexOf(QStringLiteral("192.168.0.2")), -1);
+    EXPECT_NE(dlg.outputList.text(dlg.outputList.count() - 1).indexOf(QStringLiteral("192.168.0.2")), -1);
 }
 
 }  // namespace

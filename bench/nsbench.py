@@ -1,0 +1,157 @@
+"""What the latency benchmarks share: network namespaces made for the run and
+removed after it, entering one, setting a neighbour entry over rtnetlink, and
+reading a program's output lines with the time each arrived. Standard library
+only; needs root."""
+
+import ctypes
+import os
+import socket
+import struct
+import subprocess
+import threading
+import time
+
+CLONE_NEWNET = 0x40000000
+RTM_NEWNEIGH = 28
+NLM_F_REQUEST, NLM_F_ACK, NLM_F_REPLACE, NLM_F_CREATE = 0x1, 0x4, 0x100, 0x400
+NLMSG_ERROR = 2
+NDA_DST, NDA_LLADDR = 1, 2
+NUD_PERMANENT = 0x80
+RTMGRP_NEIGH = 0x4
+
+_libc = ctypes.CDLL(None, use_errno=True)
+
+
+def ip(*arguments):
+    subprocess.run(["ip", *arguments], check=True)
+
+
+def enter(name):
+    """Moves this process into a named network namespace: sockets made from
+    now on, and programs started from now on, live there."""
+    fd = os.open(f"/run/netns/{name}", os.O_RDONLY)
+    try:
+        if _libc.setns(fd, CLONE_NEWNET) != 0:
+            raise OSError(ctypes.get_errno(), f"setns {name}")
+    finally:
+        os.close(fd)
+
+
+class Namespaces:
+    """A "host" namespace (veth0, 10.66.0.1/24, MAC 02:00:00:00:00:01) and a
+    "peer" one (veth1, 10.66.0.2/24, MAC 02:00:00:00:00:02) joined by a veth
+    pair; every packet of the run stays on that wire."""
+
+    HOST_ADDRESS, PEER_ADDRESS = "10.66.0.1", "10.66.0.2"
+    HOST_MAC, PEER_MAC = "02:00:00:00:00:01", "02:00:00:00:00:02"
+
+    def __init__(self, stem):
+        self.host = f"{stem}-{os.getpid()}-h"
+        self.peer = f"{stem}-{os.getpid()}-p"
+
+    def __enter__(self):
+        ip("netns", "add", self.host)
+        ip("netns", "add", self.peer)
+        ip("-n", self.host, "link", "add", "veth0", "address", self.HOST_MAC, "type", "veth",
+           "peer", "name", "veth1", "address", self.PEER_MAC, "netns", self.peer)
+        ip("-n", self.host, "addr", "add", self.HOST_ADDRESS + "/24", "dev", "veth0")
+        ip("-n", self.peer, "addr", "add", self.PEER_ADDRESS + "/24", "dev", "veth1")
+        ip("-n", self.host, "link", "set", "veth0", "up")
+        ip("-n", self.peer, "link", "set", "veth1", "up")
+        return self
+
+    def __exit__(self, *_):
+        # Deleting a namespace takes its end of the veth pair, and so the other, with it.
+        for name in (self.host, self.peer):
+            subprocess.run(["ip", "netns", "del", name], check=False)
+
+
+def mac_bytes(text):
+    return bytes(int(part, 16) for part in text.replace("-", ":").split(":"))
+
+
+def mac_text(raw):
+    """The way tevra-watch writes a MAC: 00-0C-29-11-22-33."""
+    return "-".join(f"{b:02X}" for b in raw)
+
+
+class NeighbourSetter:
+    """Sets permanent neighbour entries with one rtnetlink request each, in the
+    namespace this process is in when it is made."""
+
+    def __init__(self, interface):
+        self.sock = socket.socket(socket.AF_NETLINK, socket.SOCK_RAW, socket.NETLINK_ROUTE)
+        self.sock.bind((0, 0))
+        self.index = socket.if_nametoindex(interface)
+        self.sequence = 0
+
+    def set(self, address, mac):
+        """Sends the request and returns once the kernel has answered."""
+        self.sequence += 1
+        attributes = (struct.pack("HH4s", 8, NDA_DST, socket.inet_aton(address))
+                      + struct.pack("HH6sxx", 10, NDA_LLADDR, mac_bytes(mac)))
+        body = struct.pack("BxxxiHBB", socket.AF_INET, self.index, NUD_PERMANENT, 0, 0) + attributes
+        flags = NLM_F_REQUEST | NLM_F_ACK | NLM_F_CREATE | NLM_F_REPLACE
+        self.sock.send(struct.pack("IHHII", 16 + len(body), RTM_NEWNEIGH, flags, self.sequence, 0) + body)
+        answer = self.sock.recv(65536)
+        kind = struct.unpack_from("H", answer, 4)[0]
+        error = struct.unpack_from("i", answer, 16)[0] if kind == NLMSG_ERROR else 0
+        if error != 0:
+            raise OSError(-error, f"setting {address} to {mac}")
+
+
+class Lines:
+    """The lines a stream brings, each with the monotonic time (ns) it was read."""
+
+    def __init__(self, stream):
+        self.lines = []
+        self.cond = threading.Condition()
+        self.thread = threading.Thread(target=self._read, args=(stream,), daemon=True)
+        self.thread.start()
+
+    def _read(self, stream):
+        pending = b""
+        fd = stream.fileno()
+        while True:
+            chunk = os.read(fd, 65536)
+            now = time.monotonic_ns()
+            if not chunk:
+                return
+            pending += chunk
+            *complete, pending = pending.split(b"\n")
+            with self.cond:
+                self.lines.extend((now, line.decode(errors="replace")) for line in complete)
+                self.cond.notify_all()
+
+    def wait_for(self, predicate, timeout, start=0):
+        """The first (time, line) from index `start` on that fits, or None at the timeout."""
+        deadline = time.monotonic() + timeout
+        with self.cond:
+            while True:
+                for stamp, line in self.lines[start:]:
+                    if predicate(line):
+                        return stamp, line
+                left = deadline - time.monotonic()
+                if left <= 0:
+                    return None
+                self.cond.wait(left)
+
+    def count(self):
+        with self.cond:
+            return len(self.lines)
+
+
+def percentile(values, fraction):
+    ordered = sorted(values)
+    if not ordered:
+        return float("nan")
+    rank = max(0, min(len(ordered) - 1, round(fraction * (len(ordered) - 1))))
+    return ordered[rank]
+
+
+def median(values):
+    ordered = sorted(values)
+    if not ordered:
+        return float("nan")
+    middle = len(ordered) // 2
+    return ordered[middle] if len(ordered) % 2 else (ordered[middle - 1] + ordered[middle]) / 2

@@ -1,0 +1,76 @@
+#include "cli/Alert.h"
+
+#include <array>
+
+namespace tevra::cli {
+namespace {
+
+// Which composed MAC is the address's MAC now, and which the one it had.
+enum class MacPart { None, First, Second };
+
+struct KindRecord {
+    const char* name;
+    MacPart mac;
+    MacPart previousMac;
+};
+
+const std::array<KindRecord, 6> kKindRecords { {
+    { "mapping-changed", MacPart::Second, MacPart::First },
+    { "duplicate-mac", MacPart::First, MacPart::None },
+    { "broadcast-mac", MacPart::First, MacPart::None },
+    { "multicast-mac", MacPart::First, MacPart::None },
+    { "default-route-changed", MacPart::First, MacPart::None },
+    { "not-in-subnet", MacPart::None, MacPart::None },
+} };
+
+const KindRecord* kindRecord(std::int32_t kind)
+{
+    return kind >= 0 && std::size_t(kind) < kKindRecords.size() ? &kKindRecords[std::size_t(kind)] : nullptr;
+}
+
+std::optional<MacBytes> pick(const EventSubject& subject, MacPart part)
+{
+    if (part == MacPart::First)
+        return subject.firstMac;
+    if (part == MacPart::Second)
+        return subject.secondMac;
+    return std::nullopt;
+}
+
+}  // namespace
+
+const char* alertKindName(std::int32_t kind)
+{
+    const KindRecord* record = kindRecord(kind);
+    return record != nullptr ? record->name : "unknown";
+}
+
+Alert makeAlert(const WatchEvent& event, std::chrono::system_clock::time_point time, CMappingWatcher& watcher)
+{
+    Alert alert;
+    alert.serial = event.serial;
+    alert.kind = event.kind;
+    alert.line = std::to_string(event.serial) + " - " + event.text;
+    alert.time = time;
+    alert.address = event.subject.firstAddress;
+    if (const KindRecord* record = kindRecord(event.kind)) {
+        alert.mac = pick(event.subject, record->mac);
+        alert.previousMac = pick(event.subject, record->previousMac);
+    }
+    if (alert.mac) {
+        // The engine's own lookup, so the vendor is the one the mapping list shows.
+        MappingEntry probe;
+        probe.mac = *alert.mac;
+        if (watcher.lookupVendor(probe) == 0)
+            alert.vendor = probe.vendor;
+    }
+    const auto entry = watcher.programCache.find(alert.address);
+    if (entry != watcher.programCache.end()) {
+        const auto adapter = watcher.networkConfig.adapters.find(entry->second->adapterIndex);
+        if (adapter != watcher.networkConfig.adapters.end())
+            alert.interface = adapter->second.info.Description;
+    }
+    return alert;
+}
+
+}  // namespace tevra::cli

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "engine/MacAddress.h"
+#include "engine/MappingWatcher.h"
+#include "engine/WatchEvent.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace tevra::cli {
+
+// Wall-clock time to the millisecond; injected so that tests can fix it.
+using WallClock = std::function<std::chrono::system_clock::time_point()>;
+
+// One alert with what it is about, as every output reports it.
+struct Alert {
+    std::uint32_t serial = 0;
+    std::int32_t kind = 0;
+    std::string line;  // as the text output prints it, without the line end
+    std::chrono::system_clock::time_point time;
+    std::uint32_t address = 0;  // network byte order
+    std::optional<MacBytes> mac;  // the MAC the address has now
+    std::optional<MacBytes> previousMac;  // for a changed mapping, the one it had
+    std::optional<std::string> vendor;
+    std::optional<std::string> interface;
+};
+
+// "mapping-changed", "broadcast-mac", ...; "unknown" for a kind without a name.
+const char* alertKindName(std::int32_t kind);
+
+// The alert of `event`, taken at `time`, with the vendor and the interface the
+// watcher knows for it. Called once the event's step is over, so that the
+// address's entry in the program cache is the one the event speaks of.
+Alert makeAlert(
+    const WatchEvent& event, std::chrono::system_clock::time_point time, CMappingWatcher& watcher);
+
+}  // namespace tevra::cli

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tevra::cli {
+
+// Replaces the file at `path` with `text` so that a reader, or a crash at any
+// moment, finds either the old file whole or the new one whole: the text goes
+// to a new file beside it, reaches the disk, and is renamed over the old one,
+// keeping its permissions. Empty on success, else why it failed; on failure
+// the old file is untouched.
+std::string replaceFile(const std::string& path, std::string_view text);
+
+// The file's whole contents, or why it cannot be read. A missing file is
+// reported with `missing` set and no error.
+struct FileContents {
+    std::string text;
+    std::string error;
+    bool missing = false;
+};
+FileContents readWholeFile(const std::string& path);
+
+}  // namespace tevra::cli

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "engine/MacAddress.h"
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace tevra::cli {
+
+// One --ignore rule: an IPv4 address, a whole MAC address, or the first 3 to 5
+// bytes of one (a vendor's or a protocol's range, such as VRRP's 00-00-5E-00-01).
+struct IgnoreRule {
+    std::optional<std::uint32_t> address;  // network byte order
+    std::vector<std::uint8_t> macPrefix;  // 3 to 6 bytes when there is no address
+};
+
+// The rule a text names, or nothing. MAC bytes are two hex digits each,
+// separated by '-' or ':'.
+std::optional<IgnoreRule> parseIgnoreRule(std::string_view text);
+
+class IgnoreList {
+public:
+    void add(IgnoreRule rule) { rules_.push_back(std::move(rule)); }
+    bool empty() const { return rules_.empty(); }
+    std::size_t size() const { return rules_.size(); }
+
+    // Whether an alert about `address`, which now has `mac`, is to be kept
+    // quiet. Only the MAC an address has now is compared, never the one it
+    // had: ignoring a router's MAC must not hide another host taking its address.
+    bool matches(std::uint32_t address, const std::optional<MacBytes>& mac) const;
+
+private:
+    std::vector<IgnoreRule> rules_;
+};
+
+}  // namespace tevra::cli

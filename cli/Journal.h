@@ -1,0 +1,35 @@
+#pragma once
+
+#include "cli/AlertOutput.h"
+
+#include <cstdio>
+#include <memory>
+
+namespace tevra::cli {
+
+// Whether `stream` is the journal: systemd names the stream it connected a
+// service's output to in JOURNAL_STREAM ("device:inode"). An inherited
+// variable whose stream was redirected elsewhere does not match.
+bool isJournalStream(std::FILE* stream);
+
+// Whether the journal's socket is there. libsystemd drops entries silently
+// when it is not; then the output stream is the only way left.
+bool journalSocketPresent();
+
+// Each alert as a journal entry at warning priority with its own fields
+// (TEVRA_KIND, TEVRA_ADDRESS, TEVRA_MAC, TEVRA_PREVIOUS_MAC, ...); its message
+// is the line the stream output would print. An alert the journal does not
+// take goes to `fallback`, and `err` is told once.
+class JournalSink : public AlertSink {
+public:
+    JournalSink(AlertFormat format, std::unique_ptr<AlertSink> fallback, std::FILE* err);
+    void deliver(const Alert& alert) override;
+
+private:
+    AlertFormat format_;
+    std::unique_ptr<AlertSink> fallback_;
+    std::FILE* err_;
+    bool toldFallback_ = false;
+};
+
+}  // namespace tevra::cli

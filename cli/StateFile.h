@@ -1,0 +1,70 @@
+#pragma once
+
+#include "engine/MacAddress.h"
+#include "engine/MappingWatcher.h"
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tevra::cli {
+
+// One line of the state file.
+struct StoredMapping {
+    std::uint32_t address = 0;  // network byte order
+    MacBytes mac {};
+    std::uint32_t macLength = 0;
+    std::string interface;  // the adapter's name, as getAdaptersInfo gives it
+    std::uint32_t type = 0;
+    std::int64_t firstSeen = 0;  // seconds since 1970
+    std::int64_t lastChanged = 0;
+};
+
+// The first line of every state file; a later format gets a new number.
+inline constexpr std::string_view kStateHeader = "tevra-watch state 1";
+
+// The file's text: the header, then one TAB-separated line per mapping:
+// address, MAC (its bytes, or "-" when it has none), interface, entry type,
+// first seen, last changed.
+std::string stateText(const std::vector<StoredMapping>& mappings);
+
+struct ParsedState {
+    std::optional<std::vector<StoredMapping>> mappings;
+    std::size_t line = 0;  // where it went wrong
+    std::string reason;
+};
+ParsedState parseStateText(std::string_view text);
+
+// The learned table kept in a file across restarts, as arpwatch keeps its
+// database: read into the program cache before the first refresh, written
+// when it has changed, at most once a second, and at exit.
+class StateFile {
+public:
+    StateFile(std::string path, std::FILE* err);
+
+    // Puts the file's mappings into the program cache. Empty when that worked
+    // or there is no file yet, else the message naming the file and line; a
+    // file that was refused is never written.
+    std::string load(CMappingWatcher& watcher);
+    // Writes the table if it changed and the last check is a second old.
+    void saveIfDue(const CMappingWatcher& watcher, std::chrono::steady_clock::time_point now);
+    // Writes the table if it changed; false, after saying why, when that failed.
+    bool save(const CMappingWatcher& watcher);
+
+private:
+    std::vector<StoredMapping> snapshot(const CMappingWatcher& watcher) const;
+
+    std::string path_;
+    std::FILE* err_;
+    std::map<std::uint32_t, std::int64_t> firstSeen_;  // of the mappings read from the file
+    std::string written_;
+    std::chrono::steady_clock::time_point nextCheck_ {};
+    bool failing_ = false;
+};
+
+}  // namespace tevra::cli

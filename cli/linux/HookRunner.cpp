@@ -1,0 +1,243 @@
+#include "cli/HookRunner.h"
+
+#include "engine/Address.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+// glibc 2.36 declares pidfd_open without C linkage for C++.
+extern "C" {
+#include <sys/pidfd.h>
+}
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+extern char** environ;
+
+namespace tevra::cli {
+namespace {
+
+std::vector<char*> pointers(std::vector<std::string>& texts)
+{
+    std::vector<char*> list;
+    list.reserve(texts.size() + 1);
+    for (std::string& text : texts)
+        list.push_back(text.data());
+    list.push_back(nullptr);
+    return list;
+}
+
+std::string nameOf(std::string_view assignment)
+{
+    return std::string(assignment.substr(0, assignment.find('=')));
+}
+
+// Our environment with the given NAME=value entries put in place of any of
+// the same names.
+std::vector<std::string> mergedEnvironment(const std::vector<std::string>& added)
+{
+    std::vector<std::string> result;
+    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+        const std::string name = nameOf(*entry);
+        if (std::ranges::none_of(added, [&](const std::string& item) { return nameOf(item) == name; }))
+            result.emplace_back(*entry);
+    }
+    result.insert(result.end(), added.begin(), added.end());
+    return result;
+}
+
+// The child starts as a fresh program would: no signals blocked (ours hold
+// SIGINT and SIGTERM back), default dispositions, no descriptor of ours
+// beyond the standard three, and its output on our error stream so that it
+// can never mix into the alert lines.
+pid_t spawnDetached(const std::string& program, std::vector<std::string> argv, std::vector<std::string> envp,
+    int errorStream, int& error)
+{
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, errorStream, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, errorStream, STDERR_FILENO);
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigemptyset(&none);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    for (const int number : { SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGCHLD })
+        sigaddset(&defaults, number);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    pid_t pid = -1;
+    const auto args = pointers(argv);
+    const auto env = pointers(envp);
+    error = posix_spawnp(&pid, program.c_str(), &actions, &attributes, args.data(), env.data());
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    return error == 0 ? pid : -1;
+}
+
+// Empty when `path` is a file we may run, else why not.
+std::string whyNotRunnable(const std::string& path)
+{
+    struct stat status { };
+    if (stat(path.c_str(), &status) != 0)
+        return std::strerror(errno);
+    if (!S_ISREG(status.st_mode))
+        return "not a file";
+    if (access(path.c_str(), X_OK) != 0)
+        return std::strerror(errno);
+    return {};
+}
+
+}  // namespace
+
+HookRunner::HookRunner(std::string program, std::FILE* err, std::size_t maxRunning, std::size_t queueLimit)
+    : program_(std::move(program))
+    , err_(err)
+    , maxRunning_(maxRunning)
+    , queueLimit_(queueLimit)
+{
+    // Inherited as ignored, SIGCHLD would make the kernel reap our children
+    // itself, and waitpid could no longer tell one's end.
+    signal(SIGCHLD, SIG_DFL);
+}
+
+HookRunner::~HookRunner()
+{
+    for (const Child& child : children_)
+        if (child.handle >= 0)
+            close(child.handle);
+}
+
+void HookRunner::submit(std::vector<std::string> arguments, std::vector<std::string> environment)
+{
+    Run run { std::move(arguments), std::move(environment) };
+    if (children_.size() < maxRunning_ && queue_.empty()) {
+        start(run);
+    } else if (queue_.size() < queueLimit_) {
+        queue_.push_back(std::move(run));
+    } else {
+        ++skipped_;
+    }
+}
+
+void HookRunner::start(const Run& run)
+{
+    std::vector<std::string> argv { program_ };
+    argv.insert(argv.end(), run.arguments.begin(), run.arguments.end());
+    int error = 0;
+    // What we said before the child speaks stays before it.
+    std::fflush(err_);
+    const pid_t pid
+        = spawnDetached(program_, std::move(argv), mergedEnvironment(run.environment), fileno(err_), error);
+    if (pid < 0) {
+        // Said once until a start succeeds again, not once per alert.
+        if (!startFailing_)
+            std::fprintf(err_, "tevra-watch: cannot run %s: %s\n", program_.c_str(), std::strerror(error));
+        startFailing_ = true;
+        return;
+    }
+    startFailing_ = false;
+    children_.push_back({ pid, pidfd_open(pid, 0) });
+}
+
+bool HookRunner::reaped(const Child& child) const
+{
+    int status = 0;
+    const pid_t result = waitpid(child.pid, &status, WNOHANG);
+    // ECHILD: someone reaped it for us; it is gone either way.
+    return result == child.pid || (result < 0 && errno == ECHILD);
+}
+
+void HookRunner::service()
+{
+    std::erase_if(children_, [this](const Child& child) {
+        if (!reaped(child))
+            return false;
+        if (child.handle >= 0)
+            close(child.handle);
+        return true;
+    });
+    while (children_.size() < maxRunning_ && !queue_.empty()) {
+        start(queue_.front());
+        queue_.pop_front();
+    }
+    if (queue_.empty())
+        reportSkipped();
+}
+
+std::vector<int> HookRunner::waitHandles() const
+{
+    std::vector<int> handles;
+    for (const Child& child : children_)
+        if (child.handle >= 0)
+            handles.push_back(child.handle);
+    return handles;
+}
+
+void HookRunner::reportSkipped()
+{
+    if (skipped_ == 0)
+        return;
+    std::fprintf(err_, "tevra-watch: %zu alerts did not run %s: %zu were running and %zu waiting already\n",
+        skipped_, program_.c_str(), maxRunning_, queueLimit_);
+    skipped_ = 0;
+}
+
+void HookRunner::abandonWaiting()
+{
+    if (!queue_.empty())
+        std::fprintf(
+            err_, "tevra-watch: stopping: %zu alerts did not run %s\n", queue_.size(), program_.c_str());
+    queue_.clear();
+    reportSkipped();
+}
+
+HookSink::HookSink(HookRunner& runner)
+    : runner_(runner)
+{
+}
+
+void HookSink::deliver(const Alert& alert)
+{
+    runner_.submit(
+        {
+            alertKindName(alert.kind),
+            dottedText(alert.address),
+            alert.mac ? macText(alert.mac->data()) : std::string(),
+            alert.previousMac ? macText(alert.previousMac->data()) : std::string(),
+        },
+        { "TEVRA_ALERT=" + alert.line });
+}
+
+std::string checkRunnable(const std::string& program)
+{
+    if (program.empty())
+        return "no program named";
+    if (program.find('/') != std::string::npos) {
+        const std::string reason = whyNotRunnable(program);
+        return reason.empty() ? reason : program + ": " + reason;
+    }
+    const char* path = std::getenv("PATH");
+    std::string_view rest = path != nullptr ? path : "/usr/bin:/bin";
+    while (true) {
+        const std::size_t colon = rest.find(':');
+        const std::string_view folder = rest.substr(0, colon);
+        if (whyNotRunnable((folder.empty() ? std::string(".") : std::string(folder)) + "/" + program).empty())
+            return {};
+        if (colon == std::string_view::npos)
+            return program + ": not found on PATH";
+        rest.remove_prefix(colon + 1);
+    }
+}
+
+}  // namespace tevra::cli

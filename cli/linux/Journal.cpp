@@ -1,0 +1,74 @@
+#include "cli/Journal.h"
+
+#include "engine/Address.h"
+
+#include <sys/stat.h>
+#include <sys/uio.h>
+#include <systemd/sd-journal.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace tevra::cli {
+
+bool isJournalStream(std::FILE* stream)
+{
+    const char* value = std::getenv("JOURNAL_STREAM");
+    struct stat status { };
+    if (value == nullptr || fstat(fileno(stream), &status) != 0)
+        return false;
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+    char extra = 0;
+    if (std::sscanf(value, "%llu:%llu%c", &device, &inode, &extra) != 2)
+        return false;
+    return device == status.st_dev && inode == status.st_ino;
+}
+
+bool journalSocketPresent()
+{
+    struct stat status { };
+    return stat("/run/systemd/journal/socket", &status) == 0 && S_ISSOCK(status.st_mode);
+}
+
+JournalSink::JournalSink(AlertFormat format, std::unique_ptr<AlertSink> fallback, std::FILE* err)
+    : format_(format)
+    , fallback_(std::move(fallback))
+    , err_(err)
+{
+}
+
+void JournalSink::deliver(const Alert& alert)
+{
+    std::vector<std::string> fields {
+        "MESSAGE=" + format_(alert),
+        "PRIORITY=4",  // LOG_WARNING
+        "SYSLOG_IDENTIFIER=tevra-watch",
+        "TEVRA_SERIAL=" + std::to_string(alert.serial),
+        std::string("TEVRA_KIND=") + alertKindName(alert.kind),
+        "TEVRA_ADDRESS=" + dottedText(alert.address),
+    };
+    if (alert.mac)
+        fields.push_back("TEVRA_MAC=" + macText(alert.mac->data()));
+    if (alert.previousMac)
+        fields.push_back("TEVRA_PREVIOUS_MAC=" + macText(alert.previousMac->data()));
+    if (alert.vendor)
+        fields.push_back("TEVRA_VENDOR=" + *alert.vendor);
+    if (alert.interface)
+        fields.push_back("TEVRA_INTERFACE=" + *alert.interface);
+    std::vector<iovec> vector;
+    for (std::string& field : fields)
+        vector.push_back({ field.data(), field.size() });
+    const int result = sd_journal_sendv(vector.data(), int(vector.size()));
+    if (result >= 0)
+        return;
+    if (!toldFallback_)
+        std::fprintf(err_, "tevra-watch: the journal did not take an alert (%s); printing them instead\n",
+            std::strerror(-result));
+    toldFallback_ = true;
+    fallback_->deliver(alert);
+}
+
+}  // namespace tevra::cli

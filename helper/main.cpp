@@ -1,0 +1,47 @@
+// tevra-arp-helper: the one step of the window that needs CAP_NET_ADMIN, run
+// through pkexec so that the window itself never runs as root.
+#include "helper/HelperCommand.h"
+#include "hostnet/IpHelper.h"
+
+#include <cstdio>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+constexpr int kRefused = 2;
+constexpr int kFailed = 1;
+
+int run(const tevra::helper::HelperCommand& command)
+{
+    const auto ipHelper = tevra::hostnet::makePlatformIpHelper();
+    std::int32_t status = -1;
+    if (command.verb == tevra::helper::HelperCommand::Verb::Delete) {
+        tevra::hostnet::MibIpNetRow row;
+        row.dwIndex = command.interfaceIndex;
+        row.dwAddr = command.address;
+        status = ipHelper->deleteIpNetEntry(row);
+    } else {
+        status = ipHelper->flushIpNetTable(command.interfaceIndex);
+    }
+    if (status == 0)
+        return 0;
+    const std::string reason = ipHelper->lastError();
+    std::fprintf(stderr, "tevra-arp-helper: %s\n", reason.empty() ? "the system refused" : reason.c_str());
+    return kFailed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+    const auto command = tevra::helper::parseHelperCommand(arguments);
+    if (!command) {
+        std::fputs("usage: tevra-arp-helper delete ADDRESS IFINDEX\n"
+                   "       tevra-arp-helper flush IFINDEX\n",
+            stderr);
+        return kRefused;
+    }
+    return run(*command);
+}

@@ -1,0 +1,235 @@
+// Alerts to the journal, as under systemd: the real tevra-watch with its
+// output on a stream named in JOURNAL_STREAM, and a journal socket of the
+// test's own, in a mount namespace where /run is a fresh tmpfs, receiving
+// the native protocol that libsystemd speaks.
+#include "Command.h"
+#include "NamespacePair.h"
+#include "cli/Journal.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <fcntl.h>
+#include <sched.h>
+#include <spawn.h>
+#include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <sstream>
+
+extern char** environ;
+
+namespace tevra::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kWatch = TEVRA_WATCH_PATH;
+
+std::string fileText(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string streamName(int fd)
+{
+    struct stat status { };
+    fstat(fd, &status);
+    return std::to_string(status.st_dev) + ":" + std::to_string(status.st_ino);
+}
+
+enum class Journal { Listening, Gone, NotListening };
+
+struct JournalCase {
+    const char* name;
+    Journal journal;
+    bool streamMatches;  // JOURNAL_STREAM names our stdout
+    bool json;
+    bool toJournal;
+};
+
+void PrintTo(const JournalCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+const JournalCase kJournalCases[] = {
+    { "text_to_journal", Journal::Listening, true, false, true },
+    { "json_to_journal", Journal::Listening, true, true, true },
+    { "journal_gone_prints_instead", Journal::Gone, true, false, false },
+    { "journal_not_listening_prints_instead", Journal::NotListening, true, false, false },
+    { "stream_redirected_elsewhere", Journal::Listening, false, false, false },
+};
+
+// What the child left in `folder`: "out" and "err" of tevra-watch, its
+// "status", and one "entry.N" per datagram the journal socket received.
+void runInChild(const JournalCase& c, const std::string& netns, const fs::path& folder)
+{
+    const int net = open(("/run/netns/" + netns).c_str(), O_RDONLY | O_CLOEXEC);
+    if (net < 0 || unshare(CLONE_NEWNS) != 0
+        || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
+        || mount("tmpfs", "/run", "tmpfs", 0, "mode=0755") != 0)
+        _exit(3);
+    mkdir("/run/systemd", 0755);
+    mkdir("/run/systemd/journal", 0755);
+    const int journal = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, "/run/systemd/journal/socket");
+    if (c.journal != Journal::Gone
+        && bind(journal, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+        _exit(4);
+    // The socket file stays, with nobody behind it.
+    if (c.journal == Journal::NotListening)
+        close(journal);
+    const int out = open((folder / "out").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    const int err = open((folder / "err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    const int other = open((folder / "other").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    setenv("JOURNAL_STREAM", streamName(c.streamMatches ? out : other).c_str(), 1);
+    if (setns(net, CLONE_NEWNET) != 0)
+        _exit(5);
+    std::vector<std::string> arguments { kWatch, "--once" };
+    if (c.json)
+        arguments.push_back("--json");
+    std::vector<char*> argv;
+    for (std::string& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out, 1);
+    posix_spawn_file_actions_adddup2(&actions, err, 2);
+    pid_t pid = -1;
+    int status = -1;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0
+        || waitpid(pid, &status, 0) != pid)
+        _exit(6);
+    std::ofstream(folder / "status") << (WIFEXITED(status) ? WEXITSTATUS(status) : 128);
+    char buffer[65536];
+    for (int n = 0;; ++n) {
+        const ssize_t length = recv(journal, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (length <= 0)
+            break;
+        std::ofstream(folder / ("entry." + std::to_string(n)), std::ios::binary)
+            .write(buffer, std::streamsize(length));
+    }
+    _exit(0);
+}
+
+// A native-protocol datagram's fields; every value here is one line.
+std::map<std::string, std::string> fields(const std::string& datagram)
+{
+    std::map<std::string, std::string> result;
+    std::istringstream lines(datagram);
+    for (std::string line; std::getline(lines, line);)
+        if (const auto at = line.find('='); at != std::string::npos)
+            result[line.substr(0, at)] = line.substr(at + 1);
+    return result;
+}
+
+class JournalOutput : public testing::TestWithParam<JournalCase> {
+protected:
+    void SetUp() override
+    {
+        if (!NamespacePair::available())
+            GTEST_SKIP() << "the journal test makes mount and network namespaces and needs root";
+        ASSERT_TRUE(namespaces.ok()) << namespaces.error;
+        folder = fs::temp_directory_path() / ("tevra-journal-" + std::to_string(getpid()));
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    NamespacePair namespaces;
+    fs::path folder;
+};
+
+TEST_P(JournalOutput, AlertsGoWhereTheStreamSays)
+{
+    const JournalCase& c = GetParam();
+    ASSERT_TRUE(namespaces.ipInHost(
+        { "neigh", "add", "10.66.0.99", "lladdr", "ff:ff:ff:ff:ff:ff", "dev", "veth0", "nud", "permanent" }));
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        runInChild(c, namespaces.hostName(), folder);
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "child failed at step " << WEXITSTATUS(status);
+    EXPECT_EQ(fileText(folder / "status"), "0") << fileText(folder / "err");
+
+    const std::string out = fileText(folder / "out");
+    if (!c.toJournal) {
+        EXPECT_FALSE(fs::exists(folder / "entry.0"));
+        EXPECT_NE(out.find("Broadcast MAC assigned: 10.66.0.99 has broadcast MAC FF-FF-FF-FF-FF-FF\n"),
+            std::string::npos)
+            << out;
+        if (c.journal != Journal::NotListening) {
+            EXPECT_EQ(fileText(folder / "err"), "");
+        } else {
+            EXPECT_TRUE(
+                fileText(folder / "err").starts_with("tevra-watch: the journal did not take an alert"))
+                << fileText(folder / "err");
+        }
+        return;
+    }
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(fileText(folder / "err"), "");
+    ASSERT_TRUE(fs::exists(folder / "entry.0"));
+    EXPECT_FALSE(fs::exists(folder / "entry.1"));
+    auto entry = fields(fileText(folder / "entry.0"));
+    EXPECT_EQ(entry["PRIORITY"], "4");
+    EXPECT_EQ(entry["SYSLOG_IDENTIFIER"], "tevra-watch");
+    EXPECT_EQ(entry["TEVRA_KIND"], "broadcast-mac");
+    EXPECT_EQ(entry["TEVRA_ADDRESS"], "10.66.0.99");
+    EXPECT_EQ(entry["TEVRA_MAC"], "FF-FF-FF-FF-FF-FF");
+    EXPECT_FALSE(entry.contains("TEVRA_PREVIOUS_MAC"));
+    EXPECT_EQ(entry["TEVRA_INTERFACE"], "veth0 (veth)");
+    const std::string line
+        = c.json ? nlohmann::json::parse(entry["MESSAGE"])["text"].get<std::string>() : entry["MESSAGE"];
+    EXPECT_TRUE(line.starts_with(entry["TEVRA_SERIAL"] + " - ")) << line;
+    EXPECT_TRUE(line.ends_with(": Broadcast MAC assigned: 10.66.0.99 has broadcast MAC FF-FF-FF-FF-FF-FF"))
+        << line;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, JournalOutput, testing::ValuesIn(kJournalCases),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(JournalStream, MatchesOnlyTheStreamItNames)
+{
+    std::FILE* file = std::tmpfile();
+    const std::string own = streamName(fileno(file));
+    const std::pair<std::optional<std::string>, bool> cases[] = {
+        { std::nullopt, false },
+        { "", false },
+        { "garbage", false },
+        { "1:2", false },
+        { own + "x", false },
+        { own, true },
+    };
+    for (const auto& [value, matches] : cases) {
+        if (!value)
+            unsetenv("JOURNAL_STREAM");
+        else
+            setenv("JOURNAL_STREAM", value->c_str(), 1);
+        EXPECT_EQ(cli::isJournalStream(file), matches) << value.value_or("(unset)");
+    }
+    unsetenv("JOURNAL_STREAM");
+    std::fclose(file);
+}
+
+}  // namespace
+}  // namespace tevra::test

@@ -1,0 +1,279 @@
+// The learned table kept in a file across restarts: real files, the real
+// console run on the scripted host.
+#include "cli/ConsoleWatch.h"
+#include "cli/StateFile.h"
+#include "hostnet/fake/FakeIpHelper.h"
+#include "tests/support/ScriptedRows.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace tevra::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using test::arpRow;
+using namespace std::chrono_literals;
+
+// --- The file's text ---
+
+struct DamageCase {
+    const char* name;
+    const char* text;
+    std::size_t line;
+    const char* reason;
+};
+
+void PrintTo(const DamageCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+const DamageCase kDamageCases[] = {
+    { "empty", "", 1, "empty file" },
+    { "other_header", "arpwatch\n", 1, "expected \"tevra-watch state 1\"" },
+    { "later_version", "tevra-watch state 2\n", 1, "expected \"tevra-watch state 1\"" },
+    { "cut_short", "tevra-watch state 1\n10.0.0.1\t00-0C-29-11-22-33\teth0\t3\t1\t", 2, "middle of a line" },
+    { "too_few_fields", "tevra-watch state 1\n10.0.0.1\t00-0C-29-11-22-33\n", 2, "found 2" },
+    { "bad_address",
+        "tevra-watch state 1\n10.0.0.1\t00-0C-29-11-22-33\teth0\t3\t1\t2\n10.0.0\t-\teth0\t3\t1\t2\n", 3,
+        "not an IPv4 address" },
+    { "bad_mac", "tevra-watch state 1\n10.0.0.1\t00-0C-29-11-22-3\teth0\t3\t1\t2\n", 2, "not a MAC address" },
+    { "mac_too_long", "tevra-watch state 1\n10.0.0.1\t00-00-00-00-00-00-00-00-00\teth0\t3\t1\t2\n", 2,
+        "not a MAC address" },
+    { "bad_type", "tevra-watch state 1\n10.0.0.1\t-\teth0\tdynamic\t1\t2\n", 2, "not an entry type" },
+    { "bad_time", "tevra-watch state 1\n10.0.0.1\t-\teth0\t3\t1.5\t2\n", 2, "not a time (first seen)" },
+    { "empty_time", "tevra-watch state 1\n10.0.0.1\t-\teth0\t3\t1\t\n", 2, "not a time (last changed)" },
+    { "address_twice", "tevra-watch state 1\n10.0.0.1\t-\t\t3\t1\t2\n10.0.0.1\t-\t\t3\t1\t2\n", 3,
+        "address listed twice" },
+};
+
+class StateDamage : public testing::TestWithParam<DamageCase> { };
+
+TEST_P(StateDamage, IsRefusedWithItsLine)
+{
+    const DamageCase& c = GetParam();
+    const ParsedState parsed = parseStateText(c.text);
+    EXPECT_FALSE(parsed.mappings);
+    EXPECT_EQ(parsed.line, c.line);
+    EXPECT_NE(parsed.reason.find(c.reason), std::string::npos) << parsed.reason;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, StateDamage, testing::ValuesIn(kDamageCases),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(StateText, ReadsBackWhatItWrites)
+{
+    const std::string text = "tevra-watch state 1\n"
+                             "10.0.0.1\t00-0C-29-11-22-33\tveth0 (veth)\t3\t1796911389\t1796911400\n"
+                             "10.0.0.7\t-\t\t2\t-5\t0\n"
+                             "10.0.0.9\t01-02-03-04-05-06-07-08\teth1\t4\t1\t2\n";
+    const ParsedState parsed = parseStateText(text);
+    ASSERT_TRUE(parsed.mappings) << parsed.line << ": " << parsed.reason;
+    ASSERT_EQ(parsed.mappings->size(), 3u);
+    EXPECT_EQ((*parsed.mappings)[0].interface, "veth0 (veth)");
+    EXPECT_EQ((*parsed.mappings)[1].macLength, 0u);
+    EXPECT_EQ((*parsed.mappings)[2].macLength, 8u);
+    EXPECT_EQ(stateText(*parsed.mappings), text);
+}
+
+// --- Across runs of the console ---
+
+std::string contents(std::FILE* file)
+{
+    std::rewind(file);
+    std::string text;
+    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file))
+        text += static_cast<char>(c);
+    return text;
+}
+
+std::string fileText(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// What one run of `tevra-watch --once [--table] --state FILE` left behind.
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class StateAcrossRuns : public testing::Test {
+protected:
+    StateAcrossRuns()
+    {
+        folder = fs::temp_directory_path() / ("tevra-state-" + std::to_string(getpid()));
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        state = folder / "mappings";
+    }
+    ~StateAcrossRuns() override { fs::remove_all(folder); }
+
+    Outcome runOnce(std::vector<hostnet::MibIpNetRow> table, bool withTable = false,
+        std::vector<hostnet::IpAdapterInfo> adapters = { { 2, "veth0 (veth)" } })
+    {
+        auto fake = std::make_unique<hostnet::FakeIpHelper>();
+        fake->netTable = std::move(table);
+        fake->adapters = std::move(adapters);
+        WatchOptions options;
+        options.once = true;
+        options.table = withTable;
+        options.statePath = state.string();
+        std::FILE* out = std::tmpfile();
+        std::FILE* err = std::tmpfile();
+        Outcome run;
+        run.status = runWatch(options, std::move(fake), out, err);
+        run.out = contents(out);
+        run.err = contents(err);
+        std::fclose(out);
+        std::fclose(err);
+        return run;
+    }
+
+    // The alert lines without their number and time.
+    static std::vector<std::string> alerts(const std::string& out)
+    {
+        std::vector<std::string> found;
+        std::istringstream lines(out);
+        for (std::string line; std::getline(lines, line);)
+            if (const auto at = line.find(": "); at != std::string::npos && line.find(" - ") < at)
+                found.push_back(line.substr(at + 2));
+        return found;
+    }
+
+    fs::path folder;
+    fs::path state;
+};
+
+TEST_F(StateAcrossRuns, ChangeWhileStoppedIsReportedAndRestartIsQuiet)
+{
+    const Outcome first
+        = runOnce({ arpRow("10.0.0.1", "00-0C-29-11-22-33"), arpRow("10.0.0.2", "00-0C-29-00-00-02") });
+    ASSERT_EQ(first.status, 0) << first.err;
+    EXPECT_EQ(first.out, "");
+    const std::string written = fileText(state);
+    EXPECT_TRUE(written.starts_with("tevra-watch state 1\n10.0.0.1\t00-0C-29-11-22-33\tveth0 (veth)\t3\t"))
+        << written;
+
+    // 10.0.0.1 changed while the watcher was not running.
+    const Outcome second
+        = runOnce({ arpRow("10.0.0.1", "00-0C-29-44-55-66"), arpRow("10.0.0.2", "00-0C-29-00-00-02") });
+    ASSERT_EQ(second.status, 0) << second.err;
+    EXPECT_EQ(alerts(second.out),
+        std::vector<std::string> {
+            "Mapping changed: 10.0.0.1 changed from 00-0C-29-11-22-33 to 00-0C-29-44-55-66" });
+
+    // Nothing changed since: nothing to say. The interface got another
+    // number after a reboot; the stored name still finds it, and the kept
+    // entries show their type and adapter as a fresh run would.
+    const Outcome third
+        = runOnce({ arpRow("10.0.0.1", "00-0C-29-44-55-66", 5), arpRow("10.0.0.2", "00-0C-29-00-00-02", 5) },
+            true, { { 5, "veth0 (veth)" } });
+    ASSERT_EQ(third.status, 0) << third.err;
+    EXPECT_EQ(alerts(third.out), std::vector<std::string> {});
+    EXPECT_NE(
+        third.out.find("10.0.0.2\t00-0C-29-00-00-02\tyes\t-\tVMware, Inc.\t33554442\t167772162\tdynamic\t0x5 "
+                       "veth0 (veth)\t\n"),
+        std::string::npos)
+        << third.out;
+    // 10.0.0.1 keeps the time it was first seen; its last change is later.
+    const ParsedState now = parseStateText(fileText(state));
+    const ParsedState then = parseStateText(written);
+    ASSERT_TRUE(now.mappings && then.mappings);
+    EXPECT_EQ(now.mappings->at(0).firstSeen, then.mappings->at(0).firstSeen);
+    EXPECT_GE(now.mappings->at(0).lastChanged, then.mappings->at(0).lastChanged);
+}
+
+TEST_F(StateAcrossRuns, DamagedFileStopsTheWatcherAndIsKept)
+{
+    const std::string damaged
+        = "tevra-watch state 1\n10.0.0.1\t00-0C-29-11-22-33\tveth0\t3\t1\t2\n10.0.0.2\tbroken\n";
+    std::ofstream(state, std::ios::binary) << damaged;
+    const auto before = fs::last_write_time(state);
+    const Outcome run = runOnce({ arpRow("10.0.0.1", "00-0C-29-44-55-66") });
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "tevra-watch: " + state.string() + ":3: expected 6 TAB-separated fields, found 2\n");
+    EXPECT_EQ(fileText(state), damaged);
+    EXPECT_EQ(fs::last_write_time(state), before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+}
+
+TEST_F(StateAcrossRuns, UnreadableFileStopsTheWatcher)
+{
+    fs::create_directory(state);
+    const Outcome run = runOnce({ arpRow("10.0.0.1", "00-0C-29-44-55-66") });
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "tevra-watch: cannot read " + state.string() + ": Is a directory\n");
+    EXPECT_TRUE(fs::is_directory(state));
+}
+
+// A table that cannot be kept is a failure the user must hear of, not a
+// quiet success.
+TEST_F(StateAcrossRuns, UnwritableFolderFailsTheRun)
+{
+    state = folder / "missing" / "mappings";
+    const Outcome run = runOnce({ arpRow("10.0.0.1", "00-0C-29-44-55-66") });
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.starts_with("tevra-watch: cannot create a file beside " + state.string() + ": "))
+        << run.err;
+}
+
+TEST_F(StateAcrossRuns, ReplacingKeepsPermissionsAndLeavesNothingBehind)
+{
+    ASSERT_EQ(runOnce({ arpRow("10.0.0.1", "00-0C-29-11-22-33") }).status, 0);
+    fs::permissions(state, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    const Outcome run
+        = runOnce({ arpRow("10.0.0.1", "00-0C-29-11-22-33"), arpRow("10.0.0.3", "00-0C-29-00-00-03") });
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(fileText(state).find("10.0.0.3\t"), std::string::npos);
+    EXPECT_EQ(fs::status(state).permissions(),
+        fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+}
+
+// While changes keep coming the file is written at most once a second; the
+// last change reaches it at the next check or at exit.
+TEST_F(StateAcrossRuns, WrittenAtMostOnceASecond)
+{
+    auto fake = std::make_unique<hostnet::FakeIpHelper>();
+    hostnet::FakeIpHelper& host = *fake;
+    CMappingWatcher watcher(std::move(fake));
+    StateFile file(state.string(), stderr);
+    ASSERT_EQ(file.load(watcher), "");
+    const auto has = [&](const char* address) { return fileText(state).find(address) != std::string::npos; };
+    const std::chrono::steady_clock::time_point start {};
+
+    host.netTable = { arpRow("10.0.0.1", "00-0C-29-11-22-33") };
+    watcher.refresh();
+    file.saveIfDue(watcher, start);
+    EXPECT_TRUE(has("10.0.0.1"));
+
+    host.netTable.push_back(arpRow("10.0.0.2", "00-0C-29-11-22-34"));
+    watcher.refresh();
+    file.saveIfDue(watcher, start + 500ms);
+    EXPECT_FALSE(has("10.0.0.2"));
+    file.saveIfDue(watcher, start + 1000ms);
+    EXPECT_TRUE(has("10.0.0.2"));
+
+    host.netTable.push_back(arpRow("10.0.0.3", "00-0C-29-11-22-35"));
+    watcher.refresh();
+    file.saveIfDue(watcher, start + 1200ms);
+    EXPECT_FALSE(has("10.0.0.3"));
+    EXPECT_TRUE(file.save(watcher));
+    EXPECT_TRUE(has("10.0.0.3"));
+}
+
+}  // namespace
+}  // namespace tevra::cli

@@ -1,0 +1,177 @@
+// `cmake --install --prefix /usr` into a DESTDIR: what a desktop needs to
+// offer the window (entry, metainfo, icons) and to let it delete and flush as
+// an ordinary user (the helper and its polkit action), each checked with the
+// tool that reads it where that tool is installed.
+#include "Command.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <regex>
+#include <sstream>
+
+namespace tevra::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kAppId = "org.example.tevra";
+const std::string kHelper = "/usr/libexec/tevra/tevra-arp-helper";
+const std::string kPolicy = "usr/share/polkit-1/actions/" + kAppId + ".policy";
+const std::string kMetainfo = "usr/share/metainfo/" + kAppId + ".metainfo.xml";
+const std::string kDesktopEntry = "usr/share/applications/" + kAppId + ".desktop";
+
+std::string fileText(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool onPath(const std::string& program)
+{
+    return runCommand({ "sh", "-c", "command -v \"$0\" > /dev/null", program }).status == 0;
+}
+
+// Width and height from a PNG's header chunk; nothing when it is no PNG.
+std::optional<std::pair<int, int>> pngSize(const fs::path& path)
+{
+    const std::string bytes = fileText(path).substr(0, 24);
+    if (bytes.size() < 24 || bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0
+        || bytes.compare(12, 4, "IHDR") != 0)
+        return std::nullopt;
+    const auto number = [&bytes](std::size_t at) {
+        int value = 0;
+        for (std::size_t i = at; i < at + 4; ++i)
+            value = value * 256 + static_cast<unsigned char>(bytes[i]);
+        return value;
+    };
+    return std::make_pair(number(16), number(20));
+}
+
+// Every first group of `pattern` in `text`.
+std::vector<std::string> allMatches(const std::string& text, const std::string& pattern)
+{
+    std::vector<std::string> found;
+    const std::regex expression(pattern);
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), expression); it != std::sregex_iterator();
+         ++it)
+        found.push_back((*it)[1].str());
+    return found;
+}
+
+class DesktopFiles : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        destdir = fs::temp_directory_path() / ("tevra-install-" + std::to_string(getpid()));
+        fs::remove_all(*destdir);
+        installed = runCommand({ "env", "DESTDIR=" + destdir->string(), TEVRA_CMAKE, "--install",
+            TEVRA_BUILD_DIR, "--prefix", "/usr" });
+    }
+    static void TearDownTestSuite()
+    {
+        fs::remove_all(*destdir);
+        destdir.reset();
+        installed.reset();
+    }
+    void SetUp() override { ASSERT_EQ(installed->status, 0) << installed->out << installed->err; }
+
+    static fs::path under(const std::string& path) { return *destdir / path; }
+
+    void skipWithout(const std::string& program)
+    {
+        if (!onPath(program))
+            GTEST_SKIP() << program << " is not installed";
+    }
+
+    // Installed once for all tests of a suite.
+    static inline std::optional<fs::path> destdir;
+    static inline std::optional<CommandResult> installed;
+};
+
+TEST_F(DesktopFiles, HoldsTheIconInEverySize)
+{
+    for (const int size : { 16, 32, 48, 64, 128, 256 }) {
+        const std::string dimension = std::to_string(size) + "x" + std::to_string(size);
+        const fs::path icon = under("usr/share/icons/hicolor/" + dimension + "/apps/" + kAppId + ".png");
+        EXPECT_EQ(pngSize(icon), std::make_pair(size, size)) << icon;
+    }
+    const std::string scalable = fileText(under("usr/share/icons/hicolor/scalable/apps/" + kAppId + ".svg"));
+    EXPECT_NE(scalable.find("<svg"), std::string::npos);
+}
+
+TEST_F(DesktopFiles, HelperAndPolicyNameEachOther)
+{
+    const fs::path helper = under(kHelper.substr(1));
+    ASSERT_TRUE(fs::is_regular_file(helper));
+    EXPECT_NE(fs::status(helper).permissions() & fs::perms::others_exec, fs::perms::none);
+    // Only a helper run by exactly this path gets the action's rules.
+    const std::string policy = fileText(under(kPolicy));
+    EXPECT_NE(policy.find("<annotate key=\"org.freedesktop.policykit.exec.path\">" + kHelper + "</annotate>"),
+        std::string::npos)
+        << policy;
+    EXPECT_EQ(allMatches(policy, "<allow_active>([^<]*)</allow_active>"),
+        std::vector<std::string> { "auth_admin_keep" });
+    // Refused argument lists end with 2: the installed helper is the one tested.
+    EXPECT_EQ(runCommand({ helper.string(), "list" }).status, 2);
+}
+
+TEST_F(DesktopFiles, PolicyHoldsToPolkitsDocumentType)
+{
+    const char* dtd = "/usr/share/polkit-1/policyconfig-1.dtd";
+    skipWithout("xmllint");
+    if (!fs::exists(dtd))
+        GTEST_SKIP() << "polkit's document type is not installed";
+    const CommandResult checked
+        = runCommand({ "xmllint", "--noout", "--dtdvalid", dtd, under(kPolicy).string() });
+    EXPECT_EQ(checked.status, 0) << checked.err;
+}
+
+TEST_F(DesktopFiles, DesktopEntryValidates)
+{
+    skipWithout("desktop-file-validate");
+    const CommandResult checked = runCommand({ "desktop-file-validate", under(kDesktopEntry).string() });
+    EXPECT_EQ(checked.status, 0);
+    // Hints count too: none may appear.
+    EXPECT_EQ(checked.out + checked.err, "");
+    EXPECT_NE(fileText(under(kDesktopEntry)).find("\nIcon=" + kAppId + "\n"), std::string::npos);
+}
+
+TEST_F(DesktopFiles, MetainfoValidatesWithTheTreeAroundIt)
+{
+    skipWithout("appstreamcli");
+    const CommandResult file
+        = runCommand({ "appstreamcli", "validate", "--no-net", "--pedantic", under(kMetainfo).string() });
+    EXPECT_EQ(file.status, 0) << file.out << file.err;
+    // The tree check also finds the desktop entry the metainfo launches.
+    const CommandResult tree = runCommand({ "appstreamcli", "validate-tree", "--no-net", destdir->string() });
+    EXPECT_EQ(tree.status, 0) << tree.out << tree.err;
+}
+
+TEST_F(DesktopFiles, MetainfoNamesTheEntryTheReadmesPicturesAndThisVersion)
+{
+    const std::string metainfo = fileText(under(kMetainfo));
+    EXPECT_EQ(allMatches(metainfo, "<id>([^<]*)</id>"), std::vector<std::string> { kAppId });
+    EXPECT_EQ(allMatches(metainfo, "<launchable type=\"desktop-id\">([^<]*)</launchable>"),
+        std::vector<std::string> { kAppId + ".desktop" });
+    EXPECT_EQ(allMatches(metainfo, "<release version=\"([^\"]*)\"").front(), TEVRA_PROJECT_VERSION);
+
+    const std::vector<std::string> pictures
+        = allMatches(metainfo, "<image>https://[^<]*/(docs/[^</]*)</image>");
+    EXPECT_EQ(pictures.size(), allMatches(metainfo, "<image>([^<]*)</image>").size());
+    ASSERT_FALSE(pictures.empty());
+    const std::string readme = fileText(fs::path(TEVRA_SOURCE_DIR) / "README.md");
+    for (const std::string& picture : pictures) {
+        EXPECT_TRUE(fs::is_regular_file(fs::path(TEVRA_SOURCE_DIR) / picture)) << picture;
+        EXPECT_NE(readme.find("](" + picture + ")"), std::string::npos) << picture << " is not in the README";
+    }
+}
+
+}  // namespace
+}  // namespace tevra::test
