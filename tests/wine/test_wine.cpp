@@ -214,7 +214,7 @@ TEST_F(WatchUnderWine, ListsTheNamespacesNeighboursAsOnLinux)
     const std::vector<std::string> rows = addressesAndMacs(onLinux.out);
     EXPECT_EQ(rows,
         (std::vector<std::string> { "IP MAC vendor", "10.66.0.7 00-00-00-00-00-00 -",
-            "10.66.0.11 00-0C-29-11-22-34 VMware, Inc.", "10.66.0.13 02-00-00-00-00-13 -",
+            "10.66.0.11 00-0C-29-11-22-34 VMware, Inc.", "10.66.0.13 02-00-00-00-00-13 locally administered",
             "10.66.1.1 00-0C-29-11-22-36 VMware, Inc." }));
     EXPECT_EQ(addressesAndMacs(withoutCarriageReturns(onWine.out)), rows);
     // Each of the Windows program's lines ends in CR LF, and only there.
