@@ -2,17 +2,13 @@
 // offer the window (entry, metainfo, icons) and to let it delete and flush as
 // an ordinary user (the helper and its polkit action), each checked with the
 // tool that reads it where that tool is installed.
-#include "Command.h"
+#include "InstalledTree.h"
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <regex>
-#include <sstream>
 
 namespace tevra::test {
 namespace {
@@ -24,19 +20,6 @@ const std::string kHelper = "/usr/libexec/tevra/tevra-arp-helper";
 const std::string kPolicy = "usr/share/polkit-1/actions/" + kAppId + ".policy";
 const std::string kMetainfo = "usr/share/metainfo/" + kAppId + ".metainfo.xml";
 const std::string kDesktopEntry = "usr/share/applications/" + kAppId + ".desktop";
-
-std::string fileText(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-bool onPath(const std::string& program)
-{
-    return runCommand({ "sh", "-c", "command -v \"$0\" > /dev/null", program }).status == 0;
-}
 
 // Width and height from a PNG's header chunk; nothing when it is no PNG.
 std::optional<std::pair<int, int>> pngSize(const fs::path& path)
@@ -65,34 +48,13 @@ std::vector<std::string> allMatches(const std::string& text, const std::string& 
     return found;
 }
 
-class DesktopFiles : public testing::Test {
+class DesktopFiles : public InstalledTree {
 protected:
-    static void SetUpTestSuite()
-    {
-        destdir = fs::temp_directory_path() / ("tevra-install-" + std::to_string(getpid()));
-        fs::remove_all(*destdir);
-        installed = runCommand({ "env", "DESTDIR=" + destdir->string(), TEVRA_CMAKE, "--install",
-            TEVRA_BUILD_DIR, "--prefix", "/usr" });
-    }
-    static void TearDownTestSuite()
-    {
-        fs::remove_all(*destdir);
-        destdir.reset();
-        installed.reset();
-    }
-    void SetUp() override { ASSERT_EQ(installed->status, 0) << installed->out << installed->err; }
-
-    static fs::path under(const std::string& path) { return *destdir / path; }
-
     void skipWithout(const std::string& program)
     {
         if (!onPath(program))
             GTEST_SKIP() << program << " is not installed";
     }
-
-    // Installed once for all tests of a suite.
-    static inline std::optional<fs::path> destdir;
-    static inline std::optional<CommandResult> installed;
 };
 
 TEST_F(DesktopFiles, HoldsTheIconInEverySize)

@@ -1,58 +1,16 @@
 // `cmake --install --prefix /usr` into a DESTDIR: the programs, their man
 // pages and the systemd unit, each checked with the tool that reads it.
-#include "Command.h"
+#include "InstalledTree.h"
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
-#include <fstream>
-#include <optional>
 #include <regex>
-#include <sstream>
 
 namespace tevra::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string fileText(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-bool onPath(const std::string& program)
-{
-    return runCommand({ "sh", "-c", "command -v \"$0\" > /dev/null", program }).status == 0;
-}
-
-class InstalledTree : public testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        destdir = fs::temp_directory_path() / ("tevra-install-" + std::to_string(getpid()));
-        fs::remove_all(*destdir);
-        installed = runCommand({ "env", "DESTDIR=" + destdir->string(), TEVRA_CMAKE, "--install",
-            TEVRA_BUILD_DIR, "--prefix", "/usr" });
-    }
-    static void TearDownTestSuite()
-    {
-        fs::remove_all(*destdir);
-        destdir.reset();
-        installed.reset();
-    }
-    void SetUp() override { ASSERT_EQ(installed->status, 0) << installed->out << installed->err; }
-
-    static fs::path under(const std::string& path) { return *destdir / path; }
-
-    // Installed once for all tests of a suite.
-    static inline std::optional<fs::path> destdir;
-    static inline std::optional<CommandResult> installed;
-};
 
 const char* const kUnit = "usr/lib/systemd/system/tevra-watch.service";
 

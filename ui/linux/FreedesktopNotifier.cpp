@@ -79,9 +79,8 @@ bool FreedesktopNotifier::notify(const QString& title, const QString& text, int 
 void FreedesktopNotifier::send(const Notification& notification)
 {
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
-    call << QStringLiteral("Tevra") << shownId_ << QString::fromLatin1(kApplicationId)
-         << notification.title << notification.text << QStringList() << hintsFor(notification.icon)
-         << notification.timeoutMs;
+    call << QStringLiteral("Tevra") << shownId_ << QString::fromLatin1(kApplicationId) << notification.title
+         << notification.text << QStringList() << hintsFor(notification.icon) << notification.timeoutMs;
     unanswered_ = std::make_unique<QDBusPendingCallWatcher>(bus_.asyncCall(call));
     QObject::connect(unanswered_.get(), &QDBusPendingCallWatcher::finished,
         [this](QDBusPendingCallWatcher* answer) { answered(*answer); });
