@@ -34,7 +34,8 @@ public:
     void submit(std::vector<std::string> arguments, std::vector<std::string> environment);
     // Reaps the children that ended and starts waiting runs in their place.
     void service();
-    // Readable when a child has ended: wait on these, then call service().
+    // Readable (signalled, on Windows) when a child has ended: wait on these,
+    // then call service().
     std::vector<int> waitHandles() const;
     std::size_t running() const { return children_.size(); }
     std::size_t waiting() const { return queue_.size(); }
@@ -48,11 +49,16 @@ private:
     };
     struct Child {
         pid_t pid = -1;
-        int handle = -1;  // a pidfd, or -1 where the kernel has none
+        // What tells its end: a pidfd on Linux, or -1 where the kernel has
+        // none; on Windows the process handle, as HandleToLong gives it.
+        int handle = -1;
     };
 
+    // What each system does its own way (linux/, windows/).
     void start(const Run& run);
     bool reaped(const Child& child) const;
+    static void release(const Child& child);
+
     void reportSkipped();
 
     std::string program_;

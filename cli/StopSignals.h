@@ -19,7 +19,8 @@ public:
 
     enum class Wake { Stop, Deadline, Readable };
 
-    // A descriptor to wait on, and whether it was found readable.
+    // A descriptor to wait on (on Windows a handle, as HandleToLong gives it;
+    // readable there means signalled), and whether it was found readable.
     struct Waitable {
         int fd = -1;
         bool readable = false;

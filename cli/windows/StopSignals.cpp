@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
+#include <vector>
 
 namespace tevra::cli {
 namespace {
@@ -44,18 +46,40 @@ StopSignals::~StopSignals()
         CloseHandle(saved_->event);
 }
 
-StopSignals::Wake StopSignals::waitUntil(std::chrono::steady_clock::time_point deadline, int)
+StopSignals::Wake StopSignals::waitUntil(std::chrono::steady_clock::time_point deadline, int fd)
 {
-    // No change feed on Windows: the host layer has none to wait on.
-    while (WaitForSingleObject(saved_->event, 0) != WAIT_OBJECT_0) {
+    Waitable one { fd, false };
+    return waitUntil(deadline, fd < 0 ? std::span<Waitable>() : std::span<Waitable>(&one, 1));
+}
+
+// The waitables are handles (HandleToLong), signalled when readable; the
+// stop event is first, so that a stop wins when both are.
+StopSignals::Wake StopSignals::waitUntil(
+    std::chrono::steady_clock::time_point deadline, std::span<Waitable> waitables)
+{
+    std::vector<HANDLE> handles { saved_->event };
+    for (const Waitable& waitable : waitables)
+        handles.push_back(LongToHandle(waitable.fd));
+    for (;;) {
         const auto left = deadline - std::chrono::steady_clock::now();
-        if (left <= std::chrono::steady_clock::duration::zero())
-            return Wake::Deadline;
         // Rounded up, so the loop never wakes just before its deadline and spins.
-        const auto milliseconds = std::chrono::ceil<std::chrono::milliseconds>(left);
-        WaitForSingleObject(saved_->event, static_cast<DWORD>(milliseconds.count()));
+        const auto milliseconds = std::max(std::chrono::ceil<std::chrono::milliseconds>(left).count(), 0LL);
+        const DWORD result = WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE,
+            static_cast<DWORD>(std::min<long long>(milliseconds, INFINITE - 1)));
+        if (result == WAIT_OBJECT_0)
+            return Wake::Stop;
+        if (result > WAIT_OBJECT_0 && result < WAIT_OBJECT_0 + handles.size()) {
+            for (std::size_t index = 0; index < waitables.size(); ++index)
+                waitables[index].readable = WaitForSingleObject(handles[index + 1], 0) == WAIT_OBJECT_0;
+            return Wake::Readable;
+        }
+        // A handle that cannot be waited on must not make the loop spin: the
+        // rest of this wait is for the deadline and the stop alone.
+        if (result == WAIT_FAILED)
+            handles.resize(1);
+        else if (left <= std::chrono::steady_clock::duration::zero())
+            return Wake::Deadline;
     }
-    return Wake::Stop;
 }
 
 }  // namespace tevra::cli

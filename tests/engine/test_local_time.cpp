@@ -1,4 +1,5 @@
 #include "engine/LocalTime.h"
+#include "tests/support/Environment.h"
 
 #include <gtest/gtest.h>
 
@@ -32,12 +33,10 @@ TEST(TimeOfDayText, EachCallShowsItsOwnSecondInTheCurrentZone)
         { kNoon + 2, "UTC-2", "14:00:02" },
     };
     for (const TimeCase& c : cases) {
-        setenv("TZ", c.timeZone, 1);
-        tzset();
+        test::setTimeZone(c.timeZone);
         EXPECT_EQ(timeOfDayText(c.seconds), c.text) << c.seconds << " in " << c.timeZone;
     }
-    setenv("TZ", "UTC", 1);
-    tzset();
+    test::setTimeZone("UTC");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // folder TEVRA_IEEE_DATA names, in real files the tests write.
 #include "EngineFixture.h"
 #include "engine/VendorTable.h"
+#include "tests/support/Environment.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -30,13 +31,7 @@ public:
     ~ScopedEnv() { set(old_); }
 
 private:
-    void set(const std::optional<std::string>& value) const
-    {
-        if (value)
-            setenv(name_, value->c_str(), 1);
-        else
-            unsetenv(name_);
-    }
+    void set(const std::optional<std::string>& value) const { setVariable(name_, value); }
 
     const char* name_;
     std::optional<std::string> old_;

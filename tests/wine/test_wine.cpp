@@ -120,9 +120,14 @@ protected:
         Finished finished;
         while (const auto line = tests.readLine(120s)) {
             const std::string text = withoutCarriageReturns(*line);
-            if (text.starts_with(kHarnessRequest))
-                tests.writeLine(serve(text.substr(std::string_view(kHarnessRequest).size())));
-            else
+            const bool request = text.starts_with(kHarnessRequest);
+            const std::string what = request ? text.substr(std::string_view(kHarnessRequest).size()) : "";
+            if (what == "interrupt") {
+                tests.signal(SIGINT);
+                tests.writeLine("ok");
+            } else if (request) {
+                tests.writeLine(serve(what));
+            } else
                 finished.output += text + "\n";
         }
         // Ended, or silent for too long: a program that ended keeps its status.
@@ -209,7 +214,7 @@ TEST_F(WatchUnderWine, ListsTheNamespacesNeighboursAsOnLinux)
     const std::vector<std::string> rows = addressesAndMacs(onLinux.out);
     EXPECT_EQ(rows,
         (std::vector<std::string> { "IP MAC vendor", "10.66.0.7 00-00-00-00-00-00 -",
-            "10.66.0.11 00-0C-29-11-22-34 VMware, Inc.", "10.66.0.13 02-00-00-00-00-13 -",
+            "10.66.0.11 00-0C-29-11-22-34 VMware, Inc.", "10.66.0.13 02-00-00-00-00-13 locally administered",
             "10.66.1.1 00-0C-29-11-22-36 VMware, Inc." }));
     EXPECT_EQ(addressesAndMacs(withoutCarriageReturns(onWine.out)), rows);
     // Each of the Windows program's lines ends in CR LF, and only there.

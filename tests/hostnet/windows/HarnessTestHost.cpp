@@ -1,37 +1,20 @@
 // The real table on Windows: a network namespace's, read through Wine's IP
 // Helper. A Windows program cannot run `ip`, so the Linux test that runs this
 // one (tests/wine) fills the table on request.
-#include "HarnessProtocol.h"
+#include "HarnessClient.h"
 #include "TestHost.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <sstream>
-#include <string_view>
 
 namespace tevra::test {
 namespace {
-
-// One request to the harness and its answer; empty when none came.
-std::string ask(const std::string& request)
-{
-    std::printf("%s%s\n", kHarnessRequest, request.c_str());
-    std::fflush(stdout);
-    char answer[4096];
-    if (std::fgets(answer, sizeof answer, stdin) == nullptr)
-        return {};
-    std::string text(answer);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-        text.pop_back();
-    return text;
-}
 
 class HarnessTestHost : public TestHost {
 public:
     HarnessTestHost()
     {
-        if (ask("reset") != "ok")
+        if (askHarness("reset") != "ok")
             setupError_ = "the harness did not empty the namespace's table";
     }
 
@@ -39,11 +22,14 @@ public:
 
     bool add(const Neighbour& neighbour) override { return neigh("add", neighbour); }
     bool replace(const Neighbour& neighbour) override { return neigh("replace", neighbour); }
-    bool addAddress(const std::string& withPrefix) override { return ask("address " + withPrefix) == "ok"; }
+    bool addAddress(const std::string& withPrefix) override
+    {
+        return askHarness("address " + withPrefix) == "ok";
+    }
 
     std::vector<std::string> listedAddresses() override
     {
-        std::istringstream words(ask("list"));
+        std::istringstream words(askHarness("list"));
         std::string listed;
         words >> listed;
         std::vector<std::string> addresses;
@@ -73,7 +59,8 @@ private:
     static bool neigh(const char* verb, const Neighbour& neighbour)
     {
         const std::string mac = neighbour.mac.empty() ? "-" : neighbour.mac;
-        return ask(std::string(verb) + " " + neighbour.address + " " + mac + " " + nudName(neighbour.state))
+        return askHarness(
+                   std::string(verb) + " " + neighbour.address + " " + mac + " " + nudName(neighbour.state))
             == "ok";
     }
 
@@ -84,8 +71,7 @@ private:
 
 std::string kernelHostUnavailable()
 {
-    const char* harness = std::getenv(kHarnessVariable);
-    return harness != nullptr && std::string_view(harness) == "1"
+    return harnessPresent()
         ? ""
         : "on Windows the real table is a namespace's under Wine, which tests/wine provides";
 }

@@ -1,5 +1,6 @@
 // runCommand on Windows: the program's output through pipes, as the Linux
-// version gives it. Programs left running are a Linux-only need of the tests.
+// version gives it, line ends and all. Programs left running are a Linux-only
+// need of the tests.
 #include "Command.h"
 
 #include <windows.h>
@@ -42,12 +43,16 @@ struct Pipe {
     }
 };
 
+// All the child writes, its CR LF line ends made LF as a Linux program's:
+// what a Windows program writes is checked by the tests under Wine.
 void readAll(HANDLE from, std::string& into)
 {
     char buffer[4096];
     DWORD length = 0;
     while (ReadFile(from, buffer, sizeof buffer, &length, nullptr) && length > 0)
         into.append(buffer, length);
+    for (std::size_t at = into.find("\r\n"); at != std::string::npos; at = into.find("\r\n", at))
+        into.erase(at, 1);
 }
 
 }  // namespace

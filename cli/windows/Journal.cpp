@@ -1,0 +1,29 @@
+// Windows has no journal: no output stream of ours is ever one, so alerts go
+// to the stream itself.
+#include "cli/Journal.h"
+
+namespace tevra::cli {
+
+bool isJournalStream(std::FILE*)
+{
+    return false;
+}
+
+bool journalSocketPresent()
+{
+    return false;
+}
+
+JournalSink::JournalSink(AlertFormat format, std::unique_ptr<AlertSink> fallback, std::FILE* err)
+    : format_(format)
+    , fallback_(std::move(fallback))
+    , err_(err)
+{
+}
+
+void JournalSink::deliver(const Alert& alert)
+{
+    fallback_->deliver(alert);
+}
+
+}  // namespace tevra::cli
