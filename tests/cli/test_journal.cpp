@@ -11,7 +11,6 @@
 
 #include <fcntl.h>
 #include <sched.h>
-#include <spawn.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -25,8 +24,6 @@
 #include <map>
 #include <optional>
 #include <sstream>
-
-extern char** environ;
 
 namespace tevra::test {
 namespace {
@@ -103,20 +100,11 @@ void runInChild(const JournalCase& c, const std::string& netns, const fs::path& 
     std::vector<std::string> arguments { kWatch, "--once" };
     if (c.json)
         arguments.push_back("--json");
-    std::vector<char*> argv;
-    for (std::string& argument : arguments)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out, 1);
-    posix_spawn_file_actions_adddup2(&actions, err, 2);
-    pid_t pid = -1;
-    int status = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0
-        || waitpid(pid, &status, 0) != pid)
+    const pid_t pid = spawnWithOutput(arguments, out, err);
+    if (pid < 0)
         _exit(6);
-    std::ofstream(folder / "status") << (WIFEXITED(status) ? WEXITSTATUS(status) : 128);
+    const int status = waitForExit(pid);
+    std::ofstream(folder / "status") << status;
     char buffer[65536];
     for (int n = 0;; ++n) {
         const ssize_t length = recv(journal, buffer, sizeof buffer, MSG_DONTWAIT);

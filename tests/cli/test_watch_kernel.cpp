@@ -14,7 +14,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,8 +23,6 @@
 #include <cstdio>
 #include <regex>
 #include <sstream>
-
-extern char** environ;
 
 namespace tevra::test {
 namespace {
@@ -128,18 +125,9 @@ TEST_F(WatchOnKernel, TellsATerminalWhatItWatches)
     ASSERT_EQ(unlockpt(master), 0);
     const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_GE(terminal, 0);
-    std::vector<std::string> arguments = namespaces.execInHost({ kWatch, "--interval", "200" });
-    std::vector<char*> argv;
-    for (std::string& argument : arguments)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, terminal, 1);
-    posix_spawn_file_actions_adddup2(&actions, terminal, 2);
-    pid_t pid = -1;
-    ASSERT_EQ(posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t pid
+        = spawnWithOutput(namespaces.execInHost({ kWatch, "--interval", "200" }), terminal, terminal);
+    ASSERT_GT(pid, 0);
     close(terminal);
 
     // Everything it writes in a second: several periods, one message.
@@ -155,15 +143,14 @@ TEST_F(WatchOnKernel, TellsATerminalWhatItWatches)
         }
     }
     kill(pid, SIGTERM);
-    int status = -1;
-    waitpid(pid, &status, 0);
+    const int status = waitForExit(pid);
     close(master);
     std::erase(screen, '\r');
     EXPECT_EQ(screen,
         "tevra-watch: watching 1 ARP entry on 1 interface: veth0 (veth).\n"
         "tevra-watch: the table is read every 200 ms, and changes are followed as the kernel announces "
         "them. Alerts are printed as they come; press Ctrl+C to stop.\n");
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(status, 0);
 
     // On a pipe: nothing but alerts, and here there are none.
     const CommandResult piped
@@ -362,29 +349,18 @@ TEST_P(WatchOutput, FullDiskEndsWithStatusOneAndTheReason)
 
 // Standard output a pipe whose reader has exited, as `tevra-watch | head -1`
 // leaves it once head is done; the status and what came on standard error.
-CommandResult runIntoClosedPipe(std::vector<std::string> arguments)
+CommandResult runIntoClosedPipe(const std::vector<std::string>& arguments)
 {
     int out[2];
     int err[2];
-    if (pipe(out) != 0 || pipe(err) != 0)
+    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
         return {};
     const pid_t reader = fork();
     if (reader == 0)
         _exit(0);
     waitpid(reader, nullptr, 0);
     close(out[0]);
-    std::vector<char*> argv;
-    for (std::string& argument : arguments)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-    posix_spawn_file_actions_addclose(&actions, err[0]);
-    pid_t pid = -1;
-    const bool spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t pid = spawnWithOutput(arguments, out[1], err[1]);
     close(out[1]);
     close(err[1]);
     CommandResult result;
@@ -392,9 +368,8 @@ CommandResult runIntoClosedPipe(std::vector<std::string> arguments)
     for (ssize_t length; (length = read(err[0], buffer, sizeof buffer)) > 0;)
         result.err.append(buffer, std::size_t(length));
     close(err[0]);
-    int status = 0;
-    if (spawned && waitpid(pid, &status, 0) == pid)
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    if (pid > 0)
+        result.status = waitForExit(pid);
     return result;
 }
 

@@ -56,7 +56,26 @@ pid_t spawnWithPipes(const std::vector<std::string>& arguments, int& out, int* e
     return pid;
 }
 
-int waitStatus(pid_t pid)
+}  // namespace
+
+pid_t spawnWithOutput(const std::vector<std::string>& arguments, int out, int err)
+{
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out, 1);
+    posix_spawn_file_actions_adddup2(&actions, err, 2);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+int waitForExit(pid_t pid)
 {
     int status = 0;
     while (waitpid(pid, &status, 0) < 0)
@@ -64,8 +83,6 @@ int waitStatus(pid_t pid)
             return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
-
-}  // namespace
 
 CommandResult runCommand(const std::vector<std::string>& arguments)
 {
@@ -91,7 +108,7 @@ CommandResult runCommand(const std::vector<std::string>& arguments)
             }
         }
     }
-    result.status = pid > 0 ? waitStatus(pid) : -1;
+    result.status = pid > 0 ? waitForExit(pid) : -1;
     return result;
 }
 
@@ -104,7 +121,7 @@ RunningProgram::~RunningProgram()
 {
     if (pid_ > 0) {
         kill(pid_, SIGKILL);
-        waitStatus(pid_);
+        waitForExit(pid_);
     }
     if (out_ >= 0)
         close(out_);
@@ -159,7 +176,7 @@ void RunningProgram::signal(int number) const
 
 int RunningProgram::wait()
 {
-    const int status = pid_ > 0 ? waitStatus(pid_) : -1;
+    const int status = pid_ > 0 ? waitForExit(pid_) : -1;
     pid_ = -1;
     return status;
 }

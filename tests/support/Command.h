@@ -19,6 +19,13 @@ struct CommandResult {
 // Runs a program (looked up on PATH, no shell) to its end.
 CommandResult runCommand(const std::vector<std::string>& arguments);
 
+// Starts a program (looked up on PATH, no shell) with its standard output on
+// `out` and its standard error on `err`, descriptors the caller keeps and
+// closes; its standard input is ours. -1 when it could not start.
+pid_t spawnWithOutput(const std::vector<std::string>& arguments, int out, int err);
+// Waits for a started program's end; the status as in CommandResult.
+int waitForExit(pid_t pid);
+
 // A program left running while the test talks to it; killed and reaped if the
 // test ends first.
 class RunningProgram {
