@@ -1,4 +1,5 @@
 // --exec: real programs started for alerts, with real files to tell what they saw.
+#include "FileText.h"
 #include "cli/ConsoleWatch.h"
 #include "cli/HookRunner.h"
 #include "hostnet/fake/FakeIpHelper.h"
@@ -20,32 +21,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::arpRow;
+using test::contents;
+using test::countOf;
+using test::fileText;
 using namespace std::chrono_literals;
-
-std::string fileText(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::string contents(std::FILE* file)
-{
-    std::rewind(file);
-    std::string text;
-    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file))
-        text += static_cast<char>(c);
-    return text;
-}
-
-std::size_t countOf(const std::string& text, const std::string& part)
-{
-    std::size_t count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++count;
-    return count;
-}
 
 bool noChildrenLeft()
 {

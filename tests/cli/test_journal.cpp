@@ -3,6 +3,7 @@
 // test's own, in a mount namespace where /run is a fresh tmpfs, receiving
 // the native protocol that libsystemd speaks.
 #include "Command.h"
+#include "FileText.h"
 #include "NamespacePair.h"
 #include "cli/Journal.h"
 
@@ -31,14 +32,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kWatch = TEVRA_WATCH_PATH;
-
-std::string fileText(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::string streamName(int fd)
 {

@@ -1,5 +1,6 @@
 // The learned table kept in a file across restarts: real files, the real
 // console run on the scripted host.
+#include "FileText.h"
 #include "cli/ConsoleWatch.h"
 #include "cli/StateFile.h"
 #include "hostnet/fake/FakeIpHelper.h"
@@ -17,6 +18,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::arpRow;
+using test::contents;
+using test::fileText;
 using namespace std::chrono_literals;
 
 // --- The file's text ---
@@ -82,23 +85,6 @@ TEST(StateText, ReadsBackWhatItWrites)
 }
 
 // --- Across runs of the console ---
-
-std::string contents(std::FILE* file)
-{
-    std::rewind(file);
-    std::string text;
-    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file))
-        text += static_cast<char>(c);
-    return text;
-}
-
-std::string fileText(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // What one run of `tevra-watch --once [--table] --state FILE` left behind.
 struct Outcome {

@@ -1,6 +1,7 @@
 // tevra-watch as a user runs it, on every platform: the real program's answers
 // to its command line, and its one start-up failure.
 #include "Command.h"
+#include "FileText.h"
 #include "cli/ConsoleWatch.h"
 #include "hostnet/fake/FakeIpHelper.h"
 
@@ -63,15 +64,6 @@ TEST_P(CommandLineTest, AnswersWithStatusAndText)
 
 INSTANTIATE_TEST_SUITE_P(Cases, CommandLineTest, testing::ValuesIn(kCommandCases),
     [](const auto& info) { return std::string(info.param.name); });
-
-std::string contents(std::FILE* file)
-{
-    std::rewind(file);
-    std::string text;
-    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file))
-        text += static_cast<char>(c);
-    return text;
-}
 
 // A table that cannot be read at start-up is the one failure a user is told
 // of. The kernel's table can always be read by its owner, so the scripted host

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Command.h"
+#include "FileText.h"
 
 #include <gtest/gtest.h>
 
@@ -15,14 +16,6 @@
 #include <string>
 
 namespace tevra::test {
-
-inline std::string fileText(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 inline bool onPath(const std::string& program)
 {

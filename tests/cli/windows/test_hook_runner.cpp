@@ -1,5 +1,6 @@
 // --exec on Windows: real processes started with CreateProcessW for alerts,
 // and command lines split back by the system's own parser.
+#include "FileText.h"
 #include "cli/ConsoleWatch.h"
 #include "cli/windows/CommandLine.h"
 #include "hostnet/fake/FakeIpHelper.h"
@@ -22,6 +23,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::arpRow;
+using test::contents;
+using test::countOf;
+using test::fileText;
 
 // --- The command line a hook is given ---
 
@@ -62,31 +66,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, HookCommandLine, testing::ValuesIn(kQuotingCases
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- Hooks run ---
-
-std::string fileText(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::string contents(std::FILE* file)
-{
-    std::rewind(file);
-    std::string text;
-    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file))
-        text += static_cast<char>(c);
-    return text;
-}
-
-std::size_t countOf(const std::string& text, const std::string& part)
-{
-    std::size_t count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++count;
-    return count;
-}
 
 // The recorder built beside this test program.
 fs::path recorder()
