@@ -1,22 +1,20 @@
 #pragma once
 
+#include "ui/QtOneShotTimer.h"
+#include "ui/core/Balloons.h"
+
 #include <QString>
-#include <QTimer>
 
 #include <functional>
 
 namespace tevra {
 
-// Lets at most one alert balloon through a second. An alert after a quiet
-// second is shown at once; alerts within the second after a balloon wait, and
-// when it is over only the latest is shown, saying how many others came since
-// the balloon before. One balloon per alert, without limit, locks up the
-// desktop under an attack; the output list still gets every line.
+// The shared balloon pacing (BalloonPacer) on Qt's event loop, with Qt's texts.
 class BalloonCoalescer {
 public:
     using Show = std::function<void(const QString& text)>;
 
-    static constexpr int kIntervalMs = 1000;
+    static constexpr int kIntervalMs = BalloonPacer::kIntervalMs;
 
     explicit BalloonCoalescer(Show show, int intervalMs = kIntervalMs);
 
@@ -25,17 +23,12 @@ public:
     // Forgets the line that waits, if any; the window has left the tray.
     void drop();
 
-    // The balloon text for `line` when `more` other alerts were not shown:
-    // the line, cut to leave room, and "(+N more)" on a line of its own.
+    // The balloon text for `line` when `more` other alerts were not shown.
     static QString balloonText(const QString& line, int more);
 
 private:
-    void secondOver();
-
-    Show show_;
-    QTimer quiet_;
-    QString latest_;
-    int waiting_ = 0;  // alerts that came since the last balloon shown
+    QtOneShotTimer quiet_;
+    BalloonPacer pacer_;
 };
 
 }  // namespace tevra

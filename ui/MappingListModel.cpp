@@ -7,6 +7,7 @@ namespace tevra {
 
 MappingListModel::MappingListModel(QObject* parent)
     : QAbstractTableModel(parent)
+    , rows_(this)
 {
 }
 
@@ -14,7 +15,7 @@ MappingListModel::~MappingListModel() = default;
 
 int MappingListModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : int(rows_.size());
+    return parent.isValid() ? 0 : rows_.size();
 }
 
 int MappingListModel::columnCount(const QModelIndex& parent) const
@@ -60,74 +61,42 @@ QVariant MappingListModel::headerData(int section, Qt::Orientation orientation, 
 void MappingListModel::setRowImages(const std::array<QIcon, 2>& images)
 {
     rowImages_ = images;
-    if (!rows_.empty())
+    if (rows_.size() > 0)
         emit dataChanged(index(0, 0), index(rowCount() - 1, 0), { Qt::DecorationRole });
-}
-
-MappingListModel::RowList::const_iterator MappingListModel::lowerBound(std::uint32_t hostAddress) const
-{
-    return std::lower_bound(rows_.begin(), rows_.end(), hostAddress,
-        [](const auto& shown, std::uint32_t key) { return shown->hostAddress < key; });
-}
-
-std::optional<int> MappingListModel::findRow(std::uint32_t hostAddress) const
-{
-    const auto it = lowerBound(hostAddress);
-    if (it == rows_.end() || (*it)->hostAddress != hostAddress)
-        return std::nullopt;
-    return int(it - rows_.begin());
 }
 
 void MappingListModel::writeRows(std::vector<MappingRow> rows)
 {
-    std::vector<MappingRow> added;
-    for (MappingRow& written : rows) {
-        if (const auto found = findRow(written.hostAddress))
-            rewriteRow(*found, std::move(written));
-        else
-            added.push_back(std::move(written));
-    }
-    insertNewRows(std::move(added));
-}
-
-void MappingListModel::rewriteRow(int index, MappingRow&& written)
-{
-    MappingRow& shown = *rows_[std::size_t(index)];
-    if (shown == written)
-        return;
-    shown = std::move(written);
-    emit dataChanged(this->index(index, 0), this->index(index, kMappingColumnCount - 1));
-}
-
-void MappingListModel::insertNewRows(std::vector<MappingRow> added)
-{
-    std::sort(added.begin(), added.end(),
-        [](const MappingRow& a, const MappingRow& b) { return a.hostAddress < b.hostAddress; });
-    // Each run of new rows that falls between the same two listed rows goes in
-    // with one insertion, so a first fill is a single insertion.
-    auto next = added.begin();
-    while (next != added.end()) {
-        const auto at = lowerBound(next->hostAddress);
-        const auto runEnd
-            = at == rows_.end() ? added.end() : std::find_if(next, added.end(), [&](const MappingRow& r) {
-                  return r.hostAddress > (*at)->hostAddress;
-              });
-        RowList run;
-        run.reserve(std::size_t(runEnd - next));
-        for (; next != runEnd; ++next)
-            run.push_back(std::make_unique<MappingRow>(std::move(*next)));
-        const int first = int(at - rows_.begin());
-        beginInsertRows({}, first, first + int(run.size()) - 1);
-        rows_.insert(
-            rows_.begin() + first, std::make_move_iterator(run.begin()), std::make_move_iterator(run.end()));
-        endInsertRows();
-    }
+    rows_.write(std::move(rows));
 }
 
 void MappingListModel::deleteAllRows()
 {
+    rows_.removeAll();
+}
+
+void MappingListModel::aboutToInsert(int first, int count)
+{
+    beginInsertRows({}, first, first + count - 1);
+}
+
+void MappingListModel::inserted(int, int)
+{
+    endInsertRows();
+}
+
+void MappingListModel::changed(int index)
+{
+    emit dataChanged(this->index(index, 0), this->index(index, kMappingColumnCount - 1));
+}
+
+void MappingListModel::aboutToRemoveAll()
+{
     beginResetModel();
-    rows_.clear();
+}
+
+void MappingListModel::removedAll()
+{
     endResetModel();
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/MappingRow.h"
+#include "ui/core/MappingRows.h"
 
 #include <QAbstractTableModel>
 #include <QIcon>
@@ -15,7 +15,7 @@ namespace tevra {
 // The rows the mapping list shows, in ascending host-order address. The list
 // keeps what it last showed and nothing else: a row changes only when it is
 // written again, so an entry not marked for redisplay keeps its old texts.
-class MappingListModel : public QAbstractTableModel {
+class MappingListModel : public QAbstractTableModel, private MappingRowsObserver {
     Q_OBJECT
 
 public:
@@ -38,17 +38,18 @@ public:
     void writeRows(std::vector<MappingRow> rows);
     void deleteAllRows();
 
-    const MappingRow& row(int index) const { return *rows_[std::size_t(index)]; }
-    std::optional<int> findRow(std::uint32_t hostAddress) const;
+    const MappingRow& row(int index) const { return rows_.row(index); }
+    std::optional<int> findRow(std::uint32_t hostAddress) const { return rows_.findRow(hostAddress); }
+    const MappingRows& rows() const { return rows_; }
 
 private:
-    using RowList = std::vector<std::unique_ptr<MappingRow>>;
+    void aboutToInsert(int first, int count) override;
+    void inserted(int first, int count) override;
+    void changed(int index) override;
+    void aboutToRemoveAll() override;
+    void removedAll() override;
 
-    RowList::const_iterator lowerBound(std::uint32_t hostAddress) const;
-    void rewriteRow(int index, MappingRow&& row);
-    void insertNewRows(std::vector<MappingRow> added);
-
-    RowList rows_;
+    MappingRows rows_;
     std::array<QIcon, 2> rowImages_;
 };
 

@@ -2,7 +2,9 @@
 
 #include "engine/MappingCells.h"
 #include "ui/TextLimits.h"
-#include "ui/UserFile.h"
+#include "ui/core/UserFile.h"
+
+#include <QFile>
 
 #include <optional>
 #include <string>
@@ -84,7 +86,8 @@ void TextExport::save(const std::function<QByteArray()>& buildText)
 
 bool TextExport::writeWholeFile(const QString& path, const QByteArray& bytes)
 {
-    return tevra::writeUserFile(path, bytes);
+    return tevra::writeUserFile(QFile::encodeName(path).toStdString(),
+        std::string_view(bytes.constData(), std::size_t(bytes.size())));
 }
 
 }  // namespace tevra

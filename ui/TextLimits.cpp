@@ -14,4 +14,9 @@ QString fitToLimit(const QString& text, int limit)
     return text.left(end < 0 ? 0 : end);
 }
 
+std::string fitUtf8ByGraphemes(std::string_view text, int limit)
+{
+    return fitToLimit(QString::fromUtf8(text.data(), qsizetype(text.size())), limit).toStdString();
+}
+
 }  // namespace tevra

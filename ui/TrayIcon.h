@@ -1,28 +1,13 @@
 #pragma once
 
+#include "ui/core/TrayTypes.h"
+
 #include <QIcon>
 #include <QString>
 
 #include <functional>
 
 namespace tevra {
-
-// What the user did to the notification-area icon.
-enum class TrayClick {
-    LeftButtonPress,
-    RightButton,
-    DoubleClick,
-    MiddleButton,
-    Other,
-};
-
-// The picture in a balloon's corner.
-enum class BalloonIcon {
-    None,
-    Information,
-    Warning,
-    Error,
-};
 
 // The window's one notification-area icon. The alert logic talks to this
 // interface only, so it runs the same against the desktop's tray, a

@@ -3,7 +3,6 @@
 #include "engine/Address.h"
 #include "engine/MappingCells.h"
 #include "engine/Version.h"
-#include "ui/CommandIds.h"
 #include "ui/DesktopNotifier.h"
 #include "ui/DialogUnits.h"
 #include "ui/QtExportDialogs.h"
@@ -11,6 +10,8 @@
 #include "ui/SplashDlg.h"
 #include "ui/SystemTrayIcon.h"
 #include "ui/WidgetWindowControl.h"
+#include "ui/core/CommandIds.h"
+#include "ui/core/MappingRows.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -31,7 +32,6 @@ namespace {
 
 // The client area the window opens with: 320 x 188 dialog units.
 constexpr QSize kInitialClientSize(480, 305);
-constexpr char kWebAddress[] = "https://tevra.example.org";
 
 }  // namespace
 
@@ -96,9 +96,7 @@ bool CWatcherDlg::OnInitDialog()
 
     auto splash = std::make_unique<CSplashDlg>();
     splash->showPainted();
-    char versionLine[64];
-    std::snprintf(versionLine, sizeof versionLine, "Tevra Version %s", kVersion);
-    splash->SetText(QString::fromLatin1(versionLine));
+    splash->SetText(QString::fromStdString(splashVersionLine()));
 
     mappingList.insertColumns();
     prepareWatcher();
@@ -109,7 +107,7 @@ bool CWatcherDlg::OnInitDialog()
     pause(kVersionPauseMs);
     splash->SetText(QString::fromLatin1(kWebAddress));
     pause(kAddressPauseMs);
-    deleteMenuCommand(kCmdTest);  // the developer's "TESTbtn", see WatcherDlgMenu.cpp
+    removeHiddenMenuItems();  // the developer's "TESTbtn", see ui/core/MenuTable.cpp
     splash.reset();
 
     openChangeFeed();
@@ -221,33 +219,12 @@ void CWatcherDlg::OnTimer()
 
 void CWatcherDlg::updateMappingList(bool all)
 {
-    std::vector<MappingRow> rows;
-    for (const auto& [address, entry] : watcher.programCache) {
-        if (!all && !entry->redisplay)
-            continue;
-        rows.push_back(mappingRow(*entry));
-    }
-    mappingList.rows().writeRows(std::move(rows));
-}
-
-MappingRow CWatcherDlg::mappingRow(const MappingEntry& entry) const
-{
-    return { mappingCellTexts(entry, watcher.networkConfig), entry.alertFree, netToHost(entry.address) };
+    mappingList.rows().writeRows(rowsToRedisplay(watcher, all));
 }
 
 void CWatcherDlg::updateMappingRows(std::vector<std::uint32_t> addresses)
 {
-    // A burst often changes one address many times; its row is written once.
-    std::sort(addresses.begin(), addresses.end());
-    addresses.erase(std::unique(addresses.begin(), addresses.end()), addresses.end());
-    std::vector<MappingRow> rows;
-    rows.reserve(addresses.size());
-    for (const std::uint32_t address : addresses) {
-        const auto it = watcher.programCache.find(address);
-        if (it != watcher.programCache.end())
-            rows.push_back(mappingRow(*it->second));
-    }
-    mappingList.rows().writeRows(std::move(rows));
+    mappingList.rows().writeRows(rowsOfAddresses(watcher, std::move(addresses)));
 }
 
 void CWatcherDlg::OnWatchEvent(std::unique_ptr<WatchEvent> event)

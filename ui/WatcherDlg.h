@@ -10,6 +10,7 @@
 #include "ui/OutputListBox.h"
 #include "ui/TextExport.h"
 #include "ui/TrayIcon.h"
+#include "ui/core/StartUp.h"
 
 #include <QBasicTimer>
 #include <QDialog>
@@ -39,9 +40,9 @@ class CWatcherDlg : public QDialog {
     Q_OBJECT
 
 public:
-    static constexpr int kRefreshPeriodMs = 1500;
-    static constexpr int kVersionPauseMs = 1000;
-    static constexpr int kAddressPauseMs = 400;
+    static constexpr int kRefreshPeriodMs = ::tevra::kRefreshPeriodMs;
+    static constexpr int kVersionPauseMs = ::tevra::kVersionPauseMs;
+    static constexpr int kAddressPauseMs = ::tevra::kAddressPauseMs;
 
     CWatcherDlg(std::unique_ptr<hostnet::IpHelper> ipHelper, Clock clock = systemClock,
         QWidget* parent = nullptr, AlertParts alertParts = {});
@@ -108,15 +109,17 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    class CommandTarget;
+
     void createMenu();
+    void removeHiddenMenuItems();
+    // Runs one menu command's shared logic on this window.
+    void runMenuCommand(int command);
     void createAlertParts(AlertParts parts);
     void prepareWatcher();
     void createRowImages();
     void deleteMenuCommand(int command);
-    // One message box for the failures of the command just run, if any.
-    void reportActionFailures(const char* what);
     void openChangeFeed();
-    MappingRow mappingRow(const MappingEntry& entry) const;
 
     bool controlsBound = false;
     QBasicTimer refreshTimer;

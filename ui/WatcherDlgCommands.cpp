@@ -1,110 +1,106 @@
-// The menu commands of the main window.
+// The menu commands of the main window: each handler runs the command's
+// shared logic (ui/core/WindowCommands) on this window.
 #include "ui/AboutDlg.h"
-#include "ui/ActionFailureText.h"
 #include "ui/WatcherDlg.h"
+#include "ui/core/CommandIds.h"
+#include "ui/core/WindowCommands.h"
 
 namespace tevra {
-namespace {
 
-const char* const kDeleteFailed = "Could not delete from the system cache:";
-const char* const kFlushFailed = "Could not flush the system cache:";
-const char* const kDiscoverFailed = "Could not start the discovery:";
+// What the shared commands do to this window.
+class CWatcherDlg::CommandTarget : public CommandFace {
+public:
+    explicit CommandTarget(CWatcherDlg& window)
+        : window_(window)
+    {
+    }
 
-}  // namespace
+    std::vector<std::string> selectedAddressTexts() const override
+    {
+        return window_.mappingList.selectedAddressTexts();
+    }
+    void showFailure(const std::string& text) override { window_.showFailure(QString::fromStdString(text)); }
+    void clearMappingRows() override { window_.mappingList.rows().deleteAllRows(); }
+    void rewriteAllMappingRows() override { window_.updateMappingList(true); }
+    void clearOutputList() override { window_.presenter->clearOutputList(); }
+    void saveMapping() override { window_.textExport->saveMapping(window_.mappingList.rows()); }
+    void saveOutput() override { window_.textExport->saveOutput(window_.outputList.lines()); }
+    void showAbout() override
+    {
+        // Modal, but this window's timer keeps ticking behind it.
+        CAboutDlg about;
+        about.exec();
+    }
+    void close() override { window_.accept(); }
 
-void CWatcherDlg::reportActionFailures(const char* what)
+private:
+    CWatcherDlg& window_;
+};
+
+void CWatcherDlg::runMenuCommand(int command)
 {
-    const std::vector<ActionFailure> failures = watcher.takeActionFailures();
-    if (!failures.empty())
-        showFailure(actionFailureText(QString::fromLatin1(what), failures));
+    CommandTarget target(*this);
+    runCommand(command, watcher, target);
 }
 
 void CWatcherDlg::OnExit()
 {
-    accept();
+    runMenuCommand(kCmdExit);
 }
 
 void CWatcherDlg::OnFlushSystemCache()
 {
-    watcher.flushSystemCache();
-    reportActionFailures(kFlushFailed);
+    runMenuCommand(kCmdFlushSystemCache);
 }
 
 void CWatcherDlg::OnFlushProgramCache()
 {
-    // The list stays empty until the next tick brings the entries back.
-    mappingList.rows().deleteAllRows();
-    watcher.clearProgramCache();
+    runMenuCommand(kCmdFlushProgramCache);
 }
 
 void CWatcherDlg::OnAbout()
 {
-    // Modal, but this window's timer keeps ticking behind it.
-    CAboutDlg about;
-    about.exec();
+    runMenuCommand(kCmdAbout);
 }
 
 void CWatcherDlg::OnDiscover()
 {
-    watcher.discoverByPing();
-    reportActionFailures(kDiscoverFailed);
+    runMenuCommand(kCmdDiscover);
 }
 
 void CWatcherDlg::OnSaveMapping()
 {
-    textExport->saveMapping(mappingList.rows());
+    runMenuCommand(kCmdSaveMapping);
 }
 
 void CWatcherDlg::OnSaveOutput()
 {
-    textExport->saveOutput(outputList.lines());
+    runMenuCommand(kCmdSaveOutput);
 }
 
 void CWatcherDlg::OnClearOutputList()
 {
-    presenter->clearOutputList();
+    runMenuCommand(kCmdClearOutputList);
 }
 
 void CWatcherDlg::OnDeleteFromSystemCache()
 {
-    for (const std::string& address : mappingList.selectedAddressTexts())
-        watcher.deleteFromSystemCache(address);
-    reportActionFailures(kDeleteFailed);
+    runMenuCommand(kCmdDeleteFromSystemCache);
 }
 
 void CWatcherDlg::OnDeleteFromProgramCache()
 {
-    const std::vector<std::string> selected = mappingList.selectedAddressTexts();
-    if (selected.empty())
-        return;
-    for (const std::string& address : selected)
-        watcher.removeFromProgramCache(address);
-    // Unmarked entries would otherwise stay missing: rebuild from the whole cache.
-    mappingList.rows().deleteAllRows();
-    updateMappingList(true);
+    runMenuCommand(kCmdDeleteFromProgramCache);
 }
 
-// An entry whose system delete failed is still in the table, so its history
-// stays too: only what left the table leaves the program cache.
 void CWatcherDlg::OnDeleteFromBothCaches()
 {
-    const std::vector<std::string> selected = mappingList.selectedAddressTexts();
-    if (selected.empty())
-        return;
-    for (const std::string& address : selected)
-        watcher.deleteFromBothCaches(address);
-    mappingList.rows().deleteAllRows();
-    updateMappingList(true);
-    reportActionFailures(kDeleteFailed);
+    runMenuCommand(kCmdDeleteFromBothCaches);
 }
 
 void CWatcherDlg::OnFlushBothCaches()
 {
-    watcher.flushBothCaches();
-    // What the flush could not remove stays listed; the rest comes back with the next tick.
-    mappingList.rows().deleteAllRows();
-    updateMappingList(true);
-    reportActionFailures(kFlushFailed);
+    runMenuCommand(kCmdFlushBothCaches);
 }
 
 }  // namespace tevra

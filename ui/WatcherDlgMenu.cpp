@@ -1,6 +1,6 @@
-// The main window's menu, built from one table.
-#include "ui/CommandIds.h"
+// The main window's menu, built from the shared menu table.
 #include "ui/WatcherDlg.h"
+#include "ui/core/MenuTable.h"
 
 #include <QAction>
 #include <QMenu>
@@ -8,45 +8,6 @@
 namespace tevra {
 
 namespace {
-
-using Handler = void (CWatcherDlg::*)();
-
-// One menu item. A null text is a separator; a submenu text puts the item
-// one level down; a null handler is an item that does nothing.
-struct MenuItem {
-    const char* popup;
-    const char* submenu;
-    const char* text;
-    int command;
-    Handler handler;
-};
-
-constexpr char kDelete[] = "&Delete selected entries";
-constexpr char kFlush[] = "Flush &cache";
-
-const MenuItem kMenu[] = {
-    { "&File", nullptr, "Save &mapping to file", kCmdSaveMapping, &CWatcherDlg::OnSaveMapping },
-    { "&File", nullptr, "Save &output window to file", kCmdSaveOutput, &CWatcherDlg::OnSaveOutput },
-    { "&File", nullptr, nullptr, 0, nullptr },
-    { "&File", nullptr, "E&xit", kCmdExit, &CWatcherDlg::OnExit },
-    { "&Action", kDelete, "from &system cache", kCmdDeleteFromSystemCache,
-        &CWatcherDlg::OnDeleteFromSystemCache },
-    { "&Action", kDelete, "from &program cache", kCmdDeleteFromProgramCache,
-        &CWatcherDlg::OnDeleteFromProgramCache },
-    { "&Action", kDelete, "from system and program &cache", kCmdDeleteFromBothCaches,
-        &CWatcherDlg::OnDeleteFromBothCaches },
-    { "&Action", kFlush, "Flush &system cache", kCmdFlushSystemCache, &CWatcherDlg::OnFlushSystemCache },
-    { "&Action", kFlush, "Flush &program cache", kCmdFlushProgramCache, &CWatcherDlg::OnFlushProgramCache },
-    { "&Action", kFlush, "Flush system and program cache", kCmdFlushBothCaches,
-        &CWatcherDlg::OnFlushBothCaches },
-    { "&Action", nullptr, "Clear &output list", kCmdClearOutputList, &CWatcherDlg::OnClearOutputList },
-    { "&Action", nullptr, "Discover using broadcast ping", kCmdDiscover, &CWatcherDlg::OnDiscover },
-    { "?", nullptr, "About", kCmdAbout, &CWatcherDlg::OnAbout },
-    // A developer's test item that the menu's design still carries; built here
-    // so the menu matches that design (and command 152 stays taken), and taken
-    // out again by OnInitDialog, so no user ever sees it.
-    { "?", nullptr, "TESTbtn", kCmdTest, nullptr },
-};
 
 // The menu titled `title` among `parent`'s actions, made if it is not there yet.
 template<typename Parent> QMenu* menuTitled(Parent& parent, const char* title)
@@ -63,7 +24,7 @@ template<typename Parent> QMenu* menuTitled(Parent& parent, const char* title)
 
 void CWatcherDlg::createMenu()
 {
-    for (const MenuItem& item : kMenu) {
+    for (const MenuItem& item : mainMenu()) {
         QMenu* menu = menuTitled(menuBar, item.popup);
         if (item.submenu != nullptr)
             menu = menuTitled(*menu, item.submenu);
@@ -73,10 +34,17 @@ void CWatcherDlg::createMenu()
         }
         QAction* action = menu->addAction(QString::fromLatin1(item.text));
         action->setData(item.command);
-        if (item.handler != nullptr)
-            connect(
-                action, &QAction::triggered, this, [this, handler = item.handler] { (this->*handler)(); });
+        if (!item.hidden)
+            connect(action, &QAction::triggered, this,
+                [this, command = item.command] { runMenuCommand(command); });
     }
+}
+
+void CWatcherDlg::removeHiddenMenuItems()
+{
+    for (const MenuItem& item : mainMenu())
+        if (item.hidden)
+            deleteMenuCommand(item.command);
 }
 
 void CWatcherDlg::deleteMenuCommand(int command)

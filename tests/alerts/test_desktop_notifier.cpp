@@ -1,7 +1,7 @@
 #include "FakeNotificationService.h"
 #include "ui/AlertPresenter.h"
 #include "ui/SystemTrayIcon.h"
-#include "ui/WindowControl.h"
+#include "ui/core/WindowControl.h"
 #include "ui/linux/FreedesktopNotifier.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,4 @@
-#include "ui/ActionFailureText.h"
-
-#include <QStringList>
+#include "ui/core/FailureText.h"
 
 #include <algorithm>
 
@@ -12,22 +10,22 @@ constexpr std::size_t kListedFailures = 10;
 
 }  // namespace
 
-QString actionFailureText(const QString& what, const std::vector<ActionFailure>& failures)
+std::string actionFailureText(std::string_view what, const std::vector<ActionFailure>& failures)
 {
-    QStringList lines { what };
+    std::string text(what);
     const std::size_t listed = std::min(failures.size(), kListedFailures);
     for (std::size_t i = 0; i < listed; ++i) {
         const ActionFailure& failure = failures[i];
-        const QString reason = QString::fromStdString(failure.reason);
-        lines << (failure.subject.empty() ? reason : QString::fromStdString(failure.subject) + ": " + reason);
+        text += '\n';
+        text += failure.subject.empty() ? failure.reason : failure.subject + ": " + failure.reason;
     }
     if (failures.size() > listed)
-        lines << QStringLiteral("and %1 more").arg(failures.size() - listed);
+        text += "\nand " + std::to_string(failures.size() - listed) + " more";
     const bool refused = std::ranges::any_of(failures,
         [](const ActionFailure& failure) { return failure.kind == hostnet::Failure::NotPermitted; });
     if (refused)
-        lines << QString() << QStringLiteral("This action needs administrator rights.");
-    return lines.join('\n');
+        text += "\n\nThis action needs administrator rights.";
+    return text;
 }
 
 }  // namespace tevra

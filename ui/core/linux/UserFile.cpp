@@ -1,6 +1,4 @@
-#include "ui/UserFile.h"
-
-#include <QFile>
+#include "ui/core/UserFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -37,9 +35,9 @@ private:
     int fd_;
 };
 
-bool writeAll(int fd, const QByteArray& bytes)
+bool writeAll(int fd, std::string_view bytes)
 {
-    const char* next = bytes.constData();
+    const char* next = bytes.data();
     std::size_t left = std::size_t(bytes.size());
     while (left > 0) {
         const ssize_t written = ::write(fd, next, left);
@@ -73,7 +71,7 @@ std::string folderOf(const std::string& path)
 // mode stay. Opened without truncating (and without waiting, should it have
 // become a FIFO), so what was opened is checked to be the file looked at
 // before anything is cut.
-bool writeInPlace(const std::string& path, const struct stat& expected, const QByteArray& bytes)
+bool writeInPlace(const std::string& path, const struct stat& expected, std::string_view bytes)
 {
     Descriptor file(::open(path.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     struct stat opened { };
@@ -88,7 +86,7 @@ enum class Replace { Done, Failed, NotPossible };
 // A complete new file beside `path`, with the old one's owner, group and mode
 // (a new file's usual mode when there is none), renamed over it.
 Replace replaceWhole(
-    const std::string& path, const QByteArray& bytes, const std::optional<struct stat>& existing)
+    const std::string& path, std::string_view bytes, const std::optional<struct stat>& existing)
 {
     std::string temporary = folderOf(path) + "/.tevra-save-XXXXXX";
     Descriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
@@ -113,9 +111,9 @@ Replace replaceWhole(
 
 namespace tevra {
 
-bool writeUserFile(const QString& path, const QByteArray& bytes)
+bool writeUserFile(const std::string& path, std::string_view bytes)
 {
-    const std::string name = QFile::encodeName(path).toStdString();
+    const std::string& name = path;
     struct stat found { };
     if (::stat(name.c_str(), &found) != 0) {
         struct stat link { };

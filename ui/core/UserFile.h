@@ -1,11 +1,12 @@
 #pragma once
 
-#include <QByteArray>
-#include <QString>
+#include <string>
+#include <string_view>
 
 namespace tevra {
 
-// Writes `bytes` as the whole new content of the file the user chose, without
+// Writes `bytes` as the whole new content of the file the user chose (its
+// path in the system's encoding: UTF-8 on Windows), without
 // ever replacing what is not that file:
 // - a path that names something other than a regular file (a device, a FIFO,
 //   a socket, a folder; also a link that leads nowhere) is refused and left
@@ -19,6 +20,6 @@ namespace tevra {
 // - a link to a regular file writes that file and keeps the link.
 // False when the file could not be written; after a failed replace the old
 // file is as it was.
-bool writeUserFile(const QString& path, const QByteArray& bytes);
+bool writeUserFile(const std::string& path, std::string_view bytes);
 
 }  // namespace tevra
