@@ -4,7 +4,7 @@
 #include "Command.h"
 #include "FakeNotificationService.h"
 #include "NamespacePair.h"
-#include "ui/WatcherDlg.h"
+#include "ui/qt/WatcherDlg.h"
 
 #include <QDBusConnection>
 #include <QTest>
