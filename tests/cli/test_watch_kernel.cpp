@@ -305,6 +305,30 @@ TEST_F(WatchOnKernel, FollowsNotificationsBetweenReads)
     EXPECT_EQ(watch.wait(), 0);
 }
 
+// --ignore for VRRP must not hide a host taking a MAC of the ignored range:
+// only moves within the range (the virtual address between its routers) are quiet.
+TEST_F(WatchOnKernel, IgnoredMacRangeCannotHideAHijack)
+{
+    addNeighbour("10.66.0.9", "00:0c:29:aa:bb:09", "reachable");
+    addNeighbour("10.66.0.254", "00:00:5e:00:01:07", "reachable");
+    addNeighbour("10.66.0.99", "ff:ff:ff:ff:ff:ff", "permanent");
+    RunningProgram watch(
+        namespaces.execInHost({ kWatch, "--interval", "60000", "--ignore", "00-00-5E-00-01" }));
+    ASSERT_TRUE(watch.started());
+    ASSERT_EQ(withoutTime(watch.readLine(5s)),
+        "1 - Broadcast MAC assigned: 10.66.0.99 has broadcast MAC FF-FF-FF-FF-FF-FF");
+    const auto replace = [&](const char* address, const char* mac) {
+        return namespaces.ipInHost(
+            { "neigh", "replace", address, "lladdr", mac, "dev", "veth0", "nud", "reachable" });
+    };
+    ASSERT_TRUE(replace("10.66.0.254", "00:00:5e:00:01:08"));
+    ASSERT_TRUE(replace("10.66.0.9", "00:00:5e:00:01:99"));
+    EXPECT_EQ(withoutTime(watch.readLine(5s)),
+        "3 - Mapping changed: 10.66.0.9 changed from 00-0C-29-AA-BB-09 to 00-00-5E-00-01-99");
+    watch.signal(SIGTERM);
+    EXPECT_EQ(watch.wait(), 0);
+}
+
 // Notifications the kernel dropped while the watcher could not read them: with
 // TEVRA_TRACE=netlink the loss and the whole read that made up for it are said
 // as they happen, and at the end how many there were. Without CAP_NET_ADMIN,
