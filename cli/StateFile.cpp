@@ -94,6 +94,19 @@ std::optional<StoredMapping> parseMapping(std::string_view line, std::string& re
             return std::nullopt;
         }
     }
+    // Read, but not what this program ever writes: a hand-edited or planted line.
+    const std::pair<bool, const char*> sane[] = {
+        { mac->second == 0 || mac->second == 6 || mac->second == 8, "a MAC address has 6 or 8 bytes" },
+        { *type >= hostnet::kNetTypeOther && *type <= hostnet::kNetTypeStatic, "unknown entry type" },
+        { *firstSeen >= 0, "time before 1970 (first seen)" },
+        { *lastChanged >= 0, "time before 1970 (last changed)" },
+    };
+    for (const auto& [ok, why] : sane) {
+        if (!ok) {
+            reason = why;
+            return std::nullopt;
+        }
+    }
     mapping.address = *address;
     mapping.mac = mac->first;
     mapping.macLength = mac->second;

@@ -51,6 +51,12 @@ const DamageCase kDamageCases[] = {
     { "bad_type", "tevra-watch state 1\n10.0.0.1\t-\teth0\tdynamic\t1\t2\n", 2, "not an entry type" },
     { "bad_time", "tevra-watch state 1\n10.0.0.1\t-\teth0\t3\t1.5\t2\n", 2, "not a time (first seen)" },
     { "empty_time", "tevra-watch state 1\n10.0.0.1\t-\teth0\t3\t1\t\n", 2, "not a time (last changed)" },
+    // What this program never writes: planted or hand-edited lines.
+    { "five_byte_mac", "tevra-watch state 1\n10.0.0.1\t00-0C-29-11-22\teth0\t3\t1\t2\n", 2,
+        "a MAC address has 6 or 8 bytes" },
+    { "negative_time", "tevra-watch state 1\n10.0.0.1\t-\teth0\t3\t-5\t2\n", 2,
+        "time before 1970 (first seen)" },
+    { "unknown_type", "tevra-watch state 1\n10.0.0.1\t-\teth0\t99\t1\t2\n", 2, "unknown entry type" },
     { "address_twice", "tevra-watch state 1\n10.0.0.1\t-\t\t3\t1\t2\n10.0.0.1\t-\t\t3\t1\t2\n", 3,
         "address listed twice" },
 };
@@ -73,7 +79,7 @@ TEST(StateText, ReadsBackWhatItWrites)
 {
     const std::string text = "tevra-watch state 1\n"
                              "10.0.0.1\t00-0C-29-11-22-33\tveth0 (veth)\t3\t1796911389\t1796911400\n"
-                             "10.0.0.7\t-\t\t2\t-5\t0\n"
+                             "10.0.0.7\t-\t\t2\t5\t0\n"
                              "10.0.0.9\t01-02-03-04-05-06-07-08\teth1\t4\t1\t2\n";
     const ParsedState parsed = parseStateText(text);
     ASSERT_TRUE(parsed.mappings) << parsed.line << ": " << parsed.reason;
@@ -184,7 +190,7 @@ TEST_F(StateAcrossRuns, DamagedFileStopsTheWatcherAndIsKept)
     std::ofstream(state, std::ios::binary) << damaged;
     const auto before = fs::last_write_time(state);
     const Outcome run = runOnce({ arpRow("10.0.0.1", "00-0C-29-44-55-66") });
-    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.status, 78);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "tevra-watch: " + state.string() + ":3: expected 6 TAB-separated fields, found 2\n");
     EXPECT_EQ(fileText(state), damaged);
@@ -196,7 +202,7 @@ TEST_F(StateAcrossRuns, UnreadableFileStopsTheWatcher)
 {
     fs::create_directory(state);
     const Outcome run = runOnce({ arpRow("10.0.0.1", "00-0C-29-44-55-66") });
-    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.status, 78);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "tevra-watch: cannot read " + state.string() + ": Is a directory\n");
     EXPECT_TRUE(fs::is_directory(state));
