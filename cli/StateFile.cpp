@@ -11,6 +11,9 @@
 namespace tevra::cli {
 namespace {
 
+// A million learned addresses take about 80 MB; more is not a state file of ours.
+constexpr std::size_t kMaxStateBytes = std::size_t(256) << 20;
+
 constexpr std::size_t kFieldCount = 6;
 
 std::string macField(const MacBytes& mac, std::uint32_t length)
@@ -181,7 +184,7 @@ StateFile::StateFile(std::string path, std::FILE* err)
 
 std::string StateFile::load(CMappingWatcher& watcher)
 {
-    const FileContents contents = readWholeFile(path_);
+    const FileContents contents = readWholeFile(path_, kMaxStateBytes);
     if (contents.missing)
         return {};
     if (!contents.error.empty())

@@ -9,6 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -219,7 +224,70 @@ TEST_F(StateAcrossRuns, UnwritableFolderFailsTheRun)
         << run.err;
 }
 
-TEST_F(StateAcrossRuns, ReplacingKeepsPermissionsAndLeavesNothingBehind)
+// What another user, or a mistake, may put where the state file should be is
+// refused with the reason and status 78, never read, never waited on.
+TEST_F(StateAcrossRuns, PlantedOrStrangeFilesAreRefused)
+{
+#ifndef _WIN32
+    struct Case {
+        const char* name;
+        std::function<void(const fs::path&)> plant;
+        const char* reason;
+        bool needsRoot;
+    };
+    const std::string planted = "tevra-watch state 1\n10.0.0.1\t02-00-00-00-66-66\tveth0 (veth)\t3\t1\t2\n";
+    const auto writeText
+        = [planted](const fs::path& path) { std::ofstream(path, std::ios::binary) << planted; };
+    const std::vector<Case> cases {
+        { "fifo", [](const fs::path& path) { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); },
+            "is not a regular file", false },
+        { "link",
+            [&](const fs::path& path) {
+                writeText(path.string() + ".real");
+                fs::create_symlink(path.string() + ".real", path);
+            },
+            "is a symbolic link", false },
+        { "huge_sparse",
+            [](const fs::path& path) {
+                std::ofstream(path).close();
+                fs::resize_file(path, std::uintmax_t(300) << 20);
+            },
+            "is larger than 256 MB", false },
+        { "other_users",
+            [&](const fs::path& path) {
+                writeText(path);
+                ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+            },
+            "is owned by another user (uid 65534)", true },
+        { "group_writable",
+            [&](const fs::path& path) {
+                writeText(path);
+                fs::permissions(
+                    path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_write);
+            },
+            "is writable by group or others", true },
+    };
+    for (const Case& c : cases) {
+        if (c.needsRoot && geteuid() != 0)
+            continue;
+        state = folder / c.name;
+        c.plant(state);
+        const Outcome run = runOnce({ arpRow("10.0.0.1", "00-0C-29-11-22-33") });
+        EXPECT_EQ(run.status, 78) << c.name;
+        EXPECT_NE(run.err.find(c.reason), std::string::npos) << c.name << ": " << run.err;
+        EXPECT_EQ(run.out, "") << c.name;
+    }
+    // A device: the path is the user's, and it is no state file.
+    state = "/dev/zero";
+    const Outcome run = runOnce({ arpRow("10.0.0.1", "00-0C-29-11-22-33") });
+    EXPECT_EQ(run.status, 78);
+    EXPECT_NE(run.err.find("is not a regular file"), std::string::npos) << run.err;
+#endif
+}
+
+// The written file is private and the process's own, whatever bits the old
+// one had: a world-writable file must not stay so.
+TEST_F(StateAcrossRuns, ReplacingWritesAPrivateFileAndLeavesNothingBehind)
 {
     ASSERT_EQ(runOnce({ arpRow("10.0.0.1", "00-0C-29-11-22-33") }).status, 0);
     // Windows has no such bits: a new file there takes the folder's access rights.
@@ -231,8 +299,7 @@ TEST_F(StateAcrossRuns, ReplacingKeepsPermissionsAndLeavesNothingBehind)
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(fileText(state).find("10.0.0.3\t"), std::string::npos);
 #ifndef _WIN32
-    EXPECT_EQ(fs::status(state).permissions(),
-        fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(fs::status(state).permissions(), fs::perms::owner_read | fs::perms::owner_write);
 #endif
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 }

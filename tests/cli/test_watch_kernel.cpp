@@ -16,6 +16,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -207,6 +208,21 @@ TEST_F(WatchOnKernel, OnceTableNamesVendorsFromTheListsOfTevraIeeeData)
         "(veth)\t\n"
         "10.66.0.13\t52-54-00-12-34-56\tyes\t-\tlocally administered\t218120714\t172097549\tdynamic\t0x2 "
         "veth0 (veth)\t\n");
+}
+
+// A FIFO planted as a vendor list would hold the reading of the lists for
+// ever; it is passed over like a missing list, and the compiled-in copy used.
+TEST_F(WatchOnKernel, AFifoAsAVendorListIsPassedOver)
+{
+    const TempFolder folder;
+    ASSERT_TRUE(folder.ok());
+    ASSERT_EQ(mkfifo(folder.file("oui.csv").c_str(), 0600), 0);
+    addNeighbour("10.66.0.12", "00:0c:29:21:22:35", "reachable");
+    const CommandResult table = runCommand(namespaces.execInHost(
+        { "env", "TEVRA_IEEE_DATA=" + folder.path(), "timeout", "10", kWatch, "--once", "--table" }));
+    EXPECT_EQ(table.status, 0) << table.err;
+    EXPECT_NE(table.out.find("10.66.0.12\t00-0C-29-21-22-35\tyes\t-\tVMware, Inc."), std::string::npos)
+        << table.out;
 }
 
 // --- A mapping changed while tevra-watch runs ---
