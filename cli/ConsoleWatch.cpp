@@ -5,6 +5,7 @@
 #include "cli/Journal.h"
 #include "cli/StartupMessage.h"
 #include "cli/StateFile.h"
+#include "cli/StateLock.h"
 #include "cli/StopSignals.h"
 #include "engine/MappingCells.h"
 #include "engine/Version.h"
@@ -264,7 +265,14 @@ int runWatch(
     const AlertOutput output = makeOutput(options, out, err, hooks ? &*hooks : nullptr, written);
     ConsoleWatch console(std::move(host), output);
     std::optional<StateFile> state;
+    std::unique_ptr<StateLock> stateLock;
     if (!options.statePath.empty()) {
+        std::string problem;
+        stateLock = StateLock::acquire(options.statePath, problem);
+        if (!stateLock) {
+            std::fprintf(err, "tevra-watch: %s\n", problem.c_str());
+            return 1;
+        }
         state.emplace(options.statePath, err);
         if (const std::string problem = state->load(console.watcher()); !problem.empty()) {
             std::fprintf(err, "tevra-watch: %s\n", problem.c_str());

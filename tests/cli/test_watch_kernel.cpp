@@ -342,6 +342,28 @@ TEST_F(WatchOnKernel, EveryStopSignalSavesTheStateAndEndsCleanly)
     }
 }
 
+// Two watchers on one state file would overwrite each other's learning: the
+// second says which process holds it and ends with status 1.
+TEST_F(WatchOnKernel, ASecondWatcherOnOneStateFileIsRefused)
+{
+    const TempFolder folder;
+    ASSERT_TRUE(folder.ok());
+    const std::string state = folder.file("state");
+    addNeighbour("10.66.0.99", "ff:ff:ff:ff:ff:ff", "permanent");
+    RunningProgram first(namespaces.execInHost({ kWatch, "--interval", "60000", "--state", state }));
+    ASSERT_TRUE(first.started());
+    ASSERT_TRUE(first.readLine(5s));
+    const CommandResult second = runCommand(namespaces.execInHost({ kWatch, "--once", "--state", state }));
+    EXPECT_EQ(second.status, 1);
+    EXPECT_TRUE(
+        std::regex_match(second.err, std::regex("tevra-watch: .*/state is in use by process [0-9]+\n")))
+        << second.err;
+    first.signal(SIGTERM);
+    EXPECT_EQ(first.wait(), 0);
+    // Once the first has gone, the file is free again.
+    EXPECT_EQ(runCommand(namespaces.execInHost({ kWatch, "--once", "--state", state })).status, 0);
+}
+
 // --ignore for VRRP must not hide a host taking a MAC of the ignored range:
 // only moves within the range (the virtual address between its routers) are quiet.
 TEST_F(WatchOnKernel, IgnoredMacRangeCannotHideAHijack)
