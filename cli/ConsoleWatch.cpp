@@ -8,6 +8,7 @@
 #include "cli/StateLock.h"
 #include "cli/StopSignals.h"
 #include "engine/MappingCells.h"
+#include "engine/TextEscape.h"
 #include "engine/Version.h"
 #include "hostnet/Trace.h"
 
@@ -84,8 +85,12 @@ std::string ConsoleWatch::tableText() const
     // The program cache is in dotted order already, as the window lists it.
     std::vector<MappingCells> rows;
     rows.reserve(watcher_.programCache.size());
-    for (const auto& [address, entry] : watcher_.programCache)
-        rows.push_back(mappingCellTexts(*entry, watcher_.networkConfig));
+    for (const auto& [address, entry] : watcher_.programCache) {
+        MappingCells cells = mappingCellTexts(*entry, watcher_.networkConfig);
+        for (std::string& cell : cells)
+            cell = escapedControlBytes(cell);
+        rows.push_back(std::move(cells));
+    }
     return mappingTableText(mappingHeadings(), rows, "\n");
 }
 
@@ -120,7 +125,7 @@ WatchSummary summarize(CMappingWatcher& watcher, int intervalMs, bool followsNot
 {
     WatchSummary summary { watcher.programCache.size(), {}, intervalMs, followsNotifications };
     for (const auto& [index, adapter] : watcher.networkConfig.adapters)
-        summary.interfaces.push_back(adapter.info.Description);
+        summary.interfaces.push_back(escapedControlBytes(adapter.info.Description));
     return summary;
 }
 

@@ -210,6 +210,21 @@ TEST_F(WatchOnKernel, OnceTableNamesVendorsFromTheListsOfTevraIeeeData)
         "veth0 (veth)\t\n");
 }
 
+// An interface name may hold control bytes; a terminal must get them escaped,
+// never an ESC sequence that retitles or rewrites it.
+TEST_F(WatchOnKernel, ControlBytesOfInterfaceNamesAreEscaped)
+{
+    const std::string name = "e\x1b]0;x";
+    ASSERT_TRUE(namespaces.ipInHost({ "link", "add", name, "type", "veth", "peer", "name", "esc-peer" }));
+    ASSERT_TRUE(namespaces.ipInHost({ "link", "set", name, "up" }));
+    ASSERT_TRUE(namespaces.ipInHost(
+        { "neigh", "add", "10.77.0.1", "lladdr", "00:0c:29:11:22:34", "dev", name, "nud", "permanent" }));
+    const CommandResult table = runCommand(namespaces.execInHost({ kWatch, "--once", "--table" }));
+    EXPECT_EQ(table.status, 0) << table.err;
+    EXPECT_EQ(table.out.find('\x1b'), std::string::npos);
+    EXPECT_NE(table.out.find("e\\x1b]0;x"), std::string::npos) << table.out;
+}
+
 // A FIFO planted as a vendor list would hold the reading of the lists for
 // ever; it is passed over like a missing list, and the compiled-in copy used.
 TEST_F(WatchOnKernel, AFifoAsAVendorListIsPassedOver)
