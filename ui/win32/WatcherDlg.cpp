@@ -1,0 +1,270 @@
+#include "ui/win32/WatcherDlg.h"
+
+#include "engine/Version.h"
+#include "ui/CommandIds.h"
+#include "ui/win32/ResourceIds.h"
+#include "ui/win32/StartDialogs.h"
+#include "ui/win32/WideText.h"
+
+#include <cmath>
+#include <utility>
+
+namespace tevra::win32 {
+namespace {
+
+constexpr char kWebAddress[] = "https://tevra.example.org";
+constexpr wchar_t kBalloonTitle[] = L"Tevra Warning!";
+
+HICON loadIcon(int id, int size)
+{
+    return static_cast<HICON>(
+        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+}
+
+}  // namespace
+
+void DispatchWatchEvent(std::unique_ptr<WatchEvent> event, void* userData)
+{
+    static_cast<CWatcherDlg*>(userData)->OnWatchEvent(std::move(event));
+}
+
+CWatcherDlg::CWatcherDlg(WindowParts parts)
+    : parts_(std::move(parts))
+    , tray(parts_.notifyIcon)
+    , pacer([this](const std::wstring& text) { tray.ShowBalloon(text, kBalloonTitle); })
+    , watcher(std::move(parts_.host))
+{
+    appIcon = loadIcon(IDI_APPLICATION_ICON, GetSystemMetrics(SM_CXICON));
+    smallIcon = loadIcon(IDI_APPLICATION_ICON, GetSystemMetrics(SM_CXSMICON));
+    warningIcon = loadIcon(IDI_TRAY_WARNING, GetSystemMetrics(SM_CXSMICON));
+    if (!parts_.showError)
+        parts_.showError = [](HWND owner, const std::wstring& text) {
+            MessageBoxW(owner, text.c_str(), L"Error", MB_OK | MB_ICONERROR);
+        };
+}
+
+CWatcherDlg::~CWatcherDlg()
+{
+    if (window_)
+        DestroyWindow(window_);
+    if (rowImages)
+        ImageList_Destroy(rowImages);
+    for (HICON icon : { appIcon, smallIcon, warningIcon })
+        if (icon)
+            DestroyIcon(icon);
+}
+
+bool CWatcherDlg::create()
+{
+    const HWND window = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_WATCHER), nullptr,
+        dialogProc, reinterpret_cast<LPARAM>(this));
+    return window != nullptr;
+}
+
+int CWatcherDlg::runModal()
+{
+    MSG message;
+    while (!ended_ && GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (window_ && IsDialogMessageW(window_, &message))
+            continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return result_;
+}
+
+INT_PTR CALLBACK CWatcherDlg::dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_INITDIALOG) {
+        auto* self = reinterpret_cast<CWatcherDlg*>(lParam);
+        SetWindowLongPtrW(window, DWLP_USER, lParam);
+        self->window_ = window;
+        return self->OnInitDialog();
+    }
+    auto* self = reinterpret_cast<CWatcherDlg*>(GetWindowLongPtrW(window, DWLP_USER));
+    return self ? self->handle(message, wParam, lParam) : FALSE;
+}
+
+INT_PTR CWatcherDlg::handle(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_TIMER:
+        if (wParam == BalloonPacer::kTimerId)
+            pacer.secondOver();
+        else
+            OnTimer();
+        return TRUE;
+    case WM_COMMAND:
+        return onCommand(LOWORD(wParam));
+    case WM_NOTIFY:
+        return onNotify(*reinterpret_cast<const NMHDR*>(lParam));
+    case WM_SIZE:
+        layoutControls();
+        // Minimising deactivates the window on a desktop, but not always under
+        // every window manager: either way it goes to the tray.
+        if (wParam == SIZE_MINIMIZED)
+            enterTray();
+        return TRUE;
+    case WM_SIZING:
+        layoutControls();
+        return FALSE;
+    case WM_ACTIVATE:
+        OnActivate(LOWORD(wParam));
+        return FALSE;
+    case TrayIcon::kCallbackMessage:
+        OnTrayNotify(wParam, lParam);
+        return TRUE;
+    case WM_QUERYDRAGICON:
+        return reinterpret_cast<INT_PTR>(appIcon);
+    case WM_DESTROY:
+        KillTimer(window_, kRefreshTimerId);
+        KillTimer(window_, BalloonPacer::kTimerId);
+        // A hidden window's icon would stay behind in the tray until the mouse passes it.
+        if (tray.isShown())
+            tray.remove();
+        return FALSE;
+    default:
+        // Explorer started again: its tray knows no icon of ours.
+        if (message == taskbarCreated_ && taskbarCreated_ != 0 && inTray)
+            tray.addAgain();
+        return FALSE;
+    }
+}
+
+BOOL CWatcherDlg::OnInitDialog()
+{
+    SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(appIcon));
+    SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
+    auto splash = std::make_unique<CSplashDlg>();
+    splash->SetText(wideFromUtf8(std::string("Tevra Version ") + kVersion));
+
+    mappingList.attach(GetDlgItem(window_, IDC_MAPPING_LIST));
+    outputList.attach(GetDlgItem(window_, IDC_OUTPUT_LIST));
+    mappingList.insertColumns();
+    watcher.clearProgramCache();
+    watcher.loadVendorTable();
+    watcher.sink.userData = this;
+    watcher.sink.callback = DispatchWatchEvent;
+
+    rowImages = ImageList_Create(16, 16, ILC_MASK | ILC_COLOR32, 2, 0);
+    for (int id : { IDI_CHECK, IDI_CROSS }) {
+        const HICON icon = loadIcon(id, 16);
+        ImageList_ReplaceIcon(rowImages, -1, icon);
+        DestroyIcon(icon);
+    }
+    mappingList.setRowImages(rowImages);
+    tray.attach(window_, smallIcon, warningIcon);
+    pacer.attach(window_);
+    taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+    inTray = false;
+    layoutControls();
+
+    parts_.pause(kVersionPauseMs);
+    splash->SetText(wideFromUtf8(kWebAddress));
+    parts_.pause(kAddressPauseMs);
+    DeleteMenu(GetMenu(window_), kCmdTest, MF_BYCOMMAND);
+    DrawMenuBar(window_);
+    splash.reset();
+
+    SetTimer(window_, kRefreshTimerId, kRefreshPeriodMs, nullptr);
+    return TRUE;
+}
+
+void CWatcherDlg::OnTimer()
+{
+    watcher.refresh();
+    updateMappingList(false);
+}
+
+void CWatcherDlg::updateMappingList(bool all)
+{
+    mappingList.update(watcher, all);
+}
+
+void CWatcherDlg::layoutControls()
+{
+    if (!mappingList.window() || !outputList.window())
+        return;
+    RECT client {};
+    GetClientRect(window_, &client);
+    const int width = client.right;
+    // Each height is truncated on its own, so they may sum to one pixel short.
+    const int listHeight = int(std::trunc(client.bottom * 0.7));
+    const int outputHeight = int(std::trunc(client.bottom * 0.3));
+    SetWindowPos(mappingList.window(), HWND_BOTTOM, 0, 0, width, listHeight, SWP_SHOWWINDOW);
+    SetWindowPos(outputList.window(), HWND_BOTTOM, 0, listHeight, width, outputHeight, SWP_SHOWWINDOW);
+}
+
+INT_PTR CWatcherDlg::onNotify(const NMHDR& header)
+{
+    if (header.idFrom != IDC_MAPPING_LIST)
+        return FALSE;
+    switch (header.code) {
+    case LVN_GETDISPINFOW:
+        mappingList.onGetDispInfo(*reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(&header)));
+        return TRUE;
+    case LVN_ODFINDITEMW:
+        // No search by typing: the rows are many and found by address.
+        SetWindowLongPtrW(window_, DWLP_MSGRESULT, -1);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+void CWatcherDlg::OnWatchEvent(std::unique_ptr<WatchEvent> event)
+{
+    events.push_back(std::move(event));
+    const WatchEvent& arrived = *events.back();
+    const std::wstring line = wideFromUtf8(std::to_string(arrived.serial) + " - " + arrived.text);
+    outputList.AddString(line);
+    if (!inTray)
+        return;
+    pacer.offer(line);
+    if (tray.warn() && IsWindowVisible(window_)) {
+        ShowWindow(window_, SW_MINIMIZE);
+        ShowWindow(window_, SW_HIDE);
+    }
+}
+
+void CWatcherDlg::OnActivate(UINT state)
+{
+    if (state != WA_INACTIVE)
+        return;
+    WINDOWPLACEMENT placement {};
+    placement.length = sizeof placement;
+    if (GetWindowPlacement(window_, &placement) && placement.showCmd == SW_SHOWMINIMIZED)
+        enterTray();
+}
+
+void CWatcherDlg::enterTray()
+{
+    if (inTray)
+        return;
+    if (tray.add()) {
+        ShowWindow(window_, SW_MINIMIZE);
+        ShowWindow(window_, SW_HIDE);
+    }
+    inTray = true;
+}
+
+void CWatcherDlg::OnTrayNotify(WPARAM iconId, LPARAM mouseMessage)
+{
+    if (iconId != TrayIcon::kId || LOWORD(mouseMessage) != WM_LBUTTONDOWN)
+        return;
+    ShowWindow(window_, SW_SHOW);
+    ShowWindow(window_, SW_RESTORE);
+    tray.remove();
+    pacer.drop();
+    inTray = false;
+}
+
+void CWatcherDlg::end(int result)
+{
+    result_ = result;
+    ended_ = true;
+    DestroyWindow(window_);
+    window_ = nullptr;
+}
+
+}  // namespace tevra::win32
