@@ -8,6 +8,7 @@
 #include "cli/StopSignals.h"
 #include "engine/MappingCells.h"
 #include "engine/Version.h"
+#include "hostnet/Trace.h"
 
 #include <cerrno>
 #include <chrono>
@@ -203,6 +204,28 @@ int outputStatus(const OutputStatus& written, std::FILE* err)
     return 1;
 }
 
+// Under systemd, stderr is the journal already: trace lines then go there
+// once, at debug priority, instead of as plain lines.
+void routeTraceToJournal(std::FILE* err)
+{
+    if (isJournalStream(err) && journalSocketPresent())
+        hostnet::setTraceSink(
+            [](std::string_view topic, const std::string& line) { journalDebug(topic, line); });
+}
+
+// What the change feed could not follow, said once at the end when there was
+// anything: a reason why an alert may be missing.
+void sayFeedLosses(const hostnet::FeedCounts& counts, std::FILE* err)
+{
+    if (counts == hostnet::FeedCounts {})
+        return;
+    std::fprintf(err,
+        "tevra-watch: the kernel's notifications overran %llu times; the table was read again %llu times to "
+        "make up for it; %llu notifications could not be read (TEVRA_TRACE=netlink says each)\n",
+        static_cast<unsigned long long>(counts.overruns), static_cast<unsigned long long>(counts.resyncs),
+        static_cast<unsigned long long>(counts.unreadable));
+}
+
 }  // namespace
 
 int runWatch(
@@ -226,6 +249,7 @@ int runWatch(
     // Installed before the first read, so that a stop asked for during start-up
     // or during --once still ends the program cleanly after that read.
     StopSignals stop;
+    routeTraceToJournal(err);
     std::optional<HookRunner> hooks;
     if (!options.execProgram.empty())
         hooks.emplace(options.execProgram, err);
@@ -260,6 +284,7 @@ int runWatch(
                 startupMessage(summarize(console.watcher(), options.intervalMs, feed >= 0)).c_str(), err);
         watchLoop(stop, console, { feed, state ? &*state : nullptr, hooks ? &*hooks : nullptr },
             options.intervalMs, written);
+        sayFeedLosses(console.watcher().ipHelper().feedCounts(), err);
     }
     const bool saved = !state || state->save(console.watcher());
     const int status = outputStatus(written, err);

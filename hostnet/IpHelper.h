@@ -50,6 +50,15 @@ struct NetTableChange {
     std::optional<MibIpNetRow> row;
 };
 
+// What a change feed could not follow as it happened, counted since it opened.
+struct FeedCounts {
+    std::uint64_t overruns = 0;  // times the kernel dropped notifications
+    std::uint64_t resyncs = 0;  // whole reads made to recover, or that found the copy wrong
+    std::uint64_t unreadable = 0;  // notifications that could not be read, or were cut short
+
+    friend bool operator==(const FeedCounts&, const FeedCounts&) = default;
+};
+
 // What a caller can make of a failed action: a refusal for want of rights
 // needs an administrator; an entry that is not in the table is already what a
 // delete wanted.
@@ -112,6 +121,8 @@ public:
     // made; never blocks. Changes lost on the way (an overrun) are made up by a
     // whole read whose differences are handed over here as changes.
     virtual std::vector<NetTableChange> takeChanges() { return {}; }
+    // What the feed could not follow so far; all zero where there is no feed.
+    virtual FeedCounts feedCounts() const { return {}; }
 
     // Why the last failed operation failed, for a person to read; empty if unknown.
     virtual std::string lastError() const { return {}; }

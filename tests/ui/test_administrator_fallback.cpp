@@ -5,8 +5,8 @@
 #include "NamespacePair.h"
 #include "engine/Address.h"
 #include "hostnet/fake/FakeIpHelper.h"
-#include "ui/ElevatingIpHelper.h"
-#include "ui/WatcherDlg.h"
+#include "ui/qt/ElevatingIpHelper.h"
+#include "ui/qt/WatcherDlg.h"
 
 #include <QTest>
 

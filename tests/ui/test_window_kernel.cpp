@@ -4,7 +4,7 @@
 #include "Command.h"
 #include "FakeNotificationService.h"
 #include "NamespacePair.h"
-#include "ui/WatcherDlg.h"
+#include "ui/qt/WatcherDlg.h"
 
 #include <QDBusConnection>
 #include <QTest>
@@ -114,7 +114,7 @@ TEST_F(WindowKernelTest, ABurstInTheTrayGivesEveryLineAndCoalescedReplacingNotif
     ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.outputList.count() == linesBefore + changes; }, 5000))
         << dlg.outputList.count() - linesBefore << " of " << changes << " lines";
     // The last notification waits for the second after the one before to end.
-    QTest::qWait(2 * BalloonCoalescer::kIntervalMs);
+    QTest::qWait(2 * BalloonPacer::kIntervalMs);
 
     std::vector<QString> lines;
     for (int line = linesBefore; line < dlg.outputList.count(); ++line)
@@ -135,7 +135,7 @@ TEST_F(WindowKernelTest, ABurstInTheTrayGivesEveryLineAndCoalescedReplacingNotif
         EXPECT_EQ(shown[n].summary, "Tevra Warning!") << n;
         EXPECT_EQ(shown[n].replacesId, 1u) << n;
         // Delivery on the bus may shift a notification by a little.
-        EXPECT_GE(shown[n].receivedAtMs - shown[n - 1].receivedAtMs, BalloonCoalescer::kIntervalMs - 50) << n;
+        EXPECT_GE(shown[n].receivedAtMs - shown[n - 1].receivedAtMs, BalloonPacer::kIntervalMs - 50) << n;
         const QString body = shown[n].body;
         const auto line = std::find(lines.begin(), lines.end(), body.section('\n', 0, 0));
         ASSERT_NE(line, lines.end()) << body.toStdString();

@@ -1,0 +1,34 @@
+#include "ui/core/ExportText.h"
+
+#include "engine/MappingCells.h"
+
+namespace tevra {
+
+std::string mappingFileBytes(const MappingRows& rows, TextFitter fit)
+{
+    MappingCells headings;
+    for (std::size_t c = 0; c < headings.size(); ++c)
+        headings[c] = fit(kMappingHeadings[c], kHeadingLimit);
+    std::vector<MappingCells> cells;
+    cells.reserve(static_cast<std::size_t>(rows.size()));
+    for (int r = 0; r < rows.size(); ++r)
+        cells.push_back(rows.row(r).cells);
+    return mappingTableText(headings, cells, kExportLineEnd);
+}
+
+std::string outputFileBytes(const std::vector<std::string>& lines)
+{
+    std::string bytes;
+    for (const std::string& line : lines) {
+        bytes += line;
+        bytes += kExportLineEnd;
+    }
+    return bytes;
+}
+
+std::string outputLineText(std::uint32_t serial, std::string_view text)
+{
+    return std::to_string(serial) + " - " + std::string(text);
+}
+
+}  // namespace tevra
