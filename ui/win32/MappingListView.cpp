@@ -1,11 +1,9 @@
 #include "ui/win32/MappingListView.h"
 
-#include "engine/Address.h"
 #include "engine/MappingCells.h"
 #include "ui/win32/WideText.h"
 
 #include <algorithm>
-#include <iterator>
 
 namespace tevra::win32 {
 namespace {
@@ -60,11 +58,6 @@ std::wstring widestText(HDC dc, std::wstring pattern)
     return pattern;
 }
 
-bool byAddress(const MappingRow& a, const MappingRow& b)
-{
-    return a.hostAddress < b.hostAddress;
-}
-
 }  // namespace
 
 void MappingListView::insertColumns()
@@ -106,61 +99,54 @@ void MappingListView::setRowImages(HIMAGELIST images)
 
 void MappingListView::update(CMappingWatcher& watcher, bool all)
 {
-    std::vector<MappingRow> added;
-    bool written = false;
-    for (const auto& [address, entry] : watcher.programCache) {
-        if (!all && !entry->redisplay)
-            continue;
-        MappingRow row { mappingCellTexts(*entry, watcher.networkConfig), entry->alertFree,
-            netToHost(address) };
-        const auto place = std::ranges::lower_bound(rows_, row, byAddress);
-        if (place != rows_.end() && place->hostAddress == row.hostAddress) {
-            written = written || *place != row;
-            *place = std::move(row);
-        } else {
-            added.push_back(std::move(row));
-        }
-    }
-    if (!added.empty()) {
-        // The cache's order is the dotted text's; the list's is the number's.
-        std::ranges::sort(added, byAddress);
-        const auto middle = rows_.insert(
-            rows_.end(), std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()));
-        std::inplace_merge(rows_.begin(), middle, rows_.end(), byAddress);
-        showRowCount();
-    } else if (written) {
-        InvalidateRect(list_, nullptr, FALSE);
-    }
+    rows_.write(rowsToRedisplay(watcher, all));
 }
 
 void MappingListView::deleteAllRows()
 {
-    rows_.clear();
-    SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
+    rows_.removeAll();
 }
 
-void MappingListView::showRowCount()
+void MappingListView::aboutToInsert(int, int)
+{
+}
+
+void MappingListView::inserted(int, int)
 {
     SendMessageW(list_, LVM_SETITEMCOUNT, WPARAM(rows_.size()), LVSICF_NOSCROLL);
     InvalidateRect(list_, nullptr, FALSE);
+}
+
+void MappingListView::changed(int index)
+{
+    SendMessageW(list_, LVM_REDRAWITEMS, WPARAM(index), LPARAM(index));
+}
+
+void MappingListView::aboutToRemoveAll()
+{
+}
+
+void MappingListView::removedAll()
+{
+    SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
 }
 
 std::vector<std::string> MappingListView::selectedAddresses() const
 {
     std::vector<std::string> addresses;
     for (auto row = SendMessageW(list_, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED);
-         row >= 0 && std::size_t(row) < rows_.size();
+         row >= 0 && row < rows_.size();
          row = SendMessageW(list_, LVM_GETNEXTITEM, WPARAM(row), LVNI_SELECTED))
-        addresses.push_back(rows_[std::size_t(row)].cells[kAddressColumn]);
+        addresses.push_back(rows_.row(int(row)).cells[kAddressColumn]);
     return addresses;
 }
 
 void MappingListView::onGetDispInfo(NMLVDISPINFOW& info)
 {
     LVITEMW& item = info.item;
-    if (item.iItem < 0 || std::size_t(item.iItem) >= rows_.size())
+    if (item.iItem < 0 || item.iItem >= rows_.size())
         return;
-    const MappingRow& row = rows_[std::size_t(item.iItem)];
+    const MappingRow& row = rows_.row(item.iItem);
     if ((item.mask & LVIF_TEXT) && item.iSubItem >= 0 && item.iSubItem < kMappingColumnCount) {
         // Into the control's buffer, cut to its size, as LVM_GETITEMTEXTW reads it.
         cellText_ = wideFromUtf8(row.cells[std::size_t(item.iSubItem)]);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/MappingWatcher.h"
-#include "ui/MappingRow.h"
+#include "ui/core/MappingRows.h"
 
 #include <windows.h>
 
@@ -12,12 +12,10 @@
 
 namespace tevra::win32 {
 
-// The mapping list, control 1000: a virtual report list (LVS_OWNERDATA) whose
-// rows live here in ascending host-order address; the control asks only for
-// the cells it shows, so a table of tens of thousands of rows costs the
-// visible ones. A row changes only when it is written again, so an entry not
-// marked for redisplay keeps its old texts.
-class MappingListView {
+// The mapping list, control 1000: a virtual report list (LVS_OWNERDATA) over
+// the shared MappingRows; the control asks only for the cells it shows, so a
+// table of tens of thousands of rows costs the visible ones.
+class MappingListView : public MappingRowsObserver {
 public:
     static constexpr int kColumnWidths[kMappingColumnCount] { 110, 118, 100, 100, 137, 100, 100, 70, 200 };
 
@@ -39,14 +37,19 @@ public:
     // LVN_GETDISPINFOW: the text and image of one cell.
     void onGetDispInfo(NMLVDISPINFOW& info);
 
-    const std::vector<MappingRow>& rows() const { return rows_; }
+    const MappingRows& rows() const { return rows_; }
+
+    void aboutToInsert(int first, int count) override;
+    void inserted(int first, int count) override;
+    void changed(int index) override;
+    void aboutToRemoveAll() override;
+    void removedAll() override;
 
 private:
     int fittingWidth(HDC dc, int column) const;
-    void showRowCount();
 
     HWND list_ = nullptr;
-    std::vector<MappingRow> rows_;
+    MappingRows rows_ { this };
     std::wstring cellText_;  // the text handed to the control until its next request
 };
 

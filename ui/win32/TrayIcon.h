@@ -1,5 +1,9 @@
 #pragma once
 
+#include "ui/core/OneShotTimer.h"
+#include "ui/core/TrayState.h"
+#include "ui/core/WindowControl.h"
+
 #include <windows.h>
 
 #include <shellapi.h>
@@ -14,38 +18,63 @@ namespace tevra::win32 {
 using NotifyIcon = std::function<bool(DWORD message, NOTIFYICONDATAW& data)>;
 bool systemNotifyIcon(DWORD message, NOTIFYICONDATAW& data);
 
-// The window's icon in the notification area: id 1, callback WM_USER + 1,
-// the normal icon with the tip "Tevra" or, once an alert came while the
-// window was hidden, the warning icon with the tip "Tevra Warning!".
-class TrayIcon {
+// The window's icon in the notification area through Shell_NotifyIconW: id 1,
+// its clicks sent to the window as WM_USER + 1.
+class Win32TrayIcon : public TrayFace {
 public:
     static constexpr UINT kId = 1;
     static constexpr UINT kCallbackMessage = WM_USER + 1;
-    static constexpr UINT kBalloonTimeoutMs = 10000;
 
-    explicit TrayIcon(NotifyIcon notify);
-
+    explicit Win32TrayIcon(NotifyIcon notify);
     void attach(HWND window, HICON normal, HICON warning);
 
-    bool add();
-    bool warn();
-    // After Explorer restarted: the icon as it was.
-    bool addAgain();
-    bool ShowBalloon(const std::wstring& text, const std::wstring& title);
-    void remove();
+    bool add(TrayPicture picture, const std::string& tip) override;
+    bool modify(TrayPicture picture, const std::string& tip) override;
+    void remove() override;
+    bool showBalloon(
+        const std::string& title, const std::string& text, int timeoutMs, BalloonIcon icon) override;
+    bool isAvailable() const override { return true; }
 
     bool isShown() const { return shown_; }
-    bool isWarning() const { return warning_; }
 
 private:
-    bool setIcon(DWORD message, bool warning);
+    bool setIcon(DWORD message, TrayPicture picture, const std::string& tip);
 
     NotifyIcon notify_;
     NOTIFYICONDATAW data_ {};
     HICON normal_ = nullptr;
-    HICON warningIcon_ = nullptr;
+    HICON warning_ = nullptr;
     bool shown_ = false;
-    bool warning_ = false;
+};
+
+// The main window as the tray logic moves it.
+class Win32WindowControl : public WindowControl {
+public:
+    void attach(HWND window) { window_ = window; }
+    bool isMinimised() const override { return IsIconic(window_) != FALSE; }
+    void minimise() override;
+    void hide() override { ShowWindow(window_, SW_HIDE); }
+    void show() override { ShowWindow(window_, SW_SHOW); }
+    void restore() override { ShowWindow(window_, SW_RESTORE); }
+
+private:
+    HWND window_ = nullptr;
+};
+
+// A one-shot window timer: WM_TIMER with kTimerId, handed to fire().
+class Win32OneShotTimer : public OneShotTimer {
+public:
+    static constexpr UINT_PTR kTimerId = 2;
+
+    void attach(HWND window) { window_ = window; }
+    void start(int milliseconds, std::function<void()> fired) override;
+    bool isActive() const override { return active_; }
+    void fire();
+
+private:
+    HWND window_ = nullptr;
+    std::function<void()> fired_;
+    bool active_ = false;
 };
 
 }  // namespace tevra::win32

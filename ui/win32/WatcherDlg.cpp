@@ -1,7 +1,10 @@
 #include "ui/win32/WatcherDlg.h"
 
-#include "engine/Version.h"
-#include "ui/CommandIds.h"
+#include "ui/core/CommandIds.h"
+#include "ui/core/ExportText.h"
+#include "ui/core/StartUp.h"
+#include "ui/core/TextFit.h"
+#include "ui/core/UserFile.h"
 #include "ui/win32/ResourceIds.h"
 #include "ui/win32/StartDialogs.h"
 #include "ui/win32/WideText.h"
@@ -11,9 +14,6 @@
 
 namespace tevra::win32 {
 namespace {
-
-constexpr char kWebAddress[] = "https://tevra.example.org";
-constexpr wchar_t kBalloonTitle[] = L"Tevra Warning!";
 
 HICON loadIcon(int id, int size)
 {
@@ -30,8 +30,8 @@ void DispatchWatchEvent(std::unique_ptr<WatchEvent> event, void* userData)
 
 CWatcherDlg::CWatcherDlg(WindowParts parts)
     : parts_(std::move(parts))
-    , tray(parts_.notifyIcon)
-    , pacer([this](const std::wstring& text) { tray.ShowBalloon(text, kBalloonTitle); })
+    , trayIcon(parts_.notifyIcon)
+    , trayState(trayIcon, windowControl, balloonTimer, fitUtf8ToLimit)
     , watcher(std::move(parts_.host))
 {
     appIcon = loadIcon(IDI_APPLICATION_ICON, GetSystemMetrics(SM_CXICON));
@@ -89,8 +89,8 @@ INT_PTR CWatcherDlg::handle(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_TIMER:
-        if (wParam == BalloonPacer::kTimerId)
-            pacer.secondOver();
+        if (wParam == Win32OneShotTimer::kTimerId)
+            balloonTimer.fire();
         else
             OnTimer();
         return TRUE;
@@ -100,33 +100,34 @@ INT_PTR CWatcherDlg::handle(UINT message, WPARAM wParam, LPARAM lParam)
         return onNotify(*reinterpret_cast<const NMHDR*>(lParam));
     case WM_SIZE:
         layoutControls();
-        // Minimising deactivates the window on a desktop, but not always under
-        // every window manager: either way it goes to the tray.
+        // Minimising deactivates the window on a desktop, but not under every
+        // window manager: a minimised window counts as inactive.
         if (wParam == SIZE_MINIMIZED)
-            enterTray();
+            trayState.activationChanged(false);
+        else if (wParam == SIZE_RESTORED)
+            trayState.windowRestored();
         return TRUE;
     case WM_SIZING:
         layoutControls();
         return FALSE;
     case WM_ACTIVATE:
-        OnActivate(LOWORD(wParam));
+        trayState.activationChanged(LOWORD(wParam) != WA_INACTIVE);
         return FALSE;
-    case TrayIcon::kCallbackMessage:
+    case Win32TrayIcon::kCallbackMessage:
         OnTrayNotify(wParam, lParam);
         return TRUE;
     case WM_QUERYDRAGICON:
         return reinterpret_cast<INT_PTR>(appIcon);
     case WM_DESTROY:
         KillTimer(window_, kRefreshTimerId);
-        KillTimer(window_, BalloonPacer::kTimerId);
+        KillTimer(window_, Win32OneShotTimer::kTimerId);
         // A hidden window's icon would stay behind in the tray until the mouse passes it.
-        if (tray.isShown())
-            tray.remove();
+        trayIcon.remove();
         return FALSE;
     default:
         // Explorer started again: its tray knows no icon of ours.
-        if (message == taskbarCreated_ && taskbarCreated_ != 0 && inTray)
-            tray.addAgain();
+        if (message == taskbarCreated_ && taskbarCreated_ != 0)
+            trayState.trayRecreated();
         return FALSE;
     }
 }
@@ -136,7 +137,7 @@ BOOL CWatcherDlg::OnInitDialog()
     SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(appIcon));
     SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
     auto splash = std::make_unique<CSplashDlg>();
-    splash->SetText(wideFromUtf8(std::string("Tevra Version ") + kVersion));
+    splash->SetText(wideFromUtf8(splashVersionLine()));
 
     mappingList.attach(GetDlgItem(window_, IDC_MAPPING_LIST));
     outputList.attach(GetDlgItem(window_, IDC_OUTPUT_LIST));
@@ -153,10 +154,10 @@ BOOL CWatcherDlg::OnInitDialog()
         DestroyIcon(icon);
     }
     mappingList.setRowImages(rowImages);
-    tray.attach(window_, smallIcon, warningIcon);
-    pacer.attach(window_);
+    trayIcon.attach(window_, smallIcon, warningIcon);
+    windowControl.attach(window_);
+    balloonTimer.attach(window_);
     taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
-    inTray = false;
     layoutControls();
 
     parts_.pause(kVersionPauseMs);
@@ -166,7 +167,7 @@ BOOL CWatcherDlg::OnInitDialog()
     DrawMenuBar(window_);
     splash.reset();
 
-    SetTimer(window_, kRefreshTimerId, kRefreshPeriodMs, nullptr);
+    SetTimer(window_, kRefreshTimerId, UINT(kRefreshPeriodMs), nullptr);
     return TRUE;
 }
 
@@ -216,47 +217,29 @@ void CWatcherDlg::OnWatchEvent(std::unique_ptr<WatchEvent> event)
 {
     events.push_back(std::move(event));
     const WatchEvent& arrived = *events.back();
-    const std::wstring line = wideFromUtf8(std::to_string(arrived.serial) + " - " + arrived.text);
-    outputList.AddString(line);
-    if (!inTray)
-        return;
-    pacer.offer(line);
-    if (tray.warn() && IsWindowVisible(window_)) {
-        ShowWindow(window_, SW_MINIMIZE);
-        ShowWindow(window_, SW_HIDE);
-    }
-}
-
-void CWatcherDlg::OnActivate(UINT state)
-{
-    if (state != WA_INACTIVE)
-        return;
-    WINDOWPLACEMENT placement {};
-    placement.length = sizeof placement;
-    if (GetWindowPlacement(window_, &placement) && placement.showCmd == SW_SHOWMINIMIZED)
-        enterTray();
-}
-
-void CWatcherDlg::enterTray()
-{
-    if (inTray)
-        return;
-    if (tray.add()) {
-        ShowWindow(window_, SW_MINIMIZE);
-        ShowWindow(window_, SW_HIDE);
-    }
-    inTray = true;
+    const std::string line = outputLineText(arrived.serial, arrived.text);
+    outputList.AddString(wideFromUtf8(line));
+    trayState.alert(line);
 }
 
 void CWatcherDlg::OnTrayNotify(WPARAM iconId, LPARAM mouseMessage)
 {
-    if (iconId != TrayIcon::kId || LOWORD(mouseMessage) != WM_LBUTTONDOWN)
+    if (iconId != Win32TrayIcon::kId)
         return;
-    ShowWindow(window_, SW_SHOW);
-    ShowWindow(window_, SW_RESTORE);
-    tray.remove();
-    pacer.drop();
-    inTray = false;
+    switch (LOWORD(mouseMessage)) {
+    case WM_LBUTTONDOWN:
+        trayState.trayClicked(TrayClick::LeftButtonPress);
+        break;
+    case WM_LBUTTONDBLCLK:
+        trayState.trayClicked(TrayClick::DoubleClick);
+        break;
+    case WM_RBUTTONDOWN:
+        trayState.trayClicked(TrayClick::RightButton);
+        break;
+    default:
+        trayState.trayClicked(TrayClick::Other);
+        break;
+    }
 }
 
 void CWatcherDlg::end(int result)

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "engine/MappingWatcher.h"
-#include "ui/win32/BalloonPacer.h"
+#include "ui/core/TrayState.h"
+#include "ui/core/WindowCommands.h"
 #include "ui/win32/MappingListView.h"
 #include "ui/win32/OutputListBox.h"
 #include "ui/win32/SaveDialog.h"
@@ -30,16 +31,12 @@ struct WindowParts {
 };
 
 // The main window, dialog template 102: the mapping list over the output
-// list, the menu, the 1500 ms refresh timer, the tray icon.
-class CWatcherDlg {
+// list, the menu, the refresh timer, the tray icon. What the commands and the
+// tray do is the shared logic's (ui/core); this maps it onto Win32.
+class CWatcherDlg : private CommandFace {
 public:
-    static constexpr UINT_PTR kRefreshTimerId = 1;
-    static constexpr UINT kRefreshPeriodMs = 1500;
-    static constexpr int kVersionPauseMs = 1000;
-    static constexpr int kAddressPauseMs = 400;
-
     explicit CWatcherDlg(WindowParts parts);
-    ~CWatcherDlg();
+    ~CWatcherDlg() override;
     CWatcherDlg(const CWatcherDlg&) = delete;
     CWatcherDlg& operator=(const CWatcherDlg&) = delete;
 
@@ -52,40 +49,35 @@ public:
     HWND window() const { return window_; }
     CMappingWatcher& engine() { return watcher; }
     const MappingListView& mappingRows() const { return mappingList; }
-    bool isInTray() const { return inTray; }
+    bool isInTray() const { return trayState.inTray(); }
 
-    // Handlers, named as the design names them.
     BOOL OnInitDialog();
     void OnTimer();
     void OnWatchEvent(std::unique_ptr<WatchEvent> event);
-    void OnActivate(UINT state);
     void OnTrayNotify(WPARAM iconId, LPARAM mouseMessage);
     void layoutControls();
     void updateMappingList(bool all);
-
-    void OnExit();
-    void OnFlushSystemCache();
-    void OnFlushProgramCache();
-    void OnFlushBothCaches();
-    void OnAbout();
-    void OnDiscover();
     void OnSaveMapping();
     void OnSaveOutput();
-    void OnClearOutputList();
-    void OnDeleteFromSystemCache();
-    void OnDeleteFromProgramCache();
-    void OnDeleteFromBothCaches();
+    void OnAbout();
 
 private:
     static INT_PTR CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam);
     bool onCommand(int id);
     INT_PTR onNotify(const NMHDR& header);
-    void enterTray();
     void end(int result);
-    void reportActionFailures(const char* what);
-    void save(const std::string& bytes);
-    std::string outputFileText() const;
+
+    // CommandFace
+    std::vector<std::string> selectedAddressTexts() const override;
+    void showFailure(const std::string& text) override;
+    void clearMappingRows() override;
+    void rewriteAllMappingRows() override;
+    void clearOutputList() override;
+    void saveMapping() override { OnSaveMapping(); }
+    void saveOutput() override { OnSaveOutput(); }
+    void showAbout() override { OnAbout(); }
+    void close() override { end(IDOK); }
 
     WindowParts parts_;
     HWND window_ = nullptr;
@@ -95,10 +87,11 @@ private:
     MappingListView mappingList;
     COutputListBox outputList;
     HIMAGELIST rowImages = nullptr;
-    TrayIcon tray;
-    BalloonPacer pacer;
+    Win32TrayIcon trayIcon;
+    Win32WindowControl windowControl;
+    Win32OneShotTimer balloonTimer;
+    TrayState trayState;
     CMappingWatcher watcher;
-    bool inTray = false;
     std::vector<std::unique_ptr<WatchEvent>> events;
     UINT taskbarCreated_ = 0;
     bool ended_ = false;

@@ -7,7 +7,8 @@
 #include "TempFolder.h"
 #include "engine/Version.h"
 #include "hostnet/windows/WindowsIpHelper.h"
-#include "ui/CommandIds.h"
+#include "ui/core/CommandIds.h"
+#include "ui/core/StartUp.h"
 #include "ui/win32/ResourceIds.h"
 #include "ui/win32/WatcherDlg.h"
 #include "ui/win32/WideText.h"
@@ -175,7 +176,7 @@ protected:
     }
 
     // One tick as the timer gives it.
-    void tick() const { SendMessageW(window->window(), WM_TIMER, CWatcherDlg::kRefreshTimerId, 0); }
+    void tick() const { SendMessageW(window->window(), WM_TIMER, kRefreshTimerId, 0); }
     void command(int id) const { SendMessageW(window->window(), WM_COMMAND, WPARAM(id), 0); }
 
     int rowCount() const { return int(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
@@ -394,7 +395,8 @@ TEST_F(Window, HidesInTheTrayAndPacesItsBalloons)
     EXPECT_EQ(utf8FromWide(balloons()[1].info), lines.back() + "\n(+1 more)");
 
     // A click on the icon brings the window back and takes the icon away.
-    SendMessageW(window->window(), win32::TrayIcon::kCallbackMessage, win32::TrayIcon::kId, WM_LBUTTONDOWN);
+    SendMessageW(
+        window->window(), win32::Win32TrayIcon::kCallbackMessage, win32::Win32TrayIcon::kId, WM_LBUTTONDOWN);
     EXPECT_TRUE(IsWindowVisible(window->window()));
     EXPECT_FALSE(window->isInTray());
     EXPECT_EQ(tray.back().message, DWORD(NIM_DELETE));
