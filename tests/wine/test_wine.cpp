@@ -218,6 +218,8 @@ TEST_F(WindowUnderWine, PassesItsTestsOnTheNamespacesTable)
 TEST_F(WindowUnderWine, ShowsItsWindowThroughFiveTicksAndEndsOnWmClose)
 {
     ASSERT_TRUE(neigh("add", "10.66.0.11", "00:0c:29:11:22:34", "permanent"));
+    // An alert for the picture: a red cross and a numbered line.
+    ASSERT_TRUE(neigh("add", "10.66.0.30", "ff:ff:ff:ff:ff:ff", "permanent"));
     const char* picture = std::getenv("TEVRA_WINDOW_PICTURE");
     const std::string picturePath = picture ? picture : TEVRA_WINDOW_PICTURE;
     std::remove(picturePath.c_str());
