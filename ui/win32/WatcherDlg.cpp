@@ -58,7 +58,20 @@ bool CWatcherDlg::create()
 {
     const HWND window = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_WATCHER), nullptr,
         dialogProc, reinterpret_cast<LPARAM>(this));
-    return window != nullptr;
+    if (window == nullptr)
+        return false;
+    // A dialog opens centred on its screen's work area.
+    MONITORINFO monitor {};
+    monitor.cbSize = sizeof monitor;
+    RECT frame {};
+    if (GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor)
+        && GetWindowRect(window, &frame)) {
+        const RECT& work = monitor.rcWork;
+        const int x = work.left + (work.right - work.left - (frame.right - frame.left)) / 2;
+        const int y = work.top + (work.bottom - work.top - (frame.bottom - frame.top)) / 2;
+        SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    return true;
 }
 
 int CWatcherDlg::runModal()
