@@ -18,6 +18,14 @@
 
 namespace tevra::cli {
 
+namespace {
+
+// EX_CONFIG: restarting cannot mend a damaged or refused state file, so the
+// unit does not restart on it (RestartPreventExitStatus).
+constexpr int kExitStateRefused = 78;
+
+}  // namespace
+
 ConsoleWatch::ConsoleWatch(
     std::unique_ptr<hostnet::IpHelper> host, const AlertOutput& output, WallClock clock)
     : output_(output)
@@ -260,7 +268,7 @@ int runWatch(
         state.emplace(options.statePath, err);
         if (const std::string problem = state->load(console.watcher()); !problem.empty()) {
             std::fprintf(err, "tevra-watch: %s\n", problem.c_str());
-            return 1;
+            return kExitStateRefused;
         }
     }
     // Opened before the first read, so that no change after it goes unseen.

@@ -43,13 +43,19 @@ std::optional<IgnoreRule> parseIgnoreRule(std::string_view text)
     return IgnoreRule { std::nullopt, *bytes };
 }
 
-bool IgnoreList::matches(std::uint32_t address, const std::optional<MacBytes>& mac) const
+bool IgnoreList::macIgnored(const std::optional<MacBytes>& mac) const
 {
-    return std::ranges::any_of(rules_, [&](const IgnoreRule& rule) {
-        if (rule.address)
-            return *rule.address == address;
-        return mac.has_value() && std::equal(rule.macPrefix.begin(), rule.macPrefix.end(), mac->begin());
+    return mac.has_value() && std::ranges::any_of(rules_, [&](const IgnoreRule& rule) {
+        return !rule.address && std::equal(rule.macPrefix.begin(), rule.macPrefix.end(), mac->begin());
     });
+}
+
+bool IgnoreList::matches(std::uint32_t address, const std::optional<MacBytes>& mac,
+    const std::optional<MacBytes>& previousMac) const
+{
+    const bool addressIgnored
+        = std::ranges::any_of(rules_, [&](const IgnoreRule& rule) { return rule.address == address; });
+    return addressIgnored || (macIgnored(mac) && (!previousMac || macIgnored(previousMac)));
 }
 
 }  // namespace tevra::cli

@@ -11,6 +11,9 @@
 namespace tevra::cli {
 namespace {
 
+// A million learned addresses take about 80 MB; more is not a state file of ours.
+constexpr std::size_t kMaxStateBytes = std::size_t(256) << 20;
+
 constexpr std::size_t kFieldCount = 6;
 
 std::string macField(const MacBytes& mac, std::uint32_t length)
@@ -94,6 +97,19 @@ std::optional<StoredMapping> parseMapping(std::string_view line, std::string& re
             return std::nullopt;
         }
     }
+    // Read, but not what this program ever writes: a hand-edited or planted line.
+    const std::pair<bool, const char*> sane[] = {
+        { mac->second == 0 || mac->second == 6 || mac->second == 8, "a MAC address has 6 or 8 bytes" },
+        { *type >= hostnet::kNetTypeOther && *type <= hostnet::kNetTypeStatic, "unknown entry type" },
+        { *firstSeen >= 0, "time before 1970 (first seen)" },
+        { *lastChanged >= 0, "time before 1970 (last changed)" },
+    };
+    for (const auto& [ok, why] : sane) {
+        if (!ok) {
+            reason = why;
+            return std::nullopt;
+        }
+    }
     mapping.address = *address;
     mapping.mac = mac->first;
     mapping.macLength = mac->second;
@@ -168,7 +184,7 @@ StateFile::StateFile(std::string path, std::FILE* err)
 
 std::string StateFile::load(CMappingWatcher& watcher)
 {
-    const FileContents contents = readWholeFile(path_);
+    const FileContents contents = readWholeFile(path_, kMaxStateBytes);
     if (contents.missing)
         return {};
     if (!contents.error.empty())

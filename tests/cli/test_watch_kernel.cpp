@@ -16,12 +16,14 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -208,6 +210,21 @@ TEST_F(WatchOnKernel, OnceTableNamesVendorsFromTheListsOfTevraIeeeData)
         "veth0 (veth)\t\n");
 }
 
+// A FIFO planted as a vendor list would hold the reading of the lists for
+// ever; it is passed over like a missing list, and the compiled-in copy used.
+TEST_F(WatchOnKernel, AFifoAsAVendorListIsPassedOver)
+{
+    const TempFolder folder;
+    ASSERT_TRUE(folder.ok());
+    ASSERT_EQ(mkfifo(folder.file("oui.csv").c_str(), 0600), 0);
+    addNeighbour("10.66.0.12", "00:0c:29:21:22:35", "reachable");
+    const CommandResult table = runCommand(namespaces.execInHost(
+        { "env", "TEVRA_IEEE_DATA=" + folder.path(), "timeout", "10", kWatch, "--once", "--table" }));
+    EXPECT_EQ(table.status, 0) << table.err;
+    EXPECT_NE(table.out.find("10.66.0.12\t00-0C-29-21-22-35\tyes\t-\tVMware, Inc."), std::string::npos)
+        << table.out;
+}
+
 // --- A mapping changed while tevra-watch runs ---
 
 struct ChangeTrigger {
@@ -301,6 +318,50 @@ TEST_F(WatchOnKernel, FollowsNotificationsBetweenReads)
         "2 - Mapping changed: 10.66.0.5 changed from 00-0C-29-11-22-33 to 02-00-00-00-66-66");
     EXPECT_EQ(withoutTime(watch.readLine(5s)),
         "3 - Mapping changed: 10.66.0.5 changed from 02-00-00-00-66-66 to 00-0C-29-11-22-33");
+    watch.signal(SIGTERM);
+    EXPECT_EQ(watch.wait(), 0);
+}
+
+// Each way a user or a service manager stops the watcher saves what it
+// learned and ends with status 0; a hang-up used to kill it unsaved.
+TEST_F(WatchOnKernel, EveryStopSignalSavesTheStateAndEndsCleanly)
+{
+    addNeighbour("10.66.0.11", "00:0c:29:11:22:34", "reachable");
+    addNeighbour("10.66.0.99", "ff:ff:ff:ff:ff:ff", "permanent");
+    for (const int stopSignal : { SIGINT, SIGTERM, SIGHUP }) {
+        const TempFolder folder;
+        ASSERT_TRUE(folder.ok());
+        const std::string state = folder.file("state");
+        RunningProgram watch(namespaces.execInHost({ kWatch, "--interval", "60000", "--state", state }));
+        ASSERT_TRUE(watch.started());
+        ASSERT_TRUE(watch.readLine(5s)) << stopSignal;
+        std::filesystem::remove(state);  // only the save at the stop can bring it back
+        watch.signal(stopSignal);
+        EXPECT_EQ(watch.wait(), 0) << stopSignal;
+        EXPECT_NE(fileText(state).find("10.66.0.11\t00-0C-29-11-22-34"), std::string::npos) << stopSignal;
+    }
+}
+
+// --ignore for VRRP must not hide a host taking a MAC of the ignored range:
+// only moves within the range (the virtual address between its routers) are quiet.
+TEST_F(WatchOnKernel, IgnoredMacRangeCannotHideAHijack)
+{
+    addNeighbour("10.66.0.9", "00:0c:29:aa:bb:09", "reachable");
+    addNeighbour("10.66.0.254", "00:00:5e:00:01:07", "reachable");
+    addNeighbour("10.66.0.99", "ff:ff:ff:ff:ff:ff", "permanent");
+    RunningProgram watch(
+        namespaces.execInHost({ kWatch, "--interval", "60000", "--ignore", "00-00-5E-00-01" }));
+    ASSERT_TRUE(watch.started());
+    ASSERT_EQ(withoutTime(watch.readLine(5s)),
+        "1 - Broadcast MAC assigned: 10.66.0.99 has broadcast MAC FF-FF-FF-FF-FF-FF");
+    const auto replace = [&](const char* address, const char* mac) {
+        return namespaces.ipInHost(
+            { "neigh", "replace", address, "lladdr", mac, "dev", "veth0", "nud", "reachable" });
+    };
+    ASSERT_TRUE(replace("10.66.0.254", "00:00:5e:00:01:08"));
+    ASSERT_TRUE(replace("10.66.0.9", "00:00:5e:00:01:99"));
+    EXPECT_EQ(withoutTime(watch.readLine(5s)),
+        "3 - Mapping changed: 10.66.0.9 changed from 00-0C-29-AA-BB-09 to 00-00-5E-00-01-99");
     watch.signal(SIGTERM);
     EXPECT_EQ(watch.wait(), 0);
 }
