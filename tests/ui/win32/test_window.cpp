@@ -394,6 +394,11 @@ TEST_F(Window, HidesInTheTrayAndPacesItsBalloons)
     ASSERT_EQ(balloons().size(), 2u);
     EXPECT_EQ(utf8FromWide(balloons()[1].info), lines.back() + "\n(+1 more)");
 
+    // Explorer started again: the icon is put back in the look it had.
+    SendMessageW(window->window(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    EXPECT_EQ(tray.back().message, DWORD(NIM_ADD));
+    EXPECT_EQ(tray.back().tip, L"Tevra Warning!");
+
     // A click on the icon brings the window back and takes the icon away.
     SendMessageW(
         window->window(), win32::Win32TrayIcon::kCallbackMessage, win32::Win32TrayIcon::kId, WM_LBUTTONDOWN);
