@@ -3,6 +3,7 @@
 // beside the Linux tevra-watch on the same table.
 #include "Command.h"
 #include "HarnessProtocol.h"
+#include "KernelTest.h"
 #include "NamespacePair.h"
 #include "WineSession.h"
 #include "engine/Version.h"
@@ -52,12 +53,13 @@ public:
 WineEnvironment* const kWine
     = static_cast<WineEnvironment*>(testing::AddGlobalTestEnvironment(new WineEnvironment));
 
-class UnderWine : public testing::Test {
+class UnderWine : public KernelTest {
 protected:
     void SetUp() override
     {
-        if (!NamespacePair::available())
-            GTEST_SKIP() << "the Wine tests make network namespaces and need root";
+        KernelTest::SetUp();
+        if (kernelMissing())
+            return;
         ASSERT_TRUE(kWine->namespaces->ok()) << kWine->namespaces->error;
         ASSERT_EQ(kWine->session->error(), "");
         ASSERT_TRUE(resetTable());
