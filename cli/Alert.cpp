@@ -50,7 +50,7 @@ Alert makeAlert(const WatchEvent& event, std::chrono::system_clock::time_point t
     Alert alert;
     alert.serial = event.serial;
     alert.kind = event.kind;
-    alert.line = std::to_string(event.serial) + " - " + event.text;
+    alert.line = alertLine(event);
     alert.time = time;
     alert.address = event.subject.firstAddress;
     if (const KindRecord* record = kindRecord(event.kind)) {
