@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -16,6 +17,16 @@ enum : std::uint32_t {
     kNetTypeDynamic = 3,
     kNetTypeStatic = 4,
 };
+
+// Host-order value of a network-order IPv4 address (ntohl) without an OS
+// header or a compiler builtin: the address's bytes in memory order are its
+// dotted parts, most significant first, on any host.
+constexpr std::uint32_t netToHost(std::uint32_t netOrder)
+{
+    const auto parts = std::bit_cast<std::array<std::uint8_t, 4>>(netOrder);
+    return std::uint32_t { parts[0] } << 24 | std::uint32_t { parts[1] } << 16
+        | std::uint32_t { parts[2] } << 8 | std::uint32_t { parts[3] };
+}
 
 // One ARP (neighbour) table row. Addresses stay in network byte order, as the
 // platform delivers them, so keys and texts never depend on the host's endianness.

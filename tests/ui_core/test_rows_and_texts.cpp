@@ -96,7 +96,6 @@ TEST(ExportTextTest, SavedFilesAreTheSameBytesOnEverySystem)
 
     EXPECT_EQ(outputFileBytes({}), "");
     EXPECT_EQ(outputFileBytes({ "1 - a", "2 - b" }), "1 - a\r\n2 - b\r\n");
-    EXPECT_EQ(outputLineText(7, "09:15:00: Mapping changed: x"), "7 - 09:15:00: Mapping changed: x");
 }
 
 }  // namespace

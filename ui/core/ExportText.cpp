@@ -26,9 +26,4 @@ std::string outputFileBytes(const std::vector<std::string>& lines)
     return bytes;
 }
 
-std::string outputLineText(std::uint32_t serial, std::string_view text)
-{
-    return std::to_string(serial) + " - " + std::string(text);
-}
-
 }  // namespace tevra

@@ -21,7 +21,4 @@ std::string mappingFileBytes(const MappingRows& rows, TextFitter fit);
 // The bytes of a saved output list: each line followed by CR LF; empty for an empty list.
 std::string outputFileBytes(const std::vector<std::string>& lines);
 
-// "serial - text", the output line one alert gives.
-std::string outputLineText(std::uint32_t serial, std::string_view text);
-
 }  // namespace tevra

@@ -21,7 +21,7 @@ AlertPresenter::AlertPresenter(std::unique_ptr<TrayIcon> tray, std::unique_ptr<W
 
 QString AlertPresenter::outputLine(const WatchEvent& event)
 {
-    return QString::fromStdString(outputLineText(event.serial, event.text));
+    return QString::fromStdString(alertLine(event));
 }
 
 void AlertPresenter::present(const WatchEvent& event)

@@ -230,7 +230,7 @@ void CWatcherDlg::OnWatchEvent(std::unique_ptr<WatchEvent> event)
 {
     events.push_back(std::move(event));
     const WatchEvent& arrived = *events.back();
-    const std::string line = outputLineText(arrived.serial, arrived.text);
+    const std::string line = alertLine(arrived);
     outputList.AddString(wideFromUtf8(line));
     trayState.alert(line);
 }
