@@ -5,8 +5,10 @@
 #include "cli/Journal.h"
 #include "cli/StartupMessage.h"
 #include "cli/StateFile.h"
+#include "cli/StateLock.h"
 #include "cli/StopSignals.h"
 #include "engine/MappingCells.h"
+#include "engine/TextEscape.h"
 #include "engine/Version.h"
 #include "hostnet/Trace.h"
 
@@ -83,8 +85,12 @@ std::string ConsoleWatch::tableText() const
     // The program cache is in dotted order already, as the window lists it.
     std::vector<MappingCells> rows;
     rows.reserve(watcher_.programCache.size());
-    for (const auto& [address, entry] : watcher_.programCache)
-        rows.push_back(mappingCellTexts(*entry, watcher_.networkConfig));
+    for (const auto& [address, entry] : watcher_.programCache) {
+        MappingCells cells = mappingCellTexts(*entry, watcher_.networkConfig);
+        for (std::string& cell : cells)
+            cell = escapedControlBytes(cell);
+        rows.push_back(std::move(cells));
+    }
     return mappingTableText(mappingHeadings(), rows, "\n");
 }
 
@@ -119,7 +125,7 @@ WatchSummary summarize(CMappingWatcher& watcher, int intervalMs, bool followsNot
 {
     WatchSummary summary { watcher.programCache.size(), {}, intervalMs, followsNotifications };
     for (const auto& [index, adapter] : watcher.networkConfig.adapters)
-        summary.interfaces.push_back(adapter.info.Description);
+        summary.interfaces.push_back(escapedControlBytes(adapter.info.Description));
     return summary;
 }
 
@@ -264,7 +270,14 @@ int runWatch(
     const AlertOutput output = makeOutput(options, out, err, hooks ? &*hooks : nullptr, written);
     ConsoleWatch console(std::move(host), output);
     std::optional<StateFile> state;
+    std::unique_ptr<StateLock> stateLock;
     if (!options.statePath.empty()) {
+        std::string problem;
+        stateLock = StateLock::acquire(options.statePath, problem);
+        if (!stateLock) {
+            std::fprintf(err, "tevra-watch: %s\n", problem.c_str());
+            return 1;
+        }
         state.emplace(options.statePath, err);
         if (const std::string problem = state->load(console.watcher()); !problem.empty()) {
             std::fprintf(err, "tevra-watch: %s\n", problem.c_str());

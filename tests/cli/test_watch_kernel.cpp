@@ -210,6 +210,21 @@ TEST_F(WatchOnKernel, OnceTableNamesVendorsFromTheListsOfTevraIeeeData)
         "veth0 (veth)\t\n");
 }
 
+// An interface name may hold control bytes; a terminal must get them escaped,
+// never an ESC sequence that retitles or rewrites it.
+TEST_F(WatchOnKernel, ControlBytesOfInterfaceNamesAreEscaped)
+{
+    const std::string name = "e\x1b]0;x";
+    ASSERT_TRUE(namespaces.ipInHost({ "link", "add", name, "type", "veth", "peer", "name", "esc-peer" }));
+    ASSERT_TRUE(namespaces.ipInHost({ "link", "set", name, "up" }));
+    ASSERT_TRUE(namespaces.ipInHost(
+        { "neigh", "add", "10.77.0.1", "lladdr", "00:0c:29:11:22:34", "dev", name, "nud", "permanent" }));
+    const CommandResult table = runCommand(namespaces.execInHost({ kWatch, "--once", "--table" }));
+    EXPECT_EQ(table.status, 0) << table.err;
+    EXPECT_EQ(table.out.find('\x1b'), std::string::npos);
+    EXPECT_NE(table.out.find("e\\x1b]0;x"), std::string::npos) << table.out;
+}
+
 // A FIFO planted as a vendor list would hold the reading of the lists for
 // ever; it is passed over like a missing list, and the compiled-in copy used.
 TEST_F(WatchOnKernel, AFifoAsAVendorListIsPassedOver)
@@ -340,6 +355,28 @@ TEST_F(WatchOnKernel, EveryStopSignalSavesTheStateAndEndsCleanly)
         EXPECT_EQ(watch.wait(), 0) << stopSignal;
         EXPECT_NE(fileText(state).find("10.66.0.11\t00-0C-29-11-22-34"), std::string::npos) << stopSignal;
     }
+}
+
+// Two watchers on one state file would overwrite each other's learning: the
+// second says which process holds it and ends with status 1.
+TEST_F(WatchOnKernel, ASecondWatcherOnOneStateFileIsRefused)
+{
+    const TempFolder folder;
+    ASSERT_TRUE(folder.ok());
+    const std::string state = folder.file("state");
+    addNeighbour("10.66.0.99", "ff:ff:ff:ff:ff:ff", "permanent");
+    RunningProgram first(namespaces.execInHost({ kWatch, "--interval", "60000", "--state", state }));
+    ASSERT_TRUE(first.started());
+    ASSERT_TRUE(first.readLine(5s));
+    const CommandResult second = runCommand(namespaces.execInHost({ kWatch, "--once", "--state", state }));
+    EXPECT_EQ(second.status, 1);
+    EXPECT_TRUE(
+        std::regex_match(second.err, std::regex("tevra-watch: .*/state is in use by process [0-9]+\n")))
+        << second.err;
+    first.signal(SIGTERM);
+    EXPECT_EQ(first.wait(), 0);
+    // Once the first has gone, the file is free again.
+    EXPECT_EQ(runCommand(namespaces.execInHost({ kWatch, "--once", "--state", state })).status, 0);
 }
 
 // --ignore for VRRP must not hide a host taking a MAC of the ignored range:
