@@ -2,6 +2,7 @@
 // a network namespace of the test's own.
 #include "Command.h"
 #include "FileText.h"
+#include "KernelTest.h"
 #include "NamespacePair.h"
 #include "RawFrames.h"
 #include "TempFolder.h"
@@ -47,12 +48,13 @@ std::string withoutTime(const std::optional<std::string>& line)
 
 // --- On the kernel's table ---
 
-class WatchOnKernel : public testing::Test {
+class WatchOnKernel : public KernelTest {
 protected:
     void SetUp() override
     {
-        if (!NamespacePair::available())
-            GTEST_SKIP() << "the kernel tests make network namespaces and need root";
+        KernelTest::SetUp();
+        if (kernelMissing())
+            return;
         ASSERT_TRUE(namespaces.ok()) << namespaces.error;
     }
 

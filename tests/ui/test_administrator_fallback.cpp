@@ -2,6 +2,7 @@
 // table: what the system refuses for want of rights is done again by
 // tevra-arp-helper, and what the helper cannot do is said.
 #include "Command.h"
+#include "KernelTest.h"
 #include "NamespacePair.h"
 #include "engine/Address.h"
 #include "hostnet/fake/FakeIpHelper.h"
@@ -210,12 +211,13 @@ private:
     bool ok_ = false;
 };
 
-class WindowFallbackTest : public testing::Test {
+class WindowFallbackTest : public KernelTest {
 protected:
     void SetUp() override
     {
-        if (!NamespacePair::available())
-            GTEST_SKIP() << "the kernel tests make network namespaces and need root";
+        KernelTest::SetUp();
+        if (kernelMissing())
+            return;
         namespaces = std::make_unique<NamespacePair>();
         ASSERT_TRUE(namespaces->ok()) << namespaces->error;
         entry = std::make_unique<NamespaceEntry>(namespaces->hostName());

@@ -3,6 +3,7 @@
 // recorded notification service on a session bus of its own (dbus-run-session).
 #include "Command.h"
 #include "FakeNotificationService.h"
+#include "KernelTest.h"
 #include "NamespacePair.h"
 #include "ui/qt/WatcherDlg.h"
 
@@ -42,12 +43,13 @@ struct NotificationDesktop {
     bool registered = false;
 };
 
-class WindowKernelTest : public ::testing::Test {
+class WindowKernelTest : public KernelTest {
 protected:
     void SetUp() override
     {
-        if (!NamespacePair::available())
-            GTEST_SKIP() << "the kernel tests make network namespaces and need root";
+        KernelTest::SetUp();
+        if (kernelMissing())
+            return;
         ASSERT_TRUE(desktop.registered) << "no session bus of the test's own";
         namespaces = std::make_unique<NamespacePair>();
         ASSERT_TRUE(namespaces->ok()) << namespaces->error;
