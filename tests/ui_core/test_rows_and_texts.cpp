@@ -96,6 +96,11 @@ TEST(ExportTextTest, SavedFilesAreTheSameBytesOnEverySystem)
 
     EXPECT_EQ(outputFileBytes({}), "");
     EXPECT_EQ(outputFileBytes({ "1 - a", "2 - b" }), "1 - a\r\n2 - b\r\n");
+    // A face that wants another line end gets the same lines with it.
+    EXPECT_EQ(outputFileBytes({ "1 - a", "2 - b" }, "\n"), "1 - a\n2 - b\n");
+    const std::string lf = mappingFileBytes(rows, fitUtf8ToLimit, "\n");
+    EXPECT_EQ(lf.find('\r'), std::string::npos);
+    EXPECT_NE(lf.find("\t\n\n10.0.0.1\t00-0C-29-11-22-33\t"), std::string::npos);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 namespace tevra {
 
-std::string mappingFileBytes(const MappingRows& rows, TextFitter fit)
+std::string mappingFileBytes(const MappingRows& rows, TextFitter fit, std::string_view lineEnd)
 {
     MappingCells headings;
     for (std::size_t c = 0; c < headings.size(); ++c)
@@ -13,15 +13,15 @@ std::string mappingFileBytes(const MappingRows& rows, TextFitter fit)
     cells.reserve(static_cast<std::size_t>(rows.size()));
     for (int r = 0; r < rows.size(); ++r)
         cells.push_back(rows.row(r).cells);
-    return mappingTableText(headings, cells, kExportLineEnd);
+    return mappingTableText(headings, cells, lineEnd);
 }
 
-std::string outputFileBytes(const std::vector<std::string>& lines)
+std::string outputFileBytes(const std::vector<std::string>& lines, std::string_view lineEnd)
 {
     std::string bytes;
     for (const std::string& line : lines) {
         bytes += line;
-        bytes += kExportLineEnd;
+        bytes += lineEnd;
     }
     return bytes;
 }

@@ -2,21 +2,50 @@
 
 #include "engine/MappingWatcher.h"
 #include "ui/core/CommandIds.h"
+#include "ui/core/ElevatingIpHelper.h"
 #include "ui/core/FailureText.h"
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <string_view>
 
 namespace tevra {
 namespace {
 
-// One message box for the failures of the command just run, if any.
-void reportFailures(CMappingWatcher& watcher, CommandFace& face, std::string_view what)
+// What a command does once tevra-arp-helper has done its share.
+using AfterHelper = std::function<void(CMappingWatcher&, CommandFace&, const ElevatedOutcome&)>;
+
+bool awaitingHelper(const ActionFailure& failure)
 {
-    const std::vector<ActionFailure> failures = watcher.takeActionFailures();
+    return failure.kind == hostnet::Failure::NotPermitted && failure.reason == kAwaitingConsent;
+}
+
+// Hands what the system refused for want of rights to tevra-arp-helper
+// without waiting for it; its failures are said when it ends.
+void elevate(CMappingWatcher& watcher, CommandFace& face, std::string_view what, AfterHelper after)
+{
+    auto* elevating = dynamic_cast<ElevatingIpHelper*>(&watcher.ipHelper());
+    if (elevating == nullptr || !elevating->hasDeferred())
+        return;
+    elevating->runDeferred([&watcher, &face, what, after = std::move(after)](const ElevatedOutcome& outcome) {
+        if (after)
+            after(watcher, face, outcome);
+        if (!outcome.failures.empty())
+            face.showFailure(actionFailureText(what, outcome.failures));
+    });
+}
+
+// One message box for the failures of the command just run, if any; what
+// waits for the helper is said when the helper ends.
+void reportFailures(
+    CMappingWatcher& watcher, CommandFace& face, std::string_view what, AfterHelper after = {})
+{
+    std::vector<ActionFailure> failures = watcher.takeActionFailures();
+    std::erase_if(failures, awaitingHelper);
     if (!failures.empty())
         face.showFailure(actionFailureText(what, failures));
+    elevate(watcher, face, what, std::move(after));
 }
 
 void flushSystemCache(CMappingWatcher& watcher, CommandFace& face)
@@ -38,7 +67,14 @@ void flushBothCaches(CMappingWatcher& watcher, CommandFace& face)
     watcher.flushBothCaches();
     face.clearMappingRows();
     face.rewriteAllMappingRows();
-    reportFailures(watcher, face, kFlushFailed);
+    // Once the helper has flushed, the entries come back with the next ticks.
+    reportFailures(
+        watcher, face, kFlushFailed, [](CMappingWatcher& w, CommandFace& f, const ElevatedOutcome& o) {
+            if (o.failures.empty()) {
+                w.clearProgramCache();
+                f.clearMappingRows();
+            }
+        });
 }
 
 void discover(CMappingWatcher& watcher, CommandFace& face)
@@ -66,6 +102,17 @@ void deleteFromProgramCache(CMappingWatcher& watcher, CommandFace& face)
     face.rewriteAllMappingRows();
 }
 
+// What the helper deleted leaves the program cache too.
+void forgetDeleted(CMappingWatcher& watcher, CommandFace& face, const ElevatedOutcome& outcome)
+{
+    if (outcome.doneSubjects.empty())
+        return;
+    for (const std::string& address : outcome.doneSubjects)
+        watcher.removeFromProgramCache(address);
+    face.clearMappingRows();
+    face.rewriteAllMappingRows();
+}
+
 // An entry whose system delete failed is still in the table, so its history
 // stays too: only what left the table leaves the program cache.
 void deleteFromBothCaches(CMappingWatcher& watcher, CommandFace& face)
@@ -77,7 +124,7 @@ void deleteFromBothCaches(CMappingWatcher& watcher, CommandFace& face)
         watcher.deleteFromBothCaches(address);
     face.clearMappingRows();
     face.rewriteAllMappingRows();
-    reportFailures(watcher, face, kDeleteFailed);
+    reportFailures(watcher, face, kDeleteFailed, forgetDeleted);
 }
 
 struct Command {

@@ -30,7 +30,10 @@ public:
 };
 
 // Runs one menu command against the engine and the window; false when
-// `command` is none of the menu's (the hidden test item among them).
+// `command` is none of the menu's (the hidden test item among them). A delete
+// or flush that the watcher's ElevatingIpHelper hands to tevra-arp-helper ends
+// later, from the face's event loop, on this same face and watcher: the face
+// must live as long as the watcher.
 bool runCommand(int command, CMappingWatcher& watcher, CommandFace& face);
 
 }  // namespace tevra

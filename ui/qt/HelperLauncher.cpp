@@ -1,7 +1,10 @@
 #include "ui/qt/HelperLauncher.h"
 
+#include <QMetaObject>
 #include <QProcess>
+#include <QTimer>
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -23,9 +26,9 @@ constexpr std::array<ExitMeaning, 3> kExitMeanings { {
     { 127, "not authorized to change the ARP table", true },
 } };
 
-HelperLauncher::Failure failure(QString reason)
+ElevatedResult failure(const QString& reason)
 {
-    return { std::move(reason), false };
+    return ElevatedFailure { reason.toStdString(), false };
 }
 
 // The helper says why on the last line of its standard error, after its name.
@@ -37,41 +40,97 @@ QString lastLine(const QByteArray& text)
     return line.startsWith(name) ? line.mid(name.size()) : line;
 }
 
+ElevatedResult meaningOf(int status, const QString& said)
+{
+    if (status == 0)
+        return std::nullopt;
+    if (status == 1 && !said.isEmpty())
+        return failure(said);
+    for (const ExitMeaning& meaning : kExitMeanings)
+        if (meaning.status == status)
+            return ElevatedFailure { meaning.text, meaning.rightsRefused };
+    return failure(said.isEmpty() ? QStringLiteral("the helper failed (exit status %1)").arg(status) : said);
+}
+
 }  // namespace
+
+// One step: the process, its deadline and whom to tell.
+class HelperLauncher::Run {
+public:
+    Run(const QStringList& command, const std::vector<std::string>& arguments,
+        std::function<void(ElevatedResult)> onDone, std::function<void(Run*)> forget)
+        : program_(command.value(0))
+        , onDone_(std::move(onDone))
+        , forget_(std::move(forget))
+    {
+        QStringList all = command.mid(1);
+        for (const std::string& argument : arguments)
+            all.push_back(QString::fromStdString(argument));
+        process_.setProgram(program_);
+        process_.setArguments(all);
+        process_.setStandardInputFile(QProcess::nullDevice());
+        QObject::connect(&process_, &QProcess::finished, [this](int status, QProcess::ExitStatus how) {
+            finish(how == QProcess::NormalExit ? meaningOf(status, lastLine(process_.readAllStandardError()))
+                                               : failure(program_ + QStringLiteral(" ended abnormally")));
+        });
+        QObject::connect(&process_, &QProcess::errorOccurred, [this](QProcess::ProcessError error) {
+            if (error == QProcess::FailedToStart)
+                finish(
+                    failure(program_ + QStringLiteral(" could not be started: ") + process_.errorString()));
+        });
+        deadline_.setSingleShot(true);
+        QObject::connect(&deadline_, &QTimer::timeout, [this] {
+            process_.disconnect();
+            process_.kill();
+            process_.waitForFinished();
+            finish(failure(QStringLiteral("no answer from ") + program_));
+        });
+    }
+
+    void start()
+    {
+        deadline_.start(kAnswerTimeoutMs);
+        process_.start();
+    }
+
+private:
+    // Told from the event loop; this run is gone afterwards.
+    void finish(ElevatedResult result)
+    {
+        deadline_.stop();
+        process_.disconnect();
+        std::function<void(ElevatedResult)> onDone = std::move(onDone_);
+        // The process may not be destroyed inside its own signal.
+        QMetaObject::invokeMethod(
+            &deadline_,
+            [this, onDone = std::move(onDone), result = std::move(result)] {
+                const auto forget = forget_;
+                forget(this);
+                onDone(result);
+            },
+            Qt::QueuedConnection);
+    }
+
+    QString program_;
+    QProcess process_;
+    QTimer deadline_;
+    std::function<void(ElevatedResult)> onDone_;
+    std::function<void(Run*)> forget_;
+};
 
 HelperLauncher::HelperLauncher(QStringList command)
     : command_(std::move(command))
 {
 }
 
-std::optional<HelperLauncher::Failure> HelperLauncher::run(const QStringList& step) const
+HelperLauncher::~HelperLauncher() = default;
+
+void HelperLauncher::start(std::vector<std::string> arguments, std::function<void(ElevatedResult)> onDone)
 {
-    if (command_.isEmpty())
-        return failure(QStringLiteral("no helper to run"));
-    QProcess process;
-    process.setProgram(command_.first());
-    process.setArguments(command_.mid(1) + step);
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start();
-    if (!process.waitForStarted())
-        return failure(command_.first() + QStringLiteral(" could not be started: ") + process.errorString());
-    if (!process.waitForFinished(kAnswerTimeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        return failure(QStringLiteral("no answer from ") + command_.first());
-    }
-    if (process.exitStatus() != QProcess::NormalExit)
-        return failure(command_.first() + QStringLiteral(" ended abnormally"));
-    const int status = process.exitCode();
-    if (status == 0)
-        return std::nullopt;
-    const QString said = lastLine(process.readAllStandardError());
-    if (status == 1 && !said.isEmpty())
-        return failure(said);
-    for (const ExitMeaning& meaning : kExitMeanings)
-        if (meaning.status == status)
-            return Failure { QString::fromLatin1(meaning.text), meaning.rightsRefused };
-    return failure(said.isEmpty() ? QStringLiteral("the helper failed (exit status %1)").arg(status) : said);
+    auto forget
+        = [this](Run* done) { std::erase_if(runs_, [done](const auto& run) { return run.get() == done; }); };
+    runs_.push_back(std::make_unique<Run>(command_, arguments, std::move(onDone), forget));
+    runs_.back()->start();
 }
 
 }  // namespace tevra

@@ -1,32 +1,31 @@
 #pragma once
 
-#include <QString>
+#include "ui/core/ElevatedLauncher.h"
+
 #include <QStringList>
 
-#include <optional>
+#include <memory>
 
 namespace tevra {
 
-// Runs tevra-arp-helper for one step and waits for it: through pkexec on a
+// Runs tevra-arp-helper for one step on Qt's event loop: through pkexec on a
 // desktop, so that the desktop asks for the administrator's password, or
 // directly where the caller already has the rights (the tests, as root).
-class HelperLauncher {
+class HelperLauncher : public ElevatedLauncher {
 public:
     // `command` is the program and its leading arguments, e.g. pkexec and the
     // helper's path; a step's arguments follow them.
     explicit HelperLauncher(QStringList command);
-    virtual ~HelperLauncher() = default;
+    ~HelperLauncher() override;
 
-    struct Failure {
-        QString reason;  // for a person to read
-        bool rightsRefused = false;  // the administrator's consent was not given
-    };
-
-    // Empty when the step was done; otherwise why not.
-    virtual std::optional<Failure> run(const QStringList& step) const;
+    void start(std::vector<std::string> arguments, std::function<void(ElevatedResult)> onDone) override;
 
 private:
+    class Run;
+
     QStringList command_;
+    // The steps under way; one goes when it has answered.
+    std::vector<std::unique_ptr<Run>> runs_;
 };
 
 }  // namespace tevra

@@ -1,7 +1,7 @@
 #include "ui/qt/WatcherApp.h"
 
 #include "hostnet/IpHelper.h"
-#include "ui/qt/AdministratorFallback.h"
+#include "ui/core/AdministratorFallback.h"
 #include "ui/qt/WatcherDlg.h"
 
 namespace tevra {

@@ -5,6 +5,7 @@
 #include "engine/WatchEvent.h"
 #include "hostnet/IpHelper.h"
 #include "ui/core/StartUp.h"
+#include "ui/core/WindowCommands.h"
 #include "ui/qt/AlertPresenter.h"
 #include "ui/qt/ExportDialogs.h"
 #include "ui/qt/MappingListView.h"
@@ -91,6 +92,9 @@ public:
     MappingListView mappingList;
     COutputListBox outputList;
     std::array<QIcon, 2> rowImages;
+    // What the shared commands do to this window; declared before the watcher,
+    // whose helper may still answer a command, so it goes after.
+    std::unique_ptr<CommandFace> commandFace;
     CMappingWatcher watcher;
     // Declared after outputList, which it writes to, so it goes first.
     std::unique_ptr<AlertPresenter> presenter;

@@ -39,8 +39,9 @@ private:
 
 void CWatcherDlg::runMenuCommand(int command)
 {
-    CommandTarget target(*this);
-    runCommand(command, watcher, target);
+    if (!commandFace)
+        commandFace = std::make_unique<CommandTarget>(*this);
+    runCommand(command, watcher, *commandFace);
 }
 
 void CWatcherDlg::OnExit()

@@ -1,6 +1,6 @@
 #include "ui/win32/WatcherApp.h"
 
-#include "ui/qt/AdministratorFallback.h"
+#include "ui/core/AdministratorFallback.h"
 #include "ui/win32/WatcherDlg.h"
 
 namespace tevra::win32 {

@@ -1,5 +1,5 @@
 // Where the system has no polkit, the window needs the rights itself.
-#include "ui/qt/AdministratorFallback.h"
+#include "ui/core/AdministratorFallback.h"
 
 namespace tevra {
 
