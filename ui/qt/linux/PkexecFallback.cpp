@@ -1,7 +1,7 @@
 // The polkit way: pkexec runs tevra-arp-helper once the desktop's
 // authentication agent has the administrator's consent.
-#include "ui/core/ElevatingIpHelper.h"
 #include "ui/core/AdministratorFallback.h"
+#include "ui/core/ElevatingIpHelper.h"
 #include "ui/qt/HelperLauncher.h"
 
 #include <QCoreApplication>
