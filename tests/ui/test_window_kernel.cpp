@@ -5,6 +5,7 @@
 #include "FakeNotificationService.h"
 #include "KernelTest.h"
 #include "NamespacePair.h"
+#include "ui/core/Balloons.h"
 #include "ui/qt/WatcherDlg.h"
 
 #include <QDBusConnection>

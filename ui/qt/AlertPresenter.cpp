@@ -1,6 +1,5 @@
 #include "ui/qt/AlertPresenter.h"
 
-#include "ui/core/ExportText.h"
 #include "ui/qt/TextLimits.h"
 
 #include <utility>
@@ -14,41 +13,75 @@ AlertPresenter::AlertPresenter(std::unique_ptr<TrayIcon> tray, std::unique_ptr<W
     , outputList_(outputList)
     , normalIcon_(std::move(normalIcon))
     , warningIcon_(std::move(warningIcon))
-    , state_(*this, *window_, balloonTimer_, fitUtf8ByGraphemes, balloonIntervalMs)
+    , balloons_([this](const QString& text) { showAlert(text); }, balloonIntervalMs)
 {
     tray_->setClickHandler([this](TrayClick click) { trayClicked(click); });
 }
 
 QString AlertPresenter::outputLine(const WatchEvent& event)
 {
-    return QString::fromStdString(alertLine(event));
+    return QString::number(event.serial) + QStringLiteral(" - ") + QString::fromStdString(event.text);
 }
 
 void AlertPresenter::present(const WatchEvent& event)
 {
     const QString line = outputLine(event);
     outputList_.AddString(line);
-    state_.alert(line.toStdString());
+    if (inTray_)
+        balloons_.offer(line);
+}
+
+// The icon takes its warning look with each balloon, not with each alert: under
+// a flood that is thousands of redraws of the tray a second for one picture.
+void AlertPresenter::showAlert(const QString& balloonText)
+{
+    showBalloon(balloonText, kWarningTitle, kBalloonTimeoutMs, BalloonIcon::Warning);
+    if (tray_->modify(warningIcon_, fitToLimit(kWarningTitle, kTipLimit)))
+        sendToTray();
 }
 
 bool AlertPresenter::showBalloon(const QString& text, const QString& title, int timeoutMs, BalloonIcon icon)
 {
-    return state_.showBalloon(text.toStdString(), title.toStdString(), timeoutMs, icon);
+    return tray_->showBalloon(
+        fitToLimit(title, kBalloonTitleLimit), fitToLimit(text, kBalloonTextLimit), timeoutMs, icon);
 }
 
 void AlertPresenter::activationChanged(bool active)
 {
-    state_.activationChanged(active);
+    // A minimised window may be told more than once that it lost activation;
+    // adding the icon again would wipe the warning look. An icon that could not
+    // be added is tried again on the next minimising.
+    if (active || iconAdded_ || !window_->isMinimised())
+        return;
+    iconAdded_ = tray_->add(normalIcon_, fitToLimit(kNormalTip, kTipLimit));
+    if (iconAdded_)
+        sendToTray();
+    inTray_ = true;
 }
 
 void AlertPresenter::trayClicked(TrayClick click)
 {
-    state_.trayClicked(click);
+    if (click != TrayClick::LeftButtonPress)
+        return;
+    window_->show();
+    window_->restore();
+    leaveTray();
 }
 
 void AlertPresenter::windowRestored()
 {
-    state_.windowRestored();
+    if (tray_->isAvailable() || !inTray_)
+        return;
+    leaveTray();
+}
+
+// A balloon still waiting would pop up over the window the user just brought back.
+void AlertPresenter::leaveTray()
+{
+    tray_->remove();
+    iconAdded_ = false;
+    inTray_ = false;
+    balloons_.drop();
 }
 
 void AlertPresenter::clearOutputList()
@@ -58,35 +91,11 @@ void AlertPresenter::clearOutputList()
     outputList_.clear();
 }
 
-const QIcon& AlertPresenter::iconOf(TrayPicture picture) const
+// The window leaves the task bar and is reachable only through the icon.
+void AlertPresenter::sendToTray()
 {
-    return picture == TrayPicture::Warning ? warningIcon_ : normalIcon_;
-}
-
-bool AlertPresenter::add(TrayPicture picture, const std::string& tip)
-{
-    return tray_->add(iconOf(picture), QString::fromStdString(tip));
-}
-
-bool AlertPresenter::modify(TrayPicture picture, const std::string& tip)
-{
-    return tray_->modify(iconOf(picture), QString::fromStdString(tip));
-}
-
-void AlertPresenter::remove()
-{
-    tray_->remove();
-}
-
-bool AlertPresenter::showBalloon(
-    const std::string& title, const std::string& text, int timeoutMs, BalloonIcon icon)
-{
-    return tray_->showBalloon(QString::fromStdString(title), QString::fromStdString(text), timeoutMs, icon);
-}
-
-bool AlertPresenter::isAvailable() const
-{
-    return tray_->isAvailable();
+    window_->minimise();
+    window_->hide();
 }
 
 }  // namespace tevra

@@ -1,10 +1,9 @@
 #pragma once
 
 #include "engine/WatchEvent.h"
-#include "ui/core/TrayState.h"
 #include "ui/core/WindowControl.h"
+#include "ui/qt/BalloonCoalescer.h"
 #include "ui/qt/OutputListBox.h"
-#include "ui/qt/QtOneShotTimer.h"
 #include "ui/qt/TrayIcon.h"
 
 #include <QIcon>
@@ -14,14 +13,16 @@
 
 namespace tevra {
 
-// Shows each alert to the user: a numbered line in the output list and, by
-// the shared tray logic (TrayState), the window's notification-area state and
-// balloons. The window owns the events; this presents them and owns the tray icon.
-class AlertPresenter : private TrayFace {
+// Shows each alert to the user and keeps the window's notification-area
+// state: Shown, In tray (normal icon) or In tray alerted (warning icon).
+// The window owns the events; this presents them and owns the tray icon.
+// While in the tray, balloons come at most one per `balloonIntervalMs`, each
+// with the latest line (see BalloonCoalescer).
+class AlertPresenter {
 public:
     AlertPresenter(std::unique_ptr<TrayIcon> tray, std::unique_ptr<WindowControl> window,
         COutputListBox& outputList, QIcon normalIcon, QIcon warningIcon,
-        int balloonIntervalMs = BalloonPacer::kIntervalMs);
+        int balloonIntervalMs = BalloonCoalescer::kIntervalMs);
     AlertPresenter(const AlertPresenter&) = delete;
     AlertPresenter& operator=(const AlertPresenter&) = delete;
 
@@ -44,31 +45,28 @@ public:
     // Empties the output list; the numbering of later lines goes on.
     void clearOutputList();
 
-    bool inTray() const { return state_.inTray(); }
+    bool inTray() const { return inTray_; }
 
     // "serial - text", the line one event gives.
     static QString outputLine(const WatchEvent& event);
 
-    static inline const QString kNormalTip = QString::fromLatin1(TrayState::kNormalTip);
-    static inline const QString kWarningTitle = QString::fromLatin1(TrayState::kWarningTitle);
-    static constexpr int kBalloonTimeoutMs = TrayState::kBalloonTimeoutMs;
+    static inline const QString kNormalTip = QStringLiteral("Tevra");
+    static inline const QString kWarningTitle = QStringLiteral("Tevra Warning!");
+    static constexpr int kBalloonTimeoutMs = 10000;
 
 private:
-    bool add(TrayPicture picture, const std::string& tip) override;
-    bool modify(TrayPicture picture, const std::string& tip) override;
-    void remove() override;
-    bool showBalloon(
-        const std::string& title, const std::string& text, int timeoutMs, BalloonIcon icon) override;
-    bool isAvailable() const override;
-    const QIcon& iconOf(TrayPicture picture) const;
+    void showAlert(const QString& balloonText);
+    void leaveTray();
+    void sendToTray();
 
     std::unique_ptr<TrayIcon> tray_;
     std::unique_ptr<WindowControl> window_;
     COutputListBox& outputList_;
     const QIcon normalIcon_;
     const QIcon warningIcon_;
-    QtOneShotTimer balloonTimer_;
-    TrayState state_;
+    bool inTray_ = false;
+    bool iconAdded_ = false;
+    BalloonCoalescer balloons_;
 };
 
 }  // namespace tevra

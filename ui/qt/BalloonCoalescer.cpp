@@ -7,24 +7,49 @@
 namespace tevra {
 
 BalloonCoalescer::BalloonCoalescer(Show show, int intervalMs)
-    : pacer_([show = std::move(show)](const std::string& text) { show(QString::fromStdString(text)); },
-        quiet_, fitUtf8ByGraphemes, intervalMs)
+    : show_(std::move(show))
 {
+    quiet_.setSingleShot(true);
+    // A coarse timer may end the second up to 5 % early.
+    quiet_.setTimerType(Qt::PreciseTimer);
+    quiet_.setInterval(intervalMs);
+    QObject::connect(&quiet_, &QTimer::timeout, [this] { secondOver(); });
 }
 
 void BalloonCoalescer::offer(const QString& line)
 {
-    pacer_.offer(line.toStdString());
+    if (quiet_.isActive()) {
+        latest_ = line;
+        ++waiting_;
+        return;
+    }
+    quiet_.start();
+    show_(balloonText(line, 0));
 }
 
 void BalloonCoalescer::drop()
 {
-    pacer_.drop();
+    latest_.clear();
+    waiting_ = 0;
+}
+
+void BalloonCoalescer::secondOver()
+{
+    if (waiting_ == 0)
+        return;
+    const QString text = balloonText(latest_, waiting_ - 1);
+    drop();
+    // The next second starts with this balloon.
+    quiet_.start();
+    show_(text);
 }
 
 QString BalloonCoalescer::balloonText(const QString& line, int more)
 {
-    return QString::fromStdString(BalloonPacer::balloonText(line.toStdString(), more, fitUtf8ByGraphemes));
+    if (more == 0)
+        return fitToLimit(line, kBalloonTextLimit);
+    const QString count = QStringLiteral("\n(+%1 more)").arg(more);
+    return fitToLimit(line, kBalloonTextLimit - int(count.size())) + count;
 }
 
 }  // namespace tevra

@@ -1,20 +1,22 @@
 #pragma once
 
-#include "ui/core/Balloons.h"
-#include "ui/qt/QtOneShotTimer.h"
-
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 
 namespace tevra {
 
-// The shared balloon pacing (BalloonPacer) on Qt's event loop, with Qt's texts.
+// Lets at most one alert balloon through a second. An alert after a quiet
+// second is shown at once; alerts within the second after a balloon wait, and
+// when it is over only the latest is shown, saying how many others came since
+// the balloon before. One balloon per alert, without limit, locks up the
+// desktop under an attack; the output list still gets every line.
 class BalloonCoalescer {
 public:
     using Show = std::function<void(const QString& text)>;
 
-    static constexpr int kIntervalMs = BalloonPacer::kIntervalMs;
+    static constexpr int kIntervalMs = 1000;
 
     explicit BalloonCoalescer(Show show, int intervalMs = kIntervalMs);
 
@@ -23,12 +25,17 @@ public:
     // Forgets the line that waits, if any; the window has left the tray.
     void drop();
 
-    // The balloon text for `line` when `more` other alerts were not shown.
+    // The balloon text for `line` when `more` other alerts were not shown:
+    // the line, cut to leave room, and "(+N more)" on a line of its own.
     static QString balloonText(const QString& line, int more);
 
 private:
-    QtOneShotTimer quiet_;
-    BalloonPacer pacer_;
+    void secondOver();
+
+    Show show_;
+    QTimer quiet_;
+    QString latest_;
+    int waiting_ = 0;  // alerts that came since the last balloon shown
 };
 
 }  // namespace tevra
