@@ -43,13 +43,21 @@ std::optional<IgnoreRule> parseIgnoreRule(std::string_view text)
     return IgnoreRule { std::nullopt, *bytes };
 }
 
-bool IgnoreList::matches(std::uint32_t address, const std::optional<MacBytes>& mac) const
+bool IgnoreList::coversMac(const MacBytes& mac) const
 {
     return std::ranges::any_of(rules_, [&](const IgnoreRule& rule) {
-        if (rule.address)
-            return *rule.address == address;
-        return mac.has_value() && std::equal(rule.macPrefix.begin(), rule.macPrefix.end(), mac->begin());
+        return !rule.address && std::equal(rule.macPrefix.begin(), rule.macPrefix.end(), mac.begin());
     });
+}
+
+bool IgnoreList::matches(std::uint32_t address, const std::optional<MacBytes>& mac,
+    const std::optional<MacBytes>& previousMac) const
+{
+    const bool addressRule
+        = std::ranges::any_of(rules_, [&](const IgnoreRule& rule) { return rule.address == address; });
+    if (addressRule)
+        return true;
+    return mac && coversMac(*mac) && (!previousMac || coversMac(*previousMac));
 }
 
 }  // namespace tevra::cli

@@ -26,12 +26,18 @@ public:
     bool empty() const { return rules_.empty(); }
     std::size_t size() const { return rules_.size(); }
 
-    // Whether an alert about `address`, which now has `mac`, is to be kept
-    // quiet. Only the MAC an address has now is compared, never the one it
-    // had: ignoring a router's MAC must not hide another host taking its address.
-    bool matches(std::uint32_t address, const std::optional<MacBytes>& mac) const;
+    // Whether an alert about `address`, which now has `mac` and had
+    // `previousMac` (none when it never had another), is to be kept quiet. An
+    // address rule silences it whatever the MACs. A MAC rule silences it only
+    // when the MAC it had was covered by a rule as well: a host that moves
+    // into an ignored range (a hijack dressed as a VRRP router) is reported,
+    // and so is another host taking an ignored router's address.
+    bool matches(std::uint32_t address, const std::optional<MacBytes>& mac,
+        const std::optional<MacBytes>& previousMac = std::nullopt) const;
 
 private:
+    bool coversMac(const MacBytes& mac) const;
+
     std::vector<IgnoreRule> rules_;
 };
 

@@ -303,6 +303,28 @@ TEST_F(WatchOnKernel, FollowsNotificationsBetweenReads)
     EXPECT_EQ(watch.wait(), 0);
 }
 
+// An ignored MAC range silences changes within it, never a host moving into it.
+TEST_F(WatchOnKernel, IgnoredRangeDoesNotHideAHijack)
+{
+    addNeighbour("10.66.0.9", "00:0c:29:aa:bb:09", "reachable");
+    addNeighbour("10.66.0.254", "00:00:5e:00:01:07", "reachable");
+    addNeighbour("10.66.0.99", "ff:ff:ff:ff:ff:ff", "permanent");
+    RunningProgram watch(
+        namespaces.execInHost({ kWatch, "--interval", "60000", "--ignore", "00-00-5E-00-01" }));
+    ASSERT_TRUE(watch.started());
+    ASSERT_EQ(withoutTime(watch.readLine(5s)),
+        "1 - Broadcast MAC assigned: 10.66.0.99 has broadcast MAC FF-FF-FF-FF-FF-FF");
+    ASSERT_TRUE(namespaces.ipInHost({ "neigh", "replace", "10.66.0.254", "lladdr", "00:00:5e:00:01:08", "dev",
+        "veth0", "nud", "reachable" }));
+    ASSERT_TRUE(namespaces.ipInHost({ "neigh", "replace", "10.66.0.9", "lladdr", "00:00:5e:00:01:99", "dev",
+        "veth0", "nud", "reachable" }));
+    // The change within the range came first and is not there.
+    EXPECT_EQ(withoutTime(watch.readLine(5s)),
+        "3 - Mapping changed: 10.66.0.9 changed from 00-0C-29-AA-BB-09 to 00-00-5E-00-01-99");
+    watch.signal(SIGTERM);
+    EXPECT_EQ(watch.wait(), 0);
+}
+
 // --- The output checked: a lost alert is said, a reader that left ends it quietly ---
 
 struct OutputCase {
