@@ -5,9 +5,12 @@
 #include "cli/Journal.h"
 #include "cli/StartupMessage.h"
 #include "cli/StateFile.h"
+#include "cli/StateLock.h"
 #include "cli/StopSignals.h"
 #include "engine/MappingCells.h"
+#include "engine/TextEscape.h"
 #include "engine/Version.h"
+#include "hostnet/Trace.h"
 
 #include <cerrno>
 #include <chrono>
@@ -16,6 +19,14 @@
 #include <vector>
 
 namespace tevra::cli {
+
+namespace {
+
+// EX_CONFIG: restarting cannot mend a damaged or refused state file, so the
+// unit does not restart on it (RestartPreventExitStatus).
+constexpr int kExitStateRefused = 78;
+
+}  // namespace
 
 ConsoleWatch::ConsoleWatch(
     std::unique_ptr<hostnet::IpHelper> host, const AlertOutput& output, WallClock clock)
@@ -74,8 +85,12 @@ std::string ConsoleWatch::tableText() const
     // The program cache is in dotted order already, as the window lists it.
     std::vector<MappingCells> rows;
     rows.reserve(watcher_.programCache.size());
-    for (const auto& [address, entry] : watcher_.programCache)
-        rows.push_back(mappingCellTexts(*entry, watcher_.networkConfig));
+    for (const auto& [address, entry] : watcher_.programCache) {
+        MappingCells cells = mappingCellTexts(*entry, watcher_.networkConfig);
+        for (std::string& cell : cells)
+            cell = escapedControlBytes(cell);
+        rows.push_back(std::move(cells));
+    }
     return mappingTableText(mappingHeadings(), rows, "\n");
 }
 
@@ -110,7 +125,7 @@ WatchSummary summarize(CMappingWatcher& watcher, int intervalMs, bool followsNot
 {
     WatchSummary summary { watcher.programCache.size(), {}, intervalMs, followsNotifications };
     for (const auto& [index, adapter] : watcher.networkConfig.adapters)
-        summary.interfaces.push_back(adapter.info.Description);
+        summary.interfaces.push_back(escapedControlBytes(adapter.info.Description));
     return summary;
 }
 
@@ -203,6 +218,28 @@ int outputStatus(const OutputStatus& written, std::FILE* err)
     return 1;
 }
 
+// Under systemd, stderr is the journal already: trace lines then go there
+// once, at debug priority, instead of as plain lines.
+void routeTraceToJournal(std::FILE* err)
+{
+    if (isJournalStream(err) && journalSocketPresent())
+        hostnet::setTraceSink(
+            [](std::string_view topic, const std::string& line) { journalDebug(topic, line); });
+}
+
+// What the change feed could not follow, said once at the end when there was
+// anything: a reason why an alert may be missing.
+void sayFeedLosses(const hostnet::FeedCounts& counts, std::FILE* err)
+{
+    if (counts == hostnet::FeedCounts {})
+        return;
+    std::fprintf(err,
+        "tevra-watch: the kernel's notifications overran %llu times; the table was read again %llu times to "
+        "make up for it; %llu notifications could not be read (TEVRA_TRACE=netlink says each)\n",
+        static_cast<unsigned long long>(counts.overruns), static_cast<unsigned long long>(counts.resyncs),
+        static_cast<unsigned long long>(counts.unreadable));
+}
+
 }  // namespace
 
 int runWatch(
@@ -226,17 +263,25 @@ int runWatch(
     // Installed before the first read, so that a stop asked for during start-up
     // or during --once still ends the program cleanly after that read.
     StopSignals stop;
+    routeTraceToJournal(err);
     std::optional<HookRunner> hooks;
     if (!options.execProgram.empty())
         hooks.emplace(options.execProgram, err);
     const AlertOutput output = makeOutput(options, out, err, hooks ? &*hooks : nullptr, written);
     ConsoleWatch console(std::move(host), output);
     std::optional<StateFile> state;
+    std::unique_ptr<StateLock> stateLock;
     if (!options.statePath.empty()) {
+        std::string problem;
+        stateLock = StateLock::acquire(options.statePath, problem);
+        if (!stateLock) {
+            std::fprintf(err, "tevra-watch: %s\n", problem.c_str());
+            return 1;
+        }
         state.emplace(options.statePath, err);
         if (const std::string problem = state->load(console.watcher()); !problem.empty()) {
             std::fprintf(err, "tevra-watch: %s\n", problem.c_str());
-            return 1;
+            return kExitStateRefused;
         }
     }
     // Opened before the first read, so that no change after it goes unseen.
@@ -260,6 +305,7 @@ int runWatch(
                 startupMessage(summarize(console.watcher(), options.intervalMs, feed >= 0)).c_str(), err);
         watchLoop(stop, console, { feed, state ? &*state : nullptr, hooks ? &*hooks : nullptr },
             options.intervalMs, written);
+        sayFeedLosses(console.watcher().ipHelper().feedCounts(), err);
     }
     const bool saved = !state || state->save(console.watcher());
     const int status = outputStatus(written, err);

@@ -27,16 +27,17 @@ public:
     std::size_t size() const { return rules_.size(); }
 
     // Whether an alert about `address`, which now has `mac` and had
-    // `previousMac` (none when it never had another), is to be kept quiet. An
-    // address rule silences it whatever the MACs. A MAC rule silences it only
-    // when the MAC it had was covered by a rule as well: a host that moves
-    // into an ignored range (a hijack dressed as a VRRP router) is reported,
-    // and so is another host taking an ignored router's address.
+    // `previousMac` before (none when it never had another), is to be kept
+    // quiet. An address rule silences every alert about it. A MAC rule
+    // silences one only when the address also had an ignored MAC before, or
+    // never had another: a host moving into an ignored range (an attacker
+    // borrowing a VRRP MAC) is always reported, and so is another host
+    // taking an ignored router's address.
     bool matches(std::uint32_t address, const std::optional<MacBytes>& mac,
         const std::optional<MacBytes>& previousMac = std::nullopt) const;
 
 private:
-    bool coversMac(const MacBytes& mac) const;
+    bool macIgnored(const std::optional<MacBytes>& mac) const;
 
     std::vector<IgnoreRule> rules_;
 };

@@ -2,6 +2,7 @@
 
 #include "cli/AtomicFile.h"
 #include "engine/Address.h"
+#include "engine/MacAddress.h"
 
 #include <algorithm>
 #include <charconv>
@@ -11,19 +12,15 @@
 namespace tevra::cli {
 namespace {
 
+// A million learned addresses take about 80 MB; more is not a state file of ours.
+constexpr std::size_t kMaxStateBytes = std::size_t(256) << 20;
+
 constexpr std::size_t kFieldCount = 6;
 
+// "-" for an entry that has no hardware address, else its own bytes.
 std::string macField(const MacBytes& mac, std::uint32_t length)
 {
-    if (length == 0)
-        return "-";
-    std::string text;
-    for (std::uint32_t i = 0; i < length; ++i) {
-        char part[4];
-        std::snprintf(part, sizeof part, i == 0 ? "%02X" : "-%02X", mac[i]);
-        text += part;
-    }
-    return text;
+    return length == 0 ? "-" : macText(mac.data(), length);
 }
 
 std::optional<std::pair<MacBytes, std::uint32_t>> parseMacField(std::string_view text)
@@ -31,18 +28,11 @@ std::optional<std::pair<MacBytes, std::uint32_t>> parseMacField(std::string_view
     MacBytes mac {};
     if (text == "-")
         return std::pair { mac, 0u };
-    std::uint32_t length = 0;
-    for (std::size_t at = 0; length < mac.size(); at += 3) {
-        const char* first = text.data() + at;
-        if (at + 2 > text.size() || std::from_chars(first, first + 2, mac[length], 16).ptr != first + 2)
-            return std::nullopt;
-        ++length;
-        if (at + 2 == text.size())
-            return std::pair { mac, length };
-        if (text[at + 2] != '-')
-            return std::nullopt;
-    }
-    return std::nullopt;
+    const auto bytes = parseMacBytes(text);
+    if (!bytes)
+        return std::nullopt;
+    std::copy(bytes->begin(), bytes->end(), mac.begin());
+    return std::pair { mac, static_cast<std::uint32_t>(bytes->size()) };
 }
 
 template<typename Number> std::optional<Number> parseNumber(std::string_view text)
@@ -89,6 +79,19 @@ std::optional<StoredMapping> parseMapping(std::string_view line, std::string& re
         { lastChanged.has_value(), "not a time (last changed)" },
     };
     for (const auto& [ok, why] : checks) {
+        if (!ok) {
+            reason = why;
+            return std::nullopt;
+        }
+    }
+    // Read, but not what this program ever writes: a hand-edited or planted line.
+    const std::pair<bool, const char*> sane[] = {
+        { mac->second == 0 || mac->second == 6 || mac->second == 8, "a MAC address has 6 or 8 bytes" },
+        { *type >= hostnet::kNetTypeOther && *type <= hostnet::kNetTypeStatic, "unknown entry type" },
+        { *firstSeen >= 0, "time before 1970 (first seen)" },
+        { *lastChanged >= 0, "time before 1970 (last changed)" },
+    };
+    for (const auto& [ok, why] : sane) {
         if (!ok) {
             reason = why;
             return std::nullopt;
@@ -168,7 +171,7 @@ StateFile::StateFile(std::string path, std::FILE* err)
 
 std::string StateFile::load(CMappingWatcher& watcher)
 {
-    const FileContents contents = readWholeFile(path_);
+    const FileContents contents = readWholeFile(path_, kMaxStateBytes);
     if (contents.missing)
         return {};
     if (!contents.error.empty())

@@ -7,8 +7,8 @@ if(NOT EXISTS ${TEVRA_HOST_QT_HEADERS}/QtWidgets/QWidget)
   message(STATUS "No Qt 6 headers in ${TEVRA_HOST_QT_HEADERS}: ui/ is not compiled for Windows")
   return()
 endif()
-# ui/ holds the portable files and the non-Linux ones; ui/linux/ is left out.
-file(GLOB TEVRA_UI_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/ui/*.cpp)
+# ui/qt/ holds the portable files and the non-Linux ones; ui/qt/linux/ is left out.
+file(GLOB TEVRA_UI_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/ui/qt/*.cpp)
 add_library(tevra_ui_windows_check OBJECT ${TEVRA_UI_SOURCES})
 target_include_directories(tevra_ui_windows_check PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
 target_include_directories(tevra_ui_windows_check SYSTEM PRIVATE ${TEVRA_HOST_QT_HEADERS}

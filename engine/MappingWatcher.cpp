@@ -55,13 +55,16 @@ std::int32_t CMappingWatcher::lookupVendor(MappingEntry& entry) const
 {
     if (vendorTable.empty())
         return -1;
-    const std::optional<std::string_view> name = vendorTable.find(entry.mac);
-    if (!name) {
-        entry.vendor.reset();
-        return -1;
-    }
-    entry.vendor = std::string(*name);
-    return 0;
+    entry.vendor = vendorOf(entry.mac);
+    return entry.vendor ? 0 : -1;
+}
+
+std::optional<std::string> CMappingWatcher::vendorOf(const MacBytes& mac) const
+{
+    const std::optional<std::string_view> name = vendorTable.find(mac);
+    if (!name)
+        return std::nullopt;
+    return std::string(*name);
 }
 
 void CMappingWatcher::loadVendorTable()

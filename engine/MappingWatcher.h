@@ -52,6 +52,8 @@ public:
     void applyChange(const hostnet::NetTableChange& change);
 
     std::int32_t lookupVendor(MappingEntry& entry) const;
+    // The vendor a MAC address shows, by the same lookup; none when unknown.
+    std::optional<std::string> vendorOf(const MacBytes& mac) const;
     // The system's registry lists where it has them, the compiled-in copy otherwise.
     void loadVendorTable();
 

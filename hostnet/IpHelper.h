@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -16,6 +17,16 @@ enum : std::uint32_t {
     kNetTypeDynamic = 3,
     kNetTypeStatic = 4,
 };
+
+// Host-order value of a network-order IPv4 address (ntohl) without an OS
+// header or a compiler builtin: the address's bytes in memory order are its
+// dotted parts, most significant first, on any host.
+constexpr std::uint32_t netToHost(std::uint32_t netOrder)
+{
+    const auto parts = std::bit_cast<std::array<std::uint8_t, 4>>(netOrder);
+    return std::uint32_t { parts[0] } << 24 | std::uint32_t { parts[1] } << 16
+        | std::uint32_t { parts[2] } << 8 | std::uint32_t { parts[3] };
+}
 
 // One ARP (neighbour) table row. Addresses stay in network byte order, as the
 // platform delivers them, so keys and texts never depend on the host's endianness.
@@ -48,6 +59,15 @@ struct IpAdapterInfo {
 struct NetTableChange {
     std::uint32_t address = 0;  // network byte order
     std::optional<MibIpNetRow> row;
+};
+
+// What a change feed could not follow as it happened, counted since it opened.
+struct FeedCounts {
+    std::uint64_t overruns = 0;  // times the kernel dropped notifications
+    std::uint64_t resyncs = 0;  // whole reads made to recover, or that found the copy wrong
+    std::uint64_t unreadable = 0;  // notifications that could not be read, or were cut short
+
+    friend bool operator==(const FeedCounts&, const FeedCounts&) = default;
 };
 
 // What a caller can make of a failed action: a refusal for want of rights
@@ -112,6 +132,8 @@ public:
     // made; never blocks. Changes lost on the way (an overrun) are made up by a
     // whole read whose differences are handed over here as changes.
     virtual std::vector<NetTableChange> takeChanges() { return {}; }
+    // What the feed could not follow so far; all zero where there is no feed.
+    virtual FeedCounts feedCounts() const { return {}; }
 
     // Why the last failed operation failed, for a person to read; empty if unknown.
     virtual std::string lastError() const { return {}; }

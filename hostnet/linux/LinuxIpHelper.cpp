@@ -53,6 +53,8 @@ std::unique_ptr<IpHelper> makePlatformIpHelper()
     return std::make_unique<LinuxIpHelper>();
 }
 
+LinuxIpHelper::~LinuxIpHelper() = default;
+
 int LinuxIpHelper::exchange(
     const NlMsgPtr& message, const char* what, const NetlinkSocket::MessageHandler& onMessage)
 {

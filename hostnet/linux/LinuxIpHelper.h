@@ -20,6 +20,7 @@ public:
         : feedBufferBytes_(feedBufferBytes)
     {
     }
+    ~LinuxIpHelper() override;
 
     std::optional<std::vector<MibIpNetRow>> getIpNetTable() override;
     std::optional<std::vector<MibIpAddrRow>> getIpAddrTable() override;
@@ -35,8 +36,9 @@ public:
     std::string lastError() const override { return lastError_; }
     Failure lastFailure() const override { return lastFailure_; }
 
+    FeedCounts feedCounts() const override { return follower_ ? follower_->counts() : FeedCounts {}; }
     // Whole reads the feed needed after lost notifications.
-    std::uint64_t feedOverruns() const { return follower_ ? follower_->overruns() : 0; }
+    std::uint64_t feedOverruns() const { return feedCounts().overruns; }
 
 private:
     // One request and its whole answer: 0, or a negative errno with lastError_ set.

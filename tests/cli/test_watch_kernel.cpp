@@ -1,6 +1,8 @@
 // tevra-watch as a user runs it: the real program, on the real kernel table of
 // a network namespace of the test's own.
 #include "Command.h"
+#include "FileText.h"
+#include "KernelTest.h"
 #include "NamespacePair.h"
 #include "RawFrames.h"
 #include "TempFolder.h"
@@ -15,14 +17,17 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 namespace tevra::test {
 namespace {
@@ -43,12 +48,13 @@ std::string withoutTime(const std::optional<std::string>& line)
 
 // --- On the kernel's table ---
 
-class WatchOnKernel : public testing::Test {
+class WatchOnKernel : public KernelTest {
 protected:
     void SetUp() override
     {
-        if (!NamespacePair::available())
-            GTEST_SKIP() << "the kernel tests make network namespaces and need root";
+        KernelTest::SetUp();
+        if (kernelMissing())
+            return;
         ASSERT_TRUE(namespaces.ok()) << namespaces.error;
     }
 
@@ -206,6 +212,36 @@ TEST_F(WatchOnKernel, OnceTableNamesVendorsFromTheListsOfTevraIeeeData)
         "veth0 (veth)\t\n");
 }
 
+// An interface name may hold control bytes; a terminal must get them escaped,
+// never an ESC sequence that retitles or rewrites it.
+TEST_F(WatchOnKernel, ControlBytesOfInterfaceNamesAreEscaped)
+{
+    const std::string name = "e\x1b]0;x";
+    ASSERT_TRUE(namespaces.ipInHost({ "link", "add", name, "type", "veth", "peer", "name", "esc-peer" }));
+    ASSERT_TRUE(namespaces.ipInHost({ "link", "set", name, "up" }));
+    ASSERT_TRUE(namespaces.ipInHost(
+        { "neigh", "add", "10.77.0.1", "lladdr", "00:0c:29:11:22:34", "dev", name, "nud", "permanent" }));
+    const CommandResult table = runCommand(namespaces.execInHost({ kWatch, "--once", "--table" }));
+    EXPECT_EQ(table.status, 0) << table.err;
+    EXPECT_EQ(table.out.find('\x1b'), std::string::npos);
+    EXPECT_NE(table.out.find("e\\x1b]0;x"), std::string::npos) << table.out;
+}
+
+// A FIFO planted as a vendor list would hold the reading of the lists for
+// ever; it is passed over like a missing list, and the compiled-in copy used.
+TEST_F(WatchOnKernel, AFifoAsAVendorListIsPassedOver)
+{
+    const TempFolder folder;
+    ASSERT_TRUE(folder.ok());
+    ASSERT_EQ(mkfifo(folder.file("oui.csv").c_str(), 0600), 0);
+    addNeighbour("10.66.0.12", "00:0c:29:21:22:35", "reachable");
+    const CommandResult table = runCommand(namespaces.execInHost(
+        { "env", "TEVRA_IEEE_DATA=" + folder.path(), "timeout", "10", kWatch, "--once", "--table" }));
+    EXPECT_EQ(table.status, 0) << table.err;
+    EXPECT_NE(table.out.find("10.66.0.12\t00-0C-29-21-22-35\tyes\t-\tVMware, Inc."), std::string::npos)
+        << table.out;
+}
+
 // --- A mapping changed while tevra-watch runs ---
 
 struct ChangeTrigger {
@@ -303,8 +339,51 @@ TEST_F(WatchOnKernel, FollowsNotificationsBetweenReads)
     EXPECT_EQ(watch.wait(), 0);
 }
 
-// An ignored MAC range silences changes within it, never a host moving into it.
-TEST_F(WatchOnKernel, IgnoredRangeDoesNotHideAHijack)
+// Each way a user or a service manager stops the watcher saves what it
+// learned and ends with status 0; a hang-up used to kill it unsaved.
+TEST_F(WatchOnKernel, EveryStopSignalSavesTheStateAndEndsCleanly)
+{
+    addNeighbour("10.66.0.11", "00:0c:29:11:22:34", "reachable");
+    addNeighbour("10.66.0.99", "ff:ff:ff:ff:ff:ff", "permanent");
+    for (const int stopSignal : { SIGINT, SIGTERM, SIGHUP }) {
+        const TempFolder folder;
+        ASSERT_TRUE(folder.ok());
+        const std::string state = folder.file("state");
+        RunningProgram watch(namespaces.execInHost({ kWatch, "--interval", "60000", "--state", state }));
+        ASSERT_TRUE(watch.started());
+        ASSERT_TRUE(watch.readLine(5s)) << stopSignal;
+        std::filesystem::remove(state);  // only the save at the stop can bring it back
+        watch.signal(stopSignal);
+        EXPECT_EQ(watch.wait(), 0) << stopSignal;
+        EXPECT_NE(fileText(state).find("10.66.0.11\t00-0C-29-11-22-34"), std::string::npos) << stopSignal;
+    }
+}
+
+// Two watchers on one state file would overwrite each other's learning: the
+// second says which process holds it and ends with status 1.
+TEST_F(WatchOnKernel, ASecondWatcherOnOneStateFileIsRefused)
+{
+    const TempFolder folder;
+    ASSERT_TRUE(folder.ok());
+    const std::string state = folder.file("state");
+    addNeighbour("10.66.0.99", "ff:ff:ff:ff:ff:ff", "permanent");
+    RunningProgram first(namespaces.execInHost({ kWatch, "--interval", "60000", "--state", state }));
+    ASSERT_TRUE(first.started());
+    ASSERT_TRUE(first.readLine(5s));
+    const CommandResult second = runCommand(namespaces.execInHost({ kWatch, "--once", "--state", state }));
+    EXPECT_EQ(second.status, 1);
+    EXPECT_TRUE(
+        std::regex_match(second.err, std::regex("tevra-watch: .*/state is in use by process [0-9]+\n")))
+        << second.err;
+    first.signal(SIGTERM);
+    EXPECT_EQ(first.wait(), 0);
+    // Once the first has gone, the file is free again.
+    EXPECT_EQ(runCommand(namespaces.execInHost({ kWatch, "--once", "--state", state })).status, 0);
+}
+
+// --ignore for VRRP must not hide a host taking a MAC of the ignored range:
+// only moves within the range (the virtual address between its routers) are quiet.
+TEST_F(WatchOnKernel, IgnoredMacRangeCannotHideAHijack)
 {
     addNeighbour("10.66.0.9", "00:0c:29:aa:bb:09", "reachable");
     addNeighbour("10.66.0.254", "00:00:5e:00:01:07", "reachable");
@@ -314,15 +393,74 @@ TEST_F(WatchOnKernel, IgnoredRangeDoesNotHideAHijack)
     ASSERT_TRUE(watch.started());
     ASSERT_EQ(withoutTime(watch.readLine(5s)),
         "1 - Broadcast MAC assigned: 10.66.0.99 has broadcast MAC FF-FF-FF-FF-FF-FF");
-    ASSERT_TRUE(namespaces.ipInHost({ "neigh", "replace", "10.66.0.254", "lladdr", "00:00:5e:00:01:08", "dev",
-        "veth0", "nud", "reachable" }));
-    ASSERT_TRUE(namespaces.ipInHost({ "neigh", "replace", "10.66.0.9", "lladdr", "00:00:5e:00:01:99", "dev",
-        "veth0", "nud", "reachable" }));
-    // The change within the range came first and is not there.
+    const auto replace = [&](const char* address, const char* mac) {
+        return namespaces.ipInHost(
+            { "neigh", "replace", address, "lladdr", mac, "dev", "veth0", "nud", "reachable" });
+    };
+    ASSERT_TRUE(replace("10.66.0.254", "00:00:5e:00:01:08"));
+    ASSERT_TRUE(replace("10.66.0.9", "00:00:5e:00:01:99"));
     EXPECT_EQ(withoutTime(watch.readLine(5s)),
         "3 - Mapping changed: 10.66.0.9 changed from 00-0C-29-AA-BB-09 to 00-00-5E-00-01-99");
     watch.signal(SIGTERM);
     EXPECT_EQ(watch.wait(), 0);
+}
+
+// Notifications the kernel dropped while the watcher could not read them: with
+// TEVRA_TRACE=netlink the loss and the whole read that made up for it are said
+// as they happen, and at the end how many there were. Without CAP_NET_ADMIN,
+// as under the shipped unit, the socket's buffer is the system's limit
+// (net.core.rmem_max), which a flood overruns while the watcher is stopped.
+TEST_F(WatchOnKernel, TraceSaysLostNotificationsAndTheEndCountsThem)
+{
+    const TempFolder folder;
+    ASSERT_TRUE(folder.ok());
+    addNeighbour("10.66.0.99", "ff:ff:ff:ff:ff:ff", "permanent");
+    std::string changes;
+    // Within the kernel's default limit of 1,024 neighbours: 500 addresses, each
+    // changed 40 times, more than the largest buffer a system gives (a few MiB).
+    for (int i = 0; i < 20000; ++i)
+        changes += "neigh replace 10.66." + std::to_string(1 + i % 500 / 250) + "."
+            + std::to_string(1 + i % 250) + " lladdr 02:00:00:00:01:" + std::to_string(10 + i / 500)
+            + " dev veth0 nud reachable\n";
+    folder.write("changes", changes);
+    const std::string out = folder.file("out");
+    const std::string err = folder.file("err");
+    const int outFd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    ASSERT_GE(outFd, 0);
+    ASSERT_GE(errFd, 0);
+    const pid_t watch = spawnWithOutput(
+        namespaces.execInHost({ "env", "TEVRA_TRACE=netlink", "setpriv", "--inh-caps=-net_admin",
+            "--bounding-set=-net_admin", kWatch, "--interval", "60000" }),
+        outFd, errFd);
+    close(outFd);
+    close(errFd);
+    ASSERT_GT(watch, 0);
+    const auto waitFor = [](const std::string& path, const std::string& text) {
+        for (auto end = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < end;) {
+            if (fileText(path).find(text) != std::string::npos)
+                return true;
+            std::this_thread::sleep_for(20ms);
+        }
+        return false;
+    };
+    ASSERT_TRUE(waitFor(out, "Broadcast MAC assigned")) << fileText(err);
+
+    kill(watch, SIGSTOP);
+    ASSERT_EQ(runCommand({ "ip", "-n", namespaces.hostName(), "-batch", folder.file("changes") }).status, 0);
+    kill(watch, SIGCONT);
+    EXPECT_TRUE(waitFor(err, "tevra trace: netlink: table read again (resync 1)")) << fileText(err);
+    kill(watch, SIGTERM);
+    EXPECT_EQ(waitForExit(watch), 0);
+
+    const std::string said = fileText(err);
+    EXPECT_NE(said.find("tevra trace: netlink: notifications lost (overrun 1); reading the table again\n"),
+        std::string::npos)
+        << said;
+    EXPECT_TRUE(std::regex_search(said,
+        std::regex("tevra-watch: the kernel's notifications overran [1-9][0-9]* times; the table was read "
+                   "again [1-9][0-9]* times to make up for it; 0 notifications could not be read")))
+        << said;
 }
 
 // --- The output checked: a lost alert is said, a reader that left ends it quietly ---

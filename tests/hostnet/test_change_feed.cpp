@@ -1,6 +1,7 @@
 // The Linux host layer following the kernel's neighbour notifications, with the
 // engine on top, in a network namespace of the test's own.
 #include "Command.h"
+#include "KernelTest.h"
 #include "NamespacePair.h"
 #include "engine/MappingWatcher.h"
 #include "hostnet/linux/LinuxIpHelper.h"
@@ -23,12 +24,13 @@ namespace {
 constexpr const char* kMac1 = "00:0c:29:11:22:33";
 constexpr const char* kMac2 = "00:0c:29:44:55:66";
 
-class ChangeFeedTest : public testing::Test {
+class ChangeFeedTest : public KernelTest {
 protected:
     void SetUp() override
     {
-        if (!NamespacePair::available())
-            GTEST_SKIP() << "the kernel tests make network namespaces and need root";
+        KernelTest::SetUp();
+        if (kernelMissing())
+            return;
         ASSERT_TRUE(namespaces_.ok()) << namespaces_.error;
         ASSERT_TRUE(entry_.ok());
     }

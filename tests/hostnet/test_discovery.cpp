@@ -1,6 +1,7 @@
 // Discovery on a real wire: hosts that ignore broadcast echo requests, as
 // Linux and Windows hosts do by default, are still found.
 #include "Command.h"
+#include "KernelTest.h"
 #include "NamespacePair.h"
 #include "engine/MappingWatcher.h"
 #include "tests/support/ScriptedRows.h"
@@ -80,12 +81,13 @@ private:
     std::vector<std::string> peers_;
 };
 
-class Discovery : public testing::Test {
+class Discovery : public KernelTest {
 protected:
     void SetUp() override
     {
-        if (!NamespacePair::available())
-            GTEST_SKIP() << "the kernel tests make network namespaces and need root";
+        KernelTest::SetUp();
+        if (kernelMissing())
+            return;
         ASSERT_EQ(hosts_.error, "");
         ASSERT_TRUE(entry_.ok());
     }

@@ -1,6 +1,6 @@
 // The mapping list: columns, cell texts, row images, order and the update rule.
 #include "WindowFixture.h"
-#include "ui/Resources.h"
+#include "ui/qt/Resources.h"
 
 #include <QHeaderView>
 #include <QIcon>

@@ -1,0 +1,112 @@
+#include "ui/core/MappingRows.h"
+
+#include "engine/Address.h"
+#include "engine/MappingWatcher.h"
+
+#include <algorithm>
+
+namespace tevra {
+
+MappingRows::RowList::const_iterator MappingRows::lowerBound(std::uint32_t hostAddress) const
+{
+    return std::lower_bound(rows_.begin(), rows_.end(), hostAddress,
+        [](const auto& shown, std::uint32_t key) { return shown->hostAddress < key; });
+}
+
+std::optional<int> MappingRows::findRow(std::uint32_t hostAddress) const
+{
+    const auto it = lowerBound(hostAddress);
+    if (it == rows_.end() || (*it)->hostAddress != hostAddress)
+        return std::nullopt;
+    return static_cast<int>(it - rows_.begin());
+}
+
+void MappingRows::write(std::vector<MappingRow> rows)
+{
+    std::vector<MappingRow> added;
+    for (MappingRow& written : rows) {
+        if (const auto found = findRow(written.hostAddress))
+            rewrite(*found, std::move(written));
+        else
+            added.push_back(std::move(written));
+    }
+    insertNew(std::move(added));
+}
+
+void MappingRows::rewrite(int index, MappingRow&& written)
+{
+    MappingRow& shown = *rows_[static_cast<std::size_t>(index)];
+    if (shown == written)
+        return;
+    shown = std::move(written);
+    if (observer_ != nullptr)
+        observer_->changed(index);
+}
+
+void MappingRows::insertNew(std::vector<MappingRow> added)
+{
+    std::sort(added.begin(), added.end(),
+        [](const MappingRow& a, const MappingRow& b) { return a.hostAddress < b.hostAddress; });
+    // Each run of new rows that falls between the same two listed rows goes in
+    // with one insertion, so a first fill is a single insertion.
+    auto next = added.begin();
+    while (next != added.end()) {
+        const auto at = lowerBound(next->hostAddress);
+        const auto runEnd
+            = at == rows_.end() ? added.end() : std::find_if(next, added.end(), [&](const MappingRow& r) {
+                  return r.hostAddress > (*at)->hostAddress;
+              });
+        RowList run;
+        run.reserve(static_cast<std::size_t>(runEnd - next));
+        for (; next != runEnd; ++next)
+            run.push_back(std::make_unique<MappingRow>(std::move(*next)));
+        const int first = static_cast<int>(at - rows_.begin());
+        const int count = static_cast<int>(run.size());
+        if (observer_ != nullptr)
+            observer_->aboutToInsert(first, count);
+        rows_.insert(
+            rows_.begin() + first, std::make_move_iterator(run.begin()), std::make_move_iterator(run.end()));
+        if (observer_ != nullptr)
+            observer_->inserted(first, count);
+    }
+}
+
+void MappingRows::removeAll()
+{
+    if (observer_ != nullptr)
+        observer_->aboutToRemoveAll();
+    rows_.clear();
+    if (observer_ != nullptr)
+        observer_->removedAll();
+}
+
+MappingRow mappingRowOf(const MappingEntry& entry, const NetworkConfig& config)
+{
+    return { mappingCellTexts(entry, config), entry.alertFree, netToHost(entry.address) };
+}
+
+std::vector<MappingRow> rowsToRedisplay(const CMappingWatcher& watcher, bool all)
+{
+    std::vector<MappingRow> rows;
+    for (const auto& [address, entry] : watcher.programCache) {
+        if (all || entry->redisplay)
+            rows.push_back(mappingRowOf(*entry, watcher.networkConfig));
+    }
+    return rows;
+}
+
+std::vector<MappingRow> rowsOfAddresses(const CMappingWatcher& watcher, std::vector<std::uint32_t> addresses)
+{
+    std::sort(addresses.begin(), addresses.end());
+    addresses.erase(std::unique(addresses.begin(), addresses.end()), addresses.end());
+    std::vector<MappingRow> rows;
+    rows.reserve(addresses.size());
+    for (const std::uint32_t address : addresses) {
+        const auto it = watcher.programCache.find(address);
+        if (it != watcher.programCache.end())
+            rows.push_back(mappingRowOf(*it->second, watcher.networkConfig));
+    }
+    return rows;
+}
+
+}  // namespace tevra
