@@ -161,6 +161,16 @@ void finishHooks(StopSignals& stop, HookRunner& hooks)
     hooks.abandonWaiting();
 }
 
+// The earliest of the next reading and what the hooks have to do meanwhile.
+std::chrono::steady_clock::time_point wakeAt(
+    std::chrono::steady_clock::time_point next, const HookRunner* hooks)
+{
+    if (hooks == nullptr)
+        return next;
+    const auto due = hooks->nextDeadline();
+    return due ? std::min(next, *due) : next;
+}
+
 void watchLoop(StopSignals& stop, ConsoleWatch& console, const Wakers& wakers, int intervalMs,
     const OutputStatus& written)
 {
@@ -170,7 +180,7 @@ void watchLoop(StopSignals& stop, ConsoleWatch& console, const Wakers& wakers, i
     // Alerts that cannot be written are lost: watching on would hide that.
     while (written.error == 0) {
         std::vector<StopSignals::Waitable> list = waitList(wakers.feed, wakers.hooks);
-        const StopSignals::Wake wake = stop.waitUntil(next, list);
+        const StopSignals::Wake wake = stop.waitUntil(wakeAt(next, wakers.hooks), list);
         if (wake == StopSignals::Wake::Stop)
             break;
         if (wakers.hooks != nullptr)
@@ -178,7 +188,7 @@ void watchLoop(StopSignals& stop, ConsoleWatch& console, const Wakers& wakers, i
         if (wake == StopSignals::Wake::Readable) {
             if (wakers.feed >= 0 && list.front().readable)
                 console.followChanges();
-        } else {
+        } else if (steady_clock::now() >= next) {
             console.refresh();  // a later failure is silent, as in the window
             next += period;
             // Ticks missed by a slow refresh are dropped, not caught up in a burst.
@@ -266,7 +276,7 @@ int runWatch(
     routeTraceToJournal(err);
     std::optional<HookRunner> hooks;
     if (!options.execProgram.empty())
-        hooks.emplace(options.execProgram, err);
+        hooks.emplace(options.execProgram, err, std::chrono::seconds(options.execTimeoutSeconds));
     const AlertOutput output = makeOutput(options, out, err, hooks ? &*hooks : nullptr, written);
     ConsoleWatch console(std::move(host), output);
     std::optional<StateFile> state;

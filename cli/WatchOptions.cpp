@@ -19,10 +19,11 @@ enum OptionId : int {
     kState,
     kIgnore,
     kExec,
+    kExecTimeout,
     kVersion,
 };
 
-const std::array<option, 11> kLongOptions { {
+const std::array<option, 12> kLongOptions { {
     { "interval", required_argument, nullptr, kInterval },
     { "once", no_argument, nullptr, kOnce },
     { "table", no_argument, nullptr, kTable },
@@ -31,6 +32,7 @@ const std::array<option, 11> kLongOptions { {
     { "state", required_argument, nullptr, kState },
     { "ignore", required_argument, nullptr, kIgnore },
     { "exec", required_argument, nullptr, kExec },
+    { "exec-timeout", required_argument, nullptr, kExecTimeout },
     { "help", no_argument, nullptr, 'h' },
     { "version", no_argument, nullptr, kVersion },
     { nullptr, 0, nullptr, 0 },
@@ -48,18 +50,19 @@ std::string missingValue(int id)
         return "--ignore needs an address, a MAC address or a MAC prefix";
     case kExec:
         return "--exec needs a program";
+    case kExecTimeout:
+        return "--exec-timeout needs a number of seconds";
     default:
         return "an option needs a value";
     }
 }
 
-// A whole decimal number within the allowed period, or nothing.
-std::optional<int> readInterval(std::string_view text)
+// A whole decimal number from `least` to `most`, or nothing.
+std::optional<int> readNumber(std::string_view text, int least, int most)
 {
     int value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value < kMinIntervalMs
-        || value > kMaxIntervalMs)
+    if (error != std::errc() || end != text.data() + text.size() || value < least || value > most)
         return std::nullopt;
     return value;
 }
@@ -74,7 +77,7 @@ std::string apply(int id, std::string_view value, WatchOptions& options)
 {
     switch (id) {
     case kInterval:
-        if (const auto interval = readInterval(value)) {
+        if (const auto interval = readNumber(value, kMinIntervalMs, kMaxIntervalMs)) {
             options.intervalMs = *interval;
             return {};
         }
@@ -109,6 +112,13 @@ std::string apply(int id, std::string_view value, WatchOptions& options)
             return missingValue(id);
         options.execProgram = value;
         return {};
+    case kExecTimeout:
+        if (const auto seconds = readNumber(value, 1, kMaxExecTimeoutSeconds)) {
+            options.execTimeoutSeconds = *seconds;
+            return {};
+        }
+        return "--exec-timeout takes 1 to " + std::to_string(kMaxExecTimeoutSeconds) + " seconds, not '"
+            + std::string(value) + "'";
     }
     return "unexpected option";
 }
@@ -156,8 +166,8 @@ ParsedArguments parseWatchArguments(std::span<const std::string_view> arguments)
 std::string usageText()
 {
     return "Usage: tevra-watch [--interval MS] [--once [--table]]\n"
-           "                   [--discover] [--json] [--state FILE] [--ignore ADDRESS|MAC|PREFIX]... [--exec "
-           "PROGRAM]\n"
+           "                   [--discover] [--json] [--state FILE] [--ignore ADDRESS|MAC|PREFIX]...\n"
+           "                   [--exec PROGRAM [--exec-timeout SECONDS]]\n"
            "       tevra-watch --help | --version\n"
            "Watches the host's ARP table and prints an alert line when a mapping\n"
            "changes or an address gets a broadcast or multicast MAC address.\n"
@@ -174,6 +184,8 @@ std::string usageText()
            "                   a change into an ignored MAC from another is still printed\n"
            "  --exec PROGRAM   run PROGRAM for each alert with the arguments kind, address,\n"
            "                   MAC and previous MAC, and the line in TEVRA_ALERT; no shell\n"
+           "  --exec-timeout SECONDS  stop a hook still running after SECONDS (default\n"
+           "                   30) with SIGTERM, and kill it 5 s later\n"
            "  --help           print this text\n"
            "  --version        print the version\n"
            "Started by systemd with its output on the journal, alerts go to the journal\n"

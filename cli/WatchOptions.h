@@ -22,10 +22,12 @@ struct WatchOptions {
     std::string statePath;  // empty: the learned table is not kept
     IgnoreList ignore;
     std::string execProgram;  // empty: no hook
+    int execTimeoutSeconds = 30;  // then the hook is stopped
 };
 
 inline constexpr int kMinIntervalMs = 100;
 inline constexpr int kMaxIntervalMs = 60000;
+inline constexpr int kMaxExecTimeoutSeconds = 86400;
 
 // The options, or the reason the command line is wrong.
 struct ParsedArguments {
