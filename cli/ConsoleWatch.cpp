@@ -38,6 +38,7 @@ ConsoleWatch::ConsoleWatch(
     })
 {
     watcher_.clearProgramCache();
+    watcher_.forgetUnresolvedWhenGone = true;
     watcher_.loadVendorTable();
     watcher_.sink.userData = this;
     watcher_.sink.callback = collect;

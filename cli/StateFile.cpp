@@ -180,6 +180,9 @@ std::string StateFile::load(CMappingWatcher& watcher)
     if (!parsed.mappings)
         return path_ + ":" + std::to_string(parsed.line) + ": " + parsed.reason;
     for (const StoredMapping& stored : *parsed.mappings) {
+        // Written by an earlier version, which kept unresolved addresses.
+        if (stored.macLength == 0)
+            continue;
         auto entry = std::make_unique<MappingEntry>();
         entry->address = stored.address;
         entry->mac = stored.mac;
@@ -208,6 +211,9 @@ std::vector<StoredMapping> StateFile::snapshot(const CMappingWatcher& watcher) c
     std::vector<StoredMapping> mappings;
     mappings.reserve(watcher.programCache.size());
     for (const auto& [address, entry] : watcher.programCache) {
+        // An address that never resolved maps nothing worth keeping.
+        if (entry->macLength == 0)
+            continue;
         const auto known = firstSeen_.find(address);
         mappings.push_back({ address, entry->mac, entry->macLength,
             watcher.networkConfig.adapters.contains(entry->adapterIndex)

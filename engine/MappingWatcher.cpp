@@ -140,8 +140,13 @@ void CMappingWatcher::compareWithTable(
             skipRowsOf(address);
         }
         it->second->inSystemCache = it->second->seen;
-        ++it;
+        it = !it->second->seen && forgotten(*it->second) ? programCache.erase(it) : std::next(it);
     }
+}
+
+bool CMappingWatcher::forgotten(const MappingEntry& entry) const
+{
+    return forgetUnresolvedWhenGone && entry.macLength == 0 && entry.previous == nullptr;
 }
 
 std::vector<std::uint32_t> CMappingWatcher::followChanges()
@@ -160,7 +165,9 @@ void CMappingWatcher::applyChange(const hostnet::NetTableChange& change)
 {
     const auto it = programCache.find(change.address);
     if (!change.row) {
-        if (it != programCache.end()) {
+        if (it != programCache.end() && forgotten(*it->second)) {
+            programCache.erase(it);
+        } else if (it != programCache.end()) {
             it->second->inSystemCache = false;
             it->second->seen = false;
             it->second->redisplay = true;
@@ -196,6 +203,8 @@ void CMappingWatcher::compareInTableOrder(
     }
     for (auto& [address, entry] : programCache)
         entry->inSystemCache = entry->seen;
+    std::erase_if(programCache,
+        [this](const auto& item) { return !item.second->inSystemCache && forgotten(*item.second); });
 }
 
 void CMappingWatcher::applyKnownRow(ProgramCache::iterator it, const hostnet::MibIpNetRow& row)

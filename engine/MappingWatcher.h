@@ -29,6 +29,11 @@ public:
     CMappingWatcher& operator=(const CMappingWatcher&) = delete;
 
     EventSink sink;
+    // Whether an address that never resolved is forgotten once it leaves the
+    // table, whoever asked for it: such a row maps nothing, and a neighbour
+    // sweeping the subnet would otherwise leave one for every silent address.
+    // The console sets it; the window's list has no way yet to drop a row.
+    bool forgetUnresolvedWhenGone = false;
     NetworkConfig networkConfig;
     ProgramCache programCache;
     VendorTable vendorTable;
@@ -101,6 +106,8 @@ private:
     // The same for a table out of address order, in three passes.
     void compareInTableOrder(
         const std::vector<hostnet::MibIpNetRow>& table, const std::vector<std::uint32_t>& touched);
+    // Whether an entry that is not in the table (any more) is to be forgotten.
+    bool forgotten(const MappingEntry& entry) const;
     // An entry as a pass over the table finds it before its row is looked at.
     static void startPass(MappingEntry& entry);
     // A row for an address already in the cache, as both a read and a change apply it.

@@ -463,6 +463,31 @@ TEST_F(WatchOnKernel, TraceSaysLostNotificationsAndTheEndCountsThem)
         << said;
 }
 
+// Addresses someone else asked for that never answered map nothing: they are
+// not saved, and are forgotten once the kernel lets them go.
+TEST_F(WatchOnKernel, NeverResolvedAddressesAreNotSaved)
+{
+    const TempFolder folder;
+    ASSERT_TRUE(folder.ok());
+    const std::string state = folder.file("state");
+    addNeighbour("10.66.0.11", "00:0c:29:11:22:34", "reachable");
+    addNeighbour("10.66.0.99", "ff:ff:ff:ff:ff:ff", "permanent");
+    RunningProgram watch(namespaces.execInHost({ kWatch, "--interval", "200", "--state", state }));
+    ASSERT_TRUE(watch.started());
+    ASSERT_TRUE(watch.readLine(5s));
+    // Another program's sweep: silent addresses, left unresolved in the table.
+    for (const char* silent : { "10.66.0.50", "10.66.0.51" })
+        EXPECT_EQ(runCommand(namespaces.execInHost({ "ping", "-c", "1", "-W", "1", silent })).status, 1);
+    addNeighbour("10.66.0.52", "", "incomplete");
+    ASSERT_TRUE(namespaces.ipInHost({ "neigh", "del", "10.66.0.52", "dev", "veth0" }));
+    std::this_thread::sleep_for(500ms);
+    watch.signal(SIGTERM);
+    EXPECT_EQ(watch.wait(), 0);
+    const std::string saved = fileText(state);
+    EXPECT_NE(saved.find("10.66.0.11\t00-0C-29-11-22-34\t"), std::string::npos) << saved;
+    EXPECT_EQ(saved.find("\t-\t"), std::string::npos) << saved;
+}
+
 // Hooks that never end, and ignore SIGTERM too: each is asked to stop after
 // --exec-timeout and killed 5 s later, and the alerts skipped meanwhile are
 // said while the hooks still hang, not only once the queue has drained.
