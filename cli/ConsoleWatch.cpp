@@ -12,8 +12,10 @@
 #include "engine/Version.h"
 #include "hostnet/Trace.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -203,19 +205,67 @@ void watchLoop(StopSignals& stop, ConsoleWatch& console, const Wakers& wakers, i
         wakers.hooks->abandonWaiting();
 }
 
+// Waits, for --once, until the answers to a discovery can be in the table:
+// the broadcast ping's for kAnswerWait, and the sweep's until it has sent to
+// the whole subnet (2.5 s for a /24) and kAnswerGrace after, but never longer
+// than kLongestWait. A wait beyond kAnswerWait is said, so that it does not
+// look like a hang.
+void awaitDiscovery(ConsoleWatch& console, StopSignals& stop, std::FILE* err)
+{
+    using namespace std::chrono_literals;
+    constexpr auto kAnswerWait = 2s;
+    constexpr auto kAnswerGrace = 500ms;
+    constexpr auto kLongestWait = 30s;
+    constexpr auto kPoll = 50ms;
+    const auto start = std::chrono::steady_clock::now();
+    const auto end = start + kLongestWait;
+    bool said = false;
+    while (console.watcher().ipHelper().sweeping()) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= end)
+            return;
+        if (!said && now >= start + kAnswerWait) {
+            std::fprintf(err,
+                "tevra-watch: discovery: waiting for the sweep of the subnet to end (at most %lld s)\n",
+                static_cast<long long>(kLongestWait.count()));
+            said = true;
+        }
+        if (!stop.sleepUntil(std::min(now + kPoll, end)))
+            return;
+    }
+    const auto swept = std::chrono::steady_clock::now();
+    stop.sleepUntil(std::min(end, std::max(start + kAnswerWait, swept + kAnswerGrace)));
+}
+
 // One discovery before the first read; what failed (no ping, no rights) is
 // said on `err` and the watch goes on. With --once the answers are waited
-// for, up to kOnceDiscoveryWait, since that one read is all there is.
+// for, since that one read is all there is.
 void discover(ConsoleWatch& console, StopSignals& stop, bool once, std::FILE* err)
 {
-    constexpr auto kOnceDiscoveryWait = std::chrono::seconds(2);
     console.watcher().discoverByPing();
     for (const ActionFailure& failure : console.watcher().takeActionFailures())
         std::fprintf(err, "tevra-watch: discovery%s%s: %s\n", failure.subject.empty() ? "" : " of ",
             failure.subject.c_str(), failure.reason.c_str());
     // A host without an adapter address has nothing that could answer.
     if (once && !console.watcher().networkConfig.pingTargets().empty())
-        stop.sleepUntil(std::chrono::steady_clock::now() + kOnceDiscoveryWait);
+        awaitDiscovery(console, stop, err);
+}
+
+// A folder of vendor lists asked for by name that gave none would otherwise
+// pass unnoticed behind the compiled-in lists.
+void sayUnusableVendorFolder(const CMappingWatcher& watcher, std::FILE* err)
+{
+    const char* const folder = std::getenv("TEVRA_IEEE_DATA");
+    if (folder == nullptr || *folder == '\0')
+        return;
+    const auto lists = watcher.vendorTable.lists();
+    if (std::ranges::any_of(lists, [](const VendorListInfo& list) { return !list.source.empty(); }))
+        return;
+    std::fprintf(err,
+        "tevra-watch: TEVRA_IEEE_DATA names %s, where no vendor list could be read; the compiled-in lists "
+        "are "
+        "used\n",
+        escapedControlBytes(folder).c_str());
 }
 
 // The exit status once the output is done with: a reader that has gone (a
@@ -280,6 +330,7 @@ int runWatch(
         hooks.emplace(options.execProgram, err, std::chrono::seconds(options.execTimeoutSeconds));
     const AlertOutput output = makeOutput(options, out, err, hooks ? &*hooks : nullptr, written);
     ConsoleWatch console(std::move(host), output);
+    sayUnusableVendorFolder(console.watcher(), err);
     std::optional<StateFile> state;
     std::unique_ptr<StateLock> stateLock;
     if (!options.statePath.empty()) {

@@ -220,6 +220,12 @@ void CMappingWatcher::applyKnownRow(ProgramCache::iterator it, const hostnet::Mi
         old.redisplay = !old.inSystemCache;
         old.inSystemCache = true;
         old.seen = true;
+        // The kernel's word on the entry's kind (a neighbour made permanent)
+        // holds even when the MAC stays; an unresolved row says nothing of it.
+        if (macLength != 0 && old.type != row.dwType) {
+            old.type = row.dwType;
+            old.redisplay = true;
+        }
     } else if (old.macLength == 0) {
         // An unresolved entry had no hardware address yet; its first MAC is a
         // resolution, not a change, so it must not raise "Mapping changed".

@@ -242,6 +242,32 @@ TEST_F(WatchOnKernel, AFifoAsAVendorListIsPassedOver)
         << table.out;
 }
 
+// A TEVRA_IEEE_DATA that gives no list is said once; one that gives some is not.
+TEST_F(WatchOnKernel, AnUnusableTevraIeeeDataIsSaid)
+{
+    const TempFolder folder;
+    ASSERT_TRUE(folder.ok());
+    folder.write("oui.csv", "not a list\n");
+    folder.write(
+        "mam.csv", "Registry,Assignment,Organization Name,Organization Address\r\nMA-M,000C291,Sub,x\r\n");
+    addNeighbour("10.66.0.12", "00:0c:29:21:22:35", "reachable");
+    const std::pair<std::string, std::string> cases[] = {
+        { "/nonexistent",
+            "tevra-watch: TEVRA_IEEE_DATA names /nonexistent, where no vendor list could be read; the "
+            "compiled-in lists are used\n" },
+        { folder.file("oui.csv"),
+            "tevra-watch: TEVRA_IEEE_DATA names " + folder.file("oui.csv")
+                + ", where no vendor list could be read; the compiled-in lists are used\n" },
+        { folder.path(), "" },
+    };
+    for (const auto& [value, said] : cases) {
+        const CommandResult result = runCommand(namespaces.execInHost(
+            { "env", "TEVRA_IEEE_DATA=" + value, kWatch, "--interval", "100", "--once" }));
+        EXPECT_EQ(result.status, 0) << value;
+        EXPECT_EQ(result.err, said) << value;
+    }
+}
+
 // --- A mapping changed while tevra-watch runs ---
 
 struct ChangeTrigger {
@@ -488,6 +514,26 @@ TEST_F(WatchOnKernel, NeverResolvedAddressesAreNotSaved)
     EXPECT_EQ(saved.find("\t-\t"), std::string::npos) << saved;
 }
 
+// A neighbour made permanent with the same MAC: the kept type follows the kernel.
+TEST_F(WatchOnKernel, TypeFollowsTheKernelWithTheSameMac)
+{
+    const TempFolder folder;
+    ASSERT_TRUE(folder.ok());
+    const std::string state = folder.file("state");
+    addNeighbour("10.66.0.11", "00:0c:29:11:22:34", "reachable");
+    addNeighbour("10.66.0.99", "ff:ff:ff:ff:ff:ff", "permanent");
+    RunningProgram watch(namespaces.execInHost({ kWatch, "--interval", "60000", "--state", state }));
+    ASSERT_TRUE(watch.started());
+    ASSERT_TRUE(watch.readLine(5s));
+    ASSERT_TRUE(namespaces.ipInHost({ "neigh", "replace", "10.66.0.11", "lladdr", "00:0c:29:11:22:34", "dev",
+        "veth0", "nud", "permanent" }));
+    std::this_thread::sleep_for(300ms);
+    watch.signal(SIGTERM);
+    EXPECT_EQ(watch.wait(), 0);
+    EXPECT_NE(fileText(state).find("10.66.0.11\t00-0C-29-11-22-34\tveth0 (veth)\t4\t"), std::string::npos)
+        << fileText(state);
+}
+
 // Hooks that never end, and ignore SIGTERM too: each is asked to stop after
 // --exec-timeout and killed 5 s later, and the alerts skipped meanwhile are
 // said while the hooks still hang, not only once the queue has drained.
@@ -643,19 +689,26 @@ TEST_F(WatchOnKernel, DiscoverOnceFindsAPeerThatIgnoresBroadcastPings)
                              "net.ipv4.icmp_echo_ignore_broadcasts=1" })
                   .status,
         0);
+    // High in the /24, so that the sweep reaches it only after 2.4 s.
+    ASSERT_TRUE(namespaces.ipInPeer({ "addr", "add", "10.66.0.250/24", "dev", "veth1" }));
     const auto table = [&](std::vector<std::string> options) {
         std::vector<std::string> arguments { kWatch, "--once", "--table" };
         arguments.insert(arguments.end(), options.begin(), options.end());
         return runCommand(namespaces.execInHost(arguments));
     };
     const std::string peerRow = std::string("\n") + NamespacePair::kPeerAddress + "\t02-00-00-00-00-02\t";
+    const std::string highRow = "\n10.66.0.250\t02-00-00-00-00-02\t";
     const CommandResult plain = table({});
     EXPECT_EQ(plain.out.find(peerRow), std::string::npos) << plain.out;
     const CommandResult discovered = table({ "--discover" });
     EXPECT_EQ(discovered.status, 0) << discovered.err;
     EXPECT_NE(discovered.out.find(peerRow), std::string::npos) << discovered.out;
+    EXPECT_NE(discovered.out.find(highRow), std::string::npos) << discovered.out;
     // The silent rest of the subnet is not listed.
-    EXPECT_EQ(std::count(discovered.out.begin(), discovered.out.end(), '\n'), 3) << discovered.out;
+    EXPECT_EQ(std::count(discovered.out.begin(), discovered.out.end(), '\n'), 4) << discovered.out;
+    // The sweep of a /24 takes longer than 2 s, and the wait is said.
+    EXPECT_EQ(discovered.err,
+        "tevra-watch: discovery: waiting for the sweep of the subnet to end (at most 30 s)\n");
 }
 
 }  // namespace
