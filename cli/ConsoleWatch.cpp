@@ -132,11 +132,45 @@ WatchSummary summarize(CMappingWatcher& watcher, int intervalMs, bool followsNot
     return summary;
 }
 
-// What the watch loop waits on besides its period and the stop signals.
+// Addresses dropped for --max-addresses: said at the first, then at most once
+// a minute with how many since, so that a flood cannot flood the log too.
+class EvictionNotice {
+public:
+    static constexpr std::chrono::minutes kEvery { 1 };
+
+    EvictionNotice(std::size_t cap, std::FILE* err)
+        : cap_(cap)
+        , err_(err)
+    {
+    }
+
+    void note(CMappingWatcher& watcher, std::chrono::steady_clock::time_point now)
+    {
+        pending_ += watcher.takeEvictedCount();
+        if (pending_ == 0 || now < nextSay_)
+            return;
+        std::fprintf(err_,
+            "tevra-watch: the learned table is full (%zu addresses): %zu addresses were forgotten, first "
+            "those that never resolved, then those gone from the table longest\n",
+            cap_, pending_);
+        pending_ = 0;
+        nextSay_ = now + kEvery;
+    }
+
+private:
+    std::size_t cap_;
+    std::FILE* err_;
+    std::size_t pending_ = 0;
+    std::chrono::steady_clock::time_point nextSay_ {};
+};
+
+// What the watch loop waits on besides its period and the stop signals, and
+// what it says after each step.
 struct Wakers {
     int feed = -1;  // the host's change feed, or -1
     StateFile* state = nullptr;
     HookRunner* hooks = nullptr;
+    EvictionNotice* evictions = nullptr;
 };
 
 // The change feed first, if there is one, then the handles of running hooks.
@@ -164,13 +198,17 @@ void finishHooks(StopSignals& stop, HookRunner& hooks)
     hooks.abandonWaiting();
 }
 
-// The earliest of the next reading and what the hooks have to do meanwhile.
+// The earliest of the next reading, what the hooks have to do meanwhile, and
+// a change to be saved: within a second of it, even when nothing else comes.
 std::chrono::steady_clock::time_point wakeAt(
-    std::chrono::steady_clock::time_point next, const HookRunner* hooks)
+    std::chrono::steady_clock::time_point next, const Wakers& wakers, const CMappingWatcher& watcher)
 {
-    if (hooks == nullptr)
-        return next;
-    const auto due = hooks->nextDeadline();
+    std::optional<std::chrono::steady_clock::time_point> due;
+    if (wakers.hooks != nullptr)
+        due = wakers.hooks->nextDeadline();
+    if (wakers.state != nullptr)
+        if (const auto save = wakers.state->dueAt(watcher))
+            due = due ? std::min(*due, *save) : *save;
     return due ? std::min(next, *due) : next;
 }
 
@@ -183,7 +221,7 @@ void watchLoop(StopSignals& stop, ConsoleWatch& console, const Wakers& wakers, i
     // Alerts that cannot be written are lost: watching on would hide that.
     while (written.error == 0) {
         std::vector<StopSignals::Waitable> list = waitList(wakers.feed, wakers.hooks);
-        const StopSignals::Wake wake = stop.waitUntil(wakeAt(next, wakers.hooks), list);
+        const StopSignals::Wake wake = stop.waitUntil(wakeAt(next, wakers, console.watcher()), list);
         if (wake == StopSignals::Wake::Stop)
             break;
         if (wakers.hooks != nullptr)
@@ -198,6 +236,7 @@ void watchLoop(StopSignals& stop, ConsoleWatch& console, const Wakers& wakers, i
             if (const auto now = steady_clock::now(); next <= now)
                 next = now + period;
         }
+        wakers.evictions->note(console.watcher(), steady_clock::now());
         if (wakers.state != nullptr)
             wakers.state->saveIfDue(console.watcher(), steady_clock::now());
     }
@@ -330,6 +369,7 @@ int runWatch(
         hooks.emplace(options.execProgram, err, std::chrono::seconds(options.execTimeoutSeconds));
     const AlertOutput output = makeOutput(options, out, err, hooks ? &*hooks : nullptr, written);
     ConsoleWatch console(std::move(host), output);
+    console.watcher().maxAddresses = std::size_t(options.maxAddresses);
     sayUnusableVendorFolder(console.watcher(), err);
     std::optional<StateFile> state;
     std::unique_ptr<StateLock> stateLock;
@@ -354,6 +394,8 @@ int runWatch(
         std::fprintf(err, "tevra-watch: cannot read the ARP table: %s\n", console.lastError().c_str());
         return 1;
     }
+    EvictionNotice evictions(std::size_t(options.maxAddresses), err);
+    evictions.note(console.watcher(), std::chrono::steady_clock::now());
     if (options.once) {
         if (options.table)
             writeOutput(out, options.json ? console.tableJson() : console.tableText(), written);
@@ -365,7 +407,7 @@ int runWatch(
         if (isInteractive(out, err))
             std::fputs(
                 startupMessage(summarize(console.watcher(), options.intervalMs, feed >= 0)).c_str(), err);
-        watchLoop(stop, console, { feed, state ? &*state : nullptr, hooks ? &*hooks : nullptr },
+        watchLoop(stop, console, { feed, state ? &*state : nullptr, hooks ? &*hooks : nullptr, &evictions },
             options.intervalMs, written);
         sayFeedLosses(console.watcher().ipHelper().feedCounts(), err);
     }

@@ -227,17 +227,26 @@ std::vector<StoredMapping> StateFile::snapshot(const CMappingWatcher& watcher) c
 
 void StateFile::saveIfDue(const CMappingWatcher& watcher, std::chrono::steady_clock::time_point now)
 {
-    if (now < nextCheck_)
+    if (savedGeneration_ == watcher.generation() || now < nextWrite_)
         return;
-    nextCheck_ = now + std::chrono::seconds(1);
+    nextWrite_ = now + std::chrono::seconds(1);
     save(watcher);
+}
+
+std::optional<std::chrono::steady_clock::time_point> StateFile::dueAt(const CMappingWatcher& watcher) const
+{
+    if (savedGeneration_ == watcher.generation())
+        return std::nullopt;
+    return nextWrite_;
 }
 
 bool StateFile::save(const CMappingWatcher& watcher)
 {
     std::string text = stateText(snapshot(watcher));
-    if (text == written_)
+    if (text == written_) {
+        savedGeneration_ = watcher.generation();
         return true;
+    }
     const std::string error = replaceFile(path_, text);
     if (!error.empty()) {
         // Said when writing starts to fail, not at every attempt after.
@@ -248,6 +257,7 @@ bool StateFile::save(const CMappingWatcher& watcher)
     }
     failing_ = false;
     written_ = std::move(text);
+    savedGeneration_ = watcher.generation();
     return true;
 }
 

@@ -20,10 +20,11 @@ enum OptionId : int {
     kIgnore,
     kExec,
     kExecTimeout,
+    kMaxAddresses,
     kVersion,
 };
 
-const std::array<option, 12> kLongOptions { {
+const std::array<option, 13> kLongOptions { {
     { "interval", required_argument, nullptr, kInterval },
     { "once", no_argument, nullptr, kOnce },
     { "table", no_argument, nullptr, kTable },
@@ -33,6 +34,7 @@ const std::array<option, 12> kLongOptions { {
     { "ignore", required_argument, nullptr, kIgnore },
     { "exec", required_argument, nullptr, kExec },
     { "exec-timeout", required_argument, nullptr, kExecTimeout },
+    { "max-addresses", required_argument, nullptr, kMaxAddresses },
     { "help", no_argument, nullptr, 'h' },
     { "version", no_argument, nullptr, kVersion },
     { nullptr, 0, nullptr, 0 },
@@ -52,6 +54,8 @@ std::string missingValue(int id)
         return "--exec needs a program";
     case kExecTimeout:
         return "--exec-timeout needs a number of seconds";
+    case kMaxAddresses:
+        return "--max-addresses needs a number";
     default:
         return "an option needs a value";
     }
@@ -119,6 +123,13 @@ std::string apply(int id, std::string_view value, WatchOptions& options)
         }
         return "--exec-timeout takes 1 to " + std::to_string(kMaxExecTimeoutSeconds) + " seconds, not '"
             + std::string(value) + "'";
+    case kMaxAddresses:
+        if (const auto count = readNumber(value, 1, kMaxMaxAddresses)) {
+            options.maxAddresses = *count;
+            return {};
+        }
+        return "--max-addresses takes 1 to " + std::to_string(kMaxMaxAddresses) + ", not '"
+            + std::string(value) + "'";
     }
     return "unexpected option";
 }
@@ -166,7 +177,8 @@ ParsedArguments parseWatchArguments(std::span<const std::string_view> arguments)
 std::string usageText()
 {
     return "Usage: tevra-watch [--interval MS] [--once [--table]]\n"
-           "                   [--discover] [--json] [--state FILE] [--ignore ADDRESS|MAC|PREFIX]...\n"
+           "                   [--discover] [--json] [--state FILE] [--max-addresses N]\n"
+           "                   [--ignore ADDRESS|MAC|PREFIX]...\n"
            "                   [--exec PROGRAM [--exec-timeout SECONDS]]\n"
            "       tevra-watch --help | --version\n"
            "Watches the host's ARP table and prints an alert line when a mapping\n"
@@ -179,6 +191,8 @@ std::string usageText()
            "                   for the sweep to end (at most 30 s) before the one reading\n"
            "  --json           print alerts (and the --table rows) as JSON Lines\n"
            "  --state FILE     keep the learned table in FILE across restarts\n"
+           "  --max-addresses N  keep at most N addresses (default 65536): past it, those\n"
+           "                   never resolved go first, then those gone from the table longest\n"
            "  --ignore WHAT    print no alert about this IPv4 address, MAC address or MAC\n"
            "                   prefix of 3 to 5 bytes (00-00-5E-00-01); may be repeated;\n"
            "                   a change into an ignored MAC from another is still printed\n"

@@ -23,11 +23,13 @@ struct WatchOptions {
     IgnoreList ignore;
     std::string execProgram;  // empty: no hook
     int execTimeoutSeconds = 30;  // then the hook is stopped
+    int maxAddresses = 65536;  // the most addresses the learned table keeps
 };
 
 inline constexpr int kMinIntervalMs = 100;
 inline constexpr int kMaxIntervalMs = 60000;
 inline constexpr int kMaxExecTimeoutSeconds = 86400;
+inline constexpr int kMaxMaxAddresses = 16777216;
 
 // The options, or the reason the command line is wrong.
 struct ParsedArguments {

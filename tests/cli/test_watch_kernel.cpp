@@ -534,6 +534,86 @@ TEST_F(WatchOnKernel, TypeFollowsTheKernelWithTheSameMac)
         << fileText(state);
 }
 
+// A change just after a save is written within a second, even when nothing
+// else wakes the watcher for a minute.
+TEST_F(WatchOnKernel, StateFollowsAChangeWithinASecondWhenIdle)
+{
+    const TempFolder folder;
+    ASSERT_TRUE(folder.ok());
+    const std::string state = folder.file("state");
+    addNeighbour("10.66.0.11", "00:0c:29:11:22:34", "reachable");
+    addNeighbour("10.66.0.99", "ff:ff:ff:ff:ff:ff", "permanent");
+    RunningProgram watch(namespaces.execInHost({ kWatch, "--interval", "60000", "--state", state }));
+    ASSERT_TRUE(watch.started());
+    ASSERT_TRUE(watch.readLine(5s));
+    const auto replace = [&](const char* mac) {
+        return namespaces.ipInHost(
+            { "neigh", "replace", "10.66.0.11", "lladdr", mac, "dev", "veth0", "nud", "reachable" });
+    };
+    ASSERT_TRUE(replace("00:0c:29:44:55:66"));
+    ASSERT_TRUE(watch.readLine(5s));
+    ASSERT_TRUE(replace("00:0c:29:77:88:99"));
+    ASSERT_TRUE(watch.readLine(5s));
+    const auto changed = std::chrono::steady_clock::now();
+    bool saved = false;
+    while (!saved && std::chrono::steady_clock::now() < changed + 1500ms) {
+        saved = fileText(state).find("10.66.0.11\t00-0C-29-77-88-99\t") != std::string::npos;
+        std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_TRUE(saved) << fileText(state);
+    watch.signal(SIGTERM);
+    EXPECT_EQ(watch.wait(), 0);
+}
+
+// ARP requests from made-up senders on the attacker's side of the wire, in
+// waves the kernel forgets between them (as its garbage collection does under
+// a flood): the learned table stays within --max-addresses, and that it is
+// full is said once, not per address.
+TEST_F(WatchOnKernel, RandomSenderFloodStaysWithinTheAddressCap)
+{
+    const TempFolder folder;
+    ASSERT_TRUE(folder.ok());
+    const std::string state = folder.file("state");
+    // A /16 beside the /24, so that thousands of senders are on the link.
+    ASSERT_TRUE(namespaces.ipInHost({ "addr", "add", "10.67.0.1/16", "dev", "veth0" }));
+    addNeighbour("10.66.0.99", "ff:ff:ff:ff:ff:ff", "permanent");
+    const std::string err = folder.file("err");
+    const int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    ASSERT_GE(errFd, 0);
+    const int outFd = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const pid_t watch = spawnWithOutput(
+        namespaces.execInHost({ kWatch, "--interval", "200", "--state", state, "--max-addresses", "100" }),
+        outFd, errFd);
+    close(outFd);
+    close(errFd);
+    ASSERT_GT(watch, 0);
+    std::this_thread::sleep_for(500ms);
+    constexpr int kWaves = 8;
+    constexpr int kPerWave = 60;
+    for (int wave = 0; wave < kWaves; ++wave) {
+        std::vector<ArpSender> senders;
+        for (int i = 0; i < kPerWave; ++i) {
+            const int n = wave * kPerWave + i + 2;
+            char mac[18];
+            std::snprintf(mac, sizeof mac, "02:66:00:00:%02x:%02x", n >> 8, n & 0xFF);
+            senders.push_back({ mac, "10.67." + std::to_string(n >> 8) + "." + std::to_string(n & 0xFF) });
+        }
+        ASSERT_TRUE(sendArpRequests(namespaces.peerName(), "veth1", senders, "10.67.0.1"));
+        std::this_thread::sleep_for(300ms);
+        ASSERT_TRUE(namespaces.ipInHost({ "neigh", "flush", "to", "10.67.0.0/16" }));
+        std::this_thread::sleep_for(300ms);
+    }
+    std::this_thread::sleep_for(1500ms);
+    kill(watch, SIGTERM);
+    EXPECT_EQ(waitForExit(watch), 0);
+    const std::string saved = fileText(state);
+    const auto lines = std::count(saved.begin(), saved.end(), '\n');
+    EXPECT_LE(lines, 1 + 100) << saved;
+    EXPECT_GE(lines, 1 + 50) << "the last wave at least";
+    const std::string said = fileText(err);
+    EXPECT_EQ(countOf(said, "tevra-watch: the learned table is full (100 addresses): "), 1u) << said;
+}
+
 // Hooks that never end, and ignore SIGTERM too: each is asked to stop after
 // --exec-timeout and killed 5 s later, and the alerts skipped meanwhile are
 // said while the hooks still hang, not only once the queue has drained.
