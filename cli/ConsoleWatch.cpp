@@ -164,13 +164,62 @@ private:
     std::chrono::steady_clock::time_point nextSay_ {};
 };
 
+// Notifications the kernel dropped (an overrun): changes between two readings
+// may be missing, which a reader must know. Said on standard error, and with
+// --json also as a line of kind "notifications-lost" among the alerts, so that
+// a reader of the JSON alone learns it too.
+class LossNotice {
+public:
+    LossNotice(bool json, std::FILE* out, OutputStatus& written, std::FILE* err)
+        : json_(json)
+        , out_(out)
+        , written_(written)
+        , err_(err)
+    {
+    }
+
+    void note(const hostnet::FeedCounts& counts)
+    {
+        if (counts.overruns <= said_)
+            return;
+        const std::uint64_t count = counts.overruns - said_;
+        said_ = counts.overruns;
+        const std::string text = "the kernel's change notifications were lost (" + std::to_string(count)
+            + (count == 1 ? " overrun" : " overruns")
+            + "): changes between two readings may be missing; the table was read again";
+        std::fprintf(err_, "tevra-watch: %s\n", text.c_str());
+        if (json_)
+            writeOutput(
+                out_, notificationsLostJson(count, std::chrono::system_clock::now(), text) + '\n', written_);
+    }
+
+private:
+    bool json_;
+    std::FILE* out_;
+    OutputStatus& written_;
+    std::FILE* err_;
+    std::uint64_t said_ = 0;
+};
+
+// What is said after each step of the watch.
+struct StepNotices {
+    EvictionNotice evictions;
+    LossNotice losses;
+
+    void after(ConsoleWatch& console)
+    {
+        evictions.note(console.watcher(), std::chrono::steady_clock::now());
+        losses.note(console.watcher().ipHelper().feedCounts());
+    }
+};
+
 // What the watch loop waits on besides its period and the stop signals, and
 // what it says after each step.
 struct Wakers {
     int feed = -1;  // the host's change feed, or -1
     StateFile* state = nullptr;
     HookRunner* hooks = nullptr;
-    EvictionNotice* evictions = nullptr;
+    StepNotices* notices = nullptr;
 };
 
 // The change feed first, if there is one, then the handles of running hooks.
@@ -236,7 +285,7 @@ void watchLoop(StopSignals& stop, ConsoleWatch& console, const Wakers& wakers, i
             if (const auto now = steady_clock::now(); next <= now)
                 next = now + period;
         }
-        wakers.evictions->note(console.watcher(), steady_clock::now());
+        wakers.notices->after(console);
         if (wakers.state != nullptr)
             wakers.state->saveIfDue(console.watcher(), steady_clock::now());
     }
@@ -394,8 +443,8 @@ int runWatch(
         std::fprintf(err, "tevra-watch: cannot read the ARP table: %s\n", console.lastError().c_str());
         return 1;
     }
-    EvictionNotice evictions(std::size_t(options.maxAddresses), err);
-    evictions.note(console.watcher(), std::chrono::steady_clock::now());
+    StepNotices notices { { std::size_t(options.maxAddresses), err }, { options.json, out, written, err } };
+    notices.after(console);
     if (options.once) {
         if (options.table)
             writeOutput(out, options.json ? console.tableJson() : console.tableText(), written);
@@ -407,7 +456,7 @@ int runWatch(
         if (isInteractive(out, err))
             std::fputs(
                 startupMessage(summarize(console.watcher(), options.intervalMs, feed >= 0)).c_str(), err);
-        watchLoop(stop, console, { feed, state ? &*state : nullptr, hooks ? &*hooks : nullptr, &evictions },
+        watchLoop(stop, console, { feed, state ? &*state : nullptr, hooks ? &*hooks : nullptr, &notices },
             options.intervalMs, written);
         sayFeedLosses(console.watcher().ipHelper().feedCounts(), err);
     }
