@@ -557,6 +557,198 @@ TEST_F(WatchOnKernel, AnOverrunIsSaidAsItHappens)
     EXPECT_TRUE(found);
 }
 
+// Addresses someone else asked for that never answered map nothing: they are
+// not saved, and are forgotten once the kernel lets them go.
+TEST_F(WatchOnKernel, NeverResolvedAddressesAreNotSaved)
+{
+    const TempFolder folder;
+    ASSERT_TRUE(folder.ok());
+    const std::string state = folder.file("state");
+    addNeighbour("10.66.0.11", "00:0c:29:11:22:34", "reachable");
+    addNeighbour("10.66.0.99", "ff:ff:ff:ff:ff:ff", "permanent");
+    RunningProgram watch(namespaces.execInHost({ kWatch, "--interval", "200", "--state", state }));
+    ASSERT_TRUE(watch.started());
+    ASSERT_TRUE(watch.readLine(5s));
+    // Another program's sweep: silent addresses, left unresolved in the table.
+    for (const char* silent : { "10.66.0.50", "10.66.0.51" })
+        EXPECT_EQ(runCommand(namespaces.execInHost({ "ping", "-c", "1", "-W", "1", silent })).status, 1);
+    addNeighbour("10.66.0.52", "", "incomplete");
+    ASSERT_TRUE(namespaces.ipInHost({ "neigh", "del", "10.66.0.52", "dev", "veth0" }));
+    std::this_thread::sleep_for(500ms);
+    watch.signal(SIGTERM);
+    EXPECT_EQ(watch.wait(), 0);
+    const std::string saved = fileText(state);
+    EXPECT_NE(saved.find("10.66.0.11\t00-0C-29-11-22-34\t"), std::string::npos) << saved;
+    EXPECT_EQ(saved.find("\t-\t"), std::string::npos) << saved;
+}
+
+// A neighbour made permanent with the same MAC: the kept type follows the kernel.
+TEST_F(WatchOnKernel, TypeFollowsTheKernelWithTheSameMac)
+{
+    const TempFolder folder;
+    ASSERT_TRUE(folder.ok());
+    const std::string state = folder.file("state");
+    addNeighbour("10.66.0.11", "00:0c:29:11:22:34", "reachable");
+    addNeighbour("10.66.0.99", "ff:ff:ff:ff:ff:ff", "permanent");
+    RunningProgram watch(namespaces.execInHost({ kWatch, "--interval", "60000", "--state", state }));
+    ASSERT_TRUE(watch.started());
+    ASSERT_TRUE(watch.readLine(5s));
+    ASSERT_TRUE(namespaces.ipInHost({ "neigh", "replace", "10.66.0.11", "lladdr", "00:0c:29:11:22:34", "dev",
+        "veth0", "nud", "permanent" }));
+    std::this_thread::sleep_for(300ms);
+    watch.signal(SIGTERM);
+    EXPECT_EQ(watch.wait(), 0);
+    EXPECT_NE(fileText(state).find("10.66.0.11\t00-0C-29-11-22-34\tveth0 (veth)\t4\t"), std::string::npos)
+        << fileText(state);
+}
+
+// A change just after a save is written within a second, even when nothing
+// else wakes the watcher for a minute.
+TEST_F(WatchOnKernel, StateFollowsAChangeWithinASecondWhenIdle)
+{
+    const TempFolder folder;
+    ASSERT_TRUE(folder.ok());
+    const std::string state = folder.file("state");
+    addNeighbour("10.66.0.11", "00:0c:29:11:22:34", "reachable");
+    addNeighbour("10.66.0.99", "ff:ff:ff:ff:ff:ff", "permanent");
+    RunningProgram watch(namespaces.execInHost({ kWatch, "--interval", "60000", "--state", state }));
+    ASSERT_TRUE(watch.started());
+    ASSERT_TRUE(watch.readLine(5s));
+    const auto replace = [&](const char* mac) {
+        return namespaces.ipInHost(
+            { "neigh", "replace", "10.66.0.11", "lladdr", mac, "dev", "veth0", "nud", "reachable" });
+    };
+    ASSERT_TRUE(replace("00:0c:29:44:55:66"));
+    ASSERT_TRUE(watch.readLine(5s));
+    ASSERT_TRUE(replace("00:0c:29:77:88:99"));
+    ASSERT_TRUE(watch.readLine(5s));
+    const auto changed = std::chrono::steady_clock::now();
+    bool saved = false;
+    while (!saved && std::chrono::steady_clock::now() < changed + 1500ms) {
+        saved = fileText(state).find("10.66.0.11\t00-0C-29-77-88-99\t") != std::string::npos;
+        std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_TRUE(saved) << fileText(state);
+    watch.signal(SIGTERM);
+    EXPECT_EQ(watch.wait(), 0);
+}
+
+// ARP requests from made-up senders on the attacker's side of the wire, in
+// waves the kernel forgets between them (as its garbage collection does under
+// a flood): the learned table stays within --max-addresses, and that it is
+// full is said once, not per address.
+TEST_F(WatchOnKernel, RandomSenderFloodStaysWithinTheAddressCap)
+{
+    const TempFolder folder;
+    ASSERT_TRUE(folder.ok());
+    const std::string state = folder.file("state");
+    // A /16 beside the /24, so that thousands of senders are on the link.
+    ASSERT_TRUE(namespaces.ipInHost({ "addr", "add", "10.67.0.1/16", "dev", "veth0" }));
+    addNeighbour("10.66.0.99", "ff:ff:ff:ff:ff:ff", "permanent");
+    const std::string err = folder.file("err");
+    const int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    ASSERT_GE(errFd, 0);
+    const int outFd = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const pid_t watch = spawnWithOutput(
+        namespaces.execInHost({ kWatch, "--interval", "200", "--state", state, "--max-addresses", "100" }),
+        outFd, errFd);
+    close(outFd);
+    close(errFd);
+    ASSERT_GT(watch, 0);
+    std::this_thread::sleep_for(500ms);
+    constexpr int kWaves = 8;
+    constexpr int kPerWave = 60;
+    for (int wave = 0; wave < kWaves; ++wave) {
+        std::vector<ArpSender> senders;
+        for (int i = 0; i < kPerWave; ++i) {
+            const int n = wave * kPerWave + i + 2;
+            char mac[18];
+            std::snprintf(mac, sizeof mac, "02:66:00:00:%02x:%02x", n >> 8, n & 0xFF);
+            senders.push_back({ mac, "10.67." + std::to_string(n >> 8) + "." + std::to_string(n & 0xFF) });
+        }
+        ASSERT_TRUE(sendArpRequests(namespaces.peerName(), "veth1", senders, "10.67.0.1"));
+        std::this_thread::sleep_for(300ms);
+        ASSERT_TRUE(namespaces.ipInHost({ "neigh", "flush", "to", "10.67.0.0/16" }));
+        std::this_thread::sleep_for(300ms);
+    }
+    std::this_thread::sleep_for(1500ms);
+    kill(watch, SIGTERM);
+    EXPECT_EQ(waitForExit(watch), 0);
+    const std::string saved = fileText(state);
+    const auto lines = std::count(saved.begin(), saved.end(), '\n');
+    EXPECT_LE(lines, 1 + 100) << saved;
+    EXPECT_GE(lines, 1 + 50) << "the last wave at least";
+    const std::string said = fileText(err);
+    EXPECT_EQ(countOf(said, "tevra-watch: the learned table is full (100 addresses): "), 1u) << said;
+}
+
+// Hooks that never end, and ignore SIGTERM too: each is asked to stop after
+// --exec-timeout and killed 5 s later, and the alerts skipped meanwhile are
+// said while the hooks still hang, not only once the queue has drained.
+TEST_F(WatchOnKernel, HungHooksAreStoppedAndSkippedAlertsSaid)
+{
+    const TempFolder folder;
+    ASSERT_TRUE(folder.ok());
+    const std::string hook = folder.file("hook");
+    folder.write("hook",
+        "#!/bin/sh\n"
+        "d=\"${0%/*}\"\n"
+        "echo $$ >> \"$d/started\"\n"
+        "trap 'echo $$ >> \"$d/asked\"' TERM\n"
+        "while :; do sleep 0.1; done\n");
+    ASSERT_EQ(chmod(hook.c_str(), 0700), 0);
+    std::string batch;
+    for (int i = 1; i <= 80; ++i)
+        batch += "neigh add 10.66.0." + std::to_string(100 + i)
+            + " lladdr ff:ff:ff:ff:ff:ff dev veth0 nud permanent\n";
+    folder.write("batch", batch);
+    ASSERT_EQ(runCommand({ "ip", "-n", namespaces.hostName(), "-batch", folder.file("batch") }).status, 0);
+    const std::string err = folder.file("err");
+    const int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    ASSERT_GE(errFd, 0);
+    const int outFd = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const auto started = std::chrono::steady_clock::now();
+    const pid_t watch = spawnWithOutput(
+        namespaces.execInHost({ kWatch, "--interval", "60000", "--exec", hook, "--exec-timeout", "2" }),
+        outFd, errFd);
+    close(outFd);
+    close(errFd);
+    ASSERT_GT(watch, 0);
+    const auto waitFor = [&](const std::string& text) {
+        for (auto end = started + 15s; std::chrono::steady_clock::now() < end;) {
+            if (fileText(err).find(text) != std::string::npos)
+                return true;
+            std::this_thread::sleep_for(50ms);
+        }
+        return false;
+    };
+    // 4 running, 64 waiting, 12 skipped; said after 10 s though nothing has drained.
+    EXPECT_TRUE(
+        waitFor("tevra-watch: 12 alerts did not run " + hook + ": 4 were running and 64 waiting already\n"))
+        << fileText(err);
+    const auto saidAfter = std::chrono::steady_clock::now() - started;
+    EXPECT_GE(saidAfter, 9s);
+    EXPECT_TRUE(waitFor("tevra-watch: " + hook + " did not stop within 5 s: killed\n")) << fileText(err);
+    kill(watch, SIGTERM);
+    EXPECT_EQ(waitForExit(watch), 0);
+
+    const std::string said = fileText(err);
+    EXPECT_GE(countOf(said, "tevra-watch: " + hook + " has run for 2 s: stopping it\n"), 4u) << said;
+    // The first four were asked, and having refused, were killed.
+    std::istringstream asked(fileText(folder.file("asked")));
+    std::istringstream startedPids(fileText(folder.file("started")));
+    std::vector<std::string> first;
+    for (std::string pid; first.size() < 4 && std::getline(startedPids, pid);)
+        first.push_back(pid);
+    for (std::string pid; std::getline(asked, pid);)
+        std::erase(first, pid);
+    EXPECT_TRUE(first.empty()) << "not asked to stop: " << first.size();
+    // The later ones are left running at the stop, as every hook is.
+    std::istringstream all(fileText(folder.file("started")));
+    for (std::string pid; std::getline(all, pid);)
+        kill(std::stoi(pid), SIGKILL);
+}
+
 // --- The output checked: a lost alert is said, a reader that left ends it quietly ---
 
 struct OutputCase {
