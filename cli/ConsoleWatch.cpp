@@ -124,9 +124,10 @@ AlertOutput makeOutput(
     return output;
 }
 
-WatchSummary summarize(CMappingWatcher& watcher, int intervalMs, bool followsNotifications)
+WatchSummary summarize(CMappingWatcher& watcher, const WatchOptions& options, bool followsNotifications)
 {
-    WatchSummary summary { watcher.programCache.size(), {}, intervalMs, followsNotifications };
+    WatchSummary summary { watcher.programCache.size(), {}, options.intervalMs, followsNotifications,
+        options.resyncSeconds };
     for (const auto& [index, adapter] : watcher.networkConfig.adapters)
         summary.interfaces.push_back(escapedControlBytes(adapter.info.Description));
     return summary;
@@ -261,11 +262,16 @@ std::chrono::steady_clock::time_point wakeAt(
     return due ? std::min(next, *due) : next;
 }
 
-void watchLoop(StopSignals& stop, ConsoleWatch& console, const Wakers& wakers, int intervalMs,
+// With the kernel's notifications each change is taken as it comes, and the
+// whole table is compared with what was learned only every --resync seconds:
+// at a million learned addresses that comparison is the cost of an idle
+// watcher. Without them, the table is read whole every --interval.
+void watchLoop(StopSignals& stop, ConsoleWatch& console, const Wakers& wakers, const WatchOptions& options,
     const OutputStatus& written)
 {
     using std::chrono::steady_clock;
-    const auto period = std::chrono::milliseconds(intervalMs);
+    const std::chrono::milliseconds period = wakers.feed >= 0 ? std::chrono::seconds(options.resyncSeconds)
+                                                              : std::chrono::milliseconds(options.intervalMs);
     auto next = steady_clock::now() + period;
     // Alerts that cannot be written are lost: watching on would hide that.
     while (written.error == 0) {
@@ -454,10 +460,9 @@ int runWatch(
         if (state)
             state->save(console.watcher());
         if (isInteractive(out, err))
-            std::fputs(
-                startupMessage(summarize(console.watcher(), options.intervalMs, feed >= 0)).c_str(), err);
+            std::fputs(startupMessage(summarize(console.watcher(), options, feed >= 0)).c_str(), err);
         watchLoop(stop, console, { feed, state ? &*state : nullptr, hooks ? &*hooks : nullptr, &notices },
-            options.intervalMs, written);
+            options, written);
         sayFeedLosses(console.watcher().ipHelper().feedCounts(), err);
     }
     const bool saved = !state || state->save(console.watcher());

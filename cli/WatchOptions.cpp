@@ -21,10 +21,11 @@ enum OptionId : int {
     kExec,
     kExecTimeout,
     kMaxAddresses,
+    kResync,
     kVersion,
 };
 
-const std::array<option, 13> kLongOptions { {
+const std::array<option, 14> kLongOptions { {
     { "interval", required_argument, nullptr, kInterval },
     { "once", no_argument, nullptr, kOnce },
     { "table", no_argument, nullptr, kTable },
@@ -35,6 +36,7 @@ const std::array<option, 13> kLongOptions { {
     { "exec", required_argument, nullptr, kExec },
     { "exec-timeout", required_argument, nullptr, kExecTimeout },
     { "max-addresses", required_argument, nullptr, kMaxAddresses },
+    { "resync", required_argument, nullptr, kResync },
     { "help", no_argument, nullptr, 'h' },
     { "version", no_argument, nullptr, kVersion },
     { nullptr, 0, nullptr, 0 },
@@ -56,6 +58,8 @@ std::string missingValue(int id)
         return "--exec-timeout needs a number of seconds";
     case kMaxAddresses:
         return "--max-addresses needs a number";
+    case kResync:
+        return "--resync needs a number of seconds";
     default:
         return "an option needs a value";
     }
@@ -117,12 +121,19 @@ std::string apply(int id, std::string_view value, WatchOptions& options)
         options.execProgram = value;
         return {};
     case kExecTimeout:
-        if (const auto seconds = readNumber(value, 1, kMaxExecTimeoutSeconds)) {
+        if (const auto seconds = readNumber(value, 1, kMaxSeconds)) {
             options.execTimeoutSeconds = *seconds;
             return {};
         }
-        return "--exec-timeout takes 1 to " + std::to_string(kMaxExecTimeoutSeconds) + " seconds, not '"
+        return "--exec-timeout takes 1 to " + std::to_string(kMaxSeconds) + " seconds, not '"
             + std::string(value) + "'";
+    case kResync:
+        if (const auto seconds = readNumber(value, 1, kMaxSeconds)) {
+            options.resyncSeconds = *seconds;
+            return {};
+        }
+        return "--resync takes 1 to " + std::to_string(kMaxSeconds) + " seconds, not '" + std::string(value)
+            + "'";
     case kMaxAddresses:
         if (const auto count = readNumber(value, 1, kMaxMaxAddresses)) {
             options.maxAddresses = *count;
@@ -176,14 +187,17 @@ ParsedArguments parseWatchArguments(std::span<const std::string_view> arguments)
 
 std::string usageText()
 {
-    return "Usage: tevra-watch [--interval MS] [--once [--table]]\n"
+    return "Usage: tevra-watch [--interval MS] [--resync SECONDS] [--once [--table]]\n"
            "                   [--discover] [--json] [--state FILE] [--max-addresses N]\n"
            "                   [--ignore ADDRESS|MAC|PREFIX]...\n"
            "                   [--exec PROGRAM [--exec-timeout SECONDS]]\n"
            "       tevra-watch --help | --version\n"
            "Watches the host's ARP table and prints an alert line when a mapping\n"
            "changes or an address gets a broadcast or multicast MAC address.\n"
-           "  --interval MS    read the table every MS milliseconds (100 to 60000, default 1500)\n"
+           "  --interval MS    without the kernel's change notifications,\n"
+           "                   read the table every MS milliseconds (100 to 60000, default 1500)\n"
+           "  --resync SECONDS with them, compare the whole table with what was learned\n"
+           "                   every SECONDS (default 60); changes are taken as they come\n"
            "  --once           read the table once, print its alerts and exit\n"
            "  --table          with --once: then print the mapping list, TAB-separated\n"
            "  --discover       first make the hosts of each adapter's subnet answer (a\n"

@@ -154,8 +154,8 @@ TEST_F(WatchOnKernel, TellsATerminalWhatItWatches)
     std::erase(screen, '\r');
     EXPECT_EQ(screen,
         "tevra-watch: watching 1 ARP entry on 1 interface: veth0 (veth).\n"
-        "tevra-watch: the table is read every 200 ms, and changes are followed as the kernel announces "
-        "them. Alerts are printed as they come; press Ctrl+C to stop.\n");
+        "tevra-watch: changes are followed as the kernel announces them, and the whole table is compared "
+        "every 60 s. Alerts are printed as they come; press Ctrl+C to stop.\n");
     EXPECT_EQ(status, 0);
 
     // On a pipe: nothing but alerts, and here there are none.
