@@ -180,6 +180,9 @@ std::string StateFile::load(CMappingWatcher& watcher)
     if (!parsed.mappings)
         return path_ + ":" + std::to_string(parsed.line) + ": " + parsed.reason;
     for (const StoredMapping& stored : *parsed.mappings) {
+        // Written by an earlier version, which kept unresolved addresses.
+        if (stored.macLength == 0)
+            continue;
         auto entry = std::make_unique<MappingEntry>();
         entry->address = stored.address;
         entry->mac = stored.mac;
@@ -208,6 +211,9 @@ std::vector<StoredMapping> StateFile::snapshot(const CMappingWatcher& watcher) c
     std::vector<StoredMapping> mappings;
     mappings.reserve(watcher.programCache.size());
     for (const auto& [address, entry] : watcher.programCache) {
+        // An address that never resolved maps nothing worth keeping.
+        if (entry->macLength == 0)
+            continue;
         const auto known = firstSeen_.find(address);
         mappings.push_back({ address, entry->mac, entry->macLength,
             watcher.networkConfig.adapters.contains(entry->adapterIndex)
@@ -221,17 +227,26 @@ std::vector<StoredMapping> StateFile::snapshot(const CMappingWatcher& watcher) c
 
 void StateFile::saveIfDue(const CMappingWatcher& watcher, std::chrono::steady_clock::time_point now)
 {
-    if (now < nextCheck_)
+    if (savedGeneration_ == watcher.generation() || now < nextWrite_)
         return;
-    nextCheck_ = now + std::chrono::seconds(1);
+    nextWrite_ = now + std::chrono::seconds(1);
     save(watcher);
+}
+
+std::optional<std::chrono::steady_clock::time_point> StateFile::dueAt(const CMappingWatcher& watcher) const
+{
+    if (savedGeneration_ == watcher.generation())
+        return std::nullopt;
+    return nextWrite_;
 }
 
 bool StateFile::save(const CMappingWatcher& watcher)
 {
     std::string text = stateText(snapshot(watcher));
-    if (text == written_)
+    if (text == written_) {
+        savedGeneration_ = watcher.generation();
         return true;
+    }
     const std::string error = replaceFile(path_, text);
     if (!error.empty()) {
         // Said when writing starts to fail, not at every attempt after.
@@ -242,6 +257,7 @@ bool StateFile::save(const CMappingWatcher& watcher)
     }
     failing_ = false;
     written_ = std::move(text);
+    savedGeneration_ = watcher.generation();
     return true;
 }
 

@@ -30,6 +30,7 @@ CMappingWatcher::CMappingWatcher(std::unique_ptr<hostnet::IpHelper> ipHelper, Cl
 
 std::int32_t CMappingWatcher::clearProgramCache()
 {
+    ++generation_;
     programCache.clear();
     return 0;
 }
@@ -39,6 +40,7 @@ std::int32_t CMappingWatcher::removeFromProgramCache(std::string_view dottedAddr
     const auto address = parseDottedQuad(dottedAddress);
     if (!address)
         return -1;
+    ++generation_;
     return programCache.erase(*address) == 1 ? 0 : -1;
 }
 
@@ -94,7 +96,15 @@ std::int32_t CMappingWatcher::refresh()
         compareWithTable(*table, touched);
     else
         compareInTableOrder(*table, touched);
+    enforceLimits();
     return 0;
+}
+
+void CMappingWatcher::settlePresence(MappingEntry& entry)
+{
+    if (entry.inSystemCache && !entry.seen)
+        entry.goneOrder = ++goneCounter_;
+    entry.inSystemCache = entry.seen;
 }
 
 void CMappingWatcher::startPass(MappingEntry& entry)
@@ -139,9 +149,19 @@ void CMappingWatcher::compareWithTable(
                 applyKnownRow(it, *row);
             skipRowsOf(address);
         }
-        it->second->inSystemCache = it->second->seen;
-        ++it;
+        settlePresence(*it->second);
+        if (!it->second->seen && forgotten(*it->second)) {
+            ++generation_;
+            it = programCache.erase(it);
+        } else {
+            ++it;
+        }
     }
+}
+
+bool CMappingWatcher::forgotten(const MappingEntry& entry) const
+{
+    return forgetUnresolvedWhenGone && entry.macLength == 0 && entry.previous == nullptr;
 }
 
 std::vector<std::uint32_t> CMappingWatcher::followChanges()
@@ -153,6 +173,7 @@ std::vector<std::uint32_t> CMappingWatcher::followChanges()
         applyChange(change);
         touched.push_back(change.address);
     }
+    enforceLimits();
     return touched;
 }
 
@@ -160,9 +181,12 @@ void CMappingWatcher::applyChange(const hostnet::NetTableChange& change)
 {
     const auto it = programCache.find(change.address);
     if (!change.row) {
-        if (it != programCache.end()) {
-            it->second->inSystemCache = false;
+        if (it != programCache.end() && forgotten(*it->second)) {
+            ++generation_;
+            programCache.erase(it);
+        } else if (it != programCache.end()) {
             it->second->seen = false;
+            settlePresence(*it->second);
             it->second->redisplay = true;
         }
         return;
@@ -195,7 +219,9 @@ void CMappingWatcher::compareInTableOrder(
             applyKnownRow(it, row);
     }
     for (auto& [address, entry] : programCache)
-        entry->inSystemCache = entry->seen;
+        settlePresence(*entry);
+    generation_ += std::erase_if(programCache,
+        [this](const auto& item) { return !item.second->inSystemCache && forgotten(*item.second); });
 }
 
 void CMappingWatcher::applyKnownRow(ProgramCache::iterator it, const hostnet::MibIpNetRow& row)
@@ -211,6 +237,13 @@ void CMappingWatcher::applyKnownRow(ProgramCache::iterator it, const hostnet::Mi
         old.redisplay = !old.inSystemCache;
         old.inSystemCache = true;
         old.seen = true;
+        // The kernel's word on the entry's kind (a neighbour made permanent)
+        // holds even when the MAC stays; an unresolved row says nothing of it.
+        if (macLength != 0 && old.type != row.dwType) {
+            old.type = row.dwType;
+            old.redisplay = true;
+            ++generation_;
+        }
     } else if (old.macLength == 0) {
         // An unresolved entry had no hardware address yet; its first MAC is a
         // resolution, not a change, so it must not raise "Mapping changed".
@@ -237,6 +270,7 @@ std::unique_ptr<MappingEntry> CMappingWatcher::makeEntry(const hostnet::MibIpNet
 
 std::unique_ptr<MappingEntry> CMappingWatcher::newAddressEntry(const hostnet::MibIpNetRow& row)
 {
+    ++generation_;
     auto entry = makeEntry(row);
     if (!isStandardMapping(*entry)) {
         if (isBroadcastMac(entry->mac)) {
@@ -267,7 +301,9 @@ std::unique_ptr<MappingEntry> CMappingWatcher::changedEntry(
         raise(MappingChanged, old->address, old->mac.data(), old->macLength, entry->mac.data(),
             entry->macLength);
     entry->previous = std::move(old);
-    entry->trimHistory(kMaxHistoryEntries);
+    ++generation_;
+    ++historyCount_;
+    historyCount_ -= std::min(historyCount_, entry->trimHistory(kMaxHistoryEntries));
     return entry;
 }
 

@@ -29,6 +29,17 @@ public:
     CMappingWatcher& operator=(const CMappingWatcher&) = delete;
 
     EventSink sink;
+    // Whether an address that never resolved is forgotten once it leaves the
+    // table, whoever asked for it: such a row maps nothing, and a neighbour
+    // sweeping the subnet would otherwise leave one for every silent address.
+    // The console sets it; the window's list has no way yet to drop a row.
+    bool forgetUnresolvedWhenGone = false;
+    // The most addresses the program cache keeps (0: no bound). Past it,
+    // addresses that never resolved go first, then those gone from the table
+    // longest; addresses in the table stay, bounded by the kernel's own table.
+    std::size_t maxAddresses = 0;
+    // The most history entries all addresses keep together, oldest dropped first.
+    std::size_t maxTotalHistory = kMaxTotalHistoryEntries;
     NetworkConfig networkConfig;
     ProgramCache programCache;
     VendorTable vendorTable;
@@ -79,6 +90,13 @@ public:
     // The failures of the actions since the last call, in the order they came.
     std::vector<ActionFailure> takeActionFailures();
 
+    // Grows with every change of what a saved copy of the program cache would
+    // show (an address added, changed or dropped, an entry's type), so that a
+    // front end can tell in no time that nothing is to be saved.
+    std::uint64_t generation() const { return generation_; }
+    // The addresses dropped for maxAddresses since the last call.
+    std::size_t takeEvictedCount();
+
     hostnet::IpHelper& ipHelper() { return *ipHelper_; }
 
 private:
@@ -101,6 +119,8 @@ private:
     // The same for a table out of address order, in three passes.
     void compareInTableOrder(
         const std::vector<hostnet::MibIpNetRow>& table, const std::vector<std::uint32_t>& touched);
+    // Whether an entry that is not in the table (any more) is to be forgotten.
+    bool forgotten(const MappingEntry& entry) const;
     // An entry as a pass over the table finds it before its row is looked at.
     static void startPass(MappingEntry& entry);
     // A row for an address already in the cache, as both a read and a change apply it.
@@ -115,7 +135,21 @@ private:
     void raise(EventKind kind, std::uint32_t address, const std::uint8_t* firstMac, std::uint32_t firstLength,
         const std::uint8_t* secondMac = nullptr, std::uint32_t secondLength = 0);
 
+    // An entry's presence after a pass: a change from present to gone is
+    // stamped, so that the longest gone can be told.
+    void settlePresence(MappingEntry& entry);
+    // After each step: the bounds on addresses and on history (CacheLimits.cpp).
+    void enforceLimits();
+    void enforceAddressCap();
+    void enforceHistoryCap();
+
     std::vector<ActionFailure> actionFailures_;
+    std::uint64_t generation_ = 0;
+    std::uint64_t goneCounter_ = 0;
+    // History entries kept, never fewer than there are: dropped entries that
+    // are not counted off are found by the next count.
+    std::size_t historyCount_ = 0;
+    std::size_t evicted_ = 0;
     // Every address a sweep has asked for, network byte order.
     std::set<std::uint32_t> sweptAddresses_;
 };

@@ -56,7 +56,7 @@ std::int32_t CMappingWatcher::flushBothCaches()
     if (status != 0 && kept.empty())
         return status;
     std::ranges::sort(kept);
-    std::erase_if(
+    generation_ += std::erase_if(
         programCache, [&kept](const auto& item) { return !std::ranges::binary_search(kept, item.first); });
     return status;
 }

@@ -120,6 +120,8 @@ public:
         static_cast<void>(addresses);
         return -1;
     }
+    // Whether a sweep started here still has addresses to send to.
+    virtual bool sweeping() { return false; }
 
     // The optional change feed. A platform whose kernel announces changes of
     // the ARP table returns a descriptor that becomes readable when changes

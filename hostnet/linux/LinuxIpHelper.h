@@ -31,6 +31,7 @@ public:
         const std::vector<std::uint32_t>& interfaceIndexes, std::vector<std::uint32_t>& kept) override;
     std::int32_t startPing(const std::string& dottedAddress) override;
     std::int32_t startSweep(const std::vector<std::uint32_t>& addresses) override;
+    bool sweeping() override { return sweep_.busy(); }
     int openChangeFeed() override;
     std::vector<NetTableChange> takeChanges() override;
     std::string lastError() const override { return lastError_; }

@@ -24,6 +24,7 @@ public:
     std::int32_t flushIpNetTable(std::uint32_t interfaceIndex) override;
     std::int32_t startPing(const std::string& dottedAddress) override;
     std::int32_t startSweep(const std::vector<std::uint32_t>& addresses) override;
+    bool sweeping() override { return sweep_.busy(); }
     std::string lastError() const override { return lastError_; }
     Failure lastFailure() const override { return lastFailure_; }
 
