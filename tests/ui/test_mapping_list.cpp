@@ -249,7 +249,10 @@ TEST_F(MappingListTest, NewRowsTakeTheirSortedPlaceInTheSamePass)
 
 MappingRow shownRow(std::uint32_t hostAddress, const char* text)
 {
-    return { { std::to_string(hostAddress), text, "", "", "", "", "", "", "" }, true, hostAddress };
+    MappingValues values;
+    values.address = hostToNet(hostAddress);
+    values.vendor = text;
+    return { values, true, hostAddress };
 }
 
 TEST_F(MappingListTest, InsertionRunsBetweenListedRows)

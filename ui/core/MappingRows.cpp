@@ -10,13 +10,13 @@ namespace tevra {
 MappingRows::RowList::const_iterator MappingRows::lowerBound(std::uint32_t hostAddress) const
 {
     return std::lower_bound(rows_.begin(), rows_.end(), hostAddress,
-        [](const auto& shown, std::uint32_t key) { return shown->hostAddress < key; });
+        [](const auto& shown, std::uint32_t key) { return shown.hostAddress < key; });
 }
 
 std::optional<int> MappingRows::findRow(std::uint32_t hostAddress) const
 {
     const auto it = lowerBound(hostAddress);
-    if (it == rows_.end() || (*it)->hostAddress != hostAddress)
+    if (it == rows_.end() || it->hostAddress != hostAddress)
         return std::nullopt;
     return static_cast<int>(it - rows_.begin());
 }
@@ -24,6 +24,7 @@ std::optional<int> MappingRows::findRow(std::uint32_t hostAddress) const
 void MappingRows::write(std::vector<MappingRow> rows)
 {
     std::vector<MappingRow> added;
+    added.reserve(rows.size());
     for (MappingRow& written : rows) {
         if (const auto found = findRow(written.hostAddress))
             rewrite(*found, std::move(written));
@@ -35,7 +36,7 @@ void MappingRows::write(std::vector<MappingRow> rows)
 
 void MappingRows::rewrite(int index, MappingRow&& written)
 {
-    MappingRow& shown = *rows_[static_cast<std::size_t>(index)];
+    MappingRow& shown = rows_[static_cast<std::size_t>(index)];
     if (shown == written)
         return;
     shown = std::move(written);
@@ -45,8 +46,11 @@ void MappingRows::rewrite(int index, MappingRow&& written)
 
 void MappingRows::insertNew(std::vector<MappingRow> added)
 {
-    std::sort(added.begin(), added.end(),
-        [](const MappingRow& a, const MappingRow& b) { return a.hostAddress < b.hostAddress; });
+    // Rows from the program cache come sorted already.
+    const auto byAddress
+        = [](const MappingRow& a, const MappingRow& b) { return a.hostAddress < b.hostAddress; };
+    if (!std::is_sorted(added.begin(), added.end(), byAddress))
+        std::sort(added.begin(), added.end(), byAddress);
     // Each run of new rows that falls between the same two listed rows goes in
     // with one insertion, so a first fill is a single insertion.
     auto next = added.begin();
@@ -54,18 +58,14 @@ void MappingRows::insertNew(std::vector<MappingRow> added)
         const auto at = lowerBound(next->hostAddress);
         const auto runEnd
             = at == rows_.end() ? added.end() : std::find_if(next, added.end(), [&](const MappingRow& r) {
-                  return r.hostAddress > (*at)->hostAddress;
+                  return r.hostAddress > at->hostAddress;
               });
-        RowList run;
-        run.reserve(static_cast<std::size_t>(runEnd - next));
-        for (; next != runEnd; ++next)
-            run.push_back(std::make_unique<MappingRow>(std::move(*next)));
         const int first = static_cast<int>(at - rows_.begin());
-        const int count = static_cast<int>(run.size());
+        const int count = static_cast<int>(runEnd - next);
         if (observer_ != nullptr)
             observer_->aboutToInsert(first, count);
-        rows_.insert(
-            rows_.begin() + first, std::make_move_iterator(run.begin()), std::make_move_iterator(run.end()));
+        rows_.insert(rows_.begin() + first, std::make_move_iterator(next), std::make_move_iterator(runEnd));
+        next = runEnd;
         if (observer_ != nullptr)
             observer_->inserted(first, count);
     }
@@ -82,12 +82,14 @@ void MappingRows::removeAll()
 
 MappingRow mappingRowOf(const MappingEntry& entry, const NetworkConfig& config)
 {
-    return { mappingCellTexts(entry, config), entry.alertFree, netToHost(entry.address) };
+    return { mappingValuesOf(entry, config), entry.alertFree, netToHost(entry.address) };
 }
 
 std::vector<MappingRow> rowsToRedisplay(const CMappingWatcher& watcher, bool all)
 {
     std::vector<MappingRow> rows;
+    if (all)
+        rows.reserve(watcher.programCache.size());
     for (const auto& [address, entry] : watcher.programCache) {
         if (all || entry->redisplay)
             rows.push_back(mappingRowOf(*entry, watcher.networkConfig));

@@ -3,7 +3,6 @@
 #include "ui/core/MappingRow.h"
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -39,7 +38,7 @@ public:
     }
 
     int size() const { return static_cast<int>(rows_.size()); }
-    const MappingRow& row(int index) const { return *rows_[static_cast<std::size_t>(index)]; }
+    const MappingRow& row(int index) const { return rows_[static_cast<std::size_t>(index)]; }
     std::optional<int> findRow(std::uint32_t hostAddress) const;
 
     // One pass: a row whose address is already listed is rewritten (and
@@ -49,7 +48,9 @@ public:
     void removeAll();
 
 private:
-    using RowList = std::vector<std::unique_ptr<MappingRow>>;
+    // Values, not texts: a first fill of tens of thousands of rows makes no
+    // text at all, and a row costs one element, not an allocation of its own.
+    using RowList = std::vector<MappingRow>;
 
     RowList::const_iterator lowerBound(std::uint32_t hostAddress) const;
     void rewrite(int index, MappingRow&& row);

@@ -30,7 +30,7 @@ QVariant MappingListModel::data(const QModelIndex& index, int role) const
     const MappingRow& shown = row(index.row());
     switch (role) {
     case Qt::DisplayRole:
-        return QString::fromStdString(shown.cells[std::size_t(index.column())]);
+        return QString::fromStdString(shown.text(index.column()));
     case Qt::DecorationRole:
         if (index.column() == 0)
             return rowImages_[shown.alertFree ? 0 : 1];
@@ -38,7 +38,7 @@ QVariant MappingListModel::data(const QModelIndex& index, int role) const
     case Qt::ToolTipRole:
         // These two columns keep their widths, however long their texts are.
         if (index.column() == kVendorColumn || index.column() == kAdapterColumn)
-            return QString::fromStdString(shown.cells[std::size_t(index.column())]);
+            return QString::fromStdString(shown.text(index.column()));
         return {};
     case HostAddressRole:
         return quint32(shown.hostAddress);

@@ -137,7 +137,7 @@ std::vector<std::string> MappingListView::selectedAddresses() const
     for (auto row = SendMessageW(list_, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED);
          row >= 0 && row < rows_.size();
          row = SendMessageW(list_, LVM_GETNEXTITEM, WPARAM(row), LVNI_SELECTED))
-        addresses.push_back(rows_.row(int(row)).cells[kAddressColumn]);
+        addresses.push_back(rows_.row(int(row)).text(kAddressColumn));
     return addresses;
 }
 
@@ -149,7 +149,7 @@ void MappingListView::onGetDispInfo(NMLVDISPINFOW& info)
     const MappingRow& row = rows_.row(item.iItem);
     if ((item.mask & LVIF_TEXT) && item.iSubItem >= 0 && item.iSubItem < kMappingColumnCount) {
         // Into the control's buffer, cut to its size, as LVM_GETITEMTEXTW reads it.
-        cellText_ = wideFromUtf8(row.cells[std::size_t(item.iSubItem)]);
+        cellText_ = wideFromUtf8(row.text(item.iSubItem));
         if (item.pszText && item.cchTextMax > 0)
             lstrcpynW(item.pszText, cellText_.c_str(), item.cchTextMax);
     }
