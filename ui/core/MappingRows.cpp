@@ -23,6 +23,10 @@ std::optional<int> MappingRows::findRow(std::uint32_t hostAddress) const
 
 void MappingRows::write(std::vector<MappingRow> rows)
 {
+    if (rows_.empty()) {
+        insertNew(std::move(rows));
+        return;
+    }
     std::vector<MappingRow> added;
     added.reserve(rows.size());
     for (MappingRow& written : rows) {
@@ -51,8 +55,18 @@ void MappingRows::insertNew(std::vector<MappingRow> added)
         = [](const MappingRow& a, const MappingRow& b) { return a.hostAddress < b.hostAddress; };
     if (!std::is_sorted(added.begin(), added.end(), byAddress))
         std::sort(added.begin(), added.end(), byAddress);
+    if (rows_.empty() && !added.empty()) {
+        // A first fill is one insertion, of the rows as they are.
+        const int count = static_cast<int>(added.size());
+        if (observer_ != nullptr)
+            observer_->aboutToInsert(0, count);
+        rows_ = std::move(added);
+        if (observer_ != nullptr)
+            observer_->inserted(0, count);
+        return;
+    }
     // Each run of new rows that falls between the same two listed rows goes in
-    // with one insertion, so a first fill is a single insertion.
+    // with one insertion.
     auto next = added.begin();
     while (next != added.end()) {
         const auto at = lowerBound(next->hostAddress);
@@ -88,8 +102,8 @@ MappingRow mappingRowOf(const MappingEntry& entry, const NetworkConfig& config)
 std::vector<MappingRow> rowsToRedisplay(const CMappingWatcher& watcher, bool all)
 {
     std::vector<MappingRow> rows;
-    if (all)
-        rows.reserve(watcher.programCache.size());
+    // Room for every entry: on a first fill they all are marked.
+    rows.reserve(watcher.programCache.size());
     for (const auto& [address, entry] : watcher.programCache) {
         if (all || entry->redisplay)
             rows.push_back(mappingRowOf(*entry, watcher.networkConfig));
