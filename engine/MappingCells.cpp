@@ -39,22 +39,29 @@ constexpr std::array<CellText, kMappingColumnCount> kCellTexts {
 
 }  // namespace
 
-MappingValues mappingValuesOf(const MappingEntry& entry, const NetworkConfig& networkConfig)
+bool showsVendor(const MappingEntry& entry)
 {
     // An unresolved entry's zero bytes name no vendor (00-00-00 is an OUI all the same).
-    const bool showVendor
-        = entry.vendor.has_value() && entry.macLength != 0 && entry.type != hostnet::kNetTypeInvalid;
+    return entry.vendor.has_value() && entry.macLength != 0 && entry.type != hostnet::kNetTypeInvalid;
+}
+
+std::int64_t shownChangeTime(const MappingEntry& entry)
+{
     // Only a mapping that has changed has a time worth showing.
-    const bool showChange = entry.previous != nullptr;
+    return entry.previous != nullptr ? entry.lastChanged : 0;
+}
+
+MappingValues mappingValuesOf(const MappingEntry& entry, const NetworkConfig& networkConfig)
+{
     return {
         .address = entry.address,
         .mac = entry.mac,
         .macLength = entry.macLength,
         .adapterIndex = entry.adapterIndex,
         .type = entry.type,
-        .lastChanged = showChange ? entry.lastChanged : 0,
+        .lastChanged = shownChangeTime(entry),
         .inSystemCache = entry.inSystemCache,
-        .vendor = showVendor ? entry.vendor : std::nullopt,
+        .vendor = showsVendor(entry) ? entry.vendor : std::nullopt,
         .adapterName = networkConfig.adapterName(entry.adapterIndex),
     };
 }

@@ -57,6 +57,9 @@ struct MappingValues {
 };
 
 MappingValues mappingValuesOf(const MappingEntry& entry, const NetworkConfig& networkConfig);
+// Whether an entry's row names its vendor, and the change time it shows (0: none).
+bool showsVendor(const MappingEntry& entry);
+std::int64_t shownChangeTime(const MappingEntry& entry);
 // The text of one cell; `column` is one of the nine MappingColumn values.
 std::string mappingCellText(const MappingValues& values, int column);
 MappingCells mappingCellTexts(const MappingValues& values);

@@ -34,9 +34,9 @@ MappingRow rowAt(std::uint32_t hostAddress, const MacBytes& mac = { 0x00, 0x0C, 
 {
     MappingRow row;
     row.hostAddress = hostAddress;
-    row.values.address = hostToNet(0x0A000000u | (hostAddress & 0xFF));
-    row.values.mac = mac;
-    row.values.macLength = 6;
+    row.address = hostToNet(0x0A000000u | (hostAddress & 0xFF));
+    row.mac = mac;
+    row.macLength = 6;
     return row;
 }
 

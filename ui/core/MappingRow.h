@@ -1,22 +1,29 @@
 #pragma once
 
-#include "engine/MappingCells.h"
+#include "engine/MacAddress.h"
+#include "ui/core/SharedTexts.h"
 
 #include <cstdint>
-#include <string>
 
 namespace tevra {
 
-// What one row of the mapping list shows: the values its nine texts are made
-// from (only for the cells a list draws), its image and, as its item data and
-// sort key, the address in host byte order.
+// What one row of the mapping list shows, as values its texts are made from
+// when a list draws them: a first fill of tens of thousands of rows makes no
+// text and touches little memory. The vendor and adapter names are numbers in
+// the list's SharedTexts. Its image, and as item data and sort key the address
+// in host byte order.
 struct MappingRow {
-    MappingValues values;
-    bool alertFree = true;  // check mark when set, red cross when clear
     std::uint32_t hostAddress = 0;
-
-    std::string text(int column) const { return mappingCellText(values, column); }
-    MappingCells cells() const { return mappingCellTexts(values); }
+    std::uint32_t address = 0;  // network byte order
+    MacBytes mac {};
+    std::int64_t lastChanged = 0;  // 0: no change worth showing
+    std::uint32_t adapterIndex = 0;
+    std::uint32_t type = 0;
+    std::uint32_t vendor = SharedTexts::kNone;
+    std::uint32_t adapterName = SharedTexts::kNone;
+    std::uint32_t macLength = 0;
+    bool inSystemCache = false;
+    bool alertFree = true;  // check mark when set, red cross when clear
 
     bool operator==(const MappingRow&) const = default;
 };

@@ -90,28 +90,60 @@ void MappingRows::removeAll()
     if (observer_ != nullptr)
         observer_->aboutToRemoveAll();
     rows_.clear();
+    names_.clear();
     if (observer_ != nullptr)
         observer_->removedAll();
 }
 
-MappingRow mappingRowOf(const MappingEntry& entry, const NetworkConfig& config)
+MappingRow MappingRows::rowOf(const MappingEntry& entry, const NetworkConfig& config)
 {
-    return { mappingValuesOf(entry, config), entry.alertFree, netToHost(entry.address) };
+    return {
+        .hostAddress = netToHost(entry.address),
+        .address = entry.address,
+        .mac = entry.mac,
+        .lastChanged = shownChangeTime(entry),
+        .adapterIndex = entry.adapterIndex,
+        .type = entry.type,
+        .vendor = showsVendor(entry) ? names_.idOf(*entry.vendor) : SharedTexts::kNone,
+        .adapterName = names_.idOf(config.adapterName(entry.adapterIndex)),
+        .macLength = entry.macLength,
+        .inSystemCache = entry.inSystemCache,
+        .alertFree = entry.alertFree,
+    };
 }
 
-std::vector<MappingRow> rowsToRedisplay(const CMappingWatcher& watcher, bool all)
+MappingValues MappingRows::valuesOf(int index) const
+{
+    const MappingRow& shown = row(index);
+    const auto name = [this](std::uint32_t id) {
+        return id == SharedTexts::kNone ? std::optional<std::string>() : names_.text(id);
+    };
+    return {
+        .address = shown.address,
+        .mac = shown.mac,
+        .macLength = shown.macLength,
+        .adapterIndex = shown.adapterIndex,
+        .type = shown.type,
+        .lastChanged = shown.lastChanged,
+        .inSystemCache = shown.inSystemCache,
+        .vendor = name(shown.vendor),
+        .adapterName = name(shown.adapterName).value_or(""),
+    };
+}
+
+void MappingRows::writeRedisplayed(const CMappingWatcher& watcher, bool all)
 {
     std::vector<MappingRow> rows;
     // Room for every entry: on a first fill they all are marked.
     rows.reserve(watcher.programCache.size());
     for (const auto& [address, entry] : watcher.programCache) {
         if (all || entry->redisplay)
-            rows.push_back(mappingRowOf(*entry, watcher.networkConfig));
+            rows.push_back(rowOf(*entry, watcher.networkConfig));
     }
-    return rows;
+    write(std::move(rows));
 }
 
-std::vector<MappingRow> rowsOfAddresses(const CMappingWatcher& watcher, std::vector<std::uint32_t> addresses)
+void MappingRows::writeAddresses(const CMappingWatcher& watcher, std::vector<std::uint32_t> addresses)
 {
     std::sort(addresses.begin(), addresses.end());
     addresses.erase(std::unique(addresses.begin(), addresses.end()), addresses.end());
@@ -120,9 +152,9 @@ std::vector<MappingRow> rowsOfAddresses(const CMappingWatcher& watcher, std::vec
     for (const std::uint32_t address : addresses) {
         const auto it = watcher.programCache.find(address);
         if (it != watcher.programCache.end())
-            rows.push_back(mappingRowOf(*it->second, watcher.networkConfig));
+            rows.push_back(rowOf(*it->second, watcher.networkConfig));
     }
-    return rows;
+    write(std::move(rows));
 }
 
 }  // namespace tevra
