@@ -90,7 +90,8 @@ void MappingRows::removeAll()
     if (observer_ != nullptr)
         observer_->aboutToRemoveAll();
     rows_.clear();
-    names_.clear();
+    vendors_.clear();
+    adapterNames_.clear();
     if (observer_ != nullptr)
         observer_->removedAll();
 }
@@ -104,8 +105,8 @@ MappingRow MappingRows::rowOf(const MappingEntry& entry, const NetworkConfig& co
         .lastChanged = shownChangeTime(entry),
         .adapterIndex = entry.adapterIndex,
         .type = entry.type,
-        .vendor = showsVendor(entry) ? names_.idOf(*entry.vendor) : SharedTexts::kNone,
-        .adapterName = names_.idOf(config.adapterName(entry.adapterIndex)),
+        .vendor = showsVendor(entry) ? vendors_.idOf(*entry.vendor) : SharedTexts::kNone,
+        .adapterName = adapterNames_.idOf(config.adapterName(entry.adapterIndex)),
         .macLength = entry.macLength,
         .inSystemCache = entry.inSystemCache,
         .alertFree = entry.alertFree,
@@ -115,8 +116,8 @@ MappingRow MappingRows::rowOf(const MappingEntry& entry, const NetworkConfig& co
 MappingValues MappingRows::valuesOf(int index) const
 {
     const MappingRow& shown = row(index);
-    const auto name = [this](std::uint32_t id) {
-        return id == SharedTexts::kNone ? std::optional<std::string>() : names_.text(id);
+    const auto name = [](const SharedTexts& names, std::uint32_t id) {
+        return id == SharedTexts::kNone ? std::optional<std::string>() : names.text(id);
     };
     return {
         .address = shown.address,
@@ -126,8 +127,8 @@ MappingValues MappingRows::valuesOf(int index) const
         .type = shown.type,
         .lastChanged = shown.lastChanged,
         .inSystemCache = shown.inSystemCache,
-        .vendor = name(shown.vendor),
-        .adapterName = name(shown.adapterName).value_or(""),
+        .vendor = name(vendors_, shown.vendor),
+        .adapterName = name(adapterNames_, shown.adapterName).value_or(""),
     };
 }
 

@@ -67,7 +67,9 @@ private:
     MappingRow rowOf(const MappingEntry& entry, const NetworkConfig& config);
 
     RowList rows_;
-    SharedTexts names_;
+    // Apart, so that each keeps its last name for the next row.
+    SharedTexts vendors_;
+    SharedTexts adapterNames_;
     MappingRowsObserver* observer_;
 };
 
