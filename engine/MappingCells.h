@@ -38,10 +38,9 @@ inline constexpr char kUnknownTypeText[] = "unknown";
 
 using MappingCells = std::array<std::string, kMappingColumnCount>;
 
-// What a mapping list row shows for an entry, as values rather than texts: a
-// list keeps these for each row (a copy, so a row reads as it was written)
-// and makes the texts of only the cells it draws. What no cell shows is left
-// out, so two values are equal exactly when their rows read alike.
+// What a mapping list row shows for an entry, as values rather than texts, so
+// that a list makes the texts of only the cells it draws. What no cell shows
+// (a vendor not named, the time of a mapping that never changed) is left out.
 struct MappingValues {
     std::uint32_t address = 0;  // network byte order
     MacBytes mac {};

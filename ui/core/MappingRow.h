@@ -7,11 +7,11 @@
 
 namespace tevra {
 
-// What one row of the mapping list shows, as values its texts are made from
-// when a list draws them: a first fill of tens of thousands of rows makes no
-// text and touches little memory. The vendor and adapter names are numbers in
-// the list's SharedTexts. Its image, and as item data and sort key the address
-// in host byte order.
+// What one row of the mapping list shows, as the values its texts are made
+// from when a list draws them (a copy, so a row reads as it was written): a
+// first fill of tens of thousands of rows makes no text and touches little
+// memory. The vendor and adapter names are numbers in the list's SharedTexts;
+// the host-order address is the row's item data and sort key.
 struct MappingRow {
     std::uint32_t hostAddress = 0;
     std::uint32_t address = 0;  // network byte order
