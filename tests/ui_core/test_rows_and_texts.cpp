@@ -1,5 +1,6 @@
 // The mapping list's rows as a list control is told of them, and the texts
 // both faces show and save.
+#include "engine/Address.h"
 #include "ui/core/ExportText.h"
 #include "ui/core/MappingRows.h"
 #include "ui/core/TextFit.h"
@@ -28,12 +29,14 @@ public:
     std::vector<std::string> calls;
 };
 
-MappingRow rowAt(std::uint32_t hostAddress, const std::string& mac = "00-0C-29-11-22-33")
+// Listed by `hostAddress`, reading 10.0.0.<its low byte>.
+MappingRow rowAt(std::uint32_t hostAddress, const MacBytes& mac = { 0x00, 0x0C, 0x29, 0x11, 0x22, 0x33 })
 {
     MappingRow row;
     row.hostAddress = hostAddress;
-    row.cells[0] = "10.0.0." + std::to_string(hostAddress & 0xFF);
-    row.cells[1] = mac;
+    row.address = hostToNet(0x0A000000u | (hostAddress & 0xFF));
+    row.mac = mac;
+    row.macLength = 6;
     return row;
 }
 
@@ -46,7 +49,7 @@ TEST(MappingRowsTest, AFirstFillIsOneInsertionAndLaterRowsGoInRunsAtTheirPlaces)
     list.calls.clear();
 
     // Two new rows between 1 and 5, one after 9; 5 rewritten the same, 9 changed.
-    rows.write({ rowAt(3), rowAt(2), rowAt(5), rowAt(9, "02-00-00-00-66-66"), rowAt(12) });
+    rows.write({ rowAt(3), rowAt(2), rowAt(5), rowAt(9, { 0x02, 0x00, 0x00, 0x00, 0x66, 0x66 }), rowAt(12) });
     EXPECT_EQ(list.calls, (std::vector<std::string> { "changed 2+1", "insert 1+2", "insert 5+1" }));
     std::vector<std::uint32_t> order;
     for (int i = 0; i < rows.size(); ++i)

@@ -12,7 +12,7 @@ std::string mappingFileBytes(const MappingRows& rows, TextFitter fit, std::strin
     std::vector<MappingCells> cells;
     cells.reserve(static_cast<std::size_t>(rows.size()));
     for (int r = 0; r < rows.size(); ++r)
-        cells.push_back(rows.row(r).cells);
+        cells.push_back(rows.cells(r));
     return mappingTableText(headings, cells, lineEnd);
 }
 

@@ -30,7 +30,7 @@ QVariant MappingListModel::data(const QModelIndex& index, int role) const
     const MappingRow& shown = row(index.row());
     switch (role) {
     case Qt::DisplayRole:
-        return QString::fromStdString(shown.cells[std::size_t(index.column())]);
+        return QString::fromStdString(rows_.text(index.row(), index.column()));
     case Qt::DecorationRole:
         if (index.column() == 0)
             return rowImages_[shown.alertFree ? 0 : 1];
@@ -38,7 +38,7 @@ QVariant MappingListModel::data(const QModelIndex& index, int role) const
     case Qt::ToolTipRole:
         // These two columns keep their widths, however long their texts are.
         if (index.column() == kVendorColumn || index.column() == kAdapterColumn)
-            return QString::fromStdString(shown.cells[std::size_t(index.column())]);
+            return QString::fromStdString(rows_.text(index.row(), index.column()));
         return {};
     case HostAddressRole:
         return quint32(shown.hostAddress);
@@ -68,6 +68,16 @@ void MappingListModel::setRowImages(const std::array<QIcon, 2>& images)
 void MappingListModel::writeRows(std::vector<MappingRow> rows)
 {
     rows_.write(std::move(rows));
+}
+
+void MappingListModel::writeRedisplayed(const CMappingWatcher& watcher, bool all)
+{
+    rows_.writeRedisplayed(watcher, all);
+}
+
+void MappingListModel::writeAddresses(const CMappingWatcher& watcher, std::vector<std::uint32_t> addresses)
+{
+    rows_.writeAddresses(watcher, std::move(addresses));
 }
 
 void MappingListModel::deleteAllRows()

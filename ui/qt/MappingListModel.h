@@ -36,9 +36,14 @@ public:
     // reported changed only if it differs); every other row is inserted
     // straight at its sorted place, so the list is never seen unsorted.
     void writeRows(std::vector<MappingRow> rows);
+    // The rows of the entries marked for redisplay (of all with `all`), or of
+    // just these addresses: see MappingRows.
+    void writeRedisplayed(const CMappingWatcher& watcher, bool all);
+    void writeAddresses(const CMappingWatcher& watcher, std::vector<std::uint32_t> addresses);
     void deleteAllRows();
 
     const MappingRow& row(int index) const { return rows_.row(index); }
+    std::string text(int index, int column) const { return rows_.text(index, column); }
     std::optional<int> findRow(std::uint32_t hostAddress) const { return rows_.findRow(hostAddress); }
     const MappingRows& rows() const { return rows_; }
 

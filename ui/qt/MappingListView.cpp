@@ -122,7 +122,7 @@ std::vector<std::string> MappingListView::selectedAddressTexts() const
     std::vector<std::string> texts;
     texts.reserve(std::size_t(selected.size()));
     for (const QModelIndex& index : selected)
-        texts.push_back(rowModel.row(index.row()).cells[0]);
+        texts.push_back(rowModel.text(index.row(), kAddressColumn));
     return texts;
 }
 

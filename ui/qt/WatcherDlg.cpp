@@ -219,12 +219,12 @@ void CWatcherDlg::OnTimer()
 
 void CWatcherDlg::updateMappingList(bool all)
 {
-    mappingList.rows().writeRows(rowsToRedisplay(watcher, all));
+    mappingList.rows().writeRedisplayed(watcher, all);
 }
 
 void CWatcherDlg::updateMappingRows(std::vector<std::uint32_t> addresses)
 {
-    mappingList.rows().writeRows(rowsOfAddresses(watcher, std::move(addresses)));
+    mappingList.rows().writeAddresses(watcher, std::move(addresses));
 }
 
 void CWatcherDlg::OnWatchEvent(std::unique_ptr<WatchEvent> event)

@@ -99,7 +99,7 @@ void MappingListView::setRowImages(HIMAGELIST images)
 
 void MappingListView::update(CMappingWatcher& watcher, bool all)
 {
-    rows_.write(rowsToRedisplay(watcher, all));
+    rows_.writeRedisplayed(watcher, all);
 }
 
 void MappingListView::deleteAllRows()
@@ -137,7 +137,7 @@ std::vector<std::string> MappingListView::selectedAddresses() const
     for (auto row = SendMessageW(list_, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED);
          row >= 0 && row < rows_.size();
          row = SendMessageW(list_, LVM_GETNEXTITEM, WPARAM(row), LVNI_SELECTED))
-        addresses.push_back(rows_.row(int(row)).cells[kAddressColumn]);
+        addresses.push_back(rows_.text(int(row), kAddressColumn));
     return addresses;
 }
 
@@ -146,15 +146,14 @@ void MappingListView::onGetDispInfo(NMLVDISPINFOW& info)
     LVITEMW& item = info.item;
     if (item.iItem < 0 || item.iItem >= rows_.size())
         return;
-    const MappingRow& row = rows_.row(item.iItem);
     if ((item.mask & LVIF_TEXT) && item.iSubItem >= 0 && item.iSubItem < kMappingColumnCount) {
         // Into the control's buffer, cut to its size, as LVM_GETITEMTEXTW reads it.
-        cellText_ = wideFromUtf8(row.cells[std::size_t(item.iSubItem)]);
+        cellText_ = wideFromUtf8(rows_.text(item.iItem, item.iSubItem));
         if (item.pszText && item.cchTextMax > 0)
             lstrcpynW(item.pszText, cellText_.c_str(), item.cchTextMax);
     }
     if (item.mask & LVIF_IMAGE)
-        item.iImage = row.alertFree ? 0 : 1;
+        item.iImage = rows_.row(item.iItem).alertFree ? 0 : 1;
 }
 
 }  // namespace tevra::win32
