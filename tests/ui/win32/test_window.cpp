@@ -19,6 +19,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <regex>
