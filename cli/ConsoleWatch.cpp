@@ -76,7 +76,7 @@ void ConsoleWatch::followChanges()
 
 std::string ConsoleWatch::lastError()
 {
-    const std::string reason = watcher_.ipHelper().lastError();
+    const std::string& reason = watcher_.readError();
     return reason.empty() ? "unknown error" : reason;
 }
 

@@ -78,11 +78,13 @@ std::int32_t CMappingWatcher::refresh()
     // holds them, and taken in order they are each reported as they happened.
     // They are never lost, even when the whole read fails.
     const std::vector<hostnet::NetTableChange> changes = ipHelper_->takeChanges();
-    auto table = ipHelper_->getIpNetTable();
+    const hostnet::ReadResult<hostnet::MibIpNetRow> read = ipHelper_->getIpNetTable();
     for (const hostnet::NetTableChange& change : changes)
         applyChange(change);
-    if (!table)
+    readError_ = read.reason;
+    if (!read.rows)
         return -1;
+    const std::vector<hostnet::MibIpNetRow>& table = *read.rows;
     const auto byAddress = [](const hostnet::MibIpNetRow& a, const hostnet::MibIpNetRow& b) {
         return DottedOrder {}(a.dwAddr, b.dwAddr);
     };
@@ -90,10 +92,10 @@ std::int32_t CMappingWatcher::refresh()
     for (const hostnet::NetTableChange& change : changes)
         touched.push_back(change.address);
     std::ranges::sort(touched, DottedOrder {});
-    if (std::ranges::is_sorted(*table, byAddress))
-        compareWithTable(*table, touched);
+    if (std::ranges::is_sorted(table, byAddress))
+        compareWithTable(table, touched);
     else
-        compareInTableOrder(*table, touched);
+        compareInTableOrder(table, touched);
     return 0;
 }
 

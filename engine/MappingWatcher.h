@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <set>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -41,6 +42,9 @@ public:
     // One detection step: 0 when the ARP table was read and compared, -1 when it
     // could not be read (then nothing at all has changed).
     std::int32_t refresh();
+    // Why the last refresh could not read the table, in the host's words;
+    // empty when it could, or when the host did not say.
+    const std::string& readError() const { return readError_; }
 
     // Takes what the host's change feed brought and applies each change in the
     // order it was made; returns the addresses whose entries it touched, so a
@@ -88,7 +92,7 @@ private:
     // the entry's absence and `absenceIsFine`.
     std::int32_t deleteEntry(std::string_view dottedAddress, bool absenceIsFine, bool& stillInTable);
     std::int32_t recordFailure(std::string subject, std::string reason, hostnet::Failure kind);
-    std::int32_t recordHostFailure(std::string subject);
+    std::int32_t recordHostFailure(std::string subject, const hostnet::ActionResult& result);
     // An unresolved row of an address that only a sweep asked for: the
     // unanswered part of a sweep, which would bury the list under a row for
     // every silent address of the subnet. It is taken in once it resolves.
@@ -115,6 +119,7 @@ private:
     void raise(EventKind kind, std::uint32_t address, const std::uint8_t* firstMac, std::uint32_t firstLength,
         const std::uint8_t* secondMac = nullptr, std::uint32_t secondLength = 0);
 
+    std::string readError_;
     std::vector<ActionFailure> actionFailures_;
     // Every address a sweep has asked for, network byte order.
     std::set<std::uint32_t> sweptAddresses_;
