@@ -65,7 +65,7 @@ std::int32_t ConsoleWatch::refresh()
 
 int ConsoleWatch::openChangeFeed()
 {
-    return watcher_.ipHelper().openChangeFeed();
+    return watcher_.openChangeFeed();
 }
 
 void ConsoleWatch::followChanges()
@@ -305,7 +305,8 @@ int runWatch(
                 startupMessage(summarize(console.watcher(), options.intervalMs, feed >= 0)).c_str(), err);
         watchLoop(stop, console, { feed, state ? &*state : nullptr, hooks ? &*hooks : nullptr },
             options.intervalMs, written);
-        sayFeedLosses(console.watcher().ipHelper().feedCounts(), err);
+        if (const hostnet::ChangeFeed* feedOfHost = console.watcher().ipHelper().changeFeed())
+            sayFeedLosses(feedOfHost->counts(), err);
     }
     const bool saved = !state || state->save(console.watcher());
     const int status = outputStatus(written, err);

@@ -77,7 +77,7 @@ std::int32_t CMappingWatcher::refresh()
     // Changes still waiting in the feed come first: the table below already
     // holds them, and taken in order they are each reported as they happened.
     // They are never lost, even when the whole read fails.
-    const std::vector<hostnet::NetTableChange> changes = ipHelper_->takeChanges();
+    const std::vector<hostnet::NetTableChange> changes = takeChanges();
     const hostnet::ReadResult<hostnet::MibIpNetRow> read = ipHelper_->getIpNetTable();
     for (const hostnet::NetTableChange& change : changes)
         applyChange(change);
@@ -146,9 +146,23 @@ void CMappingWatcher::compareWithTable(
     }
 }
 
+int CMappingWatcher::openChangeFeed()
+{
+    hostnet::ChangeFeed* const feed = ipHelper_->changeFeed();
+    if (feed == nullptr || !feed->open().ok())
+        return -1;
+    return feed->descriptor();
+}
+
+std::vector<hostnet::NetTableChange> CMappingWatcher::takeChanges()
+{
+    hostnet::ChangeFeed* const feed = ipHelper_->changeFeed();
+    return feed == nullptr ? std::vector<hostnet::NetTableChange> {} : feed->take();
+}
+
 std::vector<std::uint32_t> CMappingWatcher::followChanges()
 {
-    const std::vector<hostnet::NetTableChange> changes = ipHelper_->takeChanges();
+    const std::vector<hostnet::NetTableChange> changes = takeChanges();
     std::vector<std::uint32_t> touched;
     touched.reserve(changes.size());
     for (const hostnet::NetTableChange& change : changes) {

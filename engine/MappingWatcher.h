@@ -6,6 +6,7 @@
 #include "engine/NetworkConfig.h"
 #include "engine/VendorTable.h"
 #include "engine/WatchEvent.h"
+#include "hostnet/ChangeFeed.h"
 #include "hostnet/IpHelper.h"
 
 #include <cstdint>
@@ -46,6 +47,11 @@ public:
     // empty when it could, or when the host did not say.
     const std::string& readError() const { return readError_; }
 
+    // Starts following the host's change feed; called before the first
+    // refresh, so that no change made from then on is missed. The descriptor
+    // to wait on for followChanges, or -1 when only refreshes see changes
+    // (the host has no feed, or it could not be opened).
+    int openChangeFeed();
     // Takes what the host's change feed brought and applies each change in the
     // order it was made; returns the addresses whose entries it touched, so a
     // list can redraw just those rows. Nothing when the host has no feed.
@@ -93,6 +99,8 @@ private:
     std::int32_t deleteEntry(std::string_view dottedAddress, bool absenceIsFine, bool& stillInTable);
     std::int32_t recordFailure(std::string subject, std::string reason, hostnet::Failure kind);
     std::int32_t recordHostFailure(std::string subject, const hostnet::ActionResult& result);
+    // What the host's change feed brought since it was last asked; nothing without a feed.
+    std::vector<hostnet::NetTableChange> takeChanges();
     // An unresolved row of an address that only a sweep asked for: the
     // unanswered part of a sweep, which would bury the list under a row for
     // every silent address of the subnet. It is taken in once it resolves.

@@ -11,6 +11,8 @@
 
 namespace tevra::hostnet {
 
+class ChangeFeed;
+
 // Entry types of an ARP row, with the values the platforms use.
 enum : std::uint32_t {
     kNetTypeOther = 1,
@@ -52,23 +54,6 @@ struct MibIpAddrRow {
 struct IpAdapterInfo {
     std::uint32_t Index = 0;
     std::string Description;
-};
-
-// One change of the ARP table as a watcher sees it: the row that now speaks for
-// an address (its first row in table order, the one a whole read would decide
-// by), or none when the address has left the table.
-struct NetTableChange {
-    std::uint32_t address = 0;  // network byte order
-    std::optional<MibIpNetRow> row;
-};
-
-// What a change feed could not follow as it happened, counted since it opened.
-struct FeedCounts {
-    std::uint64_t overruns = 0;  // times the kernel dropped notifications
-    std::uint64_t resyncs = 0;  // whole reads made to recover, or that found the copy wrong
-    std::uint64_t unreadable = 0;  // notifications that could not be read, or were cut short
-
-    friend bool operator==(const FeedCounts&, const FeedCounts&) = default;
 };
 
 // What a caller can make of a failed action: a refusal for want of rights
@@ -159,19 +144,9 @@ public:
         return ActionResult::failed("this host cannot sweep");
     }
 
-    // The optional change feed. A platform whose kernel announces changes of
-    // the ARP table returns a descriptor that becomes readable when changes
-    // arrive; -1 means it has none and the caller keeps polling. Once the feed
-    // is open, getIpNetTable is served from a copy of the table that moves on
-    // only as takeChanges hands changes over, so a whole read never runs ahead
-    // of the changes not yet taken.
-    virtual int openChangeFeed() { return -1; }
-    // The changes that arrived since the last call, in the order they were
-    // made; never blocks. Changes lost on the way (an overrun) are made up by a
-    // whole read whose differences are handed over here as changes.
-    virtual std::vector<NetTableChange> takeChanges() { return {}; }
-    // What the feed could not follow so far; all zero where there is no feed.
-    virtual FeedCounts feedCounts() const { return {}; }
+    // The host's change feed, which lives as long as the host does; null
+    // where the host has none and its callers poll.
+    virtual ChangeFeed* changeFeed() = 0;
 };
 
 // The implementation for the platform this program was built for.

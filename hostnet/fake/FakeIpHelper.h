@@ -1,5 +1,6 @@
 #pragma once
 
+#include "hostnet/ChangeFeed.h"
 #include "hostnet/IpHelper.h"
 
 #include <cstdint>
@@ -16,7 +17,7 @@ namespace tevra::hostnet {
 // flush act on the ARP table as the kernel acts on its neighbour table. Every
 // action is recorded in the order it was asked for, and a test can force a
 // read to fail or an action to give a result of its choosing.
-class FakeIpHelper : public IpHelper {
+class FakeIpHelper : public IpHelper, public ChangeFeed {
 public:
     struct Calls {
         int netTableReads = 0;
@@ -46,8 +47,9 @@ public:
     // What a forced failure says, and its kind.
     std::string error;
     Failure failure = Failure::Other;
-    // The change feed: none while feedHandle is -1; takeChanges hands over and
-    // empties `changes`. Tests that need a waitable handle set one they own.
+    // The change feed: none unless offered; take hands over and empties
+    // `changes`. Tests that wait on the feed set a descriptor they own.
+    bool offersFeed = true;
     int feedHandle = -1;
     std::vector<NetTableChange> changes;
 
@@ -68,8 +70,12 @@ public:
         const std::vector<std::uint32_t>& interfaceIndexes, std::vector<std::uint32_t>& kept) override;
     ActionResult startPing(const std::string& dottedAddress) override;
     ActionResult startSweep(const std::vector<std::uint32_t>& addresses) override;
-    int openChangeFeed() override { return feedHandle; }
-    std::vector<NetTableChange> takeChanges() override { return std::exchange(changes, {}); }
+    ChangeFeed* changeFeed() override { return offersFeed ? this : nullptr; }
+
+    ActionResult open() override { return ActionResult::done(); }
+    int descriptor() const override { return feedHandle; }
+    std::vector<NetTableChange> take() override { return std::exchange(changes, {}); }
+    FeedCounts counts() const override { return {}; }
 
 private:
     // A result forced by the test; a failure says what `error` and `failure` say.

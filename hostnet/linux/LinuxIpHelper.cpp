@@ -96,15 +96,21 @@ LinuxIpHelper::Answer LinuxIpHelper::dump(int type, const Header& header, const 
     return answer;
 }
 
-int LinuxIpHelper::openChangeFeed()
+ActionResult LinuxIpHelper::open()
 {
+    if (follower_)
+        return ActionResult::done();
     std::string error;
-    if (!follower_)
-        follower_ = NeighbourFollower::start(error, feedBufferBytes_);
+    follower_ = NeighbourFollower::start(error, feedBufferBytes_);
+    return follower_ ? ActionResult::done() : ActionResult::failed(error);
+}
+
+int LinuxIpHelper::descriptor() const
+{
     return follower_ ? follower_->fd() : -1;
 }
 
-std::vector<NetTableChange> LinuxIpHelper::takeChanges()
+std::vector<NetTableChange> LinuxIpHelper::take()
 {
     return follower_ ? follower_->take() : std::vector<NetTableChange> {};
 }

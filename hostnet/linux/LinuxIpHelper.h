@@ -1,5 +1,6 @@
 #pragma once
 
+#include "hostnet/ChangeFeed.h"
 #include "hostnet/IpHelper.h"
 #include "hostnet/linux/AddressSweep.h"
 #include "hostnet/linux/NeighbourFollower.h"
@@ -12,8 +13,9 @@
 namespace tevra::hostnet {
 
 // The host network operations over rtnetlink, in the network namespace of the
-// thread that first uses the object.
-class LinuxIpHelper : public IpHelper {
+// thread that first uses the object, and the change feed of its neighbour
+// table from the kernel's notifications.
+class LinuxIpHelper : public IpHelper, public ChangeFeed {
 public:
     // The change feed's socket buffer; tests make it small to force an overrun.
     explicit LinuxIpHelper(int feedBufferBytes = NeighbourFollower::kReceiveBufferBytes)
@@ -31,12 +33,14 @@ public:
         const std::vector<std::uint32_t>& interfaceIndexes, std::vector<std::uint32_t>& kept) override;
     ActionResult startPing(const std::string& dottedAddress) override;
     ActionResult startSweep(const std::vector<std::uint32_t>& addresses) override;
-    int openChangeFeed() override;
-    std::vector<NetTableChange> takeChanges() override;
+    ChangeFeed* changeFeed() override { return this; }
 
-    FeedCounts feedCounts() const override { return follower_ ? follower_->counts() : FeedCounts {}; }
+    ActionResult open() override;
+    int descriptor() const override;
+    std::vector<NetTableChange> take() override;
+    FeedCounts counts() const override { return follower_ ? follower_->counts() : FeedCounts {}; }
     // Whole reads the feed needed after lost notifications.
-    std::uint64_t feedOverruns() const { return feedCounts().overruns; }
+    std::uint64_t feedOverruns() const { return counts().overruns; }
 
 private:
     // What one request got: 0 or a negative errno, with the words for a failure.

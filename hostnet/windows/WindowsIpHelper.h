@@ -24,6 +24,7 @@ public:
     ActionResult flushIpNetTable(std::uint32_t interfaceIndex) override;
     ActionResult startPing(const std::string& dottedAddress) override;
     ActionResult startSweep(const std::vector<std::uint32_t>& addresses) override;
+    ChangeFeed* changeFeed() override { return nullptr; }
 
     // How often a table that changed size between the size call and the fill
     // is asked for again before the read is given up.

@@ -45,6 +45,7 @@ public:
     {
         return target_.startSweep(addresses);
     }
+    hostnet::ChangeFeed* changeFeed() override { return target_.changeFeed(); }
 
 private:
     hostnet::IpHelper& target_;

@@ -46,7 +46,9 @@ protected:
         watcher_->sink.callback = [](std::unique_ptr<WatchEvent> event, void* userData) {
             static_cast<std::vector<std::string>*>(userData)->push_back(event->text);
         };
-        ASSERT_GE(host_->openChangeFeed(), 0);
+        const hostnet::ActionResult opened = host_->open();
+        ASSERT_TRUE(opened.ok()) << opened.reason;
+        ASSERT_GE(host_->descriptor(), 0);
         ASSERT_EQ(watcher_->refresh(), 0);
     }
 
@@ -239,7 +241,7 @@ TEST_F(ChangeFeedTest, TheTableServedAfterEachTakeIsTheKernels)
     for (const std::vector<std::string>& lines : steps) {
         ASSERT_EQ(host().getIpNetTable().rows, kernel.getIpNetTable().rows);
         ipBatch(lines);
-        host().takeChanges();
+        host().take();
         EXPECT_EQ(host().getIpNetTable().rows, kernel.getIpNetTable().rows) << lines.front();
     }
     EXPECT_GT(host().feedOverruns(), 0u);

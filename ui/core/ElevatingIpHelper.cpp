@@ -72,19 +72,9 @@ hostnet::ActionResult ElevatingIpHelper::startSweep(const std::vector<std::uint3
     return host_->startSweep(addresses);
 }
 
-int ElevatingIpHelper::openChangeFeed()
+hostnet::ChangeFeed* ElevatingIpHelper::changeFeed()
 {
-    return host_->openChangeFeed();
-}
-
-std::vector<hostnet::NetTableChange> ElevatingIpHelper::takeChanges()
-{
-    return host_->takeChanges();
-}
-
-hostnet::FeedCounts ElevatingIpHelper::feedCounts() const
-{
-    return host_->feedCounts();
+    return host_->changeFeed();
 }
 
 hostnet::ActionResult ElevatingIpHelper::deferIfRefused(

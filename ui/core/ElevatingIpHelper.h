@@ -43,9 +43,7 @@ public:
         const std::vector<std::uint32_t>& interfaceIndexes, std::vector<std::uint32_t>& kept) override;
     hostnet::ActionResult startPing(const std::string& dottedAddress) override;
     hostnet::ActionResult startSweep(const std::vector<std::uint32_t>& addresses) override;
-    int openChangeFeed() override;
-    std::vector<hostnet::NetTableChange> takeChanges() override;
-    hostnet::FeedCounts feedCounts() const override;
+    hostnet::ChangeFeed* changeFeed() override;
 
     // True when no step is under way or waiting to start.
     bool idle() const { return !running_ && batches_.empty(); }
