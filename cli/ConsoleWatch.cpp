@@ -68,7 +68,7 @@ std::int32_t ConsoleWatch::refresh()
 
 int ConsoleWatch::openChangeFeed()
 {
-    return watcher_.ipHelper().openChangeFeed();
+    return watcher_.openChangeFeed();
 }
 
 void ConsoleWatch::followChanges()
@@ -79,7 +79,7 @@ void ConsoleWatch::followChanges()
 
 std::string ConsoleWatch::lastError()
 {
-    const std::string reason = watcher_.ipHelper().lastError();
+    const std::string& reason = watcher_.readError();
     return reason.empty() ? "unknown error" : reason;
 }
 
@@ -106,6 +106,13 @@ std::string ConsoleWatch::tableJson() const
 }
 
 namespace {
+
+// What the host's change feed has lost so far; nothing for a host without one.
+hostnet::FeedCounts feedCountsOf(CMappingWatcher& watcher)
+{
+    const hostnet::ChangeFeed* const feed = watcher.ipHelper().changeFeed();
+    return feed != nullptr ? feed->counts() : hostnet::FeedCounts {};
+}
 
 // Where alerts go: the journal when our output is the journal, else the
 // output stream as text or JSON lines; and the hook, if there is one.
@@ -210,7 +217,7 @@ struct StepNotices {
     void after(ConsoleWatch& console)
     {
         evictions.note(console.watcher(), std::chrono::steady_clock::now());
-        losses.note(console.watcher().ipHelper().feedCounts());
+        losses.note(feedCountsOf(console.watcher()));
     }
 };
 
@@ -463,7 +470,7 @@ int runWatch(
             std::fputs(startupMessage(summarize(console.watcher(), options, feed >= 0)).c_str(), err);
         watchLoop(stop, console, { feed, state ? &*state : nullptr, hooks ? &*hooks : nullptr, &notices },
             options, written);
-        sayFeedLosses(console.watcher().ipHelper().feedCounts(), err);
+        sayFeedLosses(feedCountsOf(console.watcher()), err);
     }
     const bool saved = !state || state->save(console.watcher());
     const int status = outputStatus(written, err);

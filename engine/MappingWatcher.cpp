@@ -79,12 +79,14 @@ std::int32_t CMappingWatcher::refresh()
     // Changes still waiting in the feed come first: the table below already
     // holds them, and taken in order they are each reported as they happened.
     // They are never lost, even when the whole read fails.
-    const std::vector<hostnet::NetTableChange> changes = ipHelper_->takeChanges();
-    auto table = ipHelper_->getIpNetTable();
+    const std::vector<hostnet::NetTableChange> changes = takeChanges();
+    const hostnet::ReadResult<hostnet::MibIpNetRow> read = ipHelper_->getIpNetTable();
     for (const hostnet::NetTableChange& change : changes)
         applyChange(change);
-    if (!table)
+    readError_ = read.reason;
+    if (!read.rows)
         return -1;
+    const std::vector<hostnet::MibIpNetRow>& table = *read.rows;
     const auto byAddress = [](const hostnet::MibIpNetRow& a, const hostnet::MibIpNetRow& b) {
         return DottedOrder {}(a.dwAddr, b.dwAddr);
     };
@@ -92,10 +94,10 @@ std::int32_t CMappingWatcher::refresh()
     for (const hostnet::NetTableChange& change : changes)
         touched.push_back(change.address);
     std::ranges::sort(touched, DottedOrder {});
-    if (std::ranges::is_sorted(*table, byAddress))
-        compareWithTable(*table, touched);
+    if (std::ranges::is_sorted(table, byAddress))
+        compareWithTable(table, touched);
     else
-        compareInTableOrder(*table, touched);
+        compareInTableOrder(table, touched);
     enforceLimits();
     return 0;
 }
@@ -164,9 +166,23 @@ bool CMappingWatcher::forgotten(const MappingEntry& entry) const
     return forgetUnresolvedWhenGone && entry.macLength == 0 && entry.previous == nullptr;
 }
 
+int CMappingWatcher::openChangeFeed()
+{
+    hostnet::ChangeFeed* const feed = ipHelper_->changeFeed();
+    if (feed == nullptr || !feed->open().ok())
+        return -1;
+    return feed->descriptor();
+}
+
+std::vector<hostnet::NetTableChange> CMappingWatcher::takeChanges()
+{
+    hostnet::ChangeFeed* const feed = ipHelper_->changeFeed();
+    return feed == nullptr ? std::vector<hostnet::NetTableChange> {} : feed->take();
+}
+
 std::vector<std::uint32_t> CMappingWatcher::followChanges()
 {
-    const std::vector<hostnet::NetTableChange> changes = ipHelper_->takeChanges();
+    const std::vector<hostnet::NetTableChange> changes = takeChanges();
     std::vector<std::uint32_t> touched;
     touched.reserve(changes.size());
     for (const hostnet::NetTableChange& change : changes) {

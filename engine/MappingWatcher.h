@@ -6,11 +6,13 @@
 #include "engine/NetworkConfig.h"
 #include "engine/VendorTable.h"
 #include "engine/WatchEvent.h"
+#include "hostnet/ChangeFeed.h"
 #include "hostnet/IpHelper.h"
 
 #include <cstdint>
 #include <memory>
 #include <set>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -52,7 +54,15 @@ public:
     // One detection step: 0 when the ARP table was read and compared, -1 when it
     // could not be read (then nothing at all has changed).
     std::int32_t refresh();
+    // Why the last refresh could not read the table, in the host's words;
+    // empty when it could, or when the host did not say.
+    const std::string& readError() const { return readError_; }
 
+    // Starts following the host's change feed; called before the first
+    // refresh, so that no change made from then on is missed. The descriptor
+    // to wait on for followChanges, or -1 when only refreshes see changes
+    // (the host has no feed, or it could not be opened).
+    int openChangeFeed();
     // Takes what the host's change feed brought and applies each change in the
     // order it was made; returns the addresses whose entries it touched, so a
     // list can redraw just those rows. Nothing when the host has no feed.
@@ -106,7 +116,9 @@ private:
     // the entry's absence and `absenceIsFine`.
     std::int32_t deleteEntry(std::string_view dottedAddress, bool absenceIsFine, bool& stillInTable);
     std::int32_t recordFailure(std::string subject, std::string reason, hostnet::Failure kind);
-    std::int32_t recordHostFailure(std::string subject);
+    std::int32_t recordHostFailure(std::string subject, const hostnet::ActionResult& result);
+    // What the host's change feed brought since it was last asked; nothing without a feed.
+    std::vector<hostnet::NetTableChange> takeChanges();
     // An unresolved row of an address that only a sweep asked for: the
     // unanswered part of a sweep, which would bury the list under a row for
     // every silent address of the subnet. It is taken in once it resolves.
@@ -143,6 +155,7 @@ private:
     void enforceAddressCap();
     void enforceHistoryCap();
 
+    std::string readError_;
     std::vector<ActionFailure> actionFailures_;
     std::uint64_t generation_ = 0;
     std::uint64_t goneCounter_ = 0;

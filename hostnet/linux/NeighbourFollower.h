@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hostnet/IpHelper.h"
+#include "hostnet/ChangeFeed.h"
 #include "hostnet/linux/RouteMessages.h"
 
 #include <chrono>

@@ -75,6 +75,15 @@ protected:
     void SetUp() override { startHost(GetParam()); }
 };
 
+// What the engine's actions could not do, for a failure message.
+inline std::string actionFailureTexts(CMappingWatcher& watcher)
+{
+    std::string texts;
+    for (const ActionFailure& failure : watcher.takeActionFailures())
+        texts += failure.subject + ": " + failure.reason + "\n";
+    return texts;
+}
+
 // Rows as one line of text each, so that a whole table compares at a glance.
 inline std::string describe(const hostnet::MibIpNetRow& row)
 {

@@ -1,6 +1,7 @@
 // Discovery on a real wire: hosts that ignore broadcast echo requests, as
 // Linux and Windows hosts do by default, are still found.
 #include "Command.h"
+#include "HostFixture.h"
 #include "KernelTest.h"
 #include "NamespacePair.h"
 #include "engine/MappingWatcher.h"
@@ -99,7 +100,7 @@ protected:
 TEST_F(Discovery, FindsHostsThatIgnoreBroadcastPingsAndListsNoOneElse)
 {
     CMappingWatcher watcher(hostnet::makePlatformIpHelper(), [] { return kNow; });
-    ASSERT_EQ(watcher.discoverByPing(), 0) << watcher.ipHelper().lastError();
+    ASSERT_EQ(watcher.discoverByPing(), 0) << actionFailureTexts(watcher);
     // The sweep goes on in the background: its end of the subnet is not asked yet.
     ASSERT_EQ(watcher.refresh(), 0);
     EXPECT_EQ(watcher.findEntry(kPeers[2].address), nullptr);

@@ -54,7 +54,7 @@ struct FallbackCase {
     const char* helperSays;
     std::int32_t result;
     std::vector<std::string> helperRuns;
-    const char* error;  // what lastError says afterwards, when the result is -1
+    const char* error;  // the reason given in the end, when the result is -1
     hostnet::Failure failure;
 };
 
@@ -92,13 +92,13 @@ struct StepResult {
     hostnet::Failure failure;
 };
 
-StepResult finalResult(ElevatingIpHelper& elevating, std::int32_t immediate)
+StepResult finalResult(ElevatingIpHelper& elevating, const hostnet::ActionResult& immediate)
 {
     if (!elevating.hasDeferred())
-        return { immediate, elevating.lastError(), elevating.lastFailure() };
-    EXPECT_EQ(immediate, -1);
-    EXPECT_EQ(elevating.lastError(), kAwaitingConsent);
-    EXPECT_EQ(elevating.lastFailure(), hostnet::Failure::NotPermitted);
+        return { immediate.status, immediate.reason, immediate.kind };
+    EXPECT_EQ(immediate.status, -1);
+    EXPECT_EQ(immediate.reason, kAwaitingConsent);
+    EXPECT_EQ(immediate.kind, hostnet::Failure::NotPermitted);
     const std::optional<ElevatedOutcome> outcome = helperOutcome(elevating);
     if (!outcome || outcome->failures.empty())
         return { 0, {}, hostnet::Failure::None };
@@ -162,7 +162,7 @@ TEST(FallbackBatch, ARefusalIsNotAskedAgainWithinOneCommand)
     fake->failure = hostnet::Failure::NotPermitted;
     ElevatingIpHelper elevating(std::move(fake), std::make_unique<HelperLauncher>(recordingHelper(log, 126)));
     for (const char* address : { "10.0.0.5", "10.0.0.6", "10.0.0.7" })
-        EXPECT_EQ(elevating.deleteIpNetEntry({ 3, 6, {}, *parseDottedQuad(address), 3 }), -1);
+        EXPECT_EQ(elevating.deleteIpNetEntry({ 3, 6, {}, *parseDottedQuad(address), 3 }).status, -1);
     const std::optional<ElevatedOutcome> outcome = helperOutcome(elevating);
     ASSERT_TRUE(outcome.has_value());
     EXPECT_TRUE(outcome->doneSubjects.empty());
@@ -278,8 +278,9 @@ TEST_F(WindowFallbackTest, WithoutRightsTheHelperDeletesAndFlushes)
     row.dwIndex = if_nametoindex("veth0");
     row.dwAddr = *parseDottedQuad("10.66.0.5");
     const auto plain = hostnet::makePlatformIpHelper();
-    ASSERT_EQ(plain->deleteIpNetEntry(row), -1);
-    ASSERT_EQ(plain->lastFailure(), hostnet::Failure::NotPermitted);
+    const hostnet::ActionResult refused = plain->deleteIpNetEntry(row);
+    ASSERT_EQ(refused.status, -1);
+    ASSERT_EQ(refused.kind, hostnet::Failure::NotPermitted);
 
     select(*dlg, "10.66.0.5");
     dlg->OnDeleteFromSystemCache();

@@ -5,6 +5,14 @@
 #include <utility>
 
 namespace tevra {
+namespace {
+
+bool refusedForRights(const hostnet::ActionResult& result)
+{
+    return !result.ok() && result.kind == hostnet::Failure::NotPermitted;
+}
+
+}  // namespace
 
 ElevatingIpHelper::ElevatingIpHelper(
     std::unique_ptr<hostnet::IpHelper> host, std::unique_ptr<ElevatedLauncher> launcher)
@@ -13,90 +21,70 @@ ElevatingIpHelper::ElevatingIpHelper(
 {
 }
 
-std::optional<std::vector<hostnet::MibIpNetRow>> ElevatingIpHelper::getIpNetTable()
+hostnet::ReadResult<hostnet::MibIpNetRow> ElevatingIpHelper::getIpNetTable()
 {
-    return host(host_->getIpNetTable());
+    return host_->getIpNetTable();
 }
 
-std::optional<std::vector<hostnet::MibIpAddrRow>> ElevatingIpHelper::getIpAddrTable()
+hostnet::ReadResult<hostnet::MibIpAddrRow> ElevatingIpHelper::getIpAddrTable()
 {
-    return host(host_->getIpAddrTable());
+    return host_->getIpAddrTable();
 }
 
-std::optional<std::vector<hostnet::IpAdapterInfo>> ElevatingIpHelper::getAdaptersInfo()
+hostnet::ReadResult<hostnet::IpAdapterInfo> ElevatingIpHelper::getAdaptersInfo()
 {
-    return host(host_->getAdaptersInfo());
+    return host_->getAdaptersInfo();
 }
 
-std::int32_t ElevatingIpHelper::deleteIpNetEntry(const hostnet::MibIpNetRow& row)
+hostnet::ActionResult ElevatingIpHelper::deleteIpNetEntry(const hostnet::MibIpNetRow& row)
 {
     const std::string address = dottedText(row.dwAddr);
-    return deferIfRefused(host(host_->deleteIpNetEntry(row)),
-        { { address, { "delete", address, std::to_string(row.dwIndex) } } });
+    return deferIfRefused(
+        host_->deleteIpNetEntry(row), { { address, { "delete", address, std::to_string(row.dwIndex) } } });
 }
 
-std::int32_t ElevatingIpHelper::flushIpNetTable(std::uint32_t interfaceIndex)
+hostnet::ActionResult ElevatingIpHelper::flushIpNetTable(std::uint32_t interfaceIndex)
 {
-    return deferIfRefused(host(host_->flushIpNetTable(interfaceIndex)),
-        { { {}, { "flush", std::to_string(interfaceIndex) } } });
+    return deferIfRefused(
+        host_->flushIpNetTable(interfaceIndex), { { {}, { "flush", std::to_string(interfaceIndex) } } });
 }
 
-std::int32_t ElevatingIpHelper::flushIpNetTables(
+hostnet::ActionResult ElevatingIpHelper::flushIpNetTables(
     const std::vector<std::uint32_t>& interfaceIndexes, std::vector<std::uint32_t>& kept)
 {
     std::vector<Step> steps;
     for (const std::uint32_t index : interfaceIndexes)
         steps.push_back({ {}, { "flush", std::to_string(index) } });
-    const std::int32_t result = deferIfRefused(host(host_->flushIpNetTables(interfaceIndexes, kept)), steps);
+    hostnet::ActionResult result = host_->flushIpNetTables(interfaceIndexes, kept);
     // Until the helper has flushed, nothing is known to have left the table.
-    if (awaiting_)
+    if (refusedForRights(result))
         kept.clear();
-    return result;
+    return deferIfRefused(std::move(result), std::move(steps));
 }
 
-std::int32_t ElevatingIpHelper::startPing(const std::string& dottedAddress)
+hostnet::ActionResult ElevatingIpHelper::startPing(const std::string& dottedAddress)
 {
-    return host(host_->startPing(dottedAddress));
+    return host_->startPing(dottedAddress);
 }
 
-std::int32_t ElevatingIpHelper::startSweep(const std::vector<std::uint32_t>& addresses)
+hostnet::ActionResult ElevatingIpHelper::startSweep(const std::vector<std::uint32_t>& addresses)
 {
-    return host(host_->startSweep(addresses));
+    return host_->startSweep(addresses);
 }
 
-int ElevatingIpHelper::openChangeFeed()
+hostnet::ChangeFeed* ElevatingIpHelper::changeFeed()
 {
-    return host_->openChangeFeed();
+    return host_->changeFeed();
 }
 
-std::vector<hostnet::NetTableChange> ElevatingIpHelper::takeChanges()
+hostnet::ActionResult ElevatingIpHelper::deferIfRefused(
+    hostnet::ActionResult hostResult, std::vector<Step> steps)
 {
-    return host_->takeChanges();
-}
-
-hostnet::FeedCounts ElevatingIpHelper::feedCounts() const
-{
-    return host_->feedCounts();
-}
-
-std::string ElevatingIpHelper::lastError() const
-{
-    return awaiting_ ? std::string(kAwaitingConsent) : host_->lastError();
-}
-
-hostnet::Failure ElevatingIpHelper::lastFailure() const
-{
-    return awaiting_ ? hostnet::Failure::NotPermitted : host_->lastFailure();
-}
-
-std::int32_t ElevatingIpHelper::deferIfRefused(std::int32_t hostResult, std::vector<Step> steps)
-{
-    if (hostResult == 0 || host_->lastFailure() != hostnet::Failure::NotPermitted)
+    if (!refusedForRights(hostResult))
         return hostResult;
-    awaiting_ = true;
     for (Step& step : steps)
         deferred_.push_back(std::move(step));
-    return -1;
+    return hostnet::ActionResult::failed(std::string(kAwaitingConsent), hostnet::Failure::NotPermitted);
 }
 
 void ElevatingIpHelper::runDeferred(std::function<void(ElevatedOutcome)> onDone)

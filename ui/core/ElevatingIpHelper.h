@@ -34,20 +34,16 @@ class ElevatingIpHelper : public hostnet::IpHelper {
 public:
     ElevatingIpHelper(std::unique_ptr<hostnet::IpHelper> host, std::unique_ptr<ElevatedLauncher> launcher);
 
-    std::optional<std::vector<hostnet::MibIpNetRow>> getIpNetTable() override;
-    std::optional<std::vector<hostnet::MibIpAddrRow>> getIpAddrTable() override;
-    std::optional<std::vector<hostnet::IpAdapterInfo>> getAdaptersInfo() override;
-    std::int32_t deleteIpNetEntry(const hostnet::MibIpNetRow& row) override;
-    std::int32_t flushIpNetTable(std::uint32_t interfaceIndex) override;
-    std::int32_t flushIpNetTables(
+    hostnet::ReadResult<hostnet::MibIpNetRow> getIpNetTable() override;
+    hostnet::ReadResult<hostnet::MibIpAddrRow> getIpAddrTable() override;
+    hostnet::ReadResult<hostnet::IpAdapterInfo> getAdaptersInfo() override;
+    hostnet::ActionResult deleteIpNetEntry(const hostnet::MibIpNetRow& row) override;
+    hostnet::ActionResult flushIpNetTable(std::uint32_t interfaceIndex) override;
+    hostnet::ActionResult flushIpNetTables(
         const std::vector<std::uint32_t>& interfaceIndexes, std::vector<std::uint32_t>& kept) override;
-    std::int32_t startPing(const std::string& dottedAddress) override;
-    std::int32_t startSweep(const std::vector<std::uint32_t>& addresses) override;
-    int openChangeFeed() override;
-    std::vector<hostnet::NetTableChange> takeChanges() override;
-    hostnet::FeedCounts feedCounts() const override;
-    std::string lastError() const override;
-    hostnet::Failure lastFailure() const override;
+    hostnet::ActionResult startPing(const std::string& dottedAddress) override;
+    hostnet::ActionResult startSweep(const std::vector<std::uint32_t>& addresses) override;
+    hostnet::ChangeFeed* changeFeed() override;
 
     // True when no step is under way or waiting to start.
     bool idle() const { return !running_ && batches_.empty(); }
@@ -70,21 +66,15 @@ private:
         std::function<void(ElevatedOutcome)> onDone;
     };
 
-    // The host's result; a refusal for want of rights keeps `steps` for later.
-    std::int32_t deferIfRefused(std::int32_t hostResult, std::vector<Step> steps);
-    // Forgets the deferral: the host's own answer counts again.
-    template<typename Result> Result host(Result result)
-    {
-        awaiting_ = false;
-        return result;
-    }
+    // The host's result; a refusal for want of rights keeps `steps` for
+    // later and fails with kAwaitingConsent.
+    hostnet::ActionResult deferIfRefused(hostnet::ActionResult hostResult, std::vector<Step> steps);
     // Starts the next step unless one is running.
     void next();
     void stepDone(ElevatedResult result);
 
     std::unique_ptr<hostnet::IpHelper> host_;
     std::unique_ptr<ElevatedLauncher> launcher_;
-    bool awaiting_ = false;
     std::vector<Step> deferred_;
     std::deque<Batch> batches_;
     std::optional<Step> running_;

@@ -129,7 +129,7 @@ void CWatcherDlg::prepareWatcher()
 // keep the window current, as they always did.
 void CWatcherDlg::openChangeFeed()
 {
-    const int feed = watcher.ipHelper().openChangeFeed();
+    const int feed = watcher.openChangeFeed();
     if (feed < 0)
         return;
     feedNotifier = std::make_unique<QSocketNotifier>(feed, QSocketNotifier::Read);
