@@ -1,8 +1,8 @@
 #pragma once
 
+#include "hostnet/AddressSweep.h"
 #include "hostnet/ChangeFeed.h"
 #include "hostnet/IpHelper.h"
-#include "hostnet/linux/AddressSweep.h"
 #include "hostnet/linux/NeighbourFollower.h"
 #include "hostnet/linux/NetlinkSocket.h"
 
@@ -74,7 +74,7 @@ private:
     std::unique_ptr<NeighbourFollower> follower_;
     int feedBufferBytes_;
     // Last, so that it stops before anything it might use goes.
-    AddressSweep sweep_;
+    AddressSweep sweep_ { makeDatagramSender() };
 };
 
 }  // namespace tevra::hostnet

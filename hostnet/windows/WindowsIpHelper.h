@@ -1,7 +1,7 @@
 #pragma once
 
+#include "hostnet/AddressSweep.h"
 #include "hostnet/IpHelper.h"
-#include "hostnet/windows/AddressSweep.h"
 #include "hostnet/windows/IpHelperApi.h"
 
 #include <cstddef>
@@ -44,7 +44,7 @@ private:
     template<typename Fill> Filled readTable(const char* what, Fill fill);
 
     std::unique_ptr<IpHelperApi> api_;
-    AddressSweep sweep_;
+    AddressSweep sweep_ { makeDatagramSender() };
 };
 
 }  // namespace tevra::hostnet
