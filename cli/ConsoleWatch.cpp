@@ -235,9 +235,9 @@ std::vector<StopSignals::Waitable> waitList(int feed, const HookRunner* hooks)
 {
     std::vector<StopSignals::Waitable> list;
     if (feed >= 0)
-        list.push_back({ feed, false });
+        list.push_back({ descriptorWaitHandle(feed), false });
     if (hooks != nullptr)
-        for (const int handle : hooks->waitHandles())
+        for (const WaitHandle handle : hooks->waitHandles())
             list.push_back({ handle, false });
     return list;
 }

@@ -4,10 +4,15 @@
 
 namespace tevra::cli {
 
-HookRunner::~HookRunner()
+HookRunner::HookRunner(std::string program, std::FILE* err, std::chrono::seconds timeout,
+    std::size_t maxRunning, std::size_t queueLimit)
+    : program_(std::move(program))
+    , err_(err)
+    , timeout_(timeout)
+    , maxRunning_(maxRunning)
+    , queueLimit_(queueLimit)
 {
-    for (const Child& child : children_)
-        release(child);
+    prepareChildren();
 }
 
 void HookRunner::submit(std::vector<std::string> arguments, std::vector<std::string> environment)
@@ -23,14 +28,28 @@ void HookRunner::submit(std::vector<std::string> arguments, std::vector<std::str
     }
 }
 
+void HookRunner::start(const Run& run)
+{
+    std::vector<std::string> argv { program_ };
+    argv.insert(argv.end(), run.arguments.begin(), run.arguments.end());
+    std::string error;
+    // What we said before the child speaks stays before it.
+    std::fflush(err_);
+    ProcessPointer process = spawn(argv, run.environment, error);
+    if (!process) {
+        // Said once until a start succeeds again, not once per alert.
+        if (!startFailing_)
+            std::fprintf(err_, "tevra-watch: cannot run %s: %s\n", program_.c_str(), error.c_str());
+        startFailing_ = true;
+        return;
+    }
+    startFailing_ = false;
+    children_.push_back({ std::move(process), Clock::now(), std::nullopt });
+}
+
 void HookRunner::service()
 {
-    std::erase_if(children_, [this](const Child& child) {
-        if (!reaped(child))
-            return false;
-        release(child);
-        return true;
-    });
+    std::erase_if(children_, [](const Child& child) { return reaped(*child.process); });
     const Clock::time_point now = Clock::now();
     stopOverdue(now);
     while (children_.size() < maxRunning_ && !queue_.empty()) {
@@ -47,12 +66,12 @@ void HookRunner::stopOverdue(Clock::time_point now)
         if (!child.askedToStop && now >= child.started + timeout_) {
             std::fprintf(err_, "tevra-watch: %s has run for %lld s: stopping it\n", program_.c_str(),
                 static_cast<long long>(timeout_.count()));
-            stop(child, false);
+            stop(*child.process, false);
             child.askedToStop = now;
         } else if (child.askedToStop && !child.killed && now >= *child.askedToStop + kKillAfter) {
             std::fprintf(err_, "tevra-watch: %s did not stop within %lld s: killed\n", program_.c_str(),
                 static_cast<long long>(kKillAfter.count()));
-            stop(child, true);
+            stop(*child.process, true);
             child.killed = true;
         }
     }
@@ -80,12 +99,12 @@ std::optional<HookRunner::Clock::time_point> HookRunner::nextDeadline() const
     return next;
 }
 
-std::vector<int> HookRunner::waitHandles() const
+std::vector<WaitHandle> HookRunner::waitHandles() const
 {
-    std::vector<int> handles;
+    std::vector<WaitHandle> handles;
     for (const Child& child : children_)
-        if (child.handle >= 0)
-            handles.push_back(child.handle);
+        if (const WaitHandle handle = waitHandleOf(*child.process); handle != WaitHandle::None)
+            handles.push_back(handle);
     return handles;
 }
 

@@ -1,13 +1,13 @@
 #pragma once
 
 #include "cli/AlertOutput.h"
-
-#include <sys/types.h>
+#include "cli/WaitHandle.h"
 
 #include <chrono>
 #include <cstddef>
 #include <cstdio>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,7 +35,7 @@ public:
     HookRunner(const HookRunner&) = delete;
     HookRunner& operator=(const HookRunner&) = delete;
     // Children still running are left to finish on their own; they are not killed.
-    ~HookRunner();
+    ~HookRunner() = default;
 
     // Starts the program with `arguments` (after its own name) and `environment`
     // added to ours, now or when a place is free.
@@ -46,9 +46,8 @@ public:
     // When service() has something to do that no child's end announces: a
     // run's deadline, or skipped alerts to be said. Nothing when there is none.
     std::optional<Clock::time_point> nextDeadline() const;
-    // Readable (signalled, on Windows) when a child has ended: wait on these,
-    // then call service().
-    std::vector<int> waitHandles() const;
+    // Ready when a child has ended: wait on these, then call service().
+    std::vector<WaitHandle> waitHandles() const;
     std::size_t running() const { return children_.size(); }
     std::size_t waiting() const { return queue_.size(); }
     // Forgets the runs still waiting, saying how many, and any skipped ones.
@@ -59,23 +58,35 @@ private:
         std::vector<std::string> arguments;
         std::vector<std::string> environment;
     };
+    // A started hook as its system knows it (linux/, windows/): a pid and
+    // its pidfd, or a process handle. Destroying one gives back what tells
+    // its end; the process itself runs on.
+    struct Process;
+    struct ProcessDeleter {
+        void operator()(Process* process) const;
+    };
+    using ProcessPointer = std::unique_ptr<Process, ProcessDeleter>;
     struct Child {
-        pid_t pid = -1;
-        // What tells its end: a pidfd on Linux, or -1 where the kernel has
-        // none; on Windows the process handle, as HandleToLong gives it.
-        int handle = -1;
+        ProcessPointer process;
         Clock::time_point started {};
         std::optional<Clock::time_point> askedToStop;
         bool killed = false;
     };
 
     // What each system does its own way (linux/, windows/).
-    void start(const Run& run);
-    bool reaped(const Child& child) const;
-    static void release(const Child& child);
-    // Asks the child to end (SIGTERM), or with `kill` ends it (SIGKILL).
-    static void stop(const Child& child, bool kill);
+    static void prepareChildren();
+    // The program started with `argv`, our environment with `environment`
+    // put in, and the standard handles a hook gets; null with `error` set
+    // when it could not start.
+    ProcessPointer spawn(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
+        std::string& error) const;
+    // Whether the process has ended, reaping it where the system wants that.
+    static bool reaped(const Process& process);
+    static WaitHandle waitHandleOf(const Process& process);
+    // Asks the process to end (SIGTERM), or with `kill` ends it (SIGKILL).
+    static void stop(const Process& process, bool kill);
 
+    void start(const Run& run);
     void stopOverdue(Clock::time_point now);
     std::optional<Clock::time_point> skippedReportDue() const;
     void reportSkipped(Clock::time_point now);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cli/WaitHandle.h"
+
 #include <chrono>
 #include <memory>
 #include <span>
@@ -19,18 +21,22 @@ public:
 
     enum class Wake { Stop, Deadline, Readable };
 
-    // A descriptor to wait on (on Windows a handle, as HandleToLong gives it;
-    // readable there means signalled), and whether it was found readable.
+    // A handle to wait on, and whether it was found ready (readable, or on
+    // Windows signalled).
     struct Waitable {
-        int fd = -1;
+        WaitHandle handle = WaitHandle::None;
         bool readable = false;
     };
 
-    // Sleeps until `deadline` or until one of `waitables` is readable (each
+    // Sleeps until `deadline` or until one of `waitables` is ready (each
     // says whether it is); a stop asked for wins over both.
     Wake waitUntil(std::chrono::steady_clock::time_point deadline, std::span<Waitable> waitables);
-    // The same for one descriptor, if not -1.
-    Wake waitUntil(std::chrono::steady_clock::time_point deadline, int fd = -1);
+    // The same for one handle, if not None.
+    Wake waitUntil(std::chrono::steady_clock::time_point deadline, WaitHandle handle = WaitHandle::None)
+    {
+        Waitable one { handle, false };
+        return waitUntil(deadline, handle == WaitHandle::None ? std::span<Waitable>() : std::span(&one, 1));
+    }
     // Sleeps until `deadline`; false as soon as a stop was asked for.
     bool sleepUntil(std::chrono::steady_clock::time_point deadline)
     {

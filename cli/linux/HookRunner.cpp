@@ -15,6 +15,7 @@ extern "C" {
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 extern char** environ;
 
@@ -98,56 +99,65 @@ std::string whyNotRunnable(const std::string& path)
 
 }  // namespace
 
-HookRunner::HookRunner(std::string program, std::FILE* err, std::chrono::seconds timeout,
-    std::size_t maxRunning, std::size_t queueLimit)
-    : program_(std::move(program))
-    , err_(err)
-    , timeout_(timeout)
-    , maxRunning_(maxRunning)
-    , queueLimit_(queueLimit)
+struct HookRunner::Process {
+    explicit Process(pid_t started)
+        : pid(started)
+        , pidfd(pidfd_open(started, 0))
+    {
+    }
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+    ~Process()
+    {
+        if (pidfd >= 0)
+            close(pidfd);
+    }
+
+    const pid_t pid;
+    // What tells its end: a pidfd, or -1 where the kernel has none.
+    const int pidfd;
+};
+
+void HookRunner::ProcessDeleter::operator()(Process* process) const
+{
+    std::default_delete<Process>()(process);
+}
+
+void HookRunner::prepareChildren()
 {
     // Inherited as ignored, SIGCHLD would make the kernel reap our children
     // itself, and waitpid could no longer tell one's end.
     signal(SIGCHLD, SIG_DFL);
 }
 
-void HookRunner::start(const Run& run)
-{
-    std::vector<std::string> argv { program_ };
-    argv.insert(argv.end(), run.arguments.begin(), run.arguments.end());
-    int error = 0;
-    // What we said before the child speaks stays before it.
-    std::fflush(err_);
-    const pid_t pid
-        = spawnDetached(program_, std::move(argv), mergedEnvironment(run.environment), fileno(err_), error);
-    if (pid < 0) {
-        // Said once until a start succeeds again, not once per alert.
-        if (!startFailing_)
-            std::fprintf(err_, "tevra-watch: cannot run %s: %s\n", program_.c_str(), std::strerror(error));
-        startFailing_ = true;
-        return;
-    }
-    startFailing_ = false;
-    children_.push_back({ pid, pidfd_open(pid, 0), Clock::now(), std::nullopt });
-}
-
-bool HookRunner::reaped(const Child& child) const
+HookRunner::ProcessPointer HookRunner::spawn(const std::vector<std::string>& argv,
+    const std::vector<std::string>& environment, std::string& error) const
 {
     int status = 0;
-    const pid_t result = waitpid(child.pid, &status, WNOHANG);
+    const pid_t pid = spawnDetached(program_, argv, mergedEnvironment(environment), fileno(err_), status);
+    if (pid < 0) {
+        error = std::strerror(status);
+        return nullptr;
+    }
+    return ProcessPointer(std::make_unique<Process>(pid).release());
+}
+
+bool HookRunner::reaped(const Process& process)
+{
+    int status = 0;
+    const pid_t result = waitpid(process.pid, &status, WNOHANG);
     // ECHILD: someone reaped it for us; it is gone either way.
-    return result == child.pid || (result < 0 && errno == ECHILD);
+    return result == process.pid || (result < 0 && errno == ECHILD);
 }
 
-void HookRunner::release(const Child& child)
+WaitHandle HookRunner::waitHandleOf(const Process& process)
 {
-    if (child.handle >= 0)
-        close(child.handle);
+    return process.pidfd >= 0 ? WaitHandle { process.pidfd } : WaitHandle::None;
 }
 
-void HookRunner::stop(const Child& child, bool kill)
+void HookRunner::stop(const Process& process, bool kill)
 {
-    ::kill(child.pid, kill ? SIGKILL : SIGTERM);
+    ::kill(process.pid, kill ? SIGKILL : SIGTERM);
 }
 
 std::string checkRunnable(const std::string& program)

@@ -30,6 +30,12 @@ sigset_t stopSet()
 
 }  // namespace
 
+// A descriptor is what Linux waits on.
+WaitHandle descriptorWaitHandle(int descriptor)
+{
+    return WaitHandle { descriptor };
+}
+
 // SIGINT, SIGTERM and SIGHUP are held back except while the loop sleeps.
 struct StopSignals::Saved {
     sigset_t mask;
@@ -70,18 +76,12 @@ StopSignals::~StopSignals()
     sigaction(SIGINT, &saved_->onInt, nullptr);
 }
 
-StopSignals::Wake StopSignals::waitUntil(std::chrono::steady_clock::time_point deadline, int fd)
-{
-    Waitable feed { fd, false };
-    return waitUntil(deadline, fd < 0 ? std::span<Waitable>() : std::span<Waitable>(&feed, 1));
-}
-
 StopSignals::Wake StopSignals::waitUntil(
     std::chrono::steady_clock::time_point deadline, std::span<Waitable> waitables)
 {
     std::vector<pollfd> fds;
     for (const Waitable& waitable : waitables)
-        fds.push_back({ waitable.fd, POLLIN, 0 });
+        fds.push_back({ static_cast<int>(waitable.handle), POLLIN, 0 });
     // The stop signals are let in only inside ppoll, atomically: one that came
     // during a refresh is pending and ends the very next sleep.
     sigset_t waitMask = saved_->mask;

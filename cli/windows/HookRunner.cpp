@@ -1,6 +1,7 @@
 #include "cli/HookRunner.h"
 
 #include "cli/windows/CommandLine.h"
+#include "cli/windows/WaitHandles.h"
 #include "cli/windows/WideText.h"
 
 #include <windows.h>
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <memory>
 
 namespace tevra::cli {
 namespace {
@@ -129,25 +131,38 @@ std::string whyNotRunnable(const std::wstring& path)
 
 }  // namespace
 
-HookRunner::HookRunner(std::string program, std::FILE* err, std::chrono::seconds timeout,
-    std::size_t maxRunning, std::size_t queueLimit)
-    : program_(std::move(program))
-    , err_(err)
-    , timeout_(timeout)
-    , maxRunning_(maxRunning)
-    , queueLimit_(queueLimit)
+struct HookRunner::Process {
+    explicit Process(HANDLE started)
+        : process(started)
+    {
+    }
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+    ~Process() { CloseHandle(process); }
+
+    // Signalled when it ends.
+    const HANDLE process;
+};
+
+void HookRunner::ProcessDeleter::operator()(Process* process) const
 {
+    std::default_delete<Process>()(process);
 }
 
-void HookRunner::start(const Run& run)
+void HookRunner::prepareChildren()
 {
-    std::vector<std::wstring> argv { wideFromUtf8(program_) };
-    for (const std::string& argument : run.arguments)
-        argv.push_back(wideFromUtf8(argument));
-    std::wstring line = commandLine(argv);
-    std::wstring environment = environmentBlock(run.environment);
-    // What we said before the child speaks stays before it.
-    std::fflush(err_);
+    // Nothing to set up: a process handle tells its child's end whatever
+    // the rest of the program does.
+}
+
+HookRunner::ProcessPointer HookRunner::spawn(const std::vector<std::string>& argv,
+    const std::vector<std::string>& environment, std::string& error) const
+{
+    std::vector<std::wstring> wide;
+    for (const std::string& argument : argv)
+        wide.push_back(wideFromUtf8(argument));
+    std::wstring line = commandLine(wide);
+    std::wstring block = environmentBlock(environment);
     ChildHandles handles(err_);
     STARTUPINFOEXW startup = handles.startup();
     PROCESS_INFORMATION process {};
@@ -155,37 +170,31 @@ void HookRunner::start(const Run& run)
     // current and system folders, then on PATH, with ".exe" added.
     const bool started = handles.ready()
         && CreateProcessW(nullptr, line.data(), nullptr, nullptr, handles.inherits(),
-            CREATE_UNICODE_ENVIRONMENT | EXTENDED_STARTUPINFO_PRESENT, environment.data(), nullptr,
+            CREATE_UNICODE_ENVIRONMENT | EXTENDED_STARTUPINFO_PRESENT, block.data(), nullptr,
             &startup.StartupInfo, &process);
     if (!started) {
-        // Said once until a start succeeds again, not once per alert.
-        if (!startFailing_)
-            std::fprintf(err_, "tevra-watch: cannot run %s: %s\n", program_.c_str(),
-                systemMessage(GetLastError()).c_str());
-        startFailing_ = true;
-        return;
+        error = systemMessage(GetLastError());
+        return nullptr;
     }
-    startFailing_ = false;
     CloseHandle(process.hThread);
-    children_.push_back({ static_cast<pid_t>(process.dwProcessId), HandleToLong(process.hProcess),
-        Clock::now(), std::nullopt });
+    return ProcessPointer(std::make_unique<Process>(process.hProcess).release());
 }
 
-bool HookRunner::reaped(const Child& child) const
+bool HookRunner::reaped(const Process& process)
 {
-    return WaitForSingleObject(LongToHandle(child.handle), 0) == WAIT_OBJECT_0;
+    return WaitForSingleObject(process.process, 0) == WAIT_OBJECT_0;
 }
 
-void HookRunner::release(const Child& child)
+WaitHandle HookRunner::waitHandleOf(const Process& process)
 {
-    CloseHandle(LongToHandle(child.handle));
+    return waitHandle(process.process);
 }
 
 // Windows has no polite request to a program outside our console group, so
 // a run past its time is ended at once, and again if it is still there.
-void HookRunner::stop(const Child& child, bool)
+void HookRunner::stop(const Process& process, bool)
 {
-    TerminateProcess(LongToHandle(child.handle), 1);
+    TerminateProcess(process.process, 1);
 }
 
 std::string checkRunnable(const std::string& program)

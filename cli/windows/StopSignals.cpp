@@ -1,6 +1,10 @@
 #include "cli/StopSignals.h"
 
+#include "cli/windows/WaitHandles.h"
+
 #include <windows.h>
+
+#include <io.h>
 
 #include <algorithm>
 #include <atomic>
@@ -25,6 +29,12 @@ BOOL WINAPI onConsoleControl(DWORD type)
 
 }  // namespace
 
+// A C runtime descriptor is waited on through the system handle behind it.
+WaitHandle descriptorWaitHandle(int descriptor)
+{
+    return descriptor < 0 ? WaitHandle::None : WaitHandle { _get_osfhandle(descriptor) };
+}
+
 struct StopSignals::Saved {
     HANDLE event = nullptr;
 };
@@ -46,20 +56,14 @@ StopSignals::~StopSignals()
         CloseHandle(saved_->event);
 }
 
-StopSignals::Wake StopSignals::waitUntil(std::chrono::steady_clock::time_point deadline, int fd)
-{
-    Waitable one { fd, false };
-    return waitUntil(deadline, fd < 0 ? std::span<Waitable>() : std::span<Waitable>(&one, 1));
-}
-
-// The waitables are handles (HandleToLong), signalled when readable; the
-// stop event is first, so that a stop wins when both are.
+// The waitables are handles, signalled when ready; the stop event is first,
+// so that a stop wins when both are.
 StopSignals::Wake StopSignals::waitUntil(
     std::chrono::steady_clock::time_point deadline, std::span<Waitable> waitables)
 {
     std::vector<HANDLE> handles { saved_->event };
     for (const Waitable& waitable : waitables)
-        handles.push_back(LongToHandle(waitable.fd));
+        handles.push_back(nativeHandle(waitable.handle));
     for (;;) {
         const auto left = deadline - std::chrono::steady_clock::now();
         // Rounded up, so the loop never wakes just before its deadline and spins.

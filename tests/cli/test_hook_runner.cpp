@@ -169,7 +169,7 @@ TEST_F(HookTest, NeverWaitsForAHook)
     EXPECT_EQ(runner.running(), 1u);
     auto handles = runner.waitHandles();
     ASSERT_EQ(handles.size(), 1u);
-    pollfd ended { handles[0], POLLIN, 0 };
+    pollfd ended { static_cast<int>(handles[0]), POLLIN, 0 };
     EXPECT_EQ(poll(&ended, 1, 100), 0) << "still running";
 
     std::ofstream(folder / "release") << "";
