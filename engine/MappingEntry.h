@@ -43,8 +43,8 @@ struct MappingEntry {
     MappingEntry() = default;
     MappingEntry(const MappingEntry&) = delete;
     MappingEntry& operator=(const MappingEntry&) = delete;
-    // The chain has no length limit, so it is freed in a loop: a recursive
-    // release would overflow the stack after enough mapping changes.
+    // Freed in a loop: a chain of kMaxHistoryEntries released recursively
+    // would take that many stack frames.
     ~MappingEntry();
 
     // Number of entries in the history chain behind this one.

@@ -126,7 +126,7 @@ void CWatcherDlg::prepareWatcher()
 // Opened before the first read, so that no change made from then on is missed;
 // the feed is waited on here, on the window's own thread, so changes are applied
 // between ticks and commands, never during them. Without a feed the ticks alone
-// keep the window current, as they always did.
+// keep the window current.
 void CWatcherDlg::openChangeFeed()
 {
     const int feed = watcher.openChangeFeed();
