@@ -3,6 +3,7 @@
 #include "TestHost.h"
 
 #include "engine/Address.h"
+#include "hostnet/ForwardingIpHelper.h"
 #include "hostnet/fake/FakeIpHelper.h"
 
 #include <algorithm>
@@ -10,46 +11,6 @@
 
 namespace tevra::test {
 namespace {
-
-// Hands the engine the model while the test host keeps it.
-class BorrowedIpHelper : public hostnet::IpHelper {
-public:
-    explicit BorrowedIpHelper(hostnet::IpHelper& target)
-        : target_(target)
-    {
-    }
-    hostnet::ReadResult<hostnet::MibIpNetRow> getIpNetTable() override { return target_.getIpNetTable(); }
-    hostnet::ReadResult<hostnet::MibIpAddrRow> getIpAddrTable() override { return target_.getIpAddrTable(); }
-    hostnet::ReadResult<hostnet::IpAdapterInfo> getAdaptersInfo() override
-    {
-        return target_.getAdaptersInfo();
-    }
-    hostnet::ActionResult deleteIpNetEntry(const hostnet::MibIpNetRow& row) override
-    {
-        return target_.deleteIpNetEntry(row);
-    }
-    hostnet::ActionResult flushIpNetTable(std::uint32_t index) override
-    {
-        return target_.flushIpNetTable(index);
-    }
-    hostnet::ActionResult flushIpNetTables(
-        const std::vector<std::uint32_t>& indexes, std::vector<std::uint32_t>& kept) override
-    {
-        return target_.flushIpNetTables(indexes, kept);
-    }
-    hostnet::ActionResult startPing(const std::string& address) override
-    {
-        return target_.startPing(address);
-    }
-    hostnet::ActionResult startSweep(const std::vector<std::uint32_t>& addresses) override
-    {
-        return target_.startSweep(addresses);
-    }
-    hostnet::ChangeFeed* changeFeed() override { return target_.changeFeed(); }
-
-private:
-    hostnet::IpHelper& target_;
-};
 
 class FakeTestHost : public TestHost {
 public:
@@ -113,7 +74,7 @@ public:
 
     std::unique_ptr<hostnet::IpHelper> makeIpHelper() override
     {
-        return std::make_unique<BorrowedIpHelper>(model_);
+        return std::make_unique<hostnet::ForwardingIpHelper>(model_);
     }
 
     int echoRequests(const std::string& target, std::chrono::milliseconds) override

@@ -176,6 +176,21 @@ TEST(FallbackBatch, ARefusalIsNotAskedAgainWithinOneCommand)
     std::filesystem::remove(log);
 }
 
+// Only delete and flush are the elevating layer's own: the probes and the
+// change feed are the host's, so the window discovers and follows as before.
+TEST(FallbackPassThrough, ProbesAndTheFeedAreTheHosts)
+{
+    auto fake = std::make_unique<hostnet::FakeIpHelper>();
+    hostnet::FakeIpHelper& host = *fake;
+    ElevatingIpHelper elevating(std::move(fake), std::make_unique<HelperLauncher>(QStringList {}));
+    EXPECT_EQ(elevating.changeFeed(), host.changeFeed());
+    EXPECT_TRUE(elevating.startPing("10.0.0.9").ok());
+    EXPECT_TRUE(elevating.startSweep({ *parseDottedQuad("10.0.0.10") }).ok());
+    EXPECT_EQ(host.calls.pinged, std::vector<std::string> { "10.0.0.9" });
+    EXPECT_EQ(host.calls.swept, std::vector<std::uint32_t> { *parseDottedQuad("10.0.0.10") });
+    EXPECT_FALSE(elevating.hasDeferred());
+}
+
 TEST(FallbackLauncher, AHelperThatCannotStartIsSaid)
 {
     HelperLauncher launcher({ QStringLiteral("/nonexistent/tevra-arp-helper") });

@@ -16,24 +16,10 @@ bool refusedForRights(const hostnet::ActionResult& result)
 
 ElevatingIpHelper::ElevatingIpHelper(
     std::unique_ptr<hostnet::IpHelper> host, std::unique_ptr<ElevatedLauncher> launcher)
-    : host_(std::move(host))
+    : ForwardingIpHelper(*host)
+    , host_(std::move(host))
     , launcher_(std::move(launcher))
 {
-}
-
-hostnet::ReadResult<hostnet::MibIpNetRow> ElevatingIpHelper::getIpNetTable()
-{
-    return host_->getIpNetTable();
-}
-
-hostnet::ReadResult<hostnet::MibIpAddrRow> ElevatingIpHelper::getIpAddrTable()
-{
-    return host_->getIpAddrTable();
-}
-
-hostnet::ReadResult<hostnet::IpAdapterInfo> ElevatingIpHelper::getAdaptersInfo()
-{
-    return host_->getAdaptersInfo();
 }
 
 hostnet::ActionResult ElevatingIpHelper::deleteIpNetEntry(const hostnet::MibIpNetRow& row)
@@ -60,21 +46,6 @@ hostnet::ActionResult ElevatingIpHelper::flushIpNetTables(
     if (refusedForRights(result))
         kept.clear();
     return deferIfRefused(std::move(result), std::move(steps));
-}
-
-hostnet::ActionResult ElevatingIpHelper::startPing(const std::string& dottedAddress)
-{
-    return host_->startPing(dottedAddress);
-}
-
-hostnet::ActionResult ElevatingIpHelper::startSweep(const std::vector<std::uint32_t>& addresses)
-{
-    return host_->startSweep(addresses);
-}
-
-hostnet::ChangeFeed* ElevatingIpHelper::changeFeed()
-{
-    return host_->changeFeed();
 }
 
 hostnet::ActionResult ElevatingIpHelper::deferIfRefused(

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/ActionFailure.h"
-#include "hostnet/IpHelper.h"
+#include "hostnet/ForwardingIpHelper.h"
 #include "ui/core/ElevatedLauncher.h"
 
 #include <deque>
@@ -24,26 +24,20 @@ struct ElevatedOutcome {
     std::vector<ActionFailure> failures;
 };
 
-// The host layer of a window that runs as an ordinary user: reads and the
-// change feed go to the platform's layer as they are; a delete or flush that
+// The host layer of a window that runs as an ordinary user: reads, probes
+// and the change feed go to the platform's layer as they are; a delete or flush that
 // the system refuses for want of rights fails for now with kAwaitingConsent
 // and is kept, and runDeferred hands what was kept to tevra-arp-helper through
 // the launcher, which asks for the administrator's consent. Nothing here
 // waits: the window's ticks go on while the person answers the prompt.
-class ElevatingIpHelper : public hostnet::IpHelper {
+class ElevatingIpHelper : public hostnet::ForwardingIpHelper {
 public:
     ElevatingIpHelper(std::unique_ptr<hostnet::IpHelper> host, std::unique_ptr<ElevatedLauncher> launcher);
 
-    hostnet::ReadResult<hostnet::MibIpNetRow> getIpNetTable() override;
-    hostnet::ReadResult<hostnet::MibIpAddrRow> getIpAddrTable() override;
-    hostnet::ReadResult<hostnet::IpAdapterInfo> getAdaptersInfo() override;
     hostnet::ActionResult deleteIpNetEntry(const hostnet::MibIpNetRow& row) override;
     hostnet::ActionResult flushIpNetTable(std::uint32_t interfaceIndex) override;
     hostnet::ActionResult flushIpNetTables(
         const std::vector<std::uint32_t>& interfaceIndexes, std::vector<std::uint32_t>& kept) override;
-    hostnet::ActionResult startPing(const std::string& dottedAddress) override;
-    hostnet::ActionResult startSweep(const std::vector<std::uint32_t>& addresses) override;
-    hostnet::ChangeFeed* changeFeed() override;
 
     // True when no step is under way or waiting to start.
     bool idle() const { return !running_ && batches_.empty(); }
