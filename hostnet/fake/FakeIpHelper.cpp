@@ -36,10 +36,13 @@ ActionResult FakeIpHelper::deleteIpNetEntry(const MibIpNetRow& row)
     calls.deleted.push_back(row);
     if (deleteResult)
         return forced(*deleteResult);
-    const auto erased = std::erase_if(netTable, [&row](const MibIpNetRow& entry) {
+    const bool present = std::ranges::any_of(netTable, [&row](const MibIpNetRow& entry) {
         return entry.dwIndex == row.dwIndex && entry.dwAddr == row.dwAddr;
     });
-    if (erased == 0)
+    removeRows([&row](const MibIpNetRow& entry) {
+        return entry.dwIndex == row.dwIndex && entry.dwAddr == row.dwAddr;
+    });
+    if (!present)
         return ActionResult::failed(
             "deleting a neighbour entry: no such entry in the table", Failure::NoSuchEntry);
     return ActionResult::done();
@@ -74,9 +77,17 @@ ActionResult FakeIpHelper::flushIpNetTables(
 
 void FakeIpHelper::removeDynamicRows(std::uint32_t interfaceIndex)
 {
-    std::erase_if(netTable, [interfaceIndex](const MibIpNetRow& entry) {
+    removeRows([interfaceIndex](const MibIpNetRow& entry) {
         return entry.dwIndex == interfaceIndex && entry.dwType != kNetTypeStatic;
     });
+}
+
+void FakeIpHelper::removeRows(const std::function<bool(const MibIpNetRow&)>& gone)
+{
+    for (const MibIpNetRow& entry : netTable)
+        if (gone(entry))
+            notify({ entry.dwAddr, std::nullopt });
+    std::erase_if(netTable, gone);
 }
 
 ActionResult FakeIpHelper::startPing(const std::string& dottedAddress)

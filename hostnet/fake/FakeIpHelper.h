@@ -4,6 +4,7 @@
 #include "hostnet/IpHelper.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -55,6 +56,14 @@ public:
 
     Calls calls;
 
+    // What a test that changes `netTable` itself tells the feed, which hands
+    // it over only once open, as a kernel notifies only its listeners.
+    void notify(const NetTableChange& change)
+    {
+        if (opened_)
+            changes.push_back(change);
+    }
+
     // A forced failure of a read says nothing, as a host that cannot tell.
     ReadResult<MibIpNetRow> getIpNetTable() override;
     ReadResult<MibIpAddrRow> getIpAddrTable() override;
@@ -72,7 +81,13 @@ public:
     ActionResult startSweep(const std::vector<std::uint32_t>& addresses) override;
     ChangeFeed* changeFeed() override { return offersFeed ? this : nullptr; }
 
-    ActionResult open() override { return ActionResult::done(); }
+    // Once open, the feed also hands over the rows that this host's own
+    // delete and flush remove, as the kernel notifies its deletions.
+    ActionResult open() override
+    {
+        opened_ = true;
+        return ActionResult::done();
+    }
     int descriptor() const override { return feedHandle; }
     std::vector<NetTableChange> take() override { return std::exchange(changes, {}); }
     FeedCounts counts() const override { return {}; }
@@ -81,6 +96,10 @@ private:
     // A result forced by the test; a failure says what `error` and `failure` say.
     ActionResult forced(std::int32_t result) const;
     void removeDynamicRows(std::uint32_t interfaceIndex);
+    // Removes the rows `gone` picks, and tells an open feed of each.
+    void removeRows(const std::function<bool(const MibIpNetRow&)>& gone);
+
+    bool opened_ = false;
 };
 
 }  // namespace tevra::hostnet

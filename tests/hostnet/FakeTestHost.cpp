@@ -36,8 +36,10 @@ public:
     {
         const std::uint32_t address = *parseDottedQuad(neighbour.address);
         std::erase_if(model_.netTable, [address](const auto& row) { return row.dwAddr == address; });
-        if (neighbour.state == Nud::Noarp)
+        if (neighbour.state == Nud::Noarp) {
+            model_.notify({ address, std::nullopt });
             return true;  // kept by the kernel, but no ARP entry
+        }
         hostnet::MibIpNetRow row;
         row.dwAddr = address;
         row.dwIndex = kInterface;
@@ -50,6 +52,7 @@ public:
                 row.bPhysAddr[i] = static_cast<std::uint8_t>(b[i]);
         }
         model_.netTable.push_back(row);
+        model_.notify({ address, row });
         return true;
     }
 
