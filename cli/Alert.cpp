@@ -45,13 +45,13 @@ const char* alertKindName(std::int32_t kind)
     return record != nullptr ? record->name : "unknown";
 }
 
-Alert makeAlert(const WatchEvent& event, std::chrono::system_clock::time_point time, CMappingWatcher& watcher)
+Alert makeAlert(const WatchEvent& event, CMappingWatcher& watcher)
 {
     Alert alert;
     alert.serial = event.serial;
     alert.kind = event.kind;
     alert.line = alertLine(event);
-    alert.time = time;
+    alert.time = event.raisedAt;
     alert.address = event.subject.firstAddress;
     if (const KindRecord* record = kindRecord(event.kind)) {
         alert.mac = pick(event.subject, record->mac);

@@ -12,9 +12,6 @@
 
 namespace tevra::cli {
 
-// Wall-clock time to the millisecond; injected so that tests can fix it.
-using WallClock = std::function<std::chrono::system_clock::time_point()>;
-
 // One alert with what it is about, as every output reports it.
 struct Alert {
     std::uint32_t serial = 0;
@@ -31,10 +28,9 @@ struct Alert {
 // "mapping-changed", "broadcast-mac", ...; "unknown" for a kind without a name.
 const char* alertKindName(std::int32_t kind);
 
-// The alert of `event`, taken at `time`, with the vendor and the interface the
+// The alert of `event`, at the time it was raised, with the vendor and the interface the
 // watcher knows for it. Called once the event's step is over, so that the
 // address's entry in the program cache is the one the event speaks of.
-Alert makeAlert(
-    const WatchEvent& event, std::chrono::system_clock::time_point time, CMappingWatcher& watcher);
+Alert makeAlert(const WatchEvent& event, CMappingWatcher& watcher);
 
 }  // namespace tevra::cli

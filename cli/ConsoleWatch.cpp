@@ -30,14 +30,9 @@ constexpr int kExitStateRefused = 78;
 
 }  // namespace
 
-ConsoleWatch::ConsoleWatch(
-    std::unique_ptr<hostnet::IpHelper> host, const AlertOutput& output, WallClock clock)
+ConsoleWatch::ConsoleWatch(std::unique_ptr<hostnet::IpHelper> host, const AlertOutput& output, Clock clock)
     : output_(output)
-    , clock_(std::move(clock))
-    , watcher_(std::move(host), [this] {
-        lastReading_ = clock_();
-        return std::chrono::floor<std::chrono::seconds>(lastReading_).time_since_epoch().count();
-    })
+    , watcher_(std::move(host), std::move(clock))
 {
     watcher_.clearProgramCache();
     watcher_.forgetUnresolvedWhenGone = true;
@@ -49,13 +44,13 @@ ConsoleWatch::ConsoleWatch(
 void ConsoleWatch::collect(std::unique_ptr<WatchEvent> event, void* self)
 {
     auto* const console = static_cast<ConsoleWatch*>(self);
-    console->collected_.emplace_back(std::move(event), console->lastReading_);
+    console->collected_.push_back(std::move(event));
 }
 
 void ConsoleWatch::deliverCollected()
 {
-    for (const auto& [event, time] : collected_)
-        output_.deliver(makeAlert(*event, time, watcher_));
+    for (const std::unique_ptr<WatchEvent>& event : collected_)
+        output_.deliver(makeAlert(*event, watcher_));
     collected_.clear();
 }
 

@@ -21,8 +21,8 @@ namespace tevra::cli {
 // holds the entry the alert speaks of, with its interface.
 class ConsoleWatch {
 public:
-    ConsoleWatch(std::unique_ptr<hostnet::IpHelper> host, const AlertOutput& output,
-        WallClock clock = std::chrono::system_clock::now);
+    ConsoleWatch(
+        std::unique_ptr<hostnet::IpHelper> host, const AlertOutput& output, Clock clock = systemClock);
 
     // One refresh of the engine, then its alerts to the output: 0, or -1 when
     // the ARP table could not be read.
@@ -47,11 +47,7 @@ private:
     void deliverCollected();
 
     const AlertOutput& output_;
-    WallClock clock_;
-    // The engine reads the clock for an alert's line just before it hands the
-    // alert over, so the last reading is that alert's time, to the millisecond.
-    std::chrono::system_clock::time_point lastReading_ {};
-    std::vector<std::pair<std::unique_ptr<WatchEvent>, std::chrono::system_clock::time_point>> collected_;
+    std::vector<std::unique_ptr<WatchEvent>> collected_;
     CMappingWatcher watcher_;
 };
 

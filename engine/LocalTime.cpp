@@ -10,11 +10,20 @@ namespace tevra {
 
 // Not std::time: Windows' C runtime reads the time zone on every call of it,
 // which a first reading of a large table makes once per entry.
-std::int64_t systemClock()
+std::chrono::system_clock::time_point systemClock()
 {
-    return std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now())
-        .time_since_epoch()
-        .count();
+    return std::chrono::system_clock::now();
+}
+
+Clock fixedClock(std::int64_t secondsSinceEpoch)
+{
+    const std::chrono::system_clock::time_point time { std::chrono::seconds(secondsSinceEpoch) };
+    return [time] { return time; };
+}
+
+std::int64_t secondsSinceEpoch(std::chrono::system_clock::time_point time)
+{
+    return std::chrono::floor<std::chrono::seconds>(time).time_since_epoch().count();
 }
 
 std::string timeOfDayText(std::int64_t secondsSinceEpoch)

@@ -280,7 +280,7 @@ std::unique_ptr<MappingEntry> CMappingWatcher::makeEntry(const hostnet::MibIpNet
     std::copy_n(row.bPhysAddr.begin(), entry->macLength, entry->mac.begin());
     entry->address = row.dwAddr;
     entry->adapterIndex = row.dwIndex;
-    entry->lastChanged = clock_();
+    entry->lastChanged = secondsSinceEpoch(clock_());
     return entry;
 }
 
@@ -338,7 +338,9 @@ void CMappingWatcher::raise(EventKind kind, std::uint32_t address, const std::ui
     std::uint32_t firstLength, const std::uint8_t* secondMac, std::uint32_t secondLength)
 {
     auto event = std::make_unique<WatchEvent>();
-    event->compose(address, 0, firstMac, secondMac, kind, clock_(), firstLength, secondLength);
+    event->raisedAt = clock_();
+    event->compose(
+        address, 0, firstMac, secondMac, kind, secondsSinceEpoch(event->raisedAt), firstLength, secondLength);
     // A front end that registered no sink still gets correct numbering later;
     // the event is dropped rather than called through a null pointer.
     if (sink.callback != nullptr)

@@ -2,6 +2,7 @@
 
 #include "engine/MacAddress.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -34,6 +35,9 @@ struct WatchEvent {
     std::string text;
     std::uint32_t serial = 0;
     EventSubject subject;
+    // When the engine raised it, to the clock's own precision; the line shows
+    // its whole seconds.
+    std::chrono::system_clock::time_point raisedAt {};
 
     // Takes the next number of the one process-wide counter; the first is 1.
     WatchEvent();

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -30,7 +31,9 @@ protected:
     }
     explicit EngineTest(std::unique_ptr<hostnet::FakeIpHelper> fake)
         : host(*fake)
-        , watcher(std::move(fake), [this] { return now; })
+        , watcher(std::move(fake), [this] {
+            return std::chrono::system_clock::time_point { std::chrono::seconds(now) } + subsecond;
+        })
     {
         watcher.sink.userData = &events;
         watcher.sink.callback = [](std::unique_ptr<WatchEvent> event, void* userData) {
@@ -55,6 +58,7 @@ protected:
     MappingEntry& entry(const char* dotted) { return *watcher.programCache.at(ip(dotted)); }
 
     std::int64_t now = kNow;
+    std::chrono::milliseconds subsecond {};
     hostnet::FakeIpHelper& host;
     CMappingWatcher watcher;
     std::vector<std::unique_ptr<WatchEvent>> events;

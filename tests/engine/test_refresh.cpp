@@ -1,4 +1,5 @@
 #include "EngineFixture.h"
+#include "engine/LocalTime.h"
 #include "engine/MappingCells.h"
 
 #include <gtest/gtest.h>
@@ -200,6 +201,21 @@ TEST_F(Refresh, NewEntryTakesRowFieldsAndTheClock)
     EXPECT_TRUE(e.inSystemCache && e.redisplay && e.alertFree);
     EXPECT_EQ(e.previous, nullptr);
     EXPECT_EQ(e.mac[6], 0);
+}
+
+// An event keeps the clock's reading to the millisecond for the outputs that
+// record it; the line and the entry show the second it falls in.
+TEST_F(Refresh, AnEventKeepsItsMillisecondsAndItsLineTheSecond)
+{
+    refreshWith({ row("10.0.0.1", kMac1) });
+    subsecond = std::chrono::milliseconds(999);
+    refreshWith({ row("10.0.0.1", kMac2) });
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0]->raisedAt,
+        std::chrono::system_clock::time_point {
+            std::chrono::seconds(kNow) + std::chrono::milliseconds(999) });
+    EXPECT_EQ(events[0]->text.rfind(timeOfDayText(kNow), 0), 0u) << events[0]->text;
+    EXPECT_EQ(entry("10.0.0.1").lastChanged, kNow);
 }
 
 // The type follows the table even when the MAC stays, quietly; a row that is

@@ -53,7 +53,7 @@ protected:
     CMappingWatcher& watcher()
     {
         if (!watcher_) {
-            watcher_ = std::make_unique<CMappingWatcher>(host->makeIpHelper(), [] { return kNow; });
+            watcher_ = std::make_unique<CMappingWatcher>(host->makeIpHelper(), fixedClock(kNow));
             watcher_->sink.userData = &alerts;
             watcher_->sink.callback = [](std::unique_ptr<WatchEvent> event, void* userData) {
                 static_cast<std::vector<std::string>*>(userData)->push_back(event->text);

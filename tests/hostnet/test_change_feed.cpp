@@ -41,7 +41,7 @@ protected:
     {
         auto host = std::make_unique<hostnet::LinuxIpHelper>(feedBufferBytes);
         host_ = host.get();
-        watcher_ = std::make_unique<CMappingWatcher>(std::move(host), [] { return kNow; });
+        watcher_ = std::make_unique<CMappingWatcher>(std::move(host), fixedClock(kNow));
         watcher_->sink.userData = &alerts;
         watcher_->sink.callback = [](std::unique_ptr<WatchEvent> event, void* userData) {
             static_cast<std::vector<std::string>*>(userData)->push_back(event->text);

@@ -99,7 +99,7 @@ protected:
 
 TEST_F(Discovery, FindsHostsThatIgnoreBroadcastPingsAndListsNoOneElse)
 {
-    CMappingWatcher watcher(hostnet::makePlatformIpHelper(), [] { return kNow; });
+    CMappingWatcher watcher(hostnet::makePlatformIpHelper(), fixedClock(kNow));
     ASSERT_EQ(watcher.discoverByPing(), 0) << actionFailureTexts(watcher);
     // The sweep goes on in the background: its end of the subnet is not asked yet.
     ASSERT_EQ(watcher.refresh(), 0);

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -38,7 +39,9 @@ public:
     explicit WindowTest(std::unique_ptr<hostnet::FakeIpHelper> fake, AlertParts alertParts = {})
         : host(*fake)
         , dlg(
-              std::move(fake), [this] { return now; }, nullptr, std::move(alertParts))
+              std::move(fake),
+              [this] { return std::chrono::system_clock::time_point { std::chrono::seconds(now) }; }, nullptr,
+              std::move(alertParts))
         , tester(&dlg.mappingList.rows(), QAbstractItemModelTester::FailureReportingMode::Fatal)
     {
         dlg.pause = [this](int milliseconds) { pauses.push_back(milliseconds); };

@@ -231,8 +231,7 @@ TEST_F(WindowAlertsTest, CancellingEitherSaveWritesNothing)
 TEST(WindowRun, HidingInTheTrayDoesNotEndTheRun)
 {
     RecordingParts recording;
-    CWatcherDlg dlg(
-        hostWithEth0(), [] { return kNow; }, nullptr, std::move(recording.parts));
+    CWatcherDlg dlg(hostWithEth0(), fixedClock(kNow), nullptr, std::move(recording.parts));
     dlg.pause = [](int) {};
     bool inTrayWhileRunning = false;
     // The splash lets timers run during the start-up, so wait until the run has shown the window.

@@ -154,7 +154,7 @@ protected:
     ElevatedCommands()
         : elevatingWatcher(
             std::make_unique<ElevatingIpHelper>(refusingHost(), std::make_unique<RecordingLauncher>(started)),
-            [] { return kNow; })
+            fixedClock(kNow))
     {
     }
 

@@ -238,7 +238,7 @@ protected:
                     addrRow("192.168.0.1", 3, "255.255.0.0", MIB_IPADDR_PRIMARY) }) };
             api.adapters = { needsBuffer(2 * sizeof(IP_ADAPTER_INFO), ERROR_BUFFER_OVERFLOW),
                 adaptersAnswer({ { 2, "Ethernet" }, { 3, "Wi-Fi" } }) };
-            watcher_ = std::make_unique<CMappingWatcher>(std::move(host), [] { return std::int64_t { 0 }; });
+            watcher_ = std::make_unique<CMappingWatcher>(std::move(host), fixedClock(0));
             api.calls.clear();
         }
         return *watcher_;
