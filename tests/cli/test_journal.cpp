@@ -195,7 +195,7 @@ TEST_P(JournalOutput, AlertsGoWhereTheStreamSays)
 INSTANTIATE_TEST_SUITE_P(Cases, JournalOutput, testing::ValuesIn(kJournalCases),
     [](const auto& info) { return std::string(info.param.name); });
 
-class JournalOutputFlood : public KernelTest {
+class JournalOutputFlood : public KernelTest, public testing::WithParamInterface<bool> {
 protected:
     void SetUp() override
     {
@@ -216,7 +216,7 @@ protected:
 // The journal stand-in of runInChild for a watch through a flood: each entry
 // kept with when it came ("entry.N", "time.N" in ms), and the flood of
 // `batch` started once the first alert is in.
-void runFloodInChild(const std::string& netns, const fs::path& folder, const std::string& batch)
+void runFloodInChild(const std::string& netns, const fs::path& folder, const std::string& batch, bool json)
 {
     const int net = open(("/run/netns/" + netns).c_str(), O_RDONLY | O_CLOEXEC);
     if (net < 0 || unshare(CLONE_NEWNS) != 0
@@ -236,7 +236,10 @@ void runFloodInChild(const std::string& netns, const fs::path& folder, const std
     setenv("JOURNAL_STREAM", streamName(out).c_str(), 1);
     if (setns(net, CLONE_NEWNET) != 0)
         _exit(5);
-    const pid_t watch = spawnWithOutput({ kWatch, "--interval", "60000" }, out, err);
+    std::vector<std::string> arguments { kWatch, "--interval", "60000" };
+    if (json)
+        arguments.push_back("--json");
+    const pid_t watch = spawnWithOutput(arguments, out, err);
     if (watch < 0)
         _exit(6);
     const auto start = std::chrono::steady_clock::now();
@@ -283,9 +286,11 @@ void runFloodInChild(const std::string& netns, const fs::path& folder, const std
 
 // Under a flood the journal gets at most 100 alert entries a second and, for
 // each second past that, one entry of kind alerts-not-logged with the count of
-// each kind; together they account for every alert.
-TEST_F(JournalOutputFlood, AHundredEntriesASecondThenCounts)
+// each kind; together they account for every alert. With --json the
+// summary's message is a JSON object too.
+TEST_P(JournalOutputFlood, AHundredEntriesASecondThenCounts)
 {
+    const bool json = GetParam();
     constexpr int kAddresses = 100;
     constexpr int kChanges = 3000;
     std::string batch;
@@ -301,7 +306,7 @@ TEST_F(JournalOutputFlood, AHundredEntriesASecondThenCounts)
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0)
-        runFloodInChild(namespaces.hostName(), folder, (folder / "batch").string());
+        runFloodInChild(namespaces.hostName(), folder, (folder / "batch").string(), json);
     int status = -1;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
@@ -321,9 +326,17 @@ TEST_F(JournalOutputFlood, AHundredEntriesASecondThenCounts)
         ++summaries;
         EXPECT_EQ(entry["PRIORITY"], "4");
         EXPECT_EQ(entry["TEVRA_COUNT"], entry["TEVRA_COUNT_MAPPING_CHANGED"]);
-        EXPECT_TRUE(entry["MESSAGE"].starts_with(
+        std::string text = entry["MESSAGE"];
+        if (json) {
+            const nlohmann::json message = nlohmann::json::parse(entry["MESSAGE"]);
+            EXPECT_EQ(message["kind"], "alerts-not-logged");
+            EXPECT_EQ(message["count"].dump(), entry["TEVRA_COUNT"]);
+            EXPECT_EQ(message["kinds"], nlohmann::json({ { "mapping-changed", message["count"] } }));
+            text = message["text"];
+        }
+        EXPECT_TRUE(text.starts_with(
             entry["TEVRA_COUNT"] + " alerts of the last second are not in the journal one by one"))
-            << entry["MESSAGE"];
+            << text;
         counted += std::stoull(entry["TEVRA_COUNT"]);
     }
     EXPECT_GE(summaries, 1);
@@ -336,6 +349,9 @@ TEST_F(JournalOutputFlood, AHundredEntriesASecondThenCounts)
         EXPECT_LE(within, 200) << "from " << alertTimes[i] << " ms";
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Formats, JournalOutputFlood, testing::Bool(),
+    [](const auto& info) { return std::string(info.param ? "json" : "text"); });
 
 TEST(JournalStream, MatchesOnlyTheStreamItNames)
 {
