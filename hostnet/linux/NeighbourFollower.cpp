@@ -246,6 +246,7 @@ void NeighbourFollower::signalLocked()
 std::vector<NetTableChange> NeighbourFollower::take()
 {
     std::vector<NeighbourNotice> notices;
+    std::vector<NeighbourNotice> duringRead;
     SortedRows fresh;
     bool reread = false;
     bool recovering = false;
@@ -267,7 +268,7 @@ std::vector<NetTableChange> NeighbourFollower::take()
         if (queue_.empty()) {
             recovering = lost_;
             if (recovering || std::chrono::steady_clock::now() - lastWholeRead_ >= kSafetyNetPeriod) {
-                reread = readWholeLocked(fresh);
+                reread = readWholeLocked(fresh, &duringRead);
                 lost_ = !reread;
             }
         } else {
@@ -281,6 +282,10 @@ std::vector<NetTableChange> NeighbourFollower::take()
     }
     std::vector<NetTableChange> changes;
     for (const NeighbourNotice& notice : notices)
+        apply(notice, changes);
+    // What came while the table was read is each a change of its own; the
+    // read then finds only what the notifications did not say.
+    for (const NeighbourNotice& notice : duringRead)
         apply(notice, changes);
     if (reread) {
         const std::size_t before = changes.size();
@@ -384,7 +389,7 @@ NeighbourFollower::SortedRows NeighbourFollower::rowsAsTheyEnd(std::vector<Neigh
     return rows;
 }
 
-bool NeighbourFollower::readWholeLocked(SortedRows& fresh)
+bool NeighbourFollower::readWholeLocked(SortedRows& fresh, std::vector<NeighbourNotice>* during)
 {
     for (int attempt = 0; attempt < kWholeReadAttempts; ++attempt) {
         ndmsg request {};
@@ -399,12 +404,21 @@ bool NeighbourFollower::readWholeLocked(SortedRows& fresh)
         // kernel made them, so applying both as they come gives the table as it is
         // when the dump ends.
         std::vector<NeighbourNotice> arrivals;
+        if (during != nullptr)
+            during->clear();
         const auto collect = [&arrivals](nlmsghdr& part) {
             if (std::optional<NeighbourNotice> notice = readNeighbourNotice(part))
                 arrivals.push_back(std::move(*notice));
             return true;
         };
-        const int status = socket_->exchange(*message, collect, collect);
+        const auto collectNotice = [&](nlmsghdr& part) {
+            if (std::optional<NeighbourNotice> notice = readNeighbourNotice(part)) {
+                if (during != nullptr)
+                    during->push_back(*notice);
+                arrivals.push_back(std::move(*notice));
+            }
+        };
+        const int status = socket_->exchange(*message, collect, collectNotice);
         if (status == 0) {
             fresh = rowsAsTheyEnd(std::move(arrivals));
             return true;

@@ -90,9 +90,10 @@ private:
     // With lock_ held: makes fd() readable, once, when there is news.
     void signalLocked();
     // Reads the whole table anew on the subscribed socket (lock_ held, or
-    // before the thread starts) into `fresh`; false when no complete read
-    // could be had.
-    bool readWholeLocked(SortedRows& fresh);
+    // before the thread starts) into `fresh`, and into `during` the
+    // notifications that came along with it, in order; false when no
+    // complete read could be had.
+    bool readWholeLocked(SortedRows& fresh, std::vector<NeighbourNotice>* during = nullptr);
     // Brings the copy in line with a whole read; every difference becomes a change.
     void adopt(const SortedRows& fresh, std::vector<NetTableChange>* changes);
     void apply(const NeighbourNotice& notice, std::vector<NetTableChange>& changes);
