@@ -59,6 +59,18 @@ std::string notificationsLostJson(
     return line(object);
 }
 
+std::string alertsNotLoggedJson(std::uint64_t count, const std::map<std::string, std::uint64_t>& byKind,
+    std::chrono::system_clock::time_point time, const std::string& text)
+{
+    json object = json::object();
+    object["time"] = isoLocalTime(time);
+    object["kind"] = "alerts-not-logged";
+    object["count"] = count;
+    object["kinds"] = byKind;
+    object["text"] = text;
+    return line(object);
+}
+
 std::string mappingJson(const MappingEntry& entry, const NetworkConfig& networkConfig)
 {
     // The same texts as the mapping list, typed where JSON has a type for them.

@@ -4,6 +4,8 @@
 #include "engine/MappingEntry.h"
 #include "engine/NetworkConfig.h"
 
+#include <cstdint>
+#include <map>
 #include <string>
 
 namespace tevra::cli {
@@ -18,5 +20,10 @@ std::string mappingJson(const MappingEntry& entry, const NetworkConfig& networkC
 // line, as one JSON object of kind "notifications-lost".
 std::string notificationsLostJson(
     std::uint64_t count, std::chrono::system_clock::time_point time, const std::string& text);
+
+// Alerts that the journal got only as a count, `count` in all and how many
+// of each kind by name, as one JSON object of kind "alerts-not-logged".
+std::string alertsNotLoggedJson(std::uint64_t count, const std::map<std::string, std::uint64_t>& byKind,
+    std::chrono::system_clock::time_point time, const std::string& text);
 
 }  // namespace tevra::cli

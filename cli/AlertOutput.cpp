@@ -1,5 +1,6 @@
 #include "cli/AlertOutput.h"
 
+#include <algorithm>
 #include <cerrno>
 
 namespace tevra::cli {
@@ -49,6 +50,21 @@ void AlertOutput::deliver(const Alert& alert) const
         return;
     for (const auto& sink : sinks_)
         sink->deliver(alert);
+}
+
+std::optional<AlertSink::TimePoint> AlertOutput::dueAt() const
+{
+    std::optional<AlertSink::TimePoint> due;
+    for (const auto& sink : sinks_)
+        if (const auto at = sink->dueAt())
+            due = due ? std::min(*due, *at) : *at;
+    return due;
+}
+
+void AlertOutput::service(AlertSink::TimePoint now) const
+{
+    for (const auto& sink : sinks_)
+        sink->service(now);
 }
 
 }  // namespace tevra::cli

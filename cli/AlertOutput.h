@@ -3,8 +3,10 @@
 #include "cli/Alert.h"
 #include "cli/IgnoreList.h"
 
+#include <chrono>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,8 +16,15 @@ namespace tevra::cli {
 // Somewhere an alert is reported: a stream, the journal, a hook.
 class AlertSink {
 public:
+    using TimePoint = std::chrono::steady_clock::time_point;
+
     virtual ~AlertSink() = default;
     virtual void deliver(const Alert& alert) = 0;
+    // When the sink has something to say without a new alert (a summary of
+    // what it held back); none when it has nothing waiting.
+    virtual std::optional<TimePoint> dueAt() const { return std::nullopt; }
+    // Says what is due by `now`.
+    virtual void service(TimePoint /*now*/) { }
 };
 
 // How one alert reads as one line.
@@ -52,6 +61,9 @@ public:
     explicit AlertOutput(IgnoreList ignore = {});
     void add(std::unique_ptr<AlertSink> sink);
     void deliver(const Alert& alert) const;
+    // The earliest time a sink has something due, and the saying of it.
+    std::optional<AlertSink::TimePoint> dueAt() const;
+    void service(AlertSink::TimePoint now) const;
 
 private:
     IgnoreList ignore_;

@@ -223,6 +223,7 @@ struct Wakers {
     StateFile* state = nullptr;
     HookRunner* hooks = nullptr;
     StepNotices* notices = nullptr;
+    const AlertOutput* output = nullptr;  // for what its sinks have due (the journal's summary)
 };
 
 // The change feed first, if there is one, then the handles of running hooks.
@@ -250,8 +251,9 @@ void finishHooks(StopSignals& stop, HookRunner& hooks)
     hooks.abandonWaiting();
 }
 
-// The earliest of the next reading, what the hooks have to do meanwhile, and
-// a change to be saved: within a second of it, even when nothing else comes.
+// The earliest of the next reading, what the hooks have to do meanwhile, a
+// change to be saved (within a second of it, even when nothing else comes),
+// and what an output has due.
 std::chrono::steady_clock::time_point wakeAt(
     std::chrono::steady_clock::time_point next, const Wakers& wakers, const CMappingWatcher& watcher)
 {
@@ -261,6 +263,9 @@ std::chrono::steady_clock::time_point wakeAt(
     if (wakers.state != nullptr)
         if (const auto save = wakers.state->dueAt(watcher))
             due = due ? std::min(*due, *save) : *save;
+    if (wakers.output != nullptr)
+        if (const auto said = wakers.output->dueAt())
+            due = due ? std::min(*due, *said) : *said;
     return due ? std::min(next, *due) : next;
 }
 
@@ -294,6 +299,8 @@ void watchLoop(StopSignals& stop, ConsoleWatch& console, const Wakers& wakers, c
                 next = now + period;
         }
         wakers.notices->after(console);
+        if (wakers.output != nullptr)
+            wakers.output->service(steady_clock::now());
         if (wakers.state != nullptr)
             wakers.state->saveIfDue(console.watcher(), steady_clock::now());
     }
@@ -463,8 +470,9 @@ int runWatch(
             state->save(console.watcher());
         if (isInteractive(out, err))
             std::fputs(startupMessage(summarize(console.watcher(), options, feed >= 0)).c_str(), err);
-        watchLoop(stop, console, { feed, state ? &*state : nullptr, hooks ? &*hooks : nullptr, &notices },
-            options, written);
+        watchLoop(stop, console,
+            { feed, state ? &*state : nullptr, hooks ? &*hooks : nullptr, &notices, &output }, options,
+            written);
         sayFeedLosses(feedCountsOf(console.watcher()), err);
     }
     const bool saved = !state || state->save(console.watcher());

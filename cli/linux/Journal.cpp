@@ -1,13 +1,17 @@
 #include "cli/Journal.h"
 
+#include "cli/AlertJson.h"
 #include "engine/Address.h"
 
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <systemd/sd-journal.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -48,8 +52,73 @@ JournalSink::JournalSink(AlertFormat format, std::unique_ptr<AlertSink> fallback
 {
 }
 
+JournalSink::~JournalSink()
+{
+    if (const auto summary = pace_.takeSummary(std::chrono::steady_clock::now(), true))
+        sendSummary(*summary);
+}
+
+void JournalSink::service(TimePoint now)
+{
+    if (const auto summary = pace_.takeSummary(now))
+        sendSummary(*summary);
+}
+
+namespace {
+
+// A journal field name for a kind: TEVRA_COUNT_MAPPING_CHANGED.
+std::string countField(std::string_view kind)
+{
+    std::string name = "TEVRA_COUNT_";
+    for (const char c : kind)
+        name += c == '-' ? '_' : char(std::toupper(static_cast<unsigned char>(c)));
+    return name;
+}
+
+// A summary the journal does not take is not repeated elsewhere: the
+// alerts it counts were not printed either.
+void sendFields(std::vector<std::string>& fields)
+{
+    std::vector<iovec> vector;
+    for (std::string& field : fields)
+        vector.push_back({ field.data(), field.size() });
+    sd_journal_sendv(vector.data(), int(vector.size()));
+}
+
+}  // namespace
+
+void JournalSink::sendSummary(const JournalPace::Summary& summary)
+{
+    std::map<std::string, std::uint64_t> byName;
+    std::string counts;
+    for (const auto& [kind, count] : summary.byKind) {
+        byName[alertKindName(kind)] += count;
+        counts += std::string(counts.empty() ? "" : ", ") + alertKindName(kind) + " " + std::to_string(count);
+    }
+    const std::string text = std::to_string(summary.total)
+        + " alerts of the last second are not in the journal one by one (at most "
+        + std::to_string(JournalPace::kEntriesPerSecond) + " a second): " + counts;
+    std::vector<std::string> fields {
+        "MESSAGE="
+            + (format_ == alertText
+                    ? text
+                    : alertsNotLoggedJson(summary.total, byName, std::chrono::system_clock::now(), text)),
+        "PRIORITY=4",  // LOG_WARNING, as the alerts it stands for
+        "SYSLOG_IDENTIFIER=tevra-watch",
+        "TEVRA_KIND=alerts-not-logged",
+        "TEVRA_COUNT=" + std::to_string(summary.total),
+    };
+    for (const auto& [name, count] : byName)
+        fields.push_back(countField(name) + "=" + std::to_string(count));
+    sendFields(fields);
+}
+
 void JournalSink::deliver(const Alert& alert)
 {
+    const TimePoint now = std::chrono::steady_clock::now();
+    service(now);
+    if (!pace_.admit(alert.kind, now))
+        return;
     std::vector<std::string> fields {
         "MESSAGE=" + format_(alert),
         "PRIORITY=4",  // LOG_WARNING

@@ -26,9 +26,19 @@ JournalSink::JournalSink(AlertFormat format, std::unique_ptr<AlertSink> fallback
 {
 }
 
+JournalSink::~JournalSink() = default;
+
 void JournalSink::deliver(const Alert& alert)
 {
     fallback_->deliver(alert);
+}
+
+void JournalSink::service(TimePoint)
+{
+}
+
+void JournalSink::sendSummary(const JournalPace::Summary&)
+{
 }
 
 }  // namespace tevra::cli

@@ -101,7 +101,7 @@ ActionResult LinuxIpHelper::open()
     if (follower_)
         return ActionResult::done();
     std::string error;
-    follower_ = NeighbourFollower::start(error, feedBufferBytes_);
+    follower_ = NeighbourFollower::start(error, feedBufferBytes_, feedQueueBytes_);
     return follower_ ? ActionResult::done() : ActionResult::failed(error);
 }
 

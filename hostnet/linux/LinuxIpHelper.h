@@ -17,9 +17,12 @@ namespace tevra::hostnet {
 // table from the kernel's notifications.
 class LinuxIpHelper : public IpHelper, public ChangeFeed {
 public:
-    // The change feed's socket buffer; tests make it small to force an overrun.
-    explicit LinuxIpHelper(int feedBufferBytes = NeighbourFollower::kReceiveBufferBytes)
+    // The change feed's socket buffer, and what its reading thread may queue;
+    // tests make them small to force an overrun.
+    explicit LinuxIpHelper(int feedBufferBytes = NeighbourFollower::kReceiveBufferBytes,
+        std::size_t feedQueueBytes = NeighbourFollower::kQueueBytes)
         : feedBufferBytes_(feedBufferBytes)
+        , feedQueueBytes_(feedQueueBytes)
     {
     }
     ~LinuxIpHelper() override;
@@ -73,6 +76,7 @@ private:
     // Present once the change feed is open; the table is then served from it.
     std::unique_ptr<NeighbourFollower> follower_;
     int feedBufferBytes_;
+    std::size_t feedQueueBytes_;
     // Last, so that it stops before anything it might use goes.
     AddressSweep sweep_ { makeDatagramSender() };
 };

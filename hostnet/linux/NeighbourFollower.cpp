@@ -6,23 +6,32 @@
 
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <string_view>
+#include <system_error>
 
 namespace tevra::hostnet {
 namespace {
 
-// A flood must not hold the caller for ever: the rest waits for the next call,
+// A flood must not hold the lock for ever: the rest waits for the next round,
 // the socket still readable.
 constexpr int kCallsPerTake = 128;
 // Lost notifications can hide a change for good only until the next whole
 // read; this bounds how long, even if the kernel never reported the loss.
 constexpr auto kSafetyNetPeriod = std::chrono::minutes(1);
 constexpr int kWholeReadAttempts = 3;
+// Notices applied by one take; the rest wait for the next, the descriptor still readable.
+constexpr std::size_t kNoticesPerTake = 8192;
+// How long the reading thread rests after the socket failed.
+constexpr int kFailurePauseMs = 1000;
 
 using Table = std::map<std::uint64_t, MibIpNetRow>;
 
@@ -94,14 +103,29 @@ void appendDifferences(
 
 }  // namespace
 
-NeighbourFollower::NeighbourFollower(std::unique_ptr<NetlinkSocket> socket)
+NeighbourFollower::NeighbourFollower(std::unique_ptr<NetlinkSocket> socket, std::size_t queueBytes)
     : socket_(std::move(socket))
+    , queueLimit_(std::max<std::size_t>(queueBytes / sizeof(NeighbourNotice), 1))
+    , ready_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
+    , stop_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
 {
 }
 
-NeighbourFollower::~NeighbourFollower() = default;
+NeighbourFollower::~NeighbourFollower()
+{
+    if (reader_.joinable()) {
+        const std::uint64_t one = 1;
+        // An eventfd write of 1 cannot block or fail short of an overflow it cannot reach.
+        [[maybe_unused]] const ssize_t written = write(stop_, &one, sizeof one);
+        reader_.join();
+    }
+    for (const int fd : { ready_, stop_ })
+        if (fd >= 0)
+            close(fd);
+}
 
-std::unique_ptr<NeighbourFollower> NeighbourFollower::start(std::string& error, int receiveBufferBytes)
+std::unique_ptr<NeighbourFollower> NeighbourFollower::start(
+    std::string& error, int receiveBufferBytes, std::size_t queueBytes)
 {
     std::unique_ptr<NetlinkSocket> socket = NetlinkSocket::subscribe(
         { .groups = { RTNLGRP_NEIGH }, .receiveBufferBytes = receiveBufferBytes }, error);
@@ -109,10 +133,25 @@ std::unique_ptr<NeighbourFollower> NeighbourFollower::start(std::string& error, 
         error = "following the neighbour table: " + error;
         return nullptr;
     }
-    auto follower = std::make_unique<NeighbourFollower>(std::move(socket));
+    auto follower = std::make_unique<NeighbourFollower>(std::move(socket), queueBytes);
+    if (follower->ready_ < 0 || follower->stop_ < 0) {
+        error = std::string("following the neighbour table: ") + std::strerror(errno);
+        return nullptr;
+    }
     // Subscribed before this first read, so no change made meanwhile is missed.
-    if (!follower->resynchronise(nullptr)) {
-        error = follower->lastError_;
+    SortedRows fresh;
+    {
+        const std::lock_guard guard(follower->lock_);
+        if (!follower->readWholeLocked(fresh)) {
+            error = follower->lastError_;
+            return nullptr;
+        }
+    }
+    follower->adopt(fresh, nullptr);
+    try {
+        follower->reader_ = std::thread(&NeighbourFollower::run, follower.get());
+    } catch (const std::system_error& failure) {
+        error = std::string("following the neighbour table: no thread to read it: ") + failure.what();
         return nullptr;
     }
     return follower;
@@ -120,29 +159,161 @@ std::unique_ptr<NeighbourFollower> NeighbourFollower::start(std::string& error, 
 
 int NeighbourFollower::fd() const
 {
-    return socket_->fd();
+    return ready_;
+}
+
+void NeighbourFollower::run()
+{
+    pollfd waits[] = { { socket_->fd(), POLLIN, 0 }, { stop_, POLLIN, 0 } };
+    for (;;) {
+        if (poll(waits, 2, -1) < 0 && errno != EINTR)
+            return;
+        if (waits[1].revents != 0)
+            return;
+        if (waits[0].revents == 0)
+            continue;
+        bool failed = false;
+        {
+            const std::lock_guard guard(lock_);
+            const int handled = drainLocked(kCallsPerTake);
+            failed = handled < 0;
+            if (handled != 0)
+                signalLocked();
+        }
+        // A socket that keeps failing is not spun on; the caller's whole reads
+        // say what is wrong, and a stop still ends the wait.
+        if (failed && poll(&waits[1], 1, kFailurePauseMs) > 0)
+            return;
+    }
+}
+
+int NeighbourFollower::drainLocked(int maxCalls)
+{
+    int handled = 0;
+    const NetlinkSocket::Drained drained = socket_->drainNotices(
+        [&](nlmsghdr& message) {
+            ++handled;
+            queueLocked(message);
+        },
+        maxCalls);
+    if (drained.truncated > 0) {
+        counts_.unreadable += drained.truncated;
+        trace(kTraceTopic, std::to_string(drained.truncated) + " notifications cut short");
+    }
+    if (drained.lost || drained.error != 0)
+        loseLocked();
+    if (drained.error != 0) {
+        lastError_ = std::string("following the neighbour table: ") + std::strerror(-drained.error);
+        return -1;
+    }
+    return drained.lost ? handled + 1 : handled;
+}
+
+void NeighbourFollower::queueLocked(nlmsghdr& message)
+{
+    std::optional<NeighbourNotice> notice = readNeighbourNotice(message);
+    if (!notice) {
+        noteUnreadableLocked(message);
+        return;
+    }
+    // Past a loss, the whole read to come covers what follows.
+    if (lost_)
+        return;
+    if (queue_.size() >= queueLimit_) {
+        loseLocked();
+        return;
+    }
+    queue_.push_back(std::move(*notice));
+}
+
+void NeighbourFollower::loseLocked()
+{
+    if (lost_)
+        return;
+    lost_ = true;
+    ++counts_.overruns;
+}
+
+void NeighbourFollower::signalLocked()
+{
+    if (signalled_)
+        return;
+    signalled_ = true;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = write(ready_, &one, sizeof one);
 }
 
 std::vector<NetTableChange> NeighbourFollower::take()
 {
-    std::vector<NetTableChange> changes;
-    if (!receive(changes)) {
-        ++counts_.overruns;
-        trace(kTraceTopic,
-            "notifications lost (overrun " + std::to_string(counts_.overruns) + "); reading the table again");
-        wholeReadDue_ = true;
+    std::vector<NeighbourNotice> notices;
+    std::vector<NeighbourNotice> duringRead;
+    SortedRows fresh;
+    bool reread = false;
+    bool recovering = false;
+    std::uint64_t overruns = 0;
+    {
+        const std::lock_guard guard(lock_);
+        std::uint64_t pending = 0;
+        [[maybe_unused]] const ssize_t cleared = read(ready_, &pending, sizeof pending);
+        signalled_ = false;
+        // What the kernel has sent by now is taken too, not only what the
+        // thread happened to have read.
+        drainLocked(kCallsPerTake);
+        const auto end = queue_.begin() + std::ptrdiff_t(std::min(queue_.size(), kNoticesPerTake));
+        notices.assign(std::make_move_iterator(queue_.begin()), std::make_move_iterator(end));
+        queue_.erase(queue_.begin(), end);
+        overruns = counts_.overruns;
+        // A whole read stands for the table after every notification queued
+        // before it, so it waits until they are all taken.
+        if (queue_.empty()) {
+            recovering = lost_;
+            if (recovering || std::chrono::steady_clock::now() - lastWholeRead_ >= kSafetyNetPeriod) {
+                reread = readWholeLocked(fresh, &duringRead);
+                lost_ = !reread;
+            }
+        } else {
+            signalLocked();
+        }
     }
-    const bool recovering = wholeReadDue_;
-    if (recovering || std::chrono::steady_clock::now() - lastWholeRead_ >= kSafetyNetPeriod) {
+    if (overruns > tracedOverruns_) {
+        tracedOverruns_ = overruns;
+        trace(kTraceTopic,
+            "notifications lost (overrun " + std::to_string(overruns) + "); reading the table again");
+    }
+    std::vector<NetTableChange> changes;
+    for (const NeighbourNotice& notice : notices)
+        apply(notice, changes);
+    // What came while the table was read is each a change of its own; the
+    // read then finds only what the notifications did not say.
+    for (const NeighbourNotice& notice : duringRead)
+        apply(notice, changes);
+    if (reread) {
         const std::size_t before = changes.size();
-        if (resynchronise(&changes) && (recovering || changes.size() != before)) {
-            ++counts_.resyncs;
+        adopt(fresh, &changes);
+        if (recovering || changes.size() != before) {
+            std::uint64_t resyncs = 0;
+            {
+                const std::lock_guard guard(lock_);
+                resyncs = ++counts_.resyncs;
+            }
             trace(kTraceTopic,
-                "table read again (resync " + std::to_string(counts_.resyncs)
+                "table read again (resync " + std::to_string(resyncs)
                     + "): " + std::to_string(changes.size() - before) + " addresses differed from the copy");
         }
     }
     return changes;
+}
+
+FeedCounts NeighbourFollower::counts() const
+{
+    const std::lock_guard guard(lock_);
+    return counts_;
+}
+
+std::string NeighbourFollower::lastError() const
+{
+    const std::lock_guard guard(lock_);
+    return lastError_;
 }
 
 const std::vector<MibIpNetRow>& NeighbourFollower::table()
@@ -161,26 +332,7 @@ const std::vector<MibIpNetRow>& NeighbourFollower::table()
     return rows_;
 }
 
-bool NeighbourFollower::receive(std::vector<NetTableChange>& changes)
-{
-    const NetlinkSocket::Drained drained = socket_->drainNotices(
-        [&](nlmsghdr& message) {
-            if (const std::optional<NeighbourNotice> notice = readNeighbourNotice(message))
-                apply(*notice, changes);
-            else
-                noteUnreadable(message);
-        },
-        kCallsPerTake);
-    if (drained.truncated > 0) {
-        counts_.unreadable += drained.truncated;
-        trace(kTraceTopic, std::to_string(drained.truncated) + " notifications cut short");
-    }
-    if (drained.error != 0)
-        lastError_ = std::string("following the neighbour table: ") + std::strerror(-drained.error);
-    return !drained.lost && drained.error == 0;
-}
-
-void NeighbourFollower::noteUnreadable(const nlmsghdr& message)
+void NeighbourFollower::noteUnreadableLocked(const nlmsghdr& message)
 {
     // Other families' neighbours come on the same group and are not ours to read.
     if (!isIpv4NeighbourMessage(message))
@@ -203,30 +355,21 @@ void NeighbourFollower::apply(const NeighbourNotice& notice, std::vector<NetTabl
         changes.push_back({ notice.address, std::move(after) });
 }
 
-bool NeighbourFollower::resynchronise(std::vector<NetTableChange>* changes)
+void NeighbourFollower::adopt(const SortedRows& fresh, std::vector<NetTableChange>* changes)
 {
-    for (int attempt = 0; attempt < kWholeReadAttempts; ++attempt) {
-        SortedRows fresh;
-        if (!readWhole(fresh))
-            continue;
-        // The once-a-minute read nearly always finds the copy right; then the
-        // copy, and the rows made from it, stay as they are.
-        const bool same = std::ranges::equal(table_, fresh, [](const auto& kept, const auto& read) {
-            return kept.first == read.first && kept.second == read.second;
-        });
-        if (!same) {
-            if (changes != nullptr)
-                appendDifferences(table_, fresh, *changes);
-            // Built in address order, so its nodes lie in the order walks take them.
-            table_ = Table(fresh.begin(), fresh.end());
-            rowsCurrent_ = false;
-        }
-        lastWholeRead_ = std::chrono::steady_clock::now();
-        wholeReadDue_ = false;
-        return true;
+    // The once-a-minute read nearly always finds the copy right; then the
+    // copy, and the rows made from it, stay as they are.
+    const bool same = std::ranges::equal(table_, fresh, [](const auto& kept, const auto& read) {
+        return kept.first == read.first && kept.second == read.second;
+    });
+    if (!same) {
+        if (changes != nullptr)
+            appendDifferences(table_, fresh, *changes);
+        // Built in address order, so its nodes lie in the order walks take them.
+        table_ = Table(fresh.begin(), fresh.end());
+        rowsCurrent_ = false;
     }
-    wholeReadDue_ = true;
-    return false;
+    lastWholeRead_ = std::chrono::steady_clock::now();
 }
 
 NeighbourFollower::SortedRows NeighbourFollower::rowsAsTheyEnd(std::vector<NeighbourNotice> arrivals)
@@ -246,33 +389,44 @@ NeighbourFollower::SortedRows NeighbourFollower::rowsAsTheyEnd(std::vector<Neigh
     return rows;
 }
 
-bool NeighbourFollower::readWhole(SortedRows& fresh)
+bool NeighbourFollower::readWholeLocked(SortedRows& fresh, std::vector<NeighbourNotice>* during)
 {
-    ndmsg request {};
-    request.ndm_family = AF_INET;
-    const NlMsgPtr message
-        = NetlinkSocket::makeMessage(RTM_GETNEIGH, NLM_F_REQUEST | NLM_F_DUMP, &request, sizeof request);
-    if (!message) {
-        lastError_ = "reading the neighbour table: out of memory";
-        return false;
-    }
-    // Dump parts and notifications share this socket's queue in the order the
-    // kernel made them, so applying both as they come gives the table as it is
-    // when the dump ends.
-    std::vector<NeighbourNotice> arrivals;
-    const auto collect = [&arrivals](nlmsghdr& part) {
-        if (std::optional<NeighbourNotice> notice = readNeighbourNotice(part))
-            arrivals.push_back(std::move(*notice));
-        return true;
-    };
-    const int status = socket_->exchange(*message, collect, collect);
-    if (status != 0) {
+    for (int attempt = 0; attempt < kWholeReadAttempts; ++attempt) {
+        ndmsg request {};
+        request.ndm_family = AF_INET;
+        const NlMsgPtr message
+            = NetlinkSocket::makeMessage(RTM_GETNEIGH, NLM_F_REQUEST | NLM_F_DUMP, &request, sizeof request);
+        if (!message) {
+            lastError_ = "reading the neighbour table: out of memory";
+            return false;
+        }
+        // Dump parts and notifications share this socket's queue in the order the
+        // kernel made them, so applying both as they come gives the table as it is
+        // when the dump ends.
+        std::vector<NeighbourNotice> arrivals;
+        if (during != nullptr)
+            during->clear();
+        const auto collect = [&arrivals](nlmsghdr& part) {
+            if (std::optional<NeighbourNotice> notice = readNeighbourNotice(part))
+                arrivals.push_back(std::move(*notice));
+            return true;
+        };
+        const auto collectNotice = [&](nlmsghdr& part) {
+            if (std::optional<NeighbourNotice> notice = readNeighbourNotice(part)) {
+                if (during != nullptr)
+                    during->push_back(*notice);
+                arrivals.push_back(std::move(*notice));
+            }
+        };
+        const int status = socket_->exchange(*message, collect, collectNotice);
+        if (status == 0) {
+            fresh = rowsAsTheyEnd(std::move(arrivals));
+            return true;
+        }
         lastError_ = "reading the neighbour table: " + wholeReadFailure(status);
         trace(kTraceTopic, lastError_);
-        return false;
     }
-    fresh = rowsAsTheyEnd(std::move(arrivals));
-    return true;
+    return false;
 }
 
 }  // namespace tevra::hostnet

@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
@@ -20,6 +21,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -190,6 +194,164 @@ TEST_P(JournalOutput, AlertsGoWhereTheStreamSays)
 
 INSTANTIATE_TEST_SUITE_P(Cases, JournalOutput, testing::ValuesIn(kJournalCases),
     [](const auto& info) { return std::string(info.param.name); });
+
+class JournalOutputFlood : public KernelTest, public testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override
+    {
+        KernelTest::SetUp();
+        if (kernelMissing())
+            return;
+        ASSERT_TRUE(namespaces.ok()) << namespaces.error;
+        folder = fs::temp_directory_path() / ("tevra-journal-flood-" + std::to_string(getpid()));
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    NamespacePair namespaces;
+    fs::path folder;
+};
+
+// The journal stand-in of runInChild for a watch through a flood: each entry
+// kept with when it came ("entry.N", "time.N" in ms), and the flood of
+// `batch` started once the first alert is in.
+void runFloodInChild(const std::string& netns, const fs::path& folder, const std::string& batch, bool json)
+{
+    const int net = open(("/run/netns/" + netns).c_str(), O_RDONLY | O_CLOEXEC);
+    if (net < 0 || unshare(CLONE_NEWNS) != 0
+        || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
+        || mount("tmpfs", "/run", "tmpfs", 0, "mode=0755") != 0)
+        _exit(3);
+    mkdir("/run/systemd", 0755);
+    mkdir("/run/systemd/journal", 0755);
+    const int journal = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, "/run/systemd/journal/socket");
+    if (bind(journal, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+        _exit(4);
+    const int out = open((folder / "out").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    const int err = open((folder / "err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    setenv("JOURNAL_STREAM", streamName(out).c_str(), 1);
+    if (setns(net, CLONE_NEWNET) != 0)
+        _exit(5);
+    std::vector<std::string> arguments { kWatch, "--interval", "60000" };
+    if (json)
+        arguments.push_back("--json");
+    const pid_t watch = spawnWithOutput(arguments, out, err);
+    if (watch < 0)
+        _exit(6);
+    const auto start = std::chrono::steady_clock::now();
+    const auto elapsedMs = [&] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+            .count();
+    };
+    pid_t flood = -1;
+    long floodEndMs = -1;
+    int status = -1;
+    char buffer[65536];
+    for (int n = 0; elapsedMs() < 30000;) {
+        pollfd wait { journal, POLLIN, 0 };
+        if (poll(&wait, 1, 50) > 0) {
+            const ssize_t length = recv(journal, buffer, sizeof buffer, MSG_DONTWAIT);
+            if (length > 0) {
+                std::ofstream(folder / ("entry." + std::to_string(n)), std::ios::binary)
+                    .write(buffer, std::streamsize(length));
+                std::ofstream(folder / ("time." + std::to_string(n))) << elapsedMs();
+                ++n;
+            }
+            if (flood < 0)
+                flood = spawnWithOutput({ "ip", "-batch", batch }, err, err);
+            continue;
+        }
+        if (flood > 0 && floodEndMs < 0 && waitpid(flood, nullptr, WNOHANG) == flood) {
+            floodEndMs = elapsedMs();
+        } else if (floodEndMs >= 0 && elapsedMs() > floodEndMs + 2500 && status < 0) {
+            // Past the last summary's second: the end must say nothing more.
+            kill(watch, SIGTERM);
+            status = waitForExit(watch);
+            floodEndMs = elapsedMs() + 100000;
+        } else if (status >= 0) {
+            break;  // and nothing came in 50 ms after the end
+        }
+    }
+    if (status < 0) {
+        kill(watch, SIGKILL);
+        waitForExit(watch);
+    }
+    std::ofstream(folder / "status") << status;
+    _exit(0);
+}
+
+// Under a flood the journal gets at most 100 alert entries a second and, for
+// each second past that, one entry of kind alerts-not-logged with the count of
+// each kind; together they account for every alert. With --json the
+// summary's message is a JSON object too.
+TEST_P(JournalOutputFlood, AHundredEntriesASecondThenCounts)
+{
+    const bool json = GetParam();
+    constexpr int kAddresses = 100;
+    constexpr int kChanges = 3000;
+    std::string batch;
+    for (int i = 0; i < kAddresses; ++i)
+        ASSERT_TRUE(namespaces.ipInHost({ "neigh", "add", "10.66.1." + std::to_string(i + 1), "lladdr",
+            "02:00:00:00:00:00", "dev", "veth0", "nud", "permanent" }));
+    for (int i = 0; i < kChanges; ++i)
+        batch += "neigh replace 10.66.1." + std::to_string(i % kAddresses + 1) + " lladdr 02:00:00:00:"
+            + std::to_string(10 + i / kAddresses % 80) + ":01 dev veth0 nud permanent\n";
+    std::ofstream(folder / "batch") << batch;
+    ASSERT_TRUE(namespaces.ipInHost(
+        { "neigh", "add", "10.66.0.99", "lladdr", "ff:ff:ff:ff:ff:ff", "dev", "veth0", "nud", "permanent" }));
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        runFloodInChild(namespaces.hostName(), folder, (folder / "batch").string(), json);
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "child failed at step " << WEXITSTATUS(status);
+    EXPECT_EQ(fileText(folder / "status"), "0") << fileText(folder / "err");
+    EXPECT_EQ(fileText(folder / "out"), "");
+
+    std::vector<long> alertTimes;
+    std::uint64_t counted = 0;
+    int summaries = 0;
+    for (int n = 0; fs::exists(folder / ("entry." + std::to_string(n))); ++n) {
+        auto entry = fields(fileText(folder / ("entry." + std::to_string(n))));
+        if (entry["TEVRA_KIND"] != "alerts-not-logged") {
+            alertTimes.push_back(std::stol(fileText(folder / ("time." + std::to_string(n)))));
+            continue;
+        }
+        ++summaries;
+        EXPECT_EQ(entry["PRIORITY"], "4");
+        EXPECT_EQ(entry["TEVRA_COUNT"], entry["TEVRA_COUNT_MAPPING_CHANGED"]);
+        std::string text = entry["MESSAGE"];
+        if (json) {
+            const nlohmann::json message = nlohmann::json::parse(entry["MESSAGE"]);
+            EXPECT_EQ(message["kind"], "alerts-not-logged");
+            EXPECT_EQ(message["count"].dump(), entry["TEVRA_COUNT"]);
+            EXPECT_EQ(message["kinds"], nlohmann::json({ { "mapping-changed", message["count"] } }));
+            text = message["text"];
+        }
+        EXPECT_TRUE(text.starts_with(
+            entry["TEVRA_COUNT"] + " alerts of the last second are not in the journal one by one"))
+            << text;
+        counted += std::stoull(entry["TEVRA_COUNT"]);
+    }
+    EXPECT_GE(summaries, 1);
+    // The broadcast MAC at the start, then one alert per change.
+    EXPECT_EQ(alertTimes.size() + counted, std::size_t(kChanges + 1));
+    // Any span of a second meets at most two of the pace's seconds.
+    for (std::size_t i = 0; i < alertTimes.size(); ++i) {
+        const auto within = std::ranges::count_if(
+            alertTimes, [&](long t) { return t >= alertTimes[i] && t < alertTimes[i] + 1000; });
+        EXPECT_LE(within, 200) << "from " << alertTimes[i] << " ms";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, JournalOutputFlood, testing::Bool(),
+    [](const auto& info) { return std::string(info.param ? "json" : "text"); });
 
 TEST(JournalStream, MatchesOnlyTheStreamItNames)
 {

@@ -17,7 +17,11 @@ namespace fs = std::filesystem;
 
 const std::string kAppId = "org.example.tevra";
 const std::string kHelper = "/usr/libexec/tevra/tevra-arp-helper";
-const std::string kPolicy = "usr/share/polkit-1/actions/" + kAppId + ".policy";
+// Where polkitd reads actions (pkg-config's policydir), whatever the prefix.
+const std::string kActionDir = std::string(TEVRA_POLKIT_ACTION_DIR).starts_with("/")
+    ? TEVRA_POLKIT_ACTION_DIR
+    : std::string("/usr/") + TEVRA_POLKIT_ACTION_DIR;
+const std::string kPolicy = kActionDir.substr(1) + "/" + kAppId + ".policy";
 const std::string kMetainfo = "usr/share/metainfo/" + kAppId + ".metainfo.xml";
 const std::string kDesktopEntry = "usr/share/applications/" + kAppId + ".desktop";
 
@@ -82,6 +86,26 @@ TEST_F(DesktopFiles, HelperAndPolicyNameEachOther)
         std::vector<std::string> { "auth_admin_keep" });
     // Refused argument lists end with 2: the installed helper is the one tested.
     EXPECT_EQ(runCommand({ helper.string(), "list" }).status, 2);
+}
+
+// Installed under /usr/local, the action still goes where polkitd reads it,
+// and names the helper where that prefix put it.
+TEST_F(DesktopFiles, ThePolicyGoesWherePolkitReadsItWhateverThePrefix)
+{
+    if (!std::string(TEVRA_POLKIT_ACTION_DIR).starts_with("/"))
+        GTEST_SKIP() << "the action folder is configured relative to the prefix";
+    const fs::path local = fs::temp_directory_path() / ("tevra-install-local-" + std::to_string(getpid()));
+    fs::remove_all(local);
+    const CommandResult installed = runCommand({ "env", "DESTDIR=" + local.string(), TEVRA_CMAKE, "--install",
+        TEVRA_BUILD_DIR, "--prefix", "/usr/local" });
+    ASSERT_EQ(installed.status, 0) << installed.err;
+    const std::string policy = fileText(local / kPolicy);
+    EXPECT_NE(policy.find("<annotate key=\"org.freedesktop.policykit.exec.path\">"
+                          "/usr/local/libexec/tevra/tevra-arp-helper</annotate>"),
+        std::string::npos)
+        << policy;
+    EXPECT_FALSE(fs::exists(local / "usr/local/share/polkit-1"));
+    fs::remove_all(local);
 }
 
 TEST_F(DesktopFiles, PolicyHoldsToPolkitsDocumentType)

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <regex>
+#include <tuple>
 
 namespace tevra::test {
 namespace {
@@ -18,7 +19,8 @@ TEST_F(InstalledTree, HoldsProgramsPagesAndUnit)
 {
     std::vector<std::string> files { "usr/bin/tevra-watch", "usr/share/man/man1/tevra-watch.1", kUnit };
     if (TEVRA_WITH_UI)
-        files.insert(files.end(), { "usr/bin/tevra", "usr/share/man/man1/tevra.1" });
+        files.insert(files.end(),
+            { "usr/bin/tevra", "usr/share/man/man1/tevra.1", "usr/share/man/man8/tevra-arp-helper.8" });
     for (const std::string& file : files)
         EXPECT_TRUE(fs::is_regular_file(under(file))) << file;
     const CommandResult version = runCommand({ under("usr/bin/tevra-watch").string(), "--version" });
@@ -32,15 +34,21 @@ TEST_F(InstalledTree, HoldsProgramsPagesAndUnit)
 
 TEST_F(InstalledTree, ManPagesRender)
 {
-    std::vector<std::string> pages { "tevra-watch" };
-    if (TEVRA_WITH_UI)
-        pages.push_back("tevra");
-    for (const std::string& page : pages) {
+    // Page, section and the start of its one-line description.
+    std::vector<std::tuple<std::string, std::string, std::string>> pages { { "tevra-watch", "1", "watch" } };
+    if (TEVRA_WITH_UI) {
+        pages.emplace_back("tevra", "1", "watch");
+        pages.emplace_back("tevra-arp-helper", "8", "delete");
+    }
+    for (const auto& [page, section, description] : pages) {
         const CommandResult shown = runCommand({ "env", "MANWIDTH=80", "man", "--warnings", "-l",
-            under("usr/share/man/man1/" + page + ".1").string() });
+            under("usr/share/man/man" + section + "/" + page + "." + section).string() });
         EXPECT_EQ(shown.status, 0) << page;
         EXPECT_EQ(shown.err, "") << page << ": groff's warnings";
-        EXPECT_NE(shown.out.find("NAME\n       " + page + " - watch"), std::string::npos) << shown.out;
+        EXPECT_NE(shown.out.find("NAME\n       " + page + " - " + description), std::string::npos)
+            << shown.out;
+        // Every page shows how it is used.
+        EXPECT_NE(shown.out.find("\nEXAMPLES\n"), std::string::npos) << page;
     }
 }
 
