@@ -38,9 +38,10 @@ TEVRA_BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config clang-format 
     desktop-file-utils libxml2-utils polkitd fonts-dejavu-core xvfb openbox x11-utils libcap-dev)
 
 # What the Windows build and its tests need, without recommended packages: the
-# mingw-w64 cross compiler, GoogleTest's sources for it to build, and 64-bit
-# Wine to run the result (its programs live in /usr/lib/wine).
-TEVRA_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 googletest wine64)
+# mingw-w64 cross compiler, GoogleTest's sources for it to build, 64-bit Wine
+# to run the result (its programs live in /usr/lib/wine), and NSIS for CPack
+# to make the installer.
+TEVRA_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 googletest wine64 nsis)
 
 # What the real-desktop screenshot scripts need: a virtual X display, a window
 # manager, a tray host, a notification daemon on a session bus, screenshots,

@@ -1,0 +1,53 @@
+# The Windows programs as a portable ZIP and as an NSIS installer, both made by
+# CPack during the build: Tevra.exe (when the window is built), tevra-watch.exe,
+# tevra-arp-helper.exe and the README, side by side in one folder.
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION . RENAME README.txt)
+
+set(CPACK_GENERATOR ZIP NSIS)
+set(CPACK_PACKAGE_NAME Tevra)
+set(CPACK_PACKAGE_VENDOR Tevra)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Tevra: watches the IP-to-MAC (ARP) table and warns when a mapping changes")
+set(CPACK_PACKAGE_FILE_NAME Tevra-${PROJECT_VERSION}-win64)
+set(CPACK_PACKAGE_INSTALL_DIRECTORY Tevra)
+
+# Without the debugging information the build keeps for itself.
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_NSIS_PACKAGE_NAME Tevra)
+set(CPACK_NSIS_DISPLAY_NAME "Tevra ${PROJECT_VERSION}")
+set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
+set(CPACK_NSIS_IGNORE_LICENSE_PAGE ON)
+set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/res/icons/tevra.ico)
+set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/res/icons/tevra.ico)
+set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
+# The Start menu folder gets the window, the README and the uninstaller.
+set(CPACK_NSIS_MENU_LINKS README.txt "Tevra README")
+set(TEVRA_PACKAGED_PROGRAMS tevra-watch tevra-arp-helper)
+if(TARGET tevra)
+  set(CPACK_PACKAGE_EXECUTABLES Tevra Tevra)
+  set(CPACK_NSIS_INSTALLED_ICON_NAME Tevra.exe)
+  list(APPEND TEVRA_PACKAGED_PROGRAMS tevra)
+endif()
+# A later install of another version replaces this one rather than sitting beside it.
+set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+# The packages are built by the custom command below, not by a preinstall
+# step that would build everything again from inside the build.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+include(CPack)
+
+set(TEVRA_PACKAGE_DIR ${PROJECT_BINARY_DIR}/package)
+set(TEVRA_PACKAGES ${TEVRA_PACKAGE_DIR}/${CPACK_PACKAGE_FILE_NAME}.zip
+    ${TEVRA_PACKAGE_DIR}/${CPACK_PACKAGE_FILE_NAME}.exe)
+find_program(TEVRA_MAKENSIS makensis)
+if(NOT TEVRA_MAKENSIS)
+  message(WARNING "makensis not found (Debian package nsis): the build makes no installer or ZIP")
+  return()
+endif()
+add_custom_command(OUTPUT ${TEVRA_PACKAGES}
+  COMMAND ${CMAKE_CPACK_COMMAND} --config ${PROJECT_BINARY_DIR}/CPackConfig.cmake -B ${TEVRA_PACKAGE_DIR}
+  DEPENDS ${TEVRA_PACKAGED_PROGRAMS} ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_BINARY_DIR}/CPackConfig.cmake
+  WORKING_DIRECTORY ${PROJECT_BINARY_DIR}
+  COMMENT "Packing the portable ZIP and the NSIS installer"
+  VERBATIM)
+add_custom_target(windows_packages ALL DEPENDS ${TEVRA_PACKAGES})
