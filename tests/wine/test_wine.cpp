@@ -163,6 +163,9 @@ const TestProgram kTestPrograms[] = {
     // The read side against this namespace's table; the write side is tested
     // through a seam, since Wine's DeleteIpNetEntry and FlushIpNetTable are stubs.
     { "host", "tests/hostnet/test_hostnet.exe" },
+    // tevra-arp-helper.exe started with the verb "runas": Windows' answers
+    // scripted, since Wine has no consent prompt.
+    { "runas", "tests/ui/win32/test_runas_launcher.exe" },
 };
 
 class WindowsTests : public UnderWine, public testing::WithParamInterface<TestProgram> { };
