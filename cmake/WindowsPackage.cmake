@@ -16,6 +16,9 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_NSIS_PACKAGE_NAME Tevra)
 set(CPACK_NSIS_DISPLAY_NAME "Tevra ${PROJECT_VERSION}")
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+# A 64-bit installer, like the programs it carries: it installs into the real
+# Program Files and registry, and runs where only 64-bit Windows programs can.
+set(CPACK_NSIS_DEFINES "Target amd64-unicode")
 set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
 set(CPACK_NSIS_IGNORE_LICENSE_PAGE ON)
 set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/res/icons/tevra.ico)
