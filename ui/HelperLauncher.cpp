@@ -1,5 +1,7 @@
 #include "ui/HelperLauncher.h"
 
+#include "ui/HelperAnswers.h"
+
 #include <QProcess>
 
 #include <array>
@@ -14,13 +16,13 @@ constexpr int kAnswerTimeoutMs = 5 * 60 * 1000;
 // What pkexec's own exit statuses mean; the helper's are 0, 1 and 2.
 struct ExitMeaning {
     int status;
-    const char* text;
+    std::string_view text;
     bool rightsRefused;
 };
 constexpr std::array<ExitMeaning, 3> kExitMeanings { {
-    { 2, "the helper refused its arguments", false },
-    { 126, "the administrator's authentication was dismissed", true },
-    { 127, "not authorized to change the ARP table", true },
+    { kHelperArgumentsRefused, kHelperRefusedArguments, false },
+    { 126, kConsentDismissed, true },
+    { 127, kNotAuthorized, true },
 } };
 
 HelperLauncher::Failure failure(QString reason)
@@ -70,8 +72,9 @@ std::optional<HelperLauncher::Failure> HelperLauncher::run(const QStringList& st
         return failure(said);
     for (const ExitMeaning& meaning : kExitMeanings)
         if (meaning.status == status)
-            return Failure { QString::fromLatin1(meaning.text), meaning.rightsRefused };
-    return failure(said.isEmpty() ? QStringLiteral("the helper failed (exit status %1)").arg(status) : said);
+            return Failure { QString::fromUtf8(meaning.text.data(), qsizetype(meaning.text.size())),
+                meaning.rightsRefused };
+    return failure(said.isEmpty() ? QString::fromStdString(helperFailedText(status)) : said);
 }
 
 }  // namespace tevra
