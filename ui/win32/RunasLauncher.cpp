@@ -12,10 +12,6 @@ namespace {
 
 constexpr wchar_t kHelperName[] = L"tevra-arp-helper.exe";
 
-// Where the helper is, from the program's folder: beside it (installed,
-// unpacked), then where the build puts it.
-constexpr std::array<const wchar_t*, 3> kHelperPlaces { L".", L"../../helper", L"../helper" };
-
 // What the helper's exit codes mean when its standard error, which a program
 // started with "runas" cannot read, is not there to say why.
 struct ExitMeaning {
@@ -118,13 +114,9 @@ std::optional<ElevatedFailure> RunasLauncher::waitForExit(HANDLE process) const
 
 std::filesystem::path findHelper(const std::filesystem::path& programFolder)
 {
-    for (const wchar_t* place : kHelperPlaces) {
-        std::error_code error;
-        const std::filesystem::path helper = (programFolder / place / kHelperName).lexically_normal();
-        if (std::filesystem::is_regular_file(helper, error))
-            return helper;
-    }
-    return {};
+    std::error_code error;
+    const std::filesystem::path helper = programFolder / kHelperName;
+    return std::filesystem::is_regular_file(helper, error) ? helper : std::filesystem::path();
 }
 
 }  // namespace tevra::win32

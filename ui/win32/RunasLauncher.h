@@ -43,8 +43,10 @@ private:
     std::unique_ptr<ShellApi> shell_;
 };
 
-// tevra-arp-helper.exe in the program's folder (installed or unpacked), or
-// where the build puts it; empty when neither is there.
+// tevra-arp-helper.exe in the program's folder (installed, unpacked, or in
+// the build, which copies it there); empty when it is not there. Never a
+// folder above: on Windows one may be anybody's to write (C:\), and what is
+// found there would be run with an administrator's rights.
 std::filesystem::path findHelper(const std::filesystem::path& programFolder);
 
 }  // namespace tevra::win32

@@ -217,19 +217,22 @@ TEST(RunasLauncherOnTheSystem, SaysAMissingHelper)
     EXPECT_FALSE(said->rightsRefused);
 }
 
-TEST(FindHelper, BesideTheProgramBeforeTheBuildsPlace)
+TEST(FindHelper, OnlyBesideTheProgram)
 {
     const test::TempFolder folder;
     const fs::path root(folder.path());
-    const fs::path program = root / "build" / "ui" / "win32";
+    const fs::path program = root / "Tevra" / "bin";
     fs::create_directories(program);
-    fs::create_directories(root / "build" / "helper");
+    // One planted in a folder above, as anyone may write into C:\, is never run.
+    std::ofstream(root / "tevra-arp-helper.exe") << "MZ";
+    std::ofstream(root / "Tevra" / "tevra-arp-helper.exe") << "MZ";
     EXPECT_EQ(findHelper(program), fs::path());
+    fs::create_directory(program / "tevra-arp-helper.exe");
+    EXPECT_EQ(findHelper(program), fs::path());
+    fs::remove(program / "tevra-arp-helper.exe");
 
-    std::ofstream(root / "build" / "helper" / "tevra-arp-helper.exe") << "MZ";
-    EXPECT_EQ(findHelper(program), (root / "build" / "helper" / "tevra-arp-helper.exe").lexically_normal());
     std::ofstream(program / "tevra-arp-helper.exe") << "MZ";
-    EXPECT_EQ(findHelper(program), (program / "tevra-arp-helper.exe").lexically_normal());
+    EXPECT_EQ(findHelper(program), program / "tevra-arp-helper.exe");
 }
 
 }  // namespace
