@@ -3,7 +3,17 @@
 # tevra-arp-helper.exe and the README, side by side in one folder.
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION . RENAME README.txt)
 
-set(CPACK_GENERATOR ZIP NSIS)
+# Debian installs makensis on the PATH; NSIS for Windows in Program Files.
+find_program(TEVRA_MAKENSIS makensis PATHS "$ENV{ProgramFiles}/NSIS" "$ENV{ProgramFiles\(x86\)}/NSIS")
+set(CPACK_GENERATOR ZIP)
+set(TEVRA_PACKAGE_EXTENSIONS .zip)
+if(TEVRA_MAKENSIS)
+  list(APPEND CPACK_GENERATOR NSIS)
+  list(APPEND TEVRA_PACKAGE_EXTENSIONS .exe)
+  set(CPACK_NSIS_EXECUTABLE ${TEVRA_MAKENSIS})
+else()
+  message(WARNING "makensis not found (Debian package nsis): the build makes the ZIP but no installer")
+endif()
 set(CPACK_PACKAGE_NAME Tevra)
 set(CPACK_PACKAGE_VENDOR Tevra)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Tevra: watches the IP-to-MAC (ARP) table and warns when a mapping changes")
@@ -40,17 +50,12 @@ set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 include(CPack)
 
 set(TEVRA_PACKAGE_DIR ${PROJECT_BINARY_DIR}/package)
-set(TEVRA_PACKAGES ${TEVRA_PACKAGE_DIR}/${CPACK_PACKAGE_FILE_NAME}.zip
-    ${TEVRA_PACKAGE_DIR}/${CPACK_PACKAGE_FILE_NAME}.exe)
-find_program(TEVRA_MAKENSIS makensis)
-if(NOT TEVRA_MAKENSIS)
-  message(WARNING "makensis not found (Debian package nsis): the build makes no installer or ZIP")
-  return()
-endif()
+list(TRANSFORM TEVRA_PACKAGE_EXTENSIONS PREPEND ${TEVRA_PACKAGE_DIR}/${CPACK_PACKAGE_FILE_NAME} OUTPUT_VARIABLE
+     TEVRA_PACKAGES)
 add_custom_command(OUTPUT ${TEVRA_PACKAGES}
   COMMAND ${CMAKE_CPACK_COMMAND} --config ${PROJECT_BINARY_DIR}/CPackConfig.cmake -B ${TEVRA_PACKAGE_DIR}
   DEPENDS ${TEVRA_PACKAGED_PROGRAMS} ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_BINARY_DIR}/CPackConfig.cmake
   WORKING_DIRECTORY ${PROJECT_BINARY_DIR}
-  COMMENT "Packing the portable ZIP and the NSIS installer"
+  COMMENT "Packing the portable ZIP and the installer"
   VERBATIM)
 add_custom_target(windows_packages ALL DEPENDS ${TEVRA_PACKAGES})
