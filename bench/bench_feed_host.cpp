@@ -1,6 +1,6 @@
 // The host layer's cost per change: in a network namespace made for the run,
 // `ip -batch` makes the changes while nothing reads them; then the CPU time of
-// taking them all with takeChanges is held against a bare subscribed socket
+// taking them all from the feed (take) is held against a bare subscribed socket
 // reading the same notifications one per call without looking at them (as
 // ip monitor receives them), and against one row of a whole table read. Needs root; the namespaces are
 // removed at the end.
@@ -131,8 +131,9 @@ int main(int argc, char** argv)
     }
     tevra::hostnet::LinuxIpHelper feed;
     const int bare = bareListener();
-    if (feed.openChangeFeed() < 0 || bare < 0) {
-        std::fprintf(stderr, "bench_feed_host: cannot subscribe: %s\n", feed.lastError().c_str());
+    const tevra::hostnet::ActionResult opened = feed.open();
+    if (!opened.ok() || bare < 0) {
+        std::fprintf(stderr, "bench_feed_host: cannot subscribe: %s\n", opened.reason.c_str());
         return 1;
     }
 
@@ -147,7 +148,7 @@ int main(int argc, char** argv)
         }
         double start = threadCpuNs();
         long taken = 0;
-        for (std::size_t got; (got = feed.takeChanges().size()) > 0;)
+        for (std::size_t got; (got = feed.take().size()) > 0;)
             taken += long(got);
         feedNs.push_back((threadCpuNs() - start) / changes);
         start = threadCpuNs();
@@ -163,16 +164,16 @@ int main(int argc, char** argv)
     double start = threadCpuNs();
     std::size_t rows = 0;
     for (int i = 0; i < kTableReads; ++i)
-        rows = reader.getIpNetTable().value_or(std::vector<tevra::hostnet::MibIpNetRow> {}).size();
+        rows = reader.getIpNetTable().rows.value_or(std::vector<tevra::hostnet::MibIpNetRow> {}).size();
     const double rowNs = (threadCpuNs() - start) / kTableReads / double(std::max<std::size_t>(rows, 1));
 
     const double takeMedian = median(feedNs);
     const double bareMedian = median(bareNs);
-    std::printf("takeChanges: median %.0f ns CPU per change over %d rounds of %d (feed overruns: %llu)\n",
+    std::printf("take: median %.0f ns CPU per change over %d rounds of %d (feed overruns: %llu)\n",
         takeMedian, rounds, changes, static_cast<unsigned long long>(feed.feedOverruns()));
     std::printf("bare subscribed socket, one notification a call, unread: median %.0f ns each\n", bareMedian);
     std::printf("whole table read without the feed: %.0f ns per row (%zu rows)\n", rowNs, rows);
-    std::printf("ratio takeChanges / bare read: %.2f; takeChanges / one row of a whole read: %.2f\n",
+    std::printf("ratio take / bare read: %.2f; take / one row of a whole read: %.2f\n",
         takeMedian / bareMedian, takeMedian / rowNs);
     std::printf(
         "(no target of its own; the flood's target is the whole tevra-watch <= 1.5x ip monitor neigh)\n");

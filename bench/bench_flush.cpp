@@ -98,7 +98,7 @@ double dumpAndDelete()
 {
     tevra::hostnet::LinuxIpHelper host;
     const auto start = Clock::now();
-    const auto table = host.getIpNetTable();
+    const auto table = host.getIpNetTable().rows;
     if (!table)
         return -1;
     for (const tevra::hostnet::MibIpNetRow& row : *table)
@@ -118,7 +118,7 @@ double flushEachInterface()
 {
     tevra::hostnet::LinuxIpHelper host;
     const auto start = Clock::now();
-    const auto adapters = host.getAdaptersInfo();
+    const auto adapters = host.getAdaptersInfo().rows;
     if (!adapters)
         return -1;
     for (const tevra::hostnet::IpAdapterInfo& adapter : *adapters)
@@ -129,7 +129,7 @@ double flushEachInterface()
 std::size_t tableSize()
 {
     tevra::hostnet::LinuxIpHelper host;
-    return host.getIpNetTable().value_or(std::vector<tevra::hostnet::MibIpNetRow> {}).size();
+    return host.getIpNetTable().rows.value_or(std::vector<tevra::hostnet::MibIpNetRow> {}).size();
 }
 
 int measure(const std::string& ns, int interfaces, int entries, int runs)

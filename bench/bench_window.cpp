@@ -6,7 +6,7 @@
 // holds per alert line.
 #include "engine/Address.h"
 #include "hostnet/fake/FakeIpHelper.h"
-#include "ui/WatcherDlg.h"
+#include "ui/qt/WatcherDlg.h"
 
 #include <QApplication>
 #include <QTest>

@@ -50,20 +50,16 @@ Alert makeAlert(const WatchEvent& event, std::chrono::system_clock::time_point t
     Alert alert;
     alert.serial = event.serial;
     alert.kind = event.kind;
-    alert.line = std::to_string(event.serial) + " - " + event.text;
+    alert.line = alertLine(event);
     alert.time = time;
     alert.address = event.subject.firstAddress;
     if (const KindRecord* record = kindRecord(event.kind)) {
         alert.mac = pick(event.subject, record->mac);
         alert.previousMac = pick(event.subject, record->previousMac);
     }
-    if (alert.mac) {
-        // The engine's own lookup, so the vendor is the one the mapping list shows.
-        MappingEntry probe;
-        probe.mac = *alert.mac;
-        if (watcher.lookupVendor(probe) == 0)
-            alert.vendor = probe.vendor;
-    }
+    // The engine's own lookup, so the vendor is the one the mapping list shows.
+    if (alert.mac)
+        alert.vendor = watcher.vendorOf(*alert.mac);
     const auto entry = watcher.programCache.find(alert.address);
     if (entry != watcher.programCache.end()) {
         const auto adapter = watcher.networkConfig.adapters.find(entry->second->adapterIndex);

@@ -48,6 +48,17 @@ std::string alertJson(const Alert& alert)
     return line(object);
 }
 
+std::string notificationsLostJson(
+    std::uint64_t count, std::chrono::system_clock::time_point time, const std::string& text)
+{
+    json object = json::object();
+    object["time"] = isoLocalTime(time);
+    object["kind"] = "notifications-lost";
+    object["count"] = count;
+    object["text"] = text;
+    return line(object);
+}
+
 std::string mappingJson(const MappingEntry& entry, const NetworkConfig& networkConfig)
 {
     // The same texts as the mapping list, typed where JSON has a type for them.

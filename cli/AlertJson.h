@@ -14,4 +14,9 @@ std::string alertJson(const Alert& alert);
 // One mapping list row as a single line of JSON, without the line end.
 std::string mappingJson(const MappingEntry& entry, const NetworkConfig& networkConfig);
 
+// The kernel's change notifications lost `count` times since the last such
+// line, as one JSON object of kind "notifications-lost".
+std::string notificationsLostJson(
+    std::uint64_t count, std::chrono::system_clock::time_point time, const std::string& text);
+
 }  // namespace tevra::cli

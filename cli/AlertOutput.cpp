@@ -45,7 +45,7 @@ void AlertOutput::add(std::unique_ptr<AlertSink> sink)
 
 void AlertOutput::deliver(const Alert& alert) const
 {
-    if (ignore_.matches(alert.address, alert.mac))
+    if (ignore_.matches(alert.address, alert.mac, alert.previousMac))
         return;
     for (const auto& sink : sinks_)
         sink->deliver(alert);

@@ -18,7 +18,8 @@ void HookRunner::submit(std::vector<std::string> arguments, std::vector<std::str
     } else if (queue_.size() < queueLimit_) {
         queue_.push_back(std::move(run));
     } else {
-        ++skipped_;
+        if (skipped_++ == 0)
+            firstSkipped_ = Clock::now();
     }
 }
 
@@ -30,12 +31,53 @@ void HookRunner::service()
         release(child);
         return true;
     });
+    const Clock::time_point now = Clock::now();
+    stopOverdue(now);
     while (children_.size() < maxRunning_ && !queue_.empty()) {
         start(queue_.front());
         queue_.pop_front();
     }
-    if (queue_.empty())
-        reportSkipped();
+    if (const auto due = skippedReportDue(); due && *due <= now)
+        reportSkipped(now);
+}
+
+void HookRunner::stopOverdue(Clock::time_point now)
+{
+    for (Child& child : children_) {
+        if (!child.askedToStop && now >= child.started + timeout_) {
+            std::fprintf(err_, "tevra-watch: %s has run for %lld s: stopping it\n", program_.c_str(),
+                static_cast<long long>(timeout_.count()));
+            stop(child, false);
+            child.askedToStop = now;
+        } else if (child.askedToStop && !child.killed && now >= *child.askedToStop + kKillAfter) {
+            std::fprintf(err_, "tevra-watch: %s did not stop within %lld s: killed\n", program_.c_str(),
+                static_cast<long long>(kKillAfter.count()));
+            stop(child, true);
+            child.killed = true;
+        }
+    }
+}
+
+// Skipped runs are said once the queue has drained, or while they go on,
+// once every kSkipReportEvery; never more often.
+std::optional<HookRunner::Clock::time_point> HookRunner::skippedReportDue() const
+{
+    if (skipped_ == 0)
+        return std::nullopt;
+    Clock::time_point due = queue_.empty() ? firstSkipped_ : firstSkipped_ + kSkipReportEvery;
+    if (lastSkipReport_)
+        due = std::max(due, *lastSkipReport_ + kSkipReportEvery);
+    return due;
+}
+
+std::optional<HookRunner::Clock::time_point> HookRunner::nextDeadline() const
+{
+    std::optional<Clock::time_point> next = skippedReportDue();
+    const auto sooner = [&](Clock::time_point when) { next = next ? std::min(*next, when) : when; };
+    for (const Child& child : children_)
+        if (!child.killed)
+            sooner(child.askedToStop ? *child.askedToStop + kKillAfter : child.started + timeout_);
+    return next;
 }
 
 std::vector<int> HookRunner::waitHandles() const
@@ -47,13 +89,14 @@ std::vector<int> HookRunner::waitHandles() const
     return handles;
 }
 
-void HookRunner::reportSkipped()
+void HookRunner::reportSkipped(Clock::time_point now)
 {
     if (skipped_ == 0)
         return;
     std::fprintf(err_, "tevra-watch: %zu alerts did not run %s: %zu were running and %zu waiting already\n",
         skipped_, program_.c_str(), maxRunning_, queueLimit_);
     skipped_ = 0;
+    lastSkipReport_ = now;
 }
 
 void HookRunner::abandonWaiting()
@@ -62,7 +105,7 @@ void HookRunner::abandonWaiting()
         std::fprintf(
             err_, "tevra-watch: stopping: %zu alerts did not run %s\n", queue_.size(), program_.c_str());
     queue_.clear();
-    reportSkipped();
+    reportSkipped(Clock::now());
 }
 
 HookSink::HookSink(HookRunner& runner)

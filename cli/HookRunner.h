@@ -4,9 +4,11 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdio>
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,16 +16,22 @@ namespace tevra::cli {
 
 // Runs a program for each alert without ever waiting for one inside the watch
 // loop: at most `maxRunning` at once, up to `queueLimit` more waiting their
-// turn, and beyond that the runs are skipped, counted and reported once on
-// `err` when the queue has drained. No shell is involved: the program gets
-// its arguments as they are.
+// turn, and beyond that the runs are skipped, counted and said on `err` when
+// the queue has drained or, while they go on, every kSkipReportEvery. A run
+// that outlives `timeout` is asked to stop, and killed kKillAfter later, so
+// that hung hooks cannot hold every place for good. No shell is involved: the
+// program gets its arguments as they are.
 class HookRunner {
 public:
+    using Clock = std::chrono::steady_clock;
     static constexpr std::size_t kMaxRunning = 4;
     static constexpr std::size_t kQueueLimit = 64;
+    static constexpr std::chrono::seconds kDefaultTimeout { 30 };
+    static constexpr std::chrono::seconds kKillAfter { 5 };
+    static constexpr std::chrono::seconds kSkipReportEvery { 10 };
 
-    HookRunner(std::string program, std::FILE* err, std::size_t maxRunning = kMaxRunning,
-        std::size_t queueLimit = kQueueLimit);
+    HookRunner(std::string program, std::FILE* err, std::chrono::seconds timeout = kDefaultTimeout,
+        std::size_t maxRunning = kMaxRunning, std::size_t queueLimit = kQueueLimit);
     HookRunner(const HookRunner&) = delete;
     HookRunner& operator=(const HookRunner&) = delete;
     // Children still running are left to finish on their own; they are not killed.
@@ -32,8 +40,12 @@ public:
     // Starts the program with `arguments` (after its own name) and `environment`
     // added to ours, now or when a place is free.
     void submit(std::vector<std::string> arguments, std::vector<std::string> environment);
-    // Reaps the children that ended and starts waiting runs in their place.
+    // Reaps the children that ended and starts waiting runs in their place;
+    // stops the ones past their time, and says what was skipped when due.
     void service();
+    // When service() has something to do that no child's end announces: a
+    // run's deadline, or skipped alerts to be said. Nothing when there is none.
+    std::optional<Clock::time_point> nextDeadline() const;
     // Readable (signalled, on Windows) when a child has ended: wait on these,
     // then call service().
     std::vector<int> waitHandles() const;
@@ -52,22 +64,32 @@ private:
         // What tells its end: a pidfd on Linux, or -1 where the kernel has
         // none; on Windows the process handle, as HandleToLong gives it.
         int handle = -1;
+        Clock::time_point started {};
+        std::optional<Clock::time_point> askedToStop;
+        bool killed = false;
     };
 
     // What each system does its own way (linux/, windows/).
     void start(const Run& run);
     bool reaped(const Child& child) const;
     static void release(const Child& child);
+    // Asks the child to end (SIGTERM), or with `kill` ends it (SIGKILL).
+    static void stop(const Child& child, bool kill);
 
-    void reportSkipped();
+    void stopOverdue(Clock::time_point now);
+    std::optional<Clock::time_point> skippedReportDue() const;
+    void reportSkipped(Clock::time_point now);
 
     std::string program_;
     std::FILE* err_;
+    std::chrono::seconds timeout_;
     std::size_t maxRunning_;
     std::size_t queueLimit_;
     std::vector<Child> children_;
     std::deque<Run> queue_;
     std::size_t skipped_ = 0;
+    Clock::time_point firstSkipped_ {};  // of those not said yet
+    std::optional<Clock::time_point> lastSkipReport_;
     bool startFailing_ = false;
 };
 

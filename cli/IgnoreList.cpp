@@ -3,35 +3,8 @@
 #include "engine/Address.h"
 
 #include <algorithm>
-#include <charconv>
 
 namespace tevra::cli {
-namespace {
-
-std::optional<std::vector<std::uint8_t>> parseMacBytes(std::string_view text)
-{
-    std::vector<std::uint8_t> bytes;
-    const char separator = text.size() > 2 ? text[2] : '-';
-    if (separator != '-' && separator != ':')
-        return std::nullopt;
-    // Groups of exactly two hex digits, one separator between them.
-    for (std::size_t at = 0;; at += 3) {
-        if (at + 2 > text.size())
-            return std::nullopt;
-        std::uint8_t value = 0;
-        const char* first = text.data() + at;
-        const auto [end, error] = std::from_chars(first, first + 2, value, 16);
-        if (error != std::errc() || end != first + 2)
-            return std::nullopt;
-        bytes.push_back(value);
-        if (at + 2 == text.size())
-            return bytes;
-        if (text[at + 2] != separator)
-            return std::nullopt;
-    }
-}
-
-}  // namespace
 
 std::optional<IgnoreRule> parseIgnoreRule(std::string_view text)
 {
@@ -43,13 +16,19 @@ std::optional<IgnoreRule> parseIgnoreRule(std::string_view text)
     return IgnoreRule { std::nullopt, *bytes };
 }
 
-bool IgnoreList::matches(std::uint32_t address, const std::optional<MacBytes>& mac) const
+bool IgnoreList::macIgnored(const std::optional<MacBytes>& mac) const
 {
-    return std::ranges::any_of(rules_, [&](const IgnoreRule& rule) {
-        if (rule.address)
-            return *rule.address == address;
-        return mac.has_value() && std::equal(rule.macPrefix.begin(), rule.macPrefix.end(), mac->begin());
+    return mac.has_value() && std::ranges::any_of(rules_, [&](const IgnoreRule& rule) {
+        return !rule.address && std::equal(rule.macPrefix.begin(), rule.macPrefix.end(), mac->begin());
     });
+}
+
+bool IgnoreList::matches(std::uint32_t address, const std::optional<MacBytes>& mac,
+    const std::optional<MacBytes>& previousMac) const
+{
+    const bool addressIgnored
+        = std::ranges::any_of(rules_, [&](const IgnoreRule& rule) { return rule.address == address; });
+    return addressIgnored || (macIgnored(mac) && (!previousMac || macIgnored(previousMac)));
 }
 
 }  // namespace tevra::cli

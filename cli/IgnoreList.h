@@ -26,12 +26,19 @@ public:
     bool empty() const { return rules_.empty(); }
     std::size_t size() const { return rules_.size(); }
 
-    // Whether an alert about `address`, which now has `mac`, is to be kept
-    // quiet. Only the MAC an address has now is compared, never the one it
-    // had: ignoring a router's MAC must not hide another host taking its address.
-    bool matches(std::uint32_t address, const std::optional<MacBytes>& mac) const;
+    // Whether an alert about `address`, which now has `mac` and had
+    // `previousMac` before (none when it never had another), is to be kept
+    // quiet. An address rule silences every alert about it. A MAC rule
+    // silences one only when the address also had an ignored MAC before, or
+    // never had another: a host moving into an ignored range (an attacker
+    // borrowing a VRRP MAC) is always reported, and so is another host
+    // taking an ignored router's address.
+    bool matches(std::uint32_t address, const std::optional<MacBytes>& mac,
+        const std::optional<MacBytes>& previousMac = std::nullopt) const;
 
 private:
+    bool macIgnored(const std::optional<MacBytes>& mac) const;
+
     std::vector<IgnoreRule> rules_;
 };
 

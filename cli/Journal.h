@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <string_view>
 
 namespace tevra::cli {
 
@@ -15,6 +17,10 @@ bool isJournalStream(std::FILE* stream);
 // Whether the journal's socket is there. libsystemd drops entries silently
 // when it is not; then the output stream is the only way left.
 bool journalSocketPresent();
+
+// One line of the host layer's trace as a journal entry at debug priority;
+// false when the journal did not take it.
+bool journalDebug(std::string_view topic, const std::string& line);
 
 // Each alert as a journal entry at warning priority with its own fields
 // (TEVRA_KIND, TEVRA_ADDRESS, TEVRA_MAC, TEVRA_PREVIOUS_MAC, ...); its message

@@ -24,10 +24,13 @@ std::string startupMessage(const WatchSummary& summary)
         ? std::string("no interface")
         : counted(summary.interfaces.size(), "interface", "interfaces") + ": " + listed(summary.interfaces);
     return "tevra-watch: watching " + counted(summary.entries, "ARP entry", "ARP entries") + " on "
-        + interfaces + ".\n" + "tevra-watch: the table is read every " + std::to_string(summary.intervalMs)
-        + " ms"
-        + (summary.followsNotifications ? ", and changes are followed as the kernel announces them"
-                                        : ", without change notifications")
+        + interfaces + ".\n"
+        + (summary.followsNotifications
+                ? "tevra-watch: changes are followed as the kernel announces them, and the whole table is "
+                  "compared every "
+                    + std::to_string(summary.resyncSeconds) + " s"
+                : "tevra-watch: the table is read every " + std::to_string(summary.intervalMs)
+                    + " ms, without change notifications")
         + ". Alerts are printed as they come; press Ctrl+C to stop.\n";
 }
 

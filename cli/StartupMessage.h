@@ -14,6 +14,7 @@ struct WatchSummary {
     std::vector<std::string> interfaces;
     int intervalMs = 0;
     bool followsNotifications = false;
+    int resyncSeconds = 0;  // with notifications: the whole comparison's period
 };
 std::string startupMessage(const WatchSummary& summary);
 

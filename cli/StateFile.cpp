@@ -2,6 +2,7 @@
 
 #include "cli/AtomicFile.h"
 #include "engine/Address.h"
+#include "engine/MacAddress.h"
 
 #include <algorithm>
 #include <charconv>
@@ -11,19 +12,15 @@
 namespace tevra::cli {
 namespace {
 
+// A million learned addresses take about 80 MB; more is not a state file of ours.
+constexpr std::size_t kMaxStateBytes = std::size_t(256) << 20;
+
 constexpr std::size_t kFieldCount = 6;
 
+// "-" for an entry that has no hardware address, else its own bytes.
 std::string macField(const MacBytes& mac, std::uint32_t length)
 {
-    if (length == 0)
-        return "-";
-    std::string text;
-    for (std::uint32_t i = 0; i < length; ++i) {
-        char part[4];
-        std::snprintf(part, sizeof part, i == 0 ? "%02X" : "-%02X", mac[i]);
-        text += part;
-    }
-    return text;
+    return length == 0 ? "-" : macText(mac.data(), length);
 }
 
 std::optional<std::pair<MacBytes, std::uint32_t>> parseMacField(std::string_view text)
@@ -31,18 +28,11 @@ std::optional<std::pair<MacBytes, std::uint32_t>> parseMacField(std::string_view
     MacBytes mac {};
     if (text == "-")
         return std::pair { mac, 0u };
-    std::uint32_t length = 0;
-    for (std::size_t at = 0; length < mac.size(); at += 3) {
-        const char* first = text.data() + at;
-        if (at + 2 > text.size() || std::from_chars(first, first + 2, mac[length], 16).ptr != first + 2)
-            return std::nullopt;
-        ++length;
-        if (at + 2 == text.size())
-            return std::pair { mac, length };
-        if (text[at + 2] != '-')
-            return std::nullopt;
-    }
-    return std::nullopt;
+    const auto bytes = parseMacBytes(text);
+    if (!bytes)
+        return std::nullopt;
+    std::copy(bytes->begin(), bytes->end(), mac.begin());
+    return std::pair { mac, static_cast<std::uint32_t>(bytes->size()) };
 }
 
 template<typename Number> std::optional<Number> parseNumber(std::string_view text)
@@ -89,6 +79,19 @@ std::optional<StoredMapping> parseMapping(std::string_view line, std::string& re
         { lastChanged.has_value(), "not a time (last changed)" },
     };
     for (const auto& [ok, why] : checks) {
+        if (!ok) {
+            reason = why;
+            return std::nullopt;
+        }
+    }
+    // Read, but not what this program ever writes: a hand-edited or planted line.
+    const std::pair<bool, const char*> sane[] = {
+        { mac->second == 0 || mac->second == 6 || mac->second == 8, "a MAC address has 6 or 8 bytes" },
+        { *type >= hostnet::kNetTypeOther && *type <= hostnet::kNetTypeStatic, "unknown entry type" },
+        { *firstSeen >= 0, "time before 1970 (first seen)" },
+        { *lastChanged >= 0, "time before 1970 (last changed)" },
+    };
+    for (const auto& [ok, why] : sane) {
         if (!ok) {
             reason = why;
             return std::nullopt;
@@ -168,7 +171,7 @@ StateFile::StateFile(std::string path, std::FILE* err)
 
 std::string StateFile::load(CMappingWatcher& watcher)
 {
-    const FileContents contents = readWholeFile(path_);
+    const FileContents contents = readWholeFile(path_, kMaxStateBytes);
     if (contents.missing)
         return {};
     if (!contents.error.empty())
@@ -177,6 +180,9 @@ std::string StateFile::load(CMappingWatcher& watcher)
     if (!parsed.mappings)
         return path_ + ":" + std::to_string(parsed.line) + ": " + parsed.reason;
     for (const StoredMapping& stored : *parsed.mappings) {
+        // Written by an earlier version, which kept unresolved addresses.
+        if (stored.macLength == 0)
+            continue;
         auto entry = std::make_unique<MappingEntry>();
         entry->address = stored.address;
         entry->mac = stored.mac;
@@ -205,6 +211,9 @@ std::vector<StoredMapping> StateFile::snapshot(const CMappingWatcher& watcher) c
     std::vector<StoredMapping> mappings;
     mappings.reserve(watcher.programCache.size());
     for (const auto& [address, entry] : watcher.programCache) {
+        // An address that never resolved maps nothing worth keeping.
+        if (entry->macLength == 0)
+            continue;
         const auto known = firstSeen_.find(address);
         mappings.push_back({ address, entry->mac, entry->macLength,
             watcher.networkConfig.adapters.contains(entry->adapterIndex)
@@ -218,17 +227,26 @@ std::vector<StoredMapping> StateFile::snapshot(const CMappingWatcher& watcher) c
 
 void StateFile::saveIfDue(const CMappingWatcher& watcher, std::chrono::steady_clock::time_point now)
 {
-    if (now < nextCheck_)
+    if (savedGeneration_ == watcher.generation() || now < nextWrite_)
         return;
-    nextCheck_ = now + std::chrono::seconds(1);
+    nextWrite_ = now + std::chrono::seconds(1);
     save(watcher);
+}
+
+std::optional<std::chrono::steady_clock::time_point> StateFile::dueAt(const CMappingWatcher& watcher) const
+{
+    if (savedGeneration_ == watcher.generation())
+        return std::nullopt;
+    return nextWrite_;
 }
 
 bool StateFile::save(const CMappingWatcher& watcher)
 {
     std::string text = stateText(snapshot(watcher));
-    if (text == written_)
+    if (text == written_) {
+        savedGeneration_ = watcher.generation();
         return true;
+    }
     const std::string error = replaceFile(path_, text);
     if (!error.empty()) {
         // Said when writing starts to fail, not at every attempt after.
@@ -239,6 +257,7 @@ bool StateFile::save(const CMappingWatcher& watcher)
     }
     failing_ = false;
     written_ = std::move(text);
+    savedGeneration_ = watcher.generation();
     return true;
 }
 

@@ -51,8 +51,11 @@ public:
     // or there is no file yet, else the message naming the file and line; a
     // file that was refused is never written.
     std::string load(CMappingWatcher& watcher);
-    // Writes the table if it changed and the last check is a second old.
+    // Writes the table if it changed since the last write and that write is
+    // a second old. Costs nothing while nothing changes, whatever the size.
     void saveIfDue(const CMappingWatcher& watcher, std::chrono::steady_clock::time_point now);
+    // When saveIfDue has something to write: nothing while nothing changed.
+    std::optional<std::chrono::steady_clock::time_point> dueAt(const CMappingWatcher& watcher) const;
     // Writes the table if it changed; false, after saying why, when that failed.
     bool save(const CMappingWatcher& watcher);
 
@@ -63,7 +66,9 @@ private:
     std::FILE* err_;
     std::map<std::uint32_t, std::int64_t> firstSeen_;  // of the mappings read from the file
     std::string written_;
-    std::chrono::steady_clock::time_point nextCheck_ {};
+    std::chrono::steady_clock::time_point nextWrite_ {};
+    // The watcher's generation that was last written; none at first.
+    std::optional<std::uint64_t> savedGeneration_;
     bool failing_ = false;
 };
 

@@ -6,7 +6,7 @@
 
 namespace tevra::cli {
 
-// The user's request to stop ends the watch loop: SIGINT and SIGTERM on Linux,
+// The user's request to stop ends the watch loop: SIGINT, SIGTERM and SIGHUP on Linux,
 // Ctrl+C and Ctrl+Break on Windows. A request is acted on only while the loop
 // sleeps, so a refresh under way always runs to its end first. One object at a
 // time, for the life of the loop; CMake picks the platform's implementation.

@@ -19,10 +19,13 @@ enum OptionId : int {
     kState,
     kIgnore,
     kExec,
+    kExecTimeout,
+    kMaxAddresses,
+    kResync,
     kVersion,
 };
 
-const std::array<option, 11> kLongOptions { {
+const std::array<option, 14> kLongOptions { {
     { "interval", required_argument, nullptr, kInterval },
     { "once", no_argument, nullptr, kOnce },
     { "table", no_argument, nullptr, kTable },
@@ -31,6 +34,9 @@ const std::array<option, 11> kLongOptions { {
     { "state", required_argument, nullptr, kState },
     { "ignore", required_argument, nullptr, kIgnore },
     { "exec", required_argument, nullptr, kExec },
+    { "exec-timeout", required_argument, nullptr, kExecTimeout },
+    { "max-addresses", required_argument, nullptr, kMaxAddresses },
+    { "resync", required_argument, nullptr, kResync },
     { "help", no_argument, nullptr, 'h' },
     { "version", no_argument, nullptr, kVersion },
     { nullptr, 0, nullptr, 0 },
@@ -48,18 +54,23 @@ std::string missingValue(int id)
         return "--ignore needs an address, a MAC address or a MAC prefix";
     case kExec:
         return "--exec needs a program";
+    case kExecTimeout:
+        return "--exec-timeout needs a number of seconds";
+    case kMaxAddresses:
+        return "--max-addresses needs a number";
+    case kResync:
+        return "--resync needs a number of seconds";
     default:
         return "an option needs a value";
     }
 }
 
-// A whole decimal number within the allowed period, or nothing.
-std::optional<int> readInterval(std::string_view text)
+// A whole decimal number from `least` to `most`, or nothing.
+std::optional<int> readNumber(std::string_view text, int least, int most)
 {
     int value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value < kMinIntervalMs
-        || value > kMaxIntervalMs)
+    if (error != std::errc() || end != text.data() + text.size() || value < least || value > most)
         return std::nullopt;
     return value;
 }
@@ -74,7 +85,7 @@ std::string apply(int id, std::string_view value, WatchOptions& options)
 {
     switch (id) {
     case kInterval:
-        if (const auto interval = readInterval(value)) {
+        if (const auto interval = readNumber(value, kMinIntervalMs, kMaxIntervalMs)) {
             options.intervalMs = *interval;
             return {};
         }
@@ -109,6 +120,27 @@ std::string apply(int id, std::string_view value, WatchOptions& options)
             return missingValue(id);
         options.execProgram = value;
         return {};
+    case kExecTimeout:
+        if (const auto seconds = readNumber(value, 1, kMaxSeconds)) {
+            options.execTimeoutSeconds = *seconds;
+            return {};
+        }
+        return "--exec-timeout takes 1 to " + std::to_string(kMaxSeconds) + " seconds, not '"
+            + std::string(value) + "'";
+    case kResync:
+        if (const auto seconds = readNumber(value, 1, kMaxSeconds)) {
+            options.resyncSeconds = *seconds;
+            return {};
+        }
+        return "--resync takes 1 to " + std::to_string(kMaxSeconds) + " seconds, not '" + std::string(value)
+            + "'";
+    case kMaxAddresses:
+        if (const auto count = readNumber(value, 1, kMaxMaxAddresses)) {
+            options.maxAddresses = *count;
+            return {};
+        }
+        return "--max-addresses takes 1 to " + std::to_string(kMaxMaxAddresses) + ", not '"
+            + std::string(value) + "'";
     }
     return "unexpected option";
 }
@@ -155,24 +187,33 @@ ParsedArguments parseWatchArguments(std::span<const std::string_view> arguments)
 
 std::string usageText()
 {
-    return "Usage: tevra-watch [--interval MS] [--once [--table]]\n"
-           "                   [--discover] [--json] [--state FILE] [--ignore ADDRESS|MAC|PREFIX]... [--exec "
-           "PROGRAM]\n"
+    return "Usage: tevra-watch [--interval MS] [--resync SECONDS] [--once [--table]]\n"
+           "                   [--discover] [--json] [--state FILE] [--max-addresses N]\n"
+           "                   [--ignore ADDRESS|MAC|PREFIX]...\n"
+           "                   [--exec PROGRAM [--exec-timeout SECONDS]]\n"
            "       tevra-watch --help | --version\n"
            "Watches the host's ARP table and prints an alert line when a mapping\n"
            "changes or an address gets a broadcast or multicast MAC address.\n"
-           "  --interval MS    read the table every MS milliseconds (100 to 60000, default 1500)\n"
+           "  --interval MS    without the kernel's change notifications,\n"
+           "                   read the table every MS milliseconds (100 to 60000, default 1500)\n"
+           "  --resync SECONDS with them, compare the whole table with what was learned\n"
+           "                   every SECONDS (default 60); changes are taken as they come\n"
            "  --once           read the table once, print its alerts and exit\n"
            "  --table          with --once: then print the mapping list, TAB-separated\n"
            "  --discover       first make the hosts of each adapter's subnet answer (a\n"
-           "                   broadcast ping and a paced sweep); with --once, wait up\n"
-           "                   to 2 s for their answers before the one reading\n"
+           "                   broadcast ping and a paced sweep); with --once, wait\n"
+           "                   for the sweep to end (at most 30 s) before the one reading\n"
            "  --json           print alerts (and the --table rows) as JSON Lines\n"
            "  --state FILE     keep the learned table in FILE across restarts\n"
+           "  --max-addresses N  keep at most N addresses (default 65536): past it, those\n"
+           "                   never resolved go first, then those gone from the table longest\n"
            "  --ignore WHAT    print no alert about this IPv4 address, MAC address or MAC\n"
-           "                   prefix of 3 to 5 bytes (00-00-5E-00-01); may be repeated\n"
+           "                   prefix of 3 to 5 bytes (00-00-5E-00-01); may be repeated;\n"
+           "                   a change into an ignored MAC from another is still printed\n"
            "  --exec PROGRAM   run PROGRAM for each alert with the arguments kind, address,\n"
            "                   MAC and previous MAC, and the line in TEVRA_ALERT; no shell\n"
+           "  --exec-timeout SECONDS  stop a hook still running after SECONDS (default\n"
+           "                   30) with SIGTERM, and kill it 5 s later\n"
            "  --help           print this text\n"
            "  --version        print the version\n"
            "Started by systemd with its output on the journal, alerts go to the journal\n"

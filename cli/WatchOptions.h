@@ -22,10 +22,15 @@ struct WatchOptions {
     std::string statePath;  // empty: the learned table is not kept
     IgnoreList ignore;
     std::string execProgram;  // empty: no hook
+    int execTimeoutSeconds = 30;  // then the hook is stopped
+    int maxAddresses = 65536;  // the most addresses the learned table keeps
+    int resyncSeconds = 60;  // with change notifications: the whole comparison's period
 };
 
 inline constexpr int kMinIntervalMs = 100;
 inline constexpr int kMaxIntervalMs = 60000;
+inline constexpr int kMaxSeconds = 86400;  // of --exec-timeout and --resync
+inline constexpr int kMaxMaxAddresses = 16777216;
 
 // The options, or the reason the command line is wrong.
 struct ParsedArguments {

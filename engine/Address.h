@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hostnet/NeighbourOrder.h"
+#include "hostnet/IpHelper.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,14 +1,20 @@
 #include "engine/LocalTime.h"
 
+#include <chrono>
+
 #include <ctime>
 #include <limits>
 #include <optional>
 
 namespace tevra {
 
+// Not std::time: Windows' C runtime reads the time zone on every call of it,
+// which a first reading of a large table makes once per entry.
 std::int64_t systemClock()
 {
-    return std::int64_t(std::time(nullptr));
+    return std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now())
+        .time_since_epoch()
+        .count();
 }
 
 std::string timeOfDayText(std::int64_t secondsSinceEpoch)

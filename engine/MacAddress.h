@@ -2,7 +2,10 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace tevra {
 
@@ -14,6 +17,11 @@ std::string macText(const std::uint8_t* mac);
 // form; six-byte addresses read as above, and so does one of no bytes at all
 // (six zeros, the look of an entry that has no hardware address yet).
 std::string macText(const std::uint8_t* mac, std::uint32_t length);
+
+// The bytes of a MAC address or of its first bytes written as above: one to
+// eight groups of exactly two hex digits, either case, separated all by '-' or
+// all by ':'. Nothing for any other text.
+std::optional<std::vector<std::uint8_t>> parseMacBytes(std::string_view text);
 
 inline bool isBroadcastMac(const MacBytes& mac)
 {

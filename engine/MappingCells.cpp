@@ -13,39 +13,77 @@ std::string typeText(std::uint32_t type)
     return type >= 1 && type <= kTypeTexts.size() ? kTypeTexts[type - 1] : kUnknownTypeText;
 }
 
-std::string lastChangedText(const MappingEntry& entry)
-{
-    // Only a mapping that has changed has a time worth showing.
-    if (entry.previous == nullptr || entry.lastChanged == 0)
-        return "-";
-    return timeOfDayText(entry.lastChanged);
-}
-
-std::string adapterText(std::uint32_t index, const NetworkConfig& networkConfig)
+std::string adapterText(const MappingValues& values)
 {
     char hex[16];
-    std::snprintf(hex, sizeof hex, "0x%X ", index);
-    return hex + networkConfig.adapterName(index);
+    std::snprintf(hex, sizeof hex, "0x%X ", values.adapterIndex);
+    return hex + values.adapterName;
 }
+
+using CellText = std::string (*)(const MappingValues&);
+
+// One text maker per column, in column order.
+constexpr std::array<CellText, kMappingColumnCount> kCellTexts {
+    [](const MappingValues& v) { return dottedText(v.address); },
+    [](const MappingValues& v) { return macText(v.mac.data(), v.macLength); },
+    [](const MappingValues& v) { return std::string(v.inSystemCache ? "yes" : "no"); },
+    [](const MappingValues& v) {
+        return v.lastChanged == 0 ? std::string("-") : timeOfDayText(v.lastChanged);
+    },
+    [](const MappingValues& v) { return v.vendor.value_or("-"); },
+    [](const MappingValues& v) { return std::to_string(v.address); },
+    [](const MappingValues& v) { return std::to_string(netToHost(v.address)); },
+    [](const MappingValues& v) { return typeText(v.type); },
+    adapterText,
+};
 
 }  // namespace
 
-MappingCells mappingCellTexts(const MappingEntry& entry, const NetworkConfig& networkConfig)
+bool showsVendor(const MappingEntry& entry)
 {
     // An unresolved entry's zero bytes name no vendor (00-00-00 is an OUI all the same).
-    const bool showVendor
-        = entry.vendor.has_value() && entry.macLength != 0 && entry.type != hostnet::kNetTypeInvalid;
+    return entry.vendor.has_value() && entry.macLength != 0 && entry.type != hostnet::kNetTypeInvalid;
+}
+
+std::int64_t shownChangeTime(const MappingEntry& entry)
+{
+    // Only a mapping that has changed has a time worth showing.
+    return entry.previous != nullptr ? entry.lastChanged : 0;
+}
+
+MappingValues mappingValuesOf(const MappingEntry& entry, const NetworkConfig& networkConfig)
+{
     return {
-        dottedText(entry.address),
-        macText(entry.mac.data(), entry.macLength),
-        entry.inSystemCache ? "yes" : "no",
-        lastChangedText(entry),
-        showVendor ? *entry.vendor : "-",
-        std::to_string(entry.address),
-        std::to_string(netToHost(entry.address)),
-        typeText(entry.type),
-        adapterText(entry.adapterIndex, networkConfig),
+        .address = entry.address,
+        .mac = entry.mac,
+        .macLength = entry.macLength,
+        .adapterIndex = entry.adapterIndex,
+        .type = entry.type,
+        .lastChanged = shownChangeTime(entry),
+        .inSystemCache = entry.inSystemCache,
+        .vendor = showsVendor(entry) ? entry.vendor : std::nullopt,
+        .adapterName = networkConfig.adapterName(entry.adapterIndex),
     };
+}
+
+std::string mappingCellText(const MappingValues& values, int column)
+{
+    if (column < 0 || column >= kMappingColumnCount)
+        return {};
+    return kCellTexts[std::size_t(column)](values);
+}
+
+MappingCells mappingCellTexts(const MappingValues& values)
+{
+    MappingCells cells;
+    for (int column = 0; column < kMappingColumnCount; ++column)
+        cells[std::size_t(column)] = mappingCellText(values, column);
+    return cells;
+}
+
+MappingCells mappingCellTexts(const MappingEntry& entry, const NetworkConfig& networkConfig)
+{
+    return mappingCellTexts(mappingValuesOf(entry, networkConfig));
 }
 
 MappingCells mappingHeadings()

@@ -4,6 +4,8 @@
 #include "engine/NetworkConfig.h"
 
 #include <array>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,6 +37,31 @@ inline constexpr std::array<const char*, 4> kTypeTexts { "other", "invalid", "dy
 inline constexpr char kUnknownTypeText[] = "unknown";
 
 using MappingCells = std::array<std::string, kMappingColumnCount>;
+
+// What a mapping list row shows for an entry, as values rather than texts, so
+// that a list makes the texts of only the cells it draws. What no cell shows
+// (a vendor not named, the time of a mapping that never changed) is left out.
+struct MappingValues {
+    std::uint32_t address = 0;  // network byte order
+    MacBytes mac {};
+    std::uint32_t macLength = 0;
+    std::uint32_t adapterIndex = 0;
+    std::uint32_t type = 0;
+    std::int64_t lastChanged = 0;  // 0: no change worth showing
+    bool inSystemCache = false;
+    std::optional<std::string> vendor;  // only when the row names one
+    std::string adapterName;
+
+    bool operator==(const MappingValues&) const = default;
+};
+
+MappingValues mappingValuesOf(const MappingEntry& entry, const NetworkConfig& networkConfig);
+// Whether an entry's row names its vendor, and the change time it shows (0: none).
+bool showsVendor(const MappingEntry& entry);
+std::int64_t shownChangeTime(const MappingEntry& entry);
+// The text of one cell; `column` is one of the nine MappingColumn values.
+std::string mappingCellText(const MappingValues& values, int column);
+MappingCells mappingCellTexts(const MappingValues& values);
 
 // The nine texts a mapping list row shows for an entry. The window's list and
 // the console watcher both use this, so they never differ.

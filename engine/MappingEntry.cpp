@@ -17,13 +17,14 @@ std::size_t MappingEntry::historyLength() const
     return length;
 }
 
-void MappingEntry::trimHistory(std::size_t keep)
+std::size_t MappingEntry::trimHistory(std::size_t keep)
 {
     MappingEntry* last = this;
     for (std::size_t kept = 0; kept < keep && last->previous != nullptr; ++kept)
         last = last->previous.get();
     // Freed by the destructor's loop, however long the dropped part is.
     const std::unique_ptr<MappingEntry> dropped = std::move(last->previous);
+    return dropped ? dropped->historyLength() + 1 : 0;
 }
 
 }  // namespace tevra

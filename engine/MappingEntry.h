@@ -17,6 +17,10 @@ namespace tevra {
 // attacker who keeps flipping one address would grow the program for ever.
 // A thousand changes are far more than anyone reads back.
 inline constexpr std::size_t kMaxHistoryEntries = 1000;
+// The most history entries all addresses keep together, the oldest dropped
+// first: a flood over thousands of addresses would otherwise keep a thousand
+// each. About 12 MB.
+inline constexpr std::size_t kMaxTotalHistoryEntries = 100000;
 
 // One mapping of an IPv4 address to a MAC address, owning the entry it replaced.
 struct MappingEntry {
@@ -31,6 +35,9 @@ struct MappingEntry {
     std::optional<std::string> vendor;
     std::uint32_t type = 0;
     bool alertFree = true;
+    // When it left the system's table, as a count that only grows: the
+    // smaller, the longer it has been gone. 0 for one never seen there.
+    std::uint64_t goneOrder = 0;
     std::unique_ptr<MappingEntry> previous;  // history, newest first
 
     MappingEntry() = default;
@@ -42,8 +49,8 @@ struct MappingEntry {
 
     // Number of entries in the history chain behind this one.
     std::size_t historyLength() const;
-    // Drops the oldest history entries beyond the newest `keep`.
-    void trimHistory(std::size_t keep);
+    // Drops the oldest history entries beyond the newest `keep`; how many.
+    std::size_t trimHistory(std::size_t keep);
 };
 
 // Current entry per address (network-order key), walked in dotted address

@@ -30,6 +30,7 @@ CMappingWatcher::CMappingWatcher(std::unique_ptr<hostnet::IpHelper> ipHelper, Cl
 
 std::int32_t CMappingWatcher::clearProgramCache()
 {
+    ++generation_;
     programCache.clear();
     return 0;
 }
@@ -39,6 +40,7 @@ std::int32_t CMappingWatcher::removeFromProgramCache(std::string_view dottedAddr
     const auto address = parseDottedQuad(dottedAddress);
     if (!address)
         return -1;
+    ++generation_;
     return programCache.erase(*address) == 1 ? 0 : -1;
 }
 
@@ -55,13 +57,16 @@ std::int32_t CMappingWatcher::lookupVendor(MappingEntry& entry) const
 {
     if (vendorTable.empty())
         return -1;
-    const std::optional<std::string_view> name = vendorTable.find(entry.mac);
-    if (!name) {
-        entry.vendor.reset();
-        return -1;
-    }
-    entry.vendor = std::string(*name);
-    return 0;
+    entry.vendor = vendorOf(entry.mac);
+    return entry.vendor ? 0 : -1;
+}
+
+std::optional<std::string> CMappingWatcher::vendorOf(const MacBytes& mac) const
+{
+    const std::optional<std::string_view> name = vendorTable.find(mac);
+    if (!name)
+        return std::nullopt;
+    return std::string(*name);
 }
 
 void CMappingWatcher::loadVendorTable()
@@ -74,12 +79,14 @@ std::int32_t CMappingWatcher::refresh()
     // Changes still waiting in the feed come first: the table below already
     // holds them, and taken in order they are each reported as they happened.
     // They are never lost, even when the whole read fails.
-    const std::vector<hostnet::NetTableChange> changes = ipHelper_->takeChanges();
-    auto table = ipHelper_->getIpNetTable();
+    const std::vector<hostnet::NetTableChange> changes = takeChanges();
+    const hostnet::ReadResult<hostnet::MibIpNetRow> read = ipHelper_->getIpNetTable();
     for (const hostnet::NetTableChange& change : changes)
         applyChange(change);
-    if (!table)
+    readError_ = read.reason;
+    if (!read.rows)
         return -1;
+    const std::vector<hostnet::MibIpNetRow>& table = *read.rows;
     const auto byAddress = [](const hostnet::MibIpNetRow& a, const hostnet::MibIpNetRow& b) {
         return DottedOrder {}(a.dwAddr, b.dwAddr);
     };
@@ -87,11 +94,19 @@ std::int32_t CMappingWatcher::refresh()
     for (const hostnet::NetTableChange& change : changes)
         touched.push_back(change.address);
     std::ranges::sort(touched, DottedOrder {});
-    if (std::ranges::is_sorted(*table, byAddress))
-        compareWithTable(*table, touched);
+    if (std::ranges::is_sorted(table, byAddress))
+        compareWithTable(table, touched);
     else
-        compareInTableOrder(*table, touched);
+        compareInTableOrder(table, touched);
+    enforceLimits();
     return 0;
+}
+
+void CMappingWatcher::settlePresence(MappingEntry& entry)
+{
+    if (entry.inSystemCache && !entry.seen)
+        entry.goneOrder = ++goneCounter_;
+    entry.inSystemCache = entry.seen;
 }
 
 void CMappingWatcher::startPass(MappingEntry& entry)
@@ -136,20 +151,45 @@ void CMappingWatcher::compareWithTable(
                 applyKnownRow(it, *row);
             skipRowsOf(address);
         }
-        it->second->inSystemCache = it->second->seen;
-        ++it;
+        settlePresence(*it->second);
+        if (!it->second->seen && forgotten(*it->second)) {
+            ++generation_;
+            it = programCache.erase(it);
+        } else {
+            ++it;
+        }
     }
+}
+
+bool CMappingWatcher::forgotten(const MappingEntry& entry) const
+{
+    return forgetUnresolvedWhenGone && entry.macLength == 0 && entry.previous == nullptr;
+}
+
+int CMappingWatcher::openChangeFeed()
+{
+    hostnet::ChangeFeed* const feed = ipHelper_->changeFeed();
+    if (feed == nullptr || !feed->open().ok())
+        return -1;
+    return feed->descriptor();
+}
+
+std::vector<hostnet::NetTableChange> CMappingWatcher::takeChanges()
+{
+    hostnet::ChangeFeed* const feed = ipHelper_->changeFeed();
+    return feed == nullptr ? std::vector<hostnet::NetTableChange> {} : feed->take();
 }
 
 std::vector<std::uint32_t> CMappingWatcher::followChanges()
 {
-    const std::vector<hostnet::NetTableChange> changes = ipHelper_->takeChanges();
+    const std::vector<hostnet::NetTableChange> changes = takeChanges();
     std::vector<std::uint32_t> touched;
     touched.reserve(changes.size());
     for (const hostnet::NetTableChange& change : changes) {
         applyChange(change);
         touched.push_back(change.address);
     }
+    enforceLimits();
     return touched;
 }
 
@@ -157,9 +197,12 @@ void CMappingWatcher::applyChange(const hostnet::NetTableChange& change)
 {
     const auto it = programCache.find(change.address);
     if (!change.row) {
-        if (it != programCache.end()) {
-            it->second->inSystemCache = false;
+        if (it != programCache.end() && forgotten(*it->second)) {
+            ++generation_;
+            programCache.erase(it);
+        } else if (it != programCache.end()) {
             it->second->seen = false;
+            settlePresence(*it->second);
             it->second->redisplay = true;
         }
         return;
@@ -192,7 +235,9 @@ void CMappingWatcher::compareInTableOrder(
             applyKnownRow(it, row);
     }
     for (auto& [address, entry] : programCache)
-        entry->inSystemCache = entry->seen;
+        settlePresence(*entry);
+    generation_ += std::erase_if(programCache,
+        [this](const auto& item) { return !item.second->inSystemCache && forgotten(*item.second); });
 }
 
 void CMappingWatcher::applyKnownRow(ProgramCache::iterator it, const hostnet::MibIpNetRow& row)
@@ -208,6 +253,13 @@ void CMappingWatcher::applyKnownRow(ProgramCache::iterator it, const hostnet::Mi
         old.redisplay = !old.inSystemCache;
         old.inSystemCache = true;
         old.seen = true;
+        // The kernel's word on the entry's kind (a neighbour made permanent)
+        // holds even when the MAC stays; an unresolved row says nothing of it.
+        if (macLength != 0 && old.type != row.dwType) {
+            old.type = row.dwType;
+            old.redisplay = true;
+            ++generation_;
+        }
     } else if (old.macLength == 0) {
         // An unresolved entry had no hardware address yet; its first MAC is a
         // resolution, not a change, so it must not raise "Mapping changed".
@@ -234,6 +286,7 @@ std::unique_ptr<MappingEntry> CMappingWatcher::makeEntry(const hostnet::MibIpNet
 
 std::unique_ptr<MappingEntry> CMappingWatcher::newAddressEntry(const hostnet::MibIpNetRow& row)
 {
+    ++generation_;
     auto entry = makeEntry(row);
     if (!isStandardMapping(*entry)) {
         if (isBroadcastMac(entry->mac)) {
@@ -264,7 +317,9 @@ std::unique_ptr<MappingEntry> CMappingWatcher::changedEntry(
         raise(MappingChanged, old->address, old->mac.data(), old->macLength, entry->mac.data(),
             entry->macLength);
     entry->previous = std::move(old);
-    entry->trimHistory(kMaxHistoryEntries);
+    ++generation_;
+    ++historyCount_;
+    historyCount_ -= std::min(historyCount_, entry->trimHistory(kMaxHistoryEntries));
     return entry;
 }
 

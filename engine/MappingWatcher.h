@@ -6,11 +6,13 @@
 #include "engine/NetworkConfig.h"
 #include "engine/VendorTable.h"
 #include "engine/WatchEvent.h"
+#include "hostnet/ChangeFeed.h"
 #include "hostnet/IpHelper.h"
 
 #include <cstdint>
 #include <memory>
 #include <set>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -29,6 +31,17 @@ public:
     CMappingWatcher& operator=(const CMappingWatcher&) = delete;
 
     EventSink sink;
+    // Whether an address that never resolved is forgotten once it leaves the
+    // table, whoever asked for it: such a row maps nothing, and a neighbour
+    // sweeping the subnet would otherwise leave one for every silent address.
+    // The console sets it; the window's list has no way yet to drop a row.
+    bool forgetUnresolvedWhenGone = false;
+    // The most addresses the program cache keeps (0: no bound). Past it,
+    // addresses that never resolved go first, then those gone from the table
+    // longest; addresses in the table stay, bounded by the kernel's own table.
+    std::size_t maxAddresses = 0;
+    // The most history entries all addresses keep together, oldest dropped first.
+    std::size_t maxTotalHistory = kMaxTotalHistoryEntries;
     NetworkConfig networkConfig;
     ProgramCache programCache;
     VendorTable vendorTable;
@@ -41,7 +54,15 @@ public:
     // One detection step: 0 when the ARP table was read and compared, -1 when it
     // could not be read (then nothing at all has changed).
     std::int32_t refresh();
+    // Why the last refresh could not read the table, in the host's words;
+    // empty when it could, or when the host did not say.
+    const std::string& readError() const { return readError_; }
 
+    // Starts following the host's change feed; called before the first
+    // refresh, so that no change made from then on is missed. The descriptor
+    // to wait on for followChanges, or -1 when only refreshes see changes
+    // (the host has no feed, or it could not be opened).
+    int openChangeFeed();
     // Takes what the host's change feed brought and applies each change in the
     // order it was made; returns the addresses whose entries it touched, so a
     // list can redraw just those rows. Nothing when the host has no feed.
@@ -52,6 +73,8 @@ public:
     void applyChange(const hostnet::NetTableChange& change);
 
     std::int32_t lookupVendor(MappingEntry& entry) const;
+    // The vendor a MAC address shows, by the same lookup; none when unknown.
+    std::optional<std::string> vendorOf(const MacBytes& mac) const;
     // The system's registry lists where it has them, the compiled-in copy otherwise.
     void loadVendorTable();
 
@@ -77,6 +100,13 @@ public:
     // The failures of the actions since the last call, in the order they came.
     std::vector<ActionFailure> takeActionFailures();
 
+    // Grows with every change of what a saved copy of the program cache would
+    // show (an address added, changed or dropped, an entry's type), so that a
+    // front end can tell in no time that nothing is to be saved.
+    std::uint64_t generation() const { return generation_; }
+    // The addresses dropped for maxAddresses since the last call.
+    std::size_t takeEvictedCount();
+
     hostnet::IpHelper& ipHelper() { return *ipHelper_; }
 
 private:
@@ -86,7 +116,9 @@ private:
     // the entry's absence and `absenceIsFine`.
     std::int32_t deleteEntry(std::string_view dottedAddress, bool absenceIsFine, bool& stillInTable);
     std::int32_t recordFailure(std::string subject, std::string reason, hostnet::Failure kind);
-    std::int32_t recordHostFailure(std::string subject);
+    std::int32_t recordHostFailure(std::string subject, const hostnet::ActionResult& result);
+    // What the host's change feed brought since it was last asked; nothing without a feed.
+    std::vector<hostnet::NetTableChange> takeChanges();
     // An unresolved row of an address that only a sweep asked for: the
     // unanswered part of a sweep, which would bury the list under a row for
     // every silent address of the subnet. It is taken in once it resolves.
@@ -99,6 +131,8 @@ private:
     // The same for a table out of address order, in three passes.
     void compareInTableOrder(
         const std::vector<hostnet::MibIpNetRow>& table, const std::vector<std::uint32_t>& touched);
+    // Whether an entry that is not in the table (any more) is to be forgotten.
+    bool forgotten(const MappingEntry& entry) const;
     // An entry as a pass over the table finds it before its row is looked at.
     static void startPass(MappingEntry& entry);
     // A row for an address already in the cache, as both a read and a change apply it.
@@ -113,7 +147,22 @@ private:
     void raise(EventKind kind, std::uint32_t address, const std::uint8_t* firstMac, std::uint32_t firstLength,
         const std::uint8_t* secondMac = nullptr, std::uint32_t secondLength = 0);
 
+    // An entry's presence after a pass: a change from present to gone is
+    // stamped, so that the longest gone can be told.
+    void settlePresence(MappingEntry& entry);
+    // After each step: the bounds on addresses and on history (CacheLimits.cpp).
+    void enforceLimits();
+    void enforceAddressCap();
+    void enforceHistoryCap();
+
+    std::string readError_;
     std::vector<ActionFailure> actionFailures_;
+    std::uint64_t generation_ = 0;
+    std::uint64_t goneCounter_ = 0;
+    // History entries kept, never fewer than there are: dropped entries that
+    // are not counted off are found by the next count.
+    std::size_t historyCount_ = 0;
+    std::size_t evicted_ = 0;
     // Every address a sweep has asked for, network byte order.
     std::set<std::uint32_t> sweptAddresses_;
 };

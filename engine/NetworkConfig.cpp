@@ -47,20 +47,20 @@ void NetworkConfig::clear()
 
 std::int32_t NetworkConfig::loadAdapters(hostnet::IpHelper& ipHelper)
 {
-    const auto list = ipHelper.getAdaptersInfo();
-    if (!list)
+    const hostnet::ReadResult<hostnet::IpAdapterInfo> list = ipHelper.getAdaptersInfo();
+    if (!list.rows)
         return -1;
-    for (const hostnet::IpAdapterInfo& info : *list)
+    for (const hostnet::IpAdapterInfo& info : *list.rows)
         adapters.try_emplace(info.Index, AdapterRecord { info, {} });
     return 0;
 }
 
 std::int32_t NetworkConfig::loadAddresses(hostnet::IpHelper& ipHelper)
 {
-    const auto table = ipHelper.getIpAddrTable();
-    if (!table)
+    const hostnet::ReadResult<hostnet::MibIpAddrRow> table = ipHelper.getIpAddrTable();
+    if (!table.rows)
         return -1;
-    for (const hostnet::MibIpAddrRow& row : *table) {
+    for (const hostnet::MibIpAddrRow& row : *table.rows) {
         const auto adapter = adapters.find(row.dwIndex);
         if (adapter != adapters.end())
             adapter->second.addresses.try_emplace(row.dwIndex, row);

@@ -199,9 +199,14 @@ bool isBlank(char c)
     return c == ' ' || c == '\t';
 }
 
+// The longest name kept: today's longest is under 100 bytes, and a list that
+// holds a megabyte-long one must not carry it into every row and alert.
+constexpr std::size_t kMaxNameBytes = 256;
+
 // Trims the name that starts at `start`; false when nothing usable is left.
 // A control character would break the tab-separated exports and the console
-// table, so such a name is refused rather than shown.
+// table, so such a name is refused rather than shown. A name too long is cut
+// at a character boundary.
 bool trimName(std::string& names, std::size_t start)
 {
     while (names.size() > start && isBlank(names.back()))
@@ -210,6 +215,12 @@ bool trimName(std::string& names, std::size_t start)
     while (lead < names.size() && isBlank(names[lead]))
         ++lead;
     names.erase(start, lead - start);
+    if (names.size() - start > kMaxNameBytes) {
+        std::size_t end = start + kMaxNameBytes;
+        while (end > start && (static_cast<unsigned char>(names[end]) & 0xC0) == 0x80)
+            --end;  // not inside a UTF-8 sequence
+        names.resize(end);
+    }
     const auto control = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; };
     return names.size() > start && std::none_of(names.begin() + std::ptrdiff_t(start), names.end(), control);
 }

@@ -18,28 +18,27 @@ std::int32_t CMappingWatcher::recordFailure(std::string subject, std::string rea
     return -1;
 }
 
-std::int32_t CMappingWatcher::recordHostFailure(std::string subject)
+std::int32_t CMappingWatcher::recordHostFailure(std::string subject, const hostnet::ActionResult& result)
 {
-    const std::string reason = ipHelper_->lastError();
     return recordFailure(
-        std::move(subject), reason.empty() ? "unknown error" : reason, ipHelper_->lastFailure());
+        std::move(subject), result.reason.empty() ? "unknown error" : result.reason, result.kind);
 }
 
 std::int32_t CMappingWatcher::flushAdapters(std::vector<std::uint32_t>& kept)
 {
     kept.clear();
     // Asked afresh each time, so adapters that appeared after start are flushed too.
-    const auto adapters = ipHelper_->getAdaptersInfo();
-    if (!adapters)
-        return recordHostFailure({});
-    if (adapters->empty())
+    const hostnet::ReadResult<hostnet::IpAdapterInfo> adapters = ipHelper_->getAdaptersInfo();
+    if (!adapters.rows)
+        return recordHostFailure({}, hostnet::ActionResult::failed(adapters.reason));
+    if (adapters.rows->empty())
         return recordFailure({}, "the host has no network adapter", hostnet::Failure::Other);
     std::vector<std::uint32_t> indexes;
-    indexes.reserve(adapters->size());
-    for (const hostnet::IpAdapterInfo& adapter : *adapters)
+    indexes.reserve(adapters.rows->size());
+    for (const hostnet::IpAdapterInfo& adapter : *adapters.rows)
         indexes.push_back(adapter.Index);
-    if (ipHelper_->flushIpNetTables(indexes, kept) != 0)
-        return recordHostFailure({});
+    if (const hostnet::ActionResult flushed = ipHelper_->flushIpNetTables(indexes, kept); !flushed.ok())
+        return recordHostFailure({}, flushed);
     return 0;
 }
 
@@ -56,7 +55,7 @@ std::int32_t CMappingWatcher::flushBothCaches()
     if (status != 0 && kept.empty())
         return status;
     std::ranges::sort(kept);
-    std::erase_if(
+    generation_ += std::erase_if(
         programCache, [&kept](const auto& item) { return !std::ranges::binary_search(kept, item.first); });
     return status;
 }
@@ -71,12 +70,13 @@ std::int32_t CMappingWatcher::deleteEntry(
     hostnet::MibIpNetRow row;
     row.dwIndex = entry->adapterIndex;
     row.dwAddr = entry->address;
-    if (ipHelper_->deleteIpNetEntry(row) == 0)
+    const hostnet::ActionResult deleted = ipHelper_->deleteIpNetEntry(row);
+    if (deleted.ok())
         return 0;
-    if (absenceIsFine && ipHelper_->lastFailure() == hostnet::Failure::NoSuchEntry)
+    if (absenceIsFine && deleted.kind == hostnet::Failure::NoSuchEntry)
         return -1;
-    stillInTable = ipHelper_->lastFailure() != hostnet::Failure::NoSuchEntry;
-    return recordHostFailure(std::string(dottedAddress));
+    stillInTable = deleted.kind != hostnet::Failure::NoSuchEntry;
+    return recordHostFailure(std::string(dottedAddress), deleted);
 }
 
 std::int32_t CMappingWatcher::deleteFromSystemCache(std::string_view dottedAddress)
@@ -100,14 +100,14 @@ std::int32_t CMappingWatcher::discoverByPing()
 {
     std::int32_t result = 0;
     for (const std::uint32_t target : networkConfig.pingTargets())
-        if (ipHelper_->startPing(dottedText(target)) != 0)
-            result = recordHostFailure(dottedText(target));
+        if (const hostnet::ActionResult started = ipHelper_->startPing(dottedText(target)); !started.ok())
+            result = recordHostFailure(dottedText(target), started);
     const std::vector<std::uint32_t> sweep = networkConfig.sweepTargets();
     if (sweep.empty())
         return result;
     sweptAddresses_.insert(sweep.begin(), sweep.end());
-    if (ipHelper_->startSweep(sweep) != 0)
-        result = recordHostFailure({});
+    if (const hostnet::ActionResult started = ipHelper_->startSweep(sweep); !started.ok())
+        result = recordHostFailure({}, started);
     return result;
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 namespace tevra {
@@ -16,6 +17,10 @@ constexpr std::size_t kMaxListBytes = std::size_t(64) << 20;
 // reading the lists costs most.
 bool readListFile(const std::string& path, std::string& text)
 {
+    // Opening a FIFO would wait for a writer for ever; a device has no end.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))
+        return false;
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in)
         return false;

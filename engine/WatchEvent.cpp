@@ -91,4 +91,9 @@ std::int32_t WatchEvent::compose(std::uint32_t firstAddress, std::uint32_t secon
     return 0;
 }
 
+std::string alertLine(const WatchEvent& event)
+{
+    return std::to_string(event.serial) + " - " + event.text;
+}
+
 }  // namespace tevra

@@ -52,4 +52,8 @@ struct EventSink {
     void (*callback)(std::unique_ptr<WatchEvent> event, void* userData) = nullptr;
 };
 
+// "serial - text": the numbered line an event gives in the output list, the
+// console and every export.
+std::string alertLine(const WatchEvent& event);
+
 }  // namespace tevra

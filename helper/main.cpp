@@ -16,19 +16,19 @@ constexpr int kFailed = 1;
 int run(const tevra::helper::HelperCommand& command)
 {
     const auto ipHelper = tevra::hostnet::makePlatformIpHelper();
-    std::int32_t status = -1;
+    tevra::hostnet::ActionResult result;
     if (command.verb == tevra::helper::HelperCommand::Verb::Delete) {
         tevra::hostnet::MibIpNetRow row;
         row.dwIndex = command.interfaceIndex;
         row.dwAddr = command.address;
-        status = ipHelper->deleteIpNetEntry(row);
+        result = ipHelper->deleteIpNetEntry(row);
     } else {
-        status = ipHelper->flushIpNetTable(command.interfaceIndex);
+        result = ipHelper->flushIpNetTable(command.interfaceIndex);
     }
-    if (status == 0)
+    if (result.ok())
         return 0;
-    const std::string reason = ipHelper->lastError();
-    std::fprintf(stderr, "tevra-arp-helper: %s\n", reason.empty() ? "the system refused" : reason.c_str());
+    std::fprintf(stderr, "tevra-arp-helper: %s\n",
+        result.reason.empty() ? "the system refused" : result.reason.c_str());
     return kFailed;
 }
 

@@ -1,13 +1,17 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tevra::hostnet {
+
+class ChangeFeed;
 
 // Entry types of an ARP row, with the values the platforms use.
 enum : std::uint32_t {
@@ -16,6 +20,16 @@ enum : std::uint32_t {
     kNetTypeDynamic = 3,
     kNetTypeStatic = 4,
 };
+
+// Host-order value of a network-order IPv4 address (ntohl) without an OS
+// header or a compiler builtin: the address's bytes in memory order are its
+// dotted parts, most significant first, on any host.
+constexpr std::uint32_t netToHost(std::uint32_t netOrder)
+{
+    const auto parts = std::bit_cast<std::array<std::uint8_t, 4>>(netOrder);
+    return std::uint32_t { parts[0] } << 24 | std::uint32_t { parts[1] } << 16
+        | std::uint32_t { parts[2] } << 8 | std::uint32_t { parts[3] };
+}
 
 // One ARP (neighbour) table row. Addresses stay in network byte order, as the
 // platform delivers them, so keys and texts never depend on the host's endianness.
@@ -42,81 +56,99 @@ struct IpAdapterInfo {
     std::string Description;
 };
 
-// One change of the ARP table as a watcher sees it: the row that now speaks for
-// an address (its first row in table order, the one a whole read would decide
-// by), or none when the address has left the table.
-struct NetTableChange {
-    std::uint32_t address = 0;  // network byte order
-    std::optional<MibIpNetRow> row;
-};
-
 // What a caller can make of a failed action: a refusal for want of rights
 // needs an administrator; an entry that is not in the table is already what a
 // delete wanted.
 enum class Failure : std::uint8_t { None, NotPermitted, NoSuchEntry, Other };
 
-// The host network operations Tevra needs. Each read yields the whole table or
-// fails with nothing: a failed read must leave the caller's state untouched, so
-// there are no partial tables. Actions report 0 on success and -1 on failure.
+// What an action did: status 0 when it did all it was asked, else -1 with the
+// host's words for why and the kind of failure a caller decides by.
+struct ActionResult {
+    std::int32_t status = 0;
+    std::string reason;
+    Failure kind = Failure::None;
+
+    static ActionResult done() { return {}; }
+    static ActionResult failed(std::string reason, Failure kind = Failure::Other)
+    {
+        return { -1, std::move(reason), kind };
+    }
+    bool ok() const { return status == 0; }
+};
+
+// A whole read: every row, or no rows and why. A failed read must leave the
+// caller's state untouched, so there are no partial tables.
+template<typename Row> struct ReadResult {
+    std::optional<std::vector<Row>> rows;
+    std::string reason;  // why there are no rows; empty when the host cannot tell
+
+    // Implicit, so that a read hands its rows over as they are.
+    ReadResult(std::vector<Row> whole)
+        : rows(std::move(whole))
+    {
+    }
+    static ReadResult failed(std::string why)
+    {
+        ReadResult result;
+        result.reason = std::move(why);
+        return result;
+    }
+
+private:
+    ReadResult() = default;
+};
+
+// The host network operations Tevra needs. Reads give the whole table or no
+// rows; actions say what they did; neither leaves anything behind to ask for
+// afterwards.
 class IpHelper {
 public:
     virtual ~IpHelper() = default;
 
     // The ARP table, sorted by address (ascending dotted order), then interface:
     // see NeighbourOrder.h, which every implementation sorts with.
-    virtual std::optional<std::vector<MibIpNetRow>> getIpNetTable() = 0;
+    virtual ReadResult<MibIpNetRow> getIpNetTable() = 0;
     // IPv4 interface addresses in the platform's own order, so that the first row
     // of an interface is the address the platform puts first (its primary one).
-    virtual std::optional<std::vector<MibIpAddrRow>> getIpAddrTable() = 0;
+    virtual ReadResult<MibIpAddrRow> getIpAddrTable() = 0;
     // The host's network adapters (never the loopback interface).
-    virtual std::optional<std::vector<IpAdapterInfo>> getAdaptersInfo() = 0;
+    virtual ReadResult<IpAdapterInfo> getAdaptersInfo() = 0;
     // Removes one ARP entry; only dwIndex and dwAddr of the row are read.
-    virtual std::int32_t deleteIpNetEntry(const MibIpNetRow& row) = 0;
+    virtual ActionResult deleteIpNetEntry(const MibIpNetRow& row) = 0;
     // Removes the dynamic ARP entries of one interface.
-    virtual std::int32_t flushIpNetTable(std::uint32_t interfaceIndex) = 0;
+    virtual ActionResult flushIpNetTable(std::uint32_t interfaceIndex) = 0;
     // Removes the dynamic ARP entries of every interface given; a platform
-    // that must read the table to flush reads it once for all of them. 0 when
-    // they are all gone. -1 otherwise: `kept` then holds the addresses whose
-    // entries are still there because deleting them failed, and is empty when
-    // the flush failed before deleting anything or cannot tell which.
-    virtual std::int32_t flushIpNetTables(
+    // that must read the table to flush reads it once for all of them. Done
+    // when they are all gone. Else `kept` holds the addresses whose entries
+    // are still there because deleting them failed, and is empty when the
+    // flush failed before deleting anything or cannot tell which.
+    virtual ActionResult flushIpNetTables(
         const std::vector<std::uint32_t>& interfaceIndexes, std::vector<std::uint32_t>& kept)
     {
         kept.clear();
-        std::int32_t result = 0;
+        ActionResult result;
         for (const std::uint32_t index : interfaceIndexes)
-            if (flushIpNetTable(index) != 0)
-                result = -1;
+            if (ActionResult flushed = flushIpNetTable(index); !flushed.ok())
+                result = std::move(flushed);
         return result;
     }
     // Starts one hidden echo request to the dotted address and does not wait for it.
-    virtual std::int32_t startPing(const std::string& dottedAddress) = 0;
+    virtual ActionResult startPing(const std::string& dottedAddress) = 0;
     // Makes the host resolve each address (network byte order) by sending it
     // one datagram that needs no rights, paced so that the link is never
     // flooded. Returns at once and sends in the background; whoever answers
-    // shows up in the ARP table. -1 when the sweep cannot be started.
-    virtual std::int32_t startSweep(const std::vector<std::uint32_t>& addresses)
+    // shows up in the ARP table. Fails when the sweep cannot be started.
+    virtual ActionResult startSweep(const std::vector<std::uint32_t>& addresses)
     {
         static_cast<void>(addresses);
-        return -1;
+        return ActionResult::failed("this host cannot sweep");
     }
+    // Whether a sweep started here still has addresses to send to.
+    virtual bool sweeping() { return false; }
 
-    // The optional change feed. A platform whose kernel announces changes of
-    // the ARP table returns a descriptor that becomes readable when changes
-    // arrive; -1 means it has none and the caller keeps polling. Once the feed
-    // is open, getIpNetTable is served from a copy of the table that moves on
-    // only as takeChanges hands changes over, so a whole read never runs ahead
-    // of the changes not yet taken.
-    virtual int openChangeFeed() { return -1; }
-    // The changes that arrived since the last call, in the order they were
-    // made; never blocks. Changes lost on the way (an overrun) are made up by a
-    // whole read whose differences are handed over here as changes.
-    virtual std::vector<NetTableChange> takeChanges() { return {}; }
-
-    // Why the last failed operation failed, for a person to read; empty if unknown.
-    virtual std::string lastError() const { return {}; }
-    // The same, as a kind a caller decides by.
-    virtual Failure lastFailure() const { return Failure::Other; }
+    // The host's change feed, which lives as long as the host does; null
+    // where the host has none and its callers poll.
+    virtual ChangeFeed* changeFeed() = 0;
 };
 
 // The implementation for the platform this program was built for.

@@ -10,7 +10,8 @@ parsed when it starts.
 A line counts under the same rules the program applies to the lists at run
 time: four fields, the list's own registry, a prefix of exactly the
 registry's number of hex digits, a name that is not empty once trimmed of
-spaces and tabs and has no control characters. Within a list the first line
+spaces and tabs and has no control characters (and is cut to 256 bytes at a
+character boundary). Within a list the first line
 for a prefix wins.
 
 Usage: tools/make-vendor-registry.py [FOLDER] [OUTPUT]
@@ -31,6 +32,19 @@ REGISTRIES = [
     ("iab", "IAB", "iab.csv", 9),
 ]
 HEX = set("0123456789abcdefABCDEF")
+
+
+# As the program: a name longer than this many bytes is cut at a character boundary.
+MAX_NAME_BYTES = 256
+
+
+def cut_name(encoded):
+    if len(encoded) <= MAX_NAME_BYTES:
+        return encoded
+    end = MAX_NAME_BYTES
+    while end > 0 and encoded[end] & 0xC0 == 0x80:
+        end -= 1
+    return encoded[:end]
 
 
 def usable_name(raw):
@@ -56,7 +70,7 @@ def read_list(path, registry, digits):
                     or not set(prefix) <= HEX):
                 skipped += 1
                 continue
-            blocks.setdefault(int(prefix, 16), name.encode("utf-8", errors="surrogateescape"))
+            blocks.setdefault(int(prefix, 16), cut_name(name.encode("utf-8", errors="surrogateescape")))
     return blocks, skipped
 
 

@@ -10,6 +10,8 @@ ensure_packages "${TEVRA_BUILD_PACKAGES[@]}"
 ensure_packages --no-install-recommends "${TEVRA_WINDOWS_PACKAGES[@]}"
 
 jobs=$(nproc)
+# A kernel or Wine test that cannot run (no root) fails here instead of skipping.
+export TEVRA_REQUIRE_KERNEL_TESTS=1
 echo "== format"
 bash tools/check-format.sh
 

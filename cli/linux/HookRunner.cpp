@@ -98,9 +98,11 @@ std::string whyNotRunnable(const std::string& path)
 
 }  // namespace
 
-HookRunner::HookRunner(std::string program, std::FILE* err, std::size_t maxRunning, std::size_t queueLimit)
+HookRunner::HookRunner(std::string program, std::FILE* err, std::chrono::seconds timeout,
+    std::size_t maxRunning, std::size_t queueLimit)
     : program_(std::move(program))
     , err_(err)
+    , timeout_(timeout)
     , maxRunning_(maxRunning)
     , queueLimit_(queueLimit)
 {
@@ -126,7 +128,7 @@ void HookRunner::start(const Run& run)
         return;
     }
     startFailing_ = false;
-    children_.push_back({ pid, pidfd_open(pid, 0) });
+    children_.push_back({ pid, pidfd_open(pid, 0), Clock::now(), std::nullopt });
 }
 
 bool HookRunner::reaped(const Child& child) const
@@ -141,6 +143,11 @@ void HookRunner::release(const Child& child)
 {
     if (child.handle >= 0)
         close(child.handle);
+}
+
+void HookRunner::stop(const Child& child, bool kill)
+{
+    ::kill(child.pid, kill ? SIGKILL : SIGTERM);
 }
 
 std::string checkRunnable(const std::string& program)

@@ -33,6 +33,14 @@ bool journalSocketPresent()
     return stat("/run/systemd/journal/socket", &status) == 0 && S_ISSOCK(status.st_mode);
 }
 
+bool journalDebug(std::string_view topic, const std::string& line)
+{
+    const std::string message = std::string(topic) + ": " + line;
+    return sd_journal_send("MESSAGE=%s", message.c_str(), "PRIORITY=7", "SYSLOG_IDENTIFIER=tevra-watch",
+               "TEVRA_TRACE=%.*s", static_cast<int>(topic.size()), topic.data(), nullptr)
+        == 0;
+}
+
 JournalSink::JournalSink(AlertFormat format, std::unique_ptr<AlertSink> fallback, std::FILE* err)
     : format_(format)
     , fallback_(std::move(fallback))

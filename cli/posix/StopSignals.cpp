@@ -22,16 +22,20 @@ sigset_t stopSet()
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
+    // A closed terminal or a service manager's hang-up ends the watch the same
+    // way, with the state saved, rather than killing it.
+    sigaddset(&set, SIGHUP);
     return set;
 }
 
 }  // namespace
 
-// SIGINT and SIGTERM are held back except while the loop sleeps.
+// SIGINT, SIGTERM and SIGHUP are held back except while the loop sleeps.
 struct StopSignals::Saved {
     sigset_t mask;
     struct sigaction onInt;
     struct sigaction onTerm;
+    struct sigaction onHup;
     struct sigaction onPipe;
 };
 
@@ -46,6 +50,7 @@ StopSignals::StopSignals()
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, &saved_->onInt);
     sigaction(SIGTERM, &action, &saved_->onTerm);
+    sigaction(SIGHUP, &action, &saved_->onHup);
     // A reader that has gone shows as a failed write, so the watch can end
     // in order (the state saved) instead of being killed mid-step.
     struct sigaction ignore { };
@@ -60,6 +65,7 @@ StopSignals::~StopSignals()
     // return: it must not kill the program on its way out.
     sigprocmask(SIG_SETMASK, &saved_->mask, nullptr);
     sigaction(SIGPIPE, &saved_->onPipe, nullptr);
+    sigaction(SIGHUP, &saved_->onHup, nullptr);
     sigaction(SIGTERM, &saved_->onTerm, nullptr);
     sigaction(SIGINT, &saved_->onInt, nullptr);
 }
@@ -81,6 +87,7 @@ StopSignals::Wake StopSignals::waitUntil(
     sigset_t waitMask = saved_->mask;
     sigdelset(&waitMask, SIGINT);
     sigdelset(&waitMask, SIGTERM);
+    sigdelset(&waitMask, SIGHUP);
     while (stopRequested == 0) {
         const auto left = deadline - std::chrono::steady_clock::now();
         if (left <= std::chrono::steady_clock::duration::zero())

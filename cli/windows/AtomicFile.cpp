@@ -68,7 +68,7 @@ std::string replaceFile(const std::string& path, std::string_view text)
     return error;
 }
 
-FileContents readWholeFile(const std::string& path)
+FileContents readWholeFile(const std::string& path, std::size_t maxBytes)
 {
     FileContents contents;
     const std::wstring wide = wideFromUtf8(path);
@@ -88,14 +88,22 @@ FileContents readWholeFile(const std::string& path)
             contents.error = failed("read", path, code);
         return contents;
     }
+    // A device or a pipe in the file's place is not a state file of ours.
+    if (GetFileType(file) != FILE_TYPE_DISK)
+        contents.error = path + " is not a regular file; refusing to read it";
     char buffer[65536];
-    for (DWORD length = 0;; contents.text.append(buffer, length)) {
+    for (DWORD length = 0; contents.error.empty(); contents.text.append(buffer, length)) {
         if (!ReadFile(file, buffer, sizeof buffer, &length, nullptr))
             contents.error = failed("read", path);
         if (!contents.error.empty() || length == 0)
             break;
+        if (contents.text.size() + length > maxBytes)
+            contents.error
+                = path + " is larger than " + std::to_string(maxBytes >> 20) + " MB; refusing to read it";
     }
     CloseHandle(file);
+    if (!contents.error.empty())
+        contents.text.clear();
     return contents;
 }
 

@@ -129,9 +129,11 @@ std::string whyNotRunnable(const std::wstring& path)
 
 }  // namespace
 
-HookRunner::HookRunner(std::string program, std::FILE* err, std::size_t maxRunning, std::size_t queueLimit)
+HookRunner::HookRunner(std::string program, std::FILE* err, std::chrono::seconds timeout,
+    std::size_t maxRunning, std::size_t queueLimit)
     : program_(std::move(program))
     , err_(err)
+    , timeout_(timeout)
     , maxRunning_(maxRunning)
     , queueLimit_(queueLimit)
 {
@@ -165,7 +167,8 @@ void HookRunner::start(const Run& run)
     }
     startFailing_ = false;
     CloseHandle(process.hThread);
-    children_.push_back({ static_cast<pid_t>(process.dwProcessId), HandleToLong(process.hProcess) });
+    children_.push_back({ static_cast<pid_t>(process.dwProcessId), HandleToLong(process.hProcess),
+        Clock::now(), std::nullopt });
 }
 
 bool HookRunner::reaped(const Child& child) const
@@ -176,6 +179,13 @@ bool HookRunner::reaped(const Child& child) const
 void HookRunner::release(const Child& child)
 {
     CloseHandle(LongToHandle(child.handle));
+}
+
+// Windows has no polite request to a program outside our console group, so
+// a run past its time is ended at once, and again if it is still there.
+void HookRunner::stop(const Child& child, bool)
+{
+    TerminateProcess(LongToHandle(child.handle), 1);
 }
 
 std::string checkRunnable(const std::string& program)

@@ -14,6 +14,11 @@ bool journalSocketPresent()
     return false;
 }
 
+bool journalDebug(std::string_view, const std::string&)
+{
+    return false;
+}
+
 JournalSink::JournalSink(AlertFormat format, std::unique_ptr<AlertSink> fallback, std::FILE* err)
     : format_(format)
     , fallback_(std::move(fallback))

@@ -6,32 +6,32 @@
 
 namespace tevra::hostnet {
 
-std::optional<std::vector<MibIpNetRow>> FakeIpHelper::getIpNetTable()
+ReadResult<MibIpNetRow> FakeIpHelper::getIpNetTable()
 {
     ++calls.netTableReads;
     if (failNetTable)
-        return std::nullopt;
+        return ReadResult<MibIpNetRow>::failed({});
     std::vector<MibIpNetRow> rows = netTable;
     if (!keepFillOrder)
         sortNeighbourRows(rows);
     return rows;
 }
 
-std::optional<std::vector<MibIpAddrRow>> FakeIpHelper::getIpAddrTable()
+ReadResult<MibIpAddrRow> FakeIpHelper::getIpAddrTable()
 {
     if (failAddrTable)
-        return std::nullopt;
+        return ReadResult<MibIpAddrRow>::failed({});
     return addrTable;
 }
 
-std::optional<std::vector<IpAdapterInfo>> FakeIpHelper::getAdaptersInfo()
+ReadResult<IpAdapterInfo> FakeIpHelper::getAdaptersInfo()
 {
     if (failAdapters)
-        return std::nullopt;
+        return ReadResult<IpAdapterInfo>::failed({});
     return adapters;
 }
 
-std::int32_t FakeIpHelper::deleteIpNetEntry(const MibIpNetRow& row)
+ActionResult FakeIpHelper::deleteIpNetEntry(const MibIpNetRow& row)
 {
     calls.deleted.push_back(row);
     if (deleteResult)
@@ -39,22 +39,25 @@ std::int32_t FakeIpHelper::deleteIpNetEntry(const MibIpNetRow& row)
     const auto erased = std::erase_if(netTable, [&row](const MibIpNetRow& entry) {
         return entry.dwIndex == row.dwIndex && entry.dwAddr == row.dwAddr;
     });
-    return erased == 0 ? fail("deleting a neighbour entry: no such entry in the table", Failure::NoSuchEntry)
-                       : 0;
+    if (erased == 0)
+        return ActionResult::failed(
+            "deleting a neighbour entry: no such entry in the table", Failure::NoSuchEntry);
+    return ActionResult::done();
 }
 
-std::int32_t FakeIpHelper::flushIpNetTable(std::uint32_t interfaceIndex)
+ActionResult FakeIpHelper::flushIpNetTable(std::uint32_t interfaceIndex)
 {
     calls.flushed.push_back(interfaceIndex);
     if (flushResult)
         return forced(*flushResult);
     if (std::ranges::find(adapters, interfaceIndex, &IpAdapterInfo::Index) == adapters.end())
-        return fail("flushing the neighbour table: no interface " + std::to_string(interfaceIndex));
+        return ActionResult::failed(
+            "flushing the neighbour table: no interface " + std::to_string(interfaceIndex));
     removeDynamicRows(interfaceIndex);
-    return 0;
+    return ActionResult::done();
 }
 
-std::int32_t FakeIpHelper::flushIpNetTables(
+ActionResult FakeIpHelper::flushIpNetTables(
     const std::vector<std::uint32_t>& interfaceIndexes, std::vector<std::uint32_t>& kept)
 {
     kept.clear();
@@ -66,7 +69,7 @@ std::int32_t FakeIpHelper::flushIpNetTables(
     }
     for (const std::uint32_t index : interfaceIndexes)
         removeDynamicRows(index);
-    return 0;
+    return ActionResult::done();
 }
 
 void FakeIpHelper::removeDynamicRows(std::uint32_t interfaceIndex)
@@ -76,32 +79,21 @@ void FakeIpHelper::removeDynamicRows(std::uint32_t interfaceIndex)
     });
 }
 
-std::int32_t FakeIpHelper::startPing(const std::string& dottedAddress)
+ActionResult FakeIpHelper::startPing(const std::string& dottedAddress)
 {
     calls.pinged.push_back(dottedAddress);
     return forced(pingResult);
 }
 
-std::int32_t FakeIpHelper::startSweep(const std::vector<std::uint32_t>& addresses)
+ActionResult FakeIpHelper::startSweep(const std::vector<std::uint32_t>& addresses)
 {
     calls.swept.insert(calls.swept.end(), addresses.begin(), addresses.end());
     return forced(sweepResult);
 }
 
-std::int32_t FakeIpHelper::fail(std::string why, Failure kind)
+ActionResult FakeIpHelper::forced(std::int32_t result) const
 {
-    lastError_ = std::move(why);
-    lastFailure_ = kind;
-    return -1;
-}
-
-std::int32_t FakeIpHelper::forced(std::int32_t result)
-{
-    if (result != 0) {
-        lastError_ = error;
-        lastFailure_ = failure;
-    }
-    return result;
+    return result == 0 ? ActionResult::done() : ActionResult::failed(error, failure);
 }
 
 }  // namespace tevra::hostnet

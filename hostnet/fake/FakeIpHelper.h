@@ -1,5 +1,6 @@
 #pragma once
 
+#include "hostnet/ChangeFeed.h"
 #include "hostnet/IpHelper.h"
 
 #include <cstdint>
@@ -16,7 +17,7 @@ namespace tevra::hostnet {
 // flush act on the ARP table as the kernel acts on its neighbour table. Every
 // action is recorded in the order it was asked for, and a test can force a
 // read to fail or an action to give a result of its choosing.
-class FakeIpHelper : public IpHelper {
+class FakeIpHelper : public IpHelper, public ChangeFeed {
 public:
     struct Calls {
         int netTableReads = 0;
@@ -46,40 +47,40 @@ public:
     // What a forced failure says, and its kind.
     std::string error;
     Failure failure = Failure::Other;
-    // The change feed: none while feedHandle is -1; takeChanges hands over and
-    // empties `changes`. Tests that need a waitable handle set one they own.
+    // The change feed: none unless offered; take hands over and empties
+    // `changes`. Tests that wait on the feed set a descriptor they own.
+    bool offersFeed = true;
     int feedHandle = -1;
     std::vector<NetTableChange> changes;
 
     Calls calls;
 
-    std::optional<std::vector<MibIpNetRow>> getIpNetTable() override;
-    std::optional<std::vector<MibIpAddrRow>> getIpAddrTable() override;
-    std::optional<std::vector<IpAdapterInfo>> getAdaptersInfo() override;
-    // Removes the row of that interface and address; -1 when there is none.
-    std::int32_t deleteIpNetEntry(const MibIpNetRow& row) override;
-    // Removes the interface's rows but the static ones; -1 for an interface
-    // that is not one of the adapters.
-    std::int32_t flushIpNetTable(std::uint32_t interfaceIndex) override;
+    // A forced failure of a read says nothing, as a host that cannot tell.
+    ReadResult<MibIpNetRow> getIpNetTable() override;
+    ReadResult<MibIpAddrRow> getIpAddrTable() override;
+    ReadResult<IpAdapterInfo> getAdaptersInfo() override;
+    // Removes the row of that interface and address; fails when there is none.
+    ActionResult deleteIpNetEntry(const MibIpNetRow& row) override;
+    // Removes the interface's rows but the static ones; fails for an
+    // interface that is not one of the adapters.
+    ActionResult flushIpNetTable(std::uint32_t interfaceIndex) override;
     // The same for each interface, from one look at the table: interfaces
     // that are not adapters have no rows to remove.
-    std::int32_t flushIpNetTables(
+    ActionResult flushIpNetTables(
         const std::vector<std::uint32_t>& interfaceIndexes, std::vector<std::uint32_t>& kept) override;
-    std::int32_t startPing(const std::string& dottedAddress) override;
-    std::int32_t startSweep(const std::vector<std::uint32_t>& addresses) override;
-    int openChangeFeed() override { return feedHandle; }
-    std::vector<NetTableChange> takeChanges() override { return std::exchange(changes, {}); }
-    std::string lastError() const override { return lastError_; }
-    Failure lastFailure() const override { return lastFailure_; }
+    ActionResult startPing(const std::string& dottedAddress) override;
+    ActionResult startSweep(const std::vector<std::uint32_t>& addresses) override;
+    ChangeFeed* changeFeed() override { return offersFeed ? this : nullptr; }
+
+    ActionResult open() override { return ActionResult::done(); }
+    int descriptor() const override { return feedHandle; }
+    std::vector<NetTableChange> take() override { return std::exchange(changes, {}); }
+    FeedCounts counts() const override { return {}; }
 
 private:
-    std::int32_t fail(std::string why, Failure kind = Failure::Other);
     // A result forced by the test; a failure says what `error` and `failure` say.
-    std::int32_t forced(std::int32_t result);
+    ActionResult forced(std::int32_t result) const;
     void removeDynamicRows(std::uint32_t interfaceIndex);
-
-    std::string lastError_;
-    Failure lastFailure_ = Failure::None;
 };
 
 }  // namespace tevra::hostnet

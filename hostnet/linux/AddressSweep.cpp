@@ -41,16 +41,22 @@ int AddressSweep::start(const std::vector<std::uint32_t>& addresses, std::string
     return 0;
 }
 
+bool AddressSweep::busy()
+{
+    const std::lock_guard lock(mutex_);
+    return sending_ || !queue_.empty();
+}
+
 void AddressSweep::run()
 {
     std::uint32_t address = 0;
     while (next(address)) {
-        if (send(address))
-            continue;
+        const bool sent = send(address);
+        const std::lock_guard lock(mutex_);
+        sending_ = false;
         // The send buffer is full of datagrams still waiting for ARP answers;
         // it drains as those are answered or given up, so this one waits its turn.
-        const std::lock_guard lock(mutex_);
-        if (queued_.insert(address).second)
+        if (!sent && queued_.insert(address).second)
             queue_.push_front(address);
     }
 }
@@ -64,6 +70,7 @@ bool AddressSweep::next(std::uint32_t& address)
     address = queue_.front();
     queue_.pop_front();
     queued_.erase(address);
+    sending_ = true;
     // The pause comes before the send, so two sweeps in a row keep the pace too.
     return !wake_.wait_for(lock, kSpacing, [this] { return stopping_; });
 }

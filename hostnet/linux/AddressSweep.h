@@ -35,6 +35,8 @@ public:
     // sending. The socket is made here, in the caller's network namespace.
     // 0, or -1 with `error` saying why.
     int start(const std::vector<std::uint32_t>& addresses, std::string& error);
+    // Whether addresses are still queued or being sent to.
+    bool busy();
 
 private:
     void run();
@@ -48,6 +50,7 @@ private:
     std::deque<std::uint32_t> queue_;
     std::set<std::uint32_t> queued_;
     bool stopping_ = false;
+    bool sending_ = false;  // an address taken from the queue, not sent yet
     int socket_ = -1;
     std::thread thread_;
 };

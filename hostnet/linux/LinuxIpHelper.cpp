@@ -53,76 +53,76 @@ std::unique_ptr<IpHelper> makePlatformIpHelper()
     return std::make_unique<LinuxIpHelper>();
 }
 
-int LinuxIpHelper::exchange(
+LinuxIpHelper::~LinuxIpHelper() = default;
+
+ActionResult LinuxIpHelper::resultOf(const Answer& answer)
+{
+    return answer.status == 0 ? ActionResult::done()
+                              : ActionResult::failed(answer.reason, failureOf(answer.status));
+}
+
+LinuxIpHelper::Answer LinuxIpHelper::exchange(
     const NlMsgPtr& message, const char* what, const NetlinkSocket::MessageHandler& onMessage)
 {
-    if (!message) {
-        lastError_ = std::string(what) + ": out of memory";
-        return -ENOMEM;
-    }
+    if (!message)
+        return { -ENOMEM, std::string(what) + ": out of memory" };
+    std::string error;
     if (!socket_)
-        socket_ = NetlinkSocket::open(lastError_);
-    if (!socket_) {
-        lastFailure_ = Failure::Other;
-        return -ENOTCONN;
-    }
+        socket_ = NetlinkSocket::open(error);
+    if (!socket_)
+        return { -ENOTCONN, error };
     const int status = socket_->exchange(*message, onMessage);
     if (status < 0) {
         socket_.reset();
-        lastError_ = std::string(what) + ": " + reasonOf(status);
-        lastFailure_ = failureOf(status);
+        return { status, std::string(what) + ": " + reasonOf(status) };
     }
-    return status;
-}
-
-std::int32_t LinuxIpHelper::fail(std::string reason, Failure kind)
-{
-    lastError_ = std::move(reason);
-    lastFailure_ = kind;
-    return -1;
+    return { status, {} };
 }
 
 template<typename Header, typename Record>
-bool LinuxIpHelper::dump(int type, const Header& header, const char* what, std::vector<Record>& records,
-    bool (*append)(nlmsghdr&, std::vector<Record>&))
+LinuxIpHelper::Answer LinuxIpHelper::dump(int type, const Header& header, const char* what,
+    std::vector<Record>& records, bool (*append)(nlmsghdr&, std::vector<Record>&))
 {
+    Answer answer;
     for (int attempt = 0; attempt < kDumpAttempts; ++attempt) {
         records.clear();
         const NlMsgPtr message
             = NetlinkSocket::makeMessage(type, NLM_F_REQUEST | NLM_F_DUMP, &header, sizeof header);
-        const int status
+        answer
             = exchange(message, what, [&records, append](nlmsghdr& reply) { return append(reply, records); });
-        if (status != -EAGAIN)
-            return status == 0;
+        if (answer.status != -EAGAIN)
+            break;
     }
-    return false;
+    return answer;
 }
 
-int LinuxIpHelper::openChangeFeed()
+ActionResult LinuxIpHelper::open()
 {
-    if (!follower_)
-        follower_ = NeighbourFollower::start(lastError_, feedBufferBytes_);
+    if (follower_)
+        return ActionResult::done();
+    std::string error;
+    follower_ = NeighbourFollower::start(error, feedBufferBytes_);
+    return follower_ ? ActionResult::done() : ActionResult::failed(error);
+}
+
+int LinuxIpHelper::descriptor() const
+{
     return follower_ ? follower_->fd() : -1;
 }
 
-std::vector<NetTableChange> LinuxIpHelper::takeChanges()
+std::vector<NetTableChange> LinuxIpHelper::take()
 {
-    if (!follower_)
-        return {};
-    std::vector<NetTableChange> changes = follower_->take();
-    if (!follower_->lastError().empty())
-        lastError_ = follower_->lastError();
-    return changes;
+    return follower_ ? follower_->take() : std::vector<NetTableChange> {};
 }
 
-std::optional<std::vector<MibIpNetRow>> LinuxIpHelper::getIpNetTable()
+ReadResult<MibIpNetRow> LinuxIpHelper::getIpNetTable()
 {
     if (follower_)
         return follower_->table();
     return readNeighbours();
 }
 
-std::optional<std::vector<MibIpNetRow>> LinuxIpHelper::readNeighbours()
+ReadResult<MibIpNetRow> LinuxIpHelper::readNeighbours()
 {
     ndmsg request {};
     request.ndm_family = AF_INET;
@@ -130,30 +130,35 @@ std::optional<std::vector<MibIpNetRow>> LinuxIpHelper::readNeighbours()
     // The table rarely changes size between reads: one allocation instead of a
     // dozen regrowths at tens of thousands of rows.
     rows.reserve(lastNeighbourCount_ + lastNeighbourCount_ / 8 + 16);
-    if (!dump(RTM_GETNEIGH, request, "reading the neighbour table", rows, appendNeighbourRow))
-        return std::nullopt;
+    if (const Answer answer
+        = dump(RTM_GETNEIGH, request, "reading the neighbour table", rows, appendNeighbourRow);
+        answer.status != 0)
+        return ReadResult<MibIpNetRow>::failed(answer.reason);
     sortNeighbourRows(rows);
     lastNeighbourCount_ = rows.size();
     return rows;
 }
 
-std::optional<std::vector<MibIpAddrRow>> LinuxIpHelper::getIpAddrTable()
+ReadResult<MibIpAddrRow> LinuxIpHelper::getIpAddrTable()
 {
     ifaddrmsg request {};
     request.ifa_family = AF_INET;
     std::vector<MibIpAddrRow> rows;
-    if (!dump(RTM_GETADDR, request, "reading the interface addresses", rows, appendAddressRow))
-        return std::nullopt;
+    if (const Answer answer
+        = dump(RTM_GETADDR, request, "reading the interface addresses", rows, appendAddressRow);
+        answer.status != 0)
+        return ReadResult<MibIpAddrRow>::failed(answer.reason);
     return rows;
 }
 
-std::optional<std::vector<IpAdapterInfo>> LinuxIpHelper::getAdaptersInfo()
+ReadResult<IpAdapterInfo> LinuxIpHelper::getAdaptersInfo()
 {
     ifinfomsg request {};
     request.ifi_family = AF_UNSPEC;
     std::vector<LinkRecord> links;
-    if (!dump(RTM_GETLINK, request, "reading the network interfaces", links, appendLink))
-        return std::nullopt;
+    if (const Answer answer = dump(RTM_GETLINK, request, "reading the network interfaces", links, appendLink);
+        answer.status != 0)
+        return ReadResult<IpAdapterInfo>::failed(answer.reason);
     std::vector<IpAdapterInfo> adapters;
     adapters.reserve(links.size());
     for (const LinkRecord& link : links) {
@@ -163,7 +168,7 @@ std::optional<std::vector<IpAdapterInfo>> LinuxIpHelper::getAdaptersInfo()
     return adapters;
 }
 
-int LinuxIpHelper::deleteNeighbour(std::uint32_t interfaceIndex, std::uint32_t address)
+LinuxIpHelper::Answer LinuxIpHelper::deleteNeighbour(std::uint32_t interfaceIndex, std::uint32_t address)
 {
     ndmsg request {};
     request.ndm_family = AF_INET;
@@ -175,12 +180,12 @@ int LinuxIpHelper::deleteNeighbour(std::uint32_t interfaceIndex, std::uint32_t a
     return exchange(message, "deleting a neighbour entry", acceptAnything);
 }
 
-std::int32_t LinuxIpHelper::deleteIpNetEntry(const MibIpNetRow& row)
+ActionResult LinuxIpHelper::deleteIpNetEntry(const MibIpNetRow& row)
 {
-    return deleteNeighbour(row.dwIndex, row.dwAddr) == 0 ? 0 : -1;
+    return resultOf(deleteNeighbour(row.dwIndex, row.dwAddr));
 }
 
-bool LinuxIpHelper::mayChangeNeighbours()
+ActionResult LinuxIpHelper::mayChangeNeighbours()
 {
     // The kernel checks CAP_NET_ADMIN before it looks at a change, so a delete
     // that names no entry is refused for want of rights, or else for the
@@ -189,50 +194,47 @@ bool LinuxIpHelper::mayChangeNeighbours()
     request.ndm_family = AF_INET;
     const NlMsgPtr message
         = NetlinkSocket::makeMessage(RTM_DELNEIGH, NLM_F_REQUEST | NLM_F_ACK, &request, sizeof request);
-    const std::string error = lastError_;
-    const Failure failure = lastFailure_;
-    const int status = exchange(message, "flushing the neighbour table", acceptAnything);
-    if (failureOf(status) == Failure::NotPermitted)
-        return false;
+    const Answer answer = exchange(message, "flushing the neighbour table", acceptAnything);
+    if (failureOf(answer.status) == Failure::NotPermitted)
+        return resultOf(answer);
     // Any other answer is the one expected; a broken socket shows in the read that follows.
-    lastError_ = error;
-    lastFailure_ = failure;
-    return true;
+    return ActionResult::done();
 }
 
-std::int32_t LinuxIpHelper::flushIpNetTable(std::uint32_t interfaceIndex)
+ActionResult LinuxIpHelper::flushIpNetTable(std::uint32_t interfaceIndex)
 {
     char name[IF_NAMESIZE];
     if (if_indextoname(interfaceIndex, name) == nullptr)
-        return fail("flushing the neighbour table: no interface " + std::to_string(interfaceIndex));
+        return ActionResult::failed(
+            "flushing the neighbour table: no interface " + std::to_string(interfaceIndex));
     std::vector<std::uint32_t> kept;
     return flushIpNetTables({ interfaceIndex }, kept);
 }
 
-std::int32_t LinuxIpHelper::flushIpNetTables(
+ActionResult LinuxIpHelper::flushIpNetTables(
     const std::vector<std::uint32_t>& interfaceIndexes, std::vector<std::uint32_t>& kept)
 {
     kept.clear();
     // Without the right to change the table a flush must fail even when there
     // is nothing to delete, rather than pass for having done its job.
-    if (!mayChangeNeighbours())
-        return -1;
+    if (ActionResult allowed = mayChangeNeighbours(); !allowed.ok())
+        return allowed;
     // One read for all interfaces: a table of 50,000 entries read once per
     // interface held a flush of 400 interfaces for seconds.
-    const auto table = readNeighbours();
-    if (!table)
-        return -1;
+    const ReadResult<MibIpNetRow> table = readNeighbours();
+    if (!table.rows)
+        return ActionResult::failed(table.reason);
     std::vector<std::uint32_t> wanted = interfaceIndexes;
     std::ranges::sort(wanted);
     int firstFailure = 0;
-    for (const MibIpNetRow& row : *table) {
+    for (const MibIpNetRow& row : *table.rows) {
         // As `ip neigh flush dev X`: every entry of the interface but the static ones.
         if (row.dwType == kNetTypeStatic || !std::ranges::binary_search(wanted, row.dwIndex))
             continue;
         // Once refused for want of rights, every other delete would be too.
         const int status = failureOf(firstFailure) == Failure::NotPermitted
             ? firstFailure
-            : deleteNeighbour(row.dwIndex, row.dwAddr);
+            : deleteNeighbour(row.dwIndex, row.dwAddr).status;
         // An entry that expired meanwhile is as good as flushed.
         if (status == 0 || status == -ENOENT)
             continue;
@@ -241,33 +243,33 @@ std::int32_t LinuxIpHelper::flushIpNetTables(
             firstFailure = status;
     }
     if (kept.empty())
-        return 0;
-    return fail("flushing the neighbour table: " + std::to_string(kept.size())
+        return ActionResult::done();
+    return ActionResult::failed("flushing the neighbour table: " + std::to_string(kept.size())
             + " of its entries are still there: " + reasonOf(firstFailure),
         failureOf(firstFailure));
 }
 
-std::int32_t LinuxIpHelper::startPing(const std::string& dottedAddress)
+ActionResult LinuxIpHelper::startPing(const std::string& dottedAddress)
 {
     // Only an address goes on the command line, never an option in disguise.
     in_addr parsed {};
     if (inet_pton(AF_INET, dottedAddress.c_str(), &parsed) != 1)
-        return fail("ping: not an IPv4 address: " + dottedAddress);
+        return ActionResult::failed("ping: not an IPv4 address: " + dottedAddress);
     const std::string ping = findSystemProgram("ping", kSystemProgramFolders);
     if (ping.empty())
-        return fail("ping: no ping program in /usr/bin, /bin, /usr/sbin or /sbin");
+        return ActionResult::failed("ping: no ping program in /usr/bin, /bin, /usr/sbin or /sbin");
     std::string error;
     if (startDetachedProcess({ ping, "-c", "1", "-b", dottedAddress }, error) != 0)
-        return fail("ping: " + error);
-    return 0;
+        return ActionResult::failed("ping: " + error);
+    return ActionResult::done();
 }
 
-std::int32_t LinuxIpHelper::startSweep(const std::vector<std::uint32_t>& addresses)
+ActionResult LinuxIpHelper::startSweep(const std::vector<std::uint32_t>& addresses)
 {
     std::string error;
     if (sweep_.start(addresses, error) != 0)
-        return fail(error);
-    return 0;
+        return ActionResult::failed(error);
+    return ActionResult::done();
 }
 
 }  // namespace tevra::hostnet

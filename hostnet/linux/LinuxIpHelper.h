@@ -1,5 +1,6 @@
 #pragma once
 
+#include "hostnet/ChangeFeed.h"
 #include "hostnet/IpHelper.h"
 #include "hostnet/linux/AddressSweep.h"
 #include "hostnet/linux/NeighbourFollower.h"
@@ -12,53 +13,62 @@
 namespace tevra::hostnet {
 
 // The host network operations over rtnetlink, in the network namespace of the
-// thread that first uses the object.
-class LinuxIpHelper : public IpHelper {
+// thread that first uses the object, and the change feed of its neighbour
+// table from the kernel's notifications.
+class LinuxIpHelper : public IpHelper, public ChangeFeed {
 public:
     // The change feed's socket buffer; tests make it small to force an overrun.
     explicit LinuxIpHelper(int feedBufferBytes = NeighbourFollower::kReceiveBufferBytes)
         : feedBufferBytes_(feedBufferBytes)
     {
     }
+    ~LinuxIpHelper() override;
 
-    std::optional<std::vector<MibIpNetRow>> getIpNetTable() override;
-    std::optional<std::vector<MibIpAddrRow>> getIpAddrTable() override;
-    std::optional<std::vector<IpAdapterInfo>> getAdaptersInfo() override;
-    std::int32_t deleteIpNetEntry(const MibIpNetRow& row) override;
-    std::int32_t flushIpNetTable(std::uint32_t interfaceIndex) override;
-    std::int32_t flushIpNetTables(
+    ReadResult<MibIpNetRow> getIpNetTable() override;
+    ReadResult<MibIpAddrRow> getIpAddrTable() override;
+    ReadResult<IpAdapterInfo> getAdaptersInfo() override;
+    ActionResult deleteIpNetEntry(const MibIpNetRow& row) override;
+    ActionResult flushIpNetTable(std::uint32_t interfaceIndex) override;
+    ActionResult flushIpNetTables(
         const std::vector<std::uint32_t>& interfaceIndexes, std::vector<std::uint32_t>& kept) override;
-    std::int32_t startPing(const std::string& dottedAddress) override;
-    std::int32_t startSweep(const std::vector<std::uint32_t>& addresses) override;
-    int openChangeFeed() override;
-    std::vector<NetTableChange> takeChanges() override;
-    std::string lastError() const override { return lastError_; }
-    Failure lastFailure() const override { return lastFailure_; }
+    ActionResult startPing(const std::string& dottedAddress) override;
+    ActionResult startSweep(const std::vector<std::uint32_t>& addresses) override;
+    bool sweeping() override { return sweep_.busy(); }
+    ChangeFeed* changeFeed() override { return this; }
 
+    ActionResult open() override;
+    int descriptor() const override;
+    std::vector<NetTableChange> take() override;
+    FeedCounts counts() const override { return follower_ ? follower_->counts() : FeedCounts {}; }
     // Whole reads the feed needed after lost notifications.
-    std::uint64_t feedOverruns() const { return follower_ ? follower_->overruns() : 0; }
+    std::uint64_t feedOverruns() const { return counts().overruns; }
 
 private:
-    // One request and its whole answer: 0, or a negative errno with lastError_ set.
-    int exchange(const NlMsgPtr& message, const char* what, const NetlinkSocket::MessageHandler& onMessage);
+    // What one request got: 0 or a negative errno, with the words for a failure.
+    struct Answer {
+        int status = 0;
+        std::string reason;
+    };
+    static ActionResult resultOf(const Answer& answer);
+
+    // One request and its whole answer.
+    Answer exchange(
+        const NlMsgPtr& message, const char* what, const NetlinkSocket::MessageHandler& onMessage);
     // The records of a whole dump of `type`, asked again when a change in the
-    // kernel's table disturbed it; false leaves `records` to be discarded.
+    // kernel's table disturbed it; a failure leaves `records` to be discarded.
     template<typename Header, typename Record>
-    bool dump(int type, const Header& header, const char* what, std::vector<Record>& records,
+    Answer dump(int type, const Header& header, const char* what, std::vector<Record>& records,
         bool (*append)(nlmsghdr&, std::vector<Record>&));
-    int deleteNeighbour(std::uint32_t interfaceIndex, std::uint32_t address);
-    // Whether the kernel would take a change of the neighbour table from us.
-    bool mayChangeNeighbours();
+    Answer deleteNeighbour(std::uint32_t interfaceIndex, std::uint32_t address);
+    // Done when the kernel would take a change of the neighbour table from us.
+    ActionResult mayChangeNeighbours();
     // The neighbour table as the kernel holds it now, never the feed's copy,
     // which may not yet have taken in the latest changes.
-    std::optional<std::vector<MibIpNetRow>> readNeighbours();
-    std::int32_t fail(std::string reason, Failure kind = Failure::Other);
+    ReadResult<MibIpNetRow> readNeighbours();
 
     // Opened on first use and dropped after any failed exchange, so that the
     // remains of an abandoned answer never reach the next request.
     std::unique_ptr<NetlinkSocket> socket_;
-    std::string lastError_;
-    Failure lastFailure_ = Failure::None;
     std::size_t lastNeighbourCount_ = 0;
     // Present once the change feed is open; the table is then served from it.
     std::unique_ptr<NeighbourFollower> follower_;

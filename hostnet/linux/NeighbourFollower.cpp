@@ -1,39 +1,45 @@
 #include "hostnet/linux/NeighbourFollower.h"
 
 #include "hostnet/NeighbourOrder.h"
+#include "hostnet/Trace.h"
 #include "hostnet/linux/NetlinkSocket.h"
 
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
-#include <netlink/errno.h>
-#include <netlink/netlink.h>
-#include <poll.h>
 #include <sys/socket.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 
 namespace tevra::hostnet {
 namespace {
 
-// Dump parts are at most 32 KiB; twice that leaves room for a large message.
-constexpr std::size_t kDatagramBufferBytes = 64 * 1024;
-// Notifications are read many to a system call: under a flood the calls, not
-// the few hundred bytes of each notification, are most of the cost.
-constexpr unsigned kNoticesPerCall = 32;
-constexpr std::size_t kNoticeSlotBytes = 8 * 1024;
 // A flood must not hold the caller for ever: the rest waits for the next call,
 // the socket still readable.
-constexpr int kCallsPerTake = 4096 / kNoticesPerCall;
+constexpr int kCallsPerTake = 128;
 // Lost notifications can hide a change for good only until the next whole
 // read; this bounds how long, even if the kernel never reported the loss.
 constexpr auto kSafetyNetPeriod = std::chrono::minutes(1);
 constexpr int kWholeReadAttempts = 3;
-constexpr int kDumpWaitMs = 5000;
 
 using Table = std::map<std::uint64_t, MibIpNetRow>;
+
+constexpr std::string_view kTraceTopic = "netlink";
+
+std::string wholeReadFailure(int status)
+{
+    switch (-status) {
+    case EAGAIN:
+    case ENOBUFS:
+        return "changes were lost while reading";
+    case ETIMEDOUT:
+        return "no answer from the kernel";
+    default:
+        return std::strerror(-status);
+    }
+}
 
 // Keyed in the order of a whole read, so an address's first row is the one it is decided by.
 std::uint64_t rowKey(std::uint32_t address, std::uint32_t interfaceIndex)
@@ -86,82 +92,10 @@ void appendDifferences(
     }
 }
 
-void setReceiveBuffer(int fd, int size)
-{
-    if (setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
-        setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
-}
-
-// One datagram from the kernel into `buffer`: its length, or a negative errno.
-ssize_t receiveDatagram(int fd, std::vector<char>& buffer, bool& truncated)
-{
-    for (;;) {
-        sockaddr_nl peer {};
-        iovec part { buffer.data(), buffer.size() };
-        msghdr received {};
-        received.msg_name = &peer;
-        received.msg_namelen = sizeof peer;
-        received.msg_iov = &part;
-        received.msg_iovlen = 1;
-        const ssize_t length = recvmsg(fd, &received, MSG_DONTWAIT);
-        if (length < 0 && errno == EINTR)
-            continue;
-        if (length < 0)
-            return -errno;
-        if (peer.nl_pid != 0)
-            continue;  // only the kernel speaks for the table
-        truncated = (received.msg_flags & MSG_TRUNC) != 0;
-        return length;
-    }
-}
-
-template<typename Visit> void forEachMessage(char* datagram, ssize_t length, Visit&& visit)
-{
-    int remaining = static_cast<int>(length);
-    for (auto* message = reinterpret_cast<nlmsghdr*>(datagram); nlmsg_ok(message, remaining);
-         message = nlmsg_next(message, &remaining))
-        visit(*message);
-}
-
 }  // namespace
 
-// Room for the datagrams of one receiving call and the headers that describe them.
-struct NeighbourFollower::NoticeBatch {
-    NoticeBatch()
-        : slots(kNoticesPerCall * kNoticeSlotBytes)
-    {
-    }
-
-    // Datagrams received, or a negative errno; each one's length and flags in `headers`.
-    int receive(int fd)
-    {
-        for (unsigned i = 0; i < kNoticesPerCall; ++i) {
-            parts[i] = { &slots[i * kNoticeSlotBytes], kNoticeSlotBytes };
-            headers[i] = {};
-            headers[i].msg_hdr.msg_name = &peers[i];
-            headers[i].msg_hdr.msg_namelen = sizeof peers[i];
-            headers[i].msg_hdr.msg_iov = &parts[i];
-            headers[i].msg_hdr.msg_iovlen = 1;
-        }
-        for (;;) {
-            const int count = recvmmsg(fd, headers.data(), kNoticesPerCall, MSG_DONTWAIT, nullptr);
-            if (count >= 0 || errno != EINTR)
-                return count >= 0 ? count : -errno;
-        }
-    }
-
-    char* datagram(int i) { return &slots[std::size_t(i) * kNoticeSlotBytes]; }
-
-    std::vector<char> slots;
-    std::array<iovec, kNoticesPerCall> parts {};
-    std::array<sockaddr_nl, kNoticesPerCall> peers {};
-    std::array<mmsghdr, kNoticesPerCall> headers {};
-};
-
-NeighbourFollower::NeighbourFollower(NlSocketPtr socket)
+NeighbourFollower::NeighbourFollower(std::unique_ptr<NetlinkSocket> socket)
     : socket_(std::move(socket))
-    , buffer_(kDatagramBufferBytes)
-    , batch_(std::make_unique<NoticeBatch>())
 {
 }
 
@@ -169,21 +103,12 @@ NeighbourFollower::~NeighbourFollower() = default;
 
 std::unique_ptr<NeighbourFollower> NeighbourFollower::start(std::string& error, int receiveBufferBytes)
 {
-    NlSocketPtr socket(nl_socket_alloc());
+    std::unique_ptr<NetlinkSocket> socket = NetlinkSocket::subscribe(
+        { .groups = { RTNLGRP_NEIGH }, .receiveBufferBytes = receiveBufferBytes }, error);
     if (!socket) {
-        error = "following the neighbour table: out of memory";
+        error = "following the neighbour table: " + error;
         return nullptr;
     }
-    int status = nl_connect(socket.get(), NETLINK_ROUTE);
-    if (status >= 0)
-        status = nl_socket_add_membership(socket.get(), RTNLGRP_NEIGH);
-    if (status >= 0)
-        status = nl_socket_set_nonblocking(socket.get());
-    if (status < 0) {
-        error = std::string("following the neighbour table: ") + nl_geterror(status);
-        return nullptr;
-    }
-    setReceiveBuffer(nl_socket_get_fd(socket.get()), receiveBufferBytes);
     auto follower = std::make_unique<NeighbourFollower>(std::move(socket));
     // Subscribed before this first read, so no change made meanwhile is missed.
     if (!follower->resynchronise(nullptr)) {
@@ -195,18 +120,28 @@ std::unique_ptr<NeighbourFollower> NeighbourFollower::start(std::string& error, 
 
 int NeighbourFollower::fd() const
 {
-    return nl_socket_get_fd(socket_.get());
+    return socket_->fd();
 }
 
 std::vector<NetTableChange> NeighbourFollower::take()
 {
     std::vector<NetTableChange> changes;
     if (!receive(changes)) {
-        ++overruns_;
+        ++counts_.overruns;
+        trace(kTraceTopic,
+            "notifications lost (overrun " + std::to_string(counts_.overruns) + "); reading the table again");
         wholeReadDue_ = true;
     }
-    if (wholeReadDue_ || std::chrono::steady_clock::now() - lastWholeRead_ >= kSafetyNetPeriod)
-        resynchronise(&changes);
+    const bool recovering = wholeReadDue_;
+    if (recovering || std::chrono::steady_clock::now() - lastWholeRead_ >= kSafetyNetPeriod) {
+        const std::size_t before = changes.size();
+        if (resynchronise(&changes) && (recovering || changes.size() != before)) {
+            ++counts_.resyncs;
+            trace(kTraceTopic,
+                "table read again (resync " + std::to_string(counts_.resyncs)
+                    + "): " + std::to_string(changes.size() - before) + " addresses differed from the copy");
+        }
+    }
     return changes;
 }
 
@@ -228,38 +163,32 @@ const std::vector<MibIpNetRow>& NeighbourFollower::table()
 
 bool NeighbourFollower::receive(std::vector<NetTableChange>& changes)
 {
-    bool complete = true;
-    for (int call = 0; call < kCallsPerTake; ++call) {
-        const int count = batch_->receive(fd());
-        if (count == -EAGAIN || count == -EWOULDBLOCK)
-            break;
-        if (count < 0) {
-            // ENOBUFS: the kernel dropped notifications; the rest queued is still good.
-            complete = false;
-            if (count != -ENOBUFS) {
-                lastError_ = std::string("following the neighbour table: ") + std::strerror(-count);
-                break;
-            }
-            continue;
-        }
-        for (int i = 0; i < count; ++i) {
-            const mmsghdr& received = batch_->headers[std::size_t(i)];
-            if (batch_->peers[std::size_t(i)].nl_pid != 0)
-                continue;  // only the kernel speaks for the table
-            if ((received.msg_hdr.msg_flags & MSG_TRUNC) != 0) {
-                complete = false;
-                continue;
-            }
-            forEachMessage(batch_->datagram(i), received.msg_len, [&](nlmsghdr& message) {
-                if (const std::optional<NeighbourNotice> notice = readNeighbourNotice(message))
-                    apply(*notice, changes);
-            });
-        }
-        // Fewer than asked for: the queue is empty, or an error waits for the next call.
-        if (count < int(kNoticesPerCall))
-            break;
+    const NetlinkSocket::Drained drained = socket_->drainNotices(
+        [&](nlmsghdr& message) {
+            if (const std::optional<NeighbourNotice> notice = readNeighbourNotice(message))
+                apply(*notice, changes);
+            else
+                noteUnreadable(message);
+        },
+        kCallsPerTake);
+    if (drained.truncated > 0) {
+        counts_.unreadable += drained.truncated;
+        trace(kTraceTopic, std::to_string(drained.truncated) + " notifications cut short");
     }
-    return complete;
+    if (drained.error != 0)
+        lastError_ = std::string("following the neighbour table: ") + std::strerror(-drained.error);
+    return !drained.lost && drained.error == 0;
+}
+
+void NeighbourFollower::noteUnreadable(const nlmsghdr& message)
+{
+    // Other families' neighbours come on the same group and are not ours to read.
+    if (!isIpv4NeighbourMessage(message))
+        return;
+    ++counts_.unreadable;
+    trace(kTraceTopic,
+        "unreadable neighbour notification of type " + std::to_string(message.nlmsg_type) + " ("
+            + std::to_string(counts_.unreadable) + " so far)");
 }
 
 void NeighbourFollower::apply(const NeighbourNotice& notice, std::vector<NetTableChange>& changes)
@@ -327,64 +256,19 @@ bool NeighbourFollower::readWhole(SortedRows& fresh)
         lastError_ = "reading the neighbour table: out of memory";
         return false;
     }
-    nlmsghdr* const header = nlmsg_hdr(message.get());
-    const std::uint32_t sequence = nl_socket_use_seq(socket_.get());
-    const std::uint32_t port = nl_socket_get_local_port(socket_.get());
-    header->nlmsg_seq = sequence;
-    header->nlmsg_pid = port;
-    sockaddr_nl kernel {};
-    kernel.nl_family = AF_NETLINK;
-    if (sendto(fd(), header, header->nlmsg_len, 0, reinterpret_cast<const sockaddr*>(&kernel), sizeof kernel)
-        < 0) {
-        lastError_ = std::string("reading the neighbour table: ") + std::strerror(errno);
-        return false;
-    }
     // Dump parts and notifications share this socket's queue in the order the
     // kernel made them, so applying both as they come gives the table as it is
     // when the dump ends.
     std::vector<NeighbourNotice> arrivals;
-    bool done = false;
-    bool good = true;
-    while (!done) {
-        bool truncated = false;
-        const ssize_t length = receiveDatagram(fd(), buffer_, truncated);
-        if (length == -EAGAIN || length == -EWOULDBLOCK) {
-            pollfd wait { fd(), POLLIN, 0 };
-            if (poll(&wait, 1, kDumpWaitMs) <= 0) {
-                lastError_ = "reading the neighbour table: no answer from the kernel";
-                return false;
-            }
-            continue;
-        }
-        if (length < 0 || truncated) {
-            good = false;  // lost notifications: finish this dump, then read again
-            if (length < 0 && length != -ENOBUFS) {
-                lastError_ = std::string("reading the neighbour table: ") + std::strerror(int(-length));
-                return false;
-            }
-            continue;
-        }
-        forEachMessage(buffer_.data(), length, [&](nlmsghdr& part) {
-            const bool ours = part.nlmsg_seq == sequence && part.nlmsg_pid == port;
-            if (ours && (part.nlmsg_flags & NLM_F_DUMP_INTR) != 0)
-                good = false;
-            if (ours && (part.nlmsg_type == NLMSG_DONE || part.nlmsg_type == NLMSG_ERROR)) {
-                const bool failed = part.nlmsg_type == NLMSG_ERROR && nlmsg_datalen(&part) >= int(sizeof(int))
-                    && *static_cast<const int*>(nlmsg_data(&part)) < 0;
-                if (failed) {
-                    good = false;
-                    lastError_ = "reading the neighbour table: refused by the kernel";
-                }
-                done = true;
-                return;
-            }
-            if (std::optional<NeighbourNotice> notice = readNeighbourNotice(part))
-                arrivals.push_back(std::move(*notice));
-        });
-    }
-    if (!good) {
-        if (lastError_.empty())
-            lastError_ = "reading the neighbour table: changes were lost while reading";
+    const auto collect = [&arrivals](nlmsghdr& part) {
+        if (std::optional<NeighbourNotice> notice = readNeighbourNotice(part))
+            arrivals.push_back(std::move(*notice));
+        return true;
+    };
+    const int status = socket_->exchange(*message, collect, collect);
+    if (status != 0) {
+        lastError_ = "reading the neighbour table: " + wholeReadFailure(status);
+        trace(kTraceTopic, lastError_);
         return false;
     }
     fresh = rowsAsTheyEnd(std::move(arrivals));

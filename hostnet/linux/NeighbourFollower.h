@@ -1,7 +1,6 @@
 #pragma once
 
-#include "hostnet/IpHelper.h"
-#include "hostnet/linux/LibnlHandles.h"
+#include "hostnet/ChangeFeed.h"
 #include "hostnet/linux/RouteMessages.h"
 
 #include <chrono>
@@ -15,6 +14,8 @@
 struct nlmsghdr;
 
 namespace tevra::hostnet {
+
+class NetlinkSocket;
 
 // Keeps a copy of the kernel's IPv4 neighbour table current from the change
 // notifications the kernel sends to every listener, and hands each change of
@@ -33,7 +34,7 @@ public:
     // Subscribed and read once; null, with `error` saying why, when not possible.
     static std::unique_ptr<NeighbourFollower> start(std::string& error, int receiveBufferBytes);
 
-    explicit NeighbourFollower(NlSocketPtr socket);
+    explicit NeighbourFollower(std::unique_ptr<NetlinkSocket> socket);
     ~NeighbourFollower();
 
     // Becomes readable when notifications arrive.
@@ -49,8 +50,9 @@ public:
     // with it in the order they came, sorted as a whole read is.
     static SortedRows rowsAsTheyEnd(std::vector<NeighbourNotice> arrivals);
 
-    // Whole reads done after lost notifications; for diagnostics and benchmarks.
-    std::uint64_t overruns() const { return overruns_; }
+    // What could not be followed, for the trace and for diagnostics.
+    const FeedCounts& counts() const { return counts_; }
+    std::uint64_t overruns() const { return counts_.overruns; }
     const std::string& lastError() const { return lastError_; }
 
 private:
@@ -65,20 +67,16 @@ private:
     bool resynchronise(std::vector<NetTableChange>* changes);
     bool readWhole(SortedRows& fresh);
     void apply(const NeighbourNotice& notice, std::vector<NetTableChange>& changes);
+    void noteUnreadable(const nlmsghdr& message);
 
-    struct NoticeBatch;
-
-    NlSocketPtr socket_;
-    // For dump parts, up to 32 KiB each.
-    std::vector<char> buffer_;
-    std::unique_ptr<NoticeBatch> batch_;
+    std::unique_ptr<NetlinkSocket> socket_;
     Table table_;
     // table_ as rows, while rowsCurrent_ says no change came since they were made.
     std::vector<MibIpNetRow> rows_;
     bool rowsCurrent_ = false;
     std::chrono::steady_clock::time_point lastWholeRead_;
     bool wholeReadDue_ = false;
-    std::uint64_t overruns_ = 0;
+    FeedCounts counts_;
     std::string lastError_;
 };
 

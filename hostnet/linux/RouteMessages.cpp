@@ -70,6 +70,15 @@ std::uint32_t neighbourType(std::uint16_t state)
     return found == kStateTypes.end() ? kNetTypeOther : found->type;
 }
 
+bool isIpv4NeighbourMessage(const nlmsghdr& message)
+{
+    if (message.nlmsg_type != RTM_NEWNEIGH && message.nlmsg_type != RTM_DELNEIGH)
+        return false;
+    // Too short to say is counted as ours: it cannot be told from a broken IPv4 one.
+    const auto* neighbour = fixedHeader<ndmsg>(const_cast<nlmsghdr&>(message));
+    return neighbour == nullptr || neighbour->ndm_family == AF_INET;
+}
+
 std::optional<NeighbourNotice> readNeighbourNotice(nlmsghdr& message)
 {
     const auto* neighbour = fixedHeader<ndmsg>(message);

@@ -26,6 +26,9 @@ struct NeighbourNotice {
 // RTM_NEWNEIGH or RTM_DELNEIGH; none for another family or an unreadable message.
 std::optional<NeighbourNotice> readNeighbourNotice(nlmsghdr& message);
 
+// Whether a message is an IPv4 neighbour's, readable or not.
+bool isIpv4NeighbourMessage(const nlmsghdr& message);
+
 // RTM_NEWNEIGH: IPv4 neighbours except NOARP and NONE, as `ip -4 neigh` lists them.
 bool appendNeighbourRow(nlmsghdr& message, std::vector<MibIpNetRow>& rows);
 // The row type of a neighbour state (NUD_*).

@@ -29,6 +29,8 @@ public:
     // the adapters' subnets, and two at once would double the pace.
     // 0, or -1 with `error` saying why.
     int start(const std::vector<std::uint32_t>& addresses, std::string& error);
+    // Whether the sending thread is still at work.
+    bool busy() const { return thread_ != nullptr && WaitForSingleObject(thread_, 0) == WAIT_TIMEOUT; }
 
 private:
     static DWORD WINAPI run(LPVOID self);

@@ -67,6 +67,17 @@ Failure failureKind(DWORD status)
     }
 }
 
+std::string reasonFor(const char* what, const std::string& why)
+{
+    return std::string(what) + ": " + why;
+}
+
+// A failed action in the system's words, of the kind `status` is.
+ActionResult failedWith(const char* what, DWORD status)
+{
+    return ActionResult::failed(reasonFor(what, systemMessage(status)), failureKind(status));
+}
+
 }  // namespace
 
 std::unique_ptr<IpHelper> makePlatformIpHelper()
@@ -79,41 +90,22 @@ WindowsIpHelper::WindowsIpHelper(std::unique_ptr<IpHelperApi> api)
 {
 }
 
-void WindowsIpHelper::fail(const char* what, DWORD status)
-{
-    fail(what, systemMessage(status));
-    lastFailure_ = failureKind(status);
-}
-
-void WindowsIpHelper::fail(const char* what, const std::string& reason)
-{
-    lastError_ = std::string(what) + ": " + reason;
-    lastFailure_ = Failure::Other;
-}
-
-template<typename Fill>
-std::optional<WindowsIpHelper::Filled> WindowsIpHelper::readTable(const char* what, Fill fill)
+template<typename Fill> WindowsIpHelper::Filled WindowsIpHelper::readTable(const char* what, Fill fill)
 {
     ULONG size = 0;
     DWORD status = fill(nullptr, &size);
     for (int attempt = 0;; ++attempt) {
         // Windows answers an empty table with "no data", not with zero rows.
         if (status == ERROR_NO_DATA || (status == NO_ERROR && attempt == 0))
-            return Filled {};
-        if (!wantsBuffer(status)) {
-            fail(what, status);
-            return std::nullopt;
-        }
-        if (attempt == kFillAttempts) {
-            fail(what, "the table kept changing while it was read");
-            return std::nullopt;
-        }
+            return {};
+        if (!wantsBuffer(status))
+            return { nullptr, 0, reasonFor(what, systemMessage(status)) };
+        if (attempt == kFillAttempts)
+            return { nullptr, 0, reasonFor(what, "the table kept changing while it was read") };
         // Allocated right before the call that fills it, released on every way out.
-        Filled filled { std::unique_ptr<std::byte[]>(new (std::nothrow) std::byte[size]), size };
-        if (size == 0 || !filled.bytes) {
-            fail(what, ERROR_NOT_ENOUGH_MEMORY);
-            return std::nullopt;
-        }
+        Filled filled { std::unique_ptr<std::byte[]>(new (std::nothrow) std::byte[size]), size, {} };
+        if (size == 0 || !filled.bytes)
+            return { nullptr, 0, reasonFor(what, systemMessage(ERROR_NOT_ENOUGH_MEMORY)) };
         status = fill(filled.bytes.get(), &filled.size);
         if (status == NO_ERROR)
             return filled;
@@ -122,19 +114,17 @@ std::optional<WindowsIpHelper::Filled> WindowsIpHelper::readTable(const char* wh
     }
 }
 
-std::optional<std::vector<MibIpNetRow>> WindowsIpHelper::getIpNetTable()
+ReadResult<MibIpNetRow> WindowsIpHelper::getIpNetTable()
 {
     constexpr const char* kWhat = "reading the ARP table";
     const auto filled = readTable(kWhat, [this](std::byte* buffer, PULONG size) {
         return api_->getIpNetTable(reinterpret_cast<PMIB_IPNETTABLE>(buffer), size, TRUE);
     });
-    if (!filled)
-        return std::nullopt;
-    const auto rows = tableRows<MIB_IPNETTABLE, MIB_IPNETROW>(filled->bytes.get(), filled->size);
-    if (!rows) {
-        fail(kWhat, "the table holds fewer rows than it counts");
-        return std::nullopt;
-    }
+    if (filled.failed())
+        return ReadResult<MibIpNetRow>::failed(filled.reason);
+    const auto rows = tableRows<MIB_IPNETTABLE, MIB_IPNETROW>(filled.bytes.get(), filled.size);
+    if (!rows)
+        return ReadResult<MibIpNetRow>::failed(reasonFor(kWhat, "the table holds fewer rows than it counts"));
     std::vector<MibIpNetRow> table;
     table.reserve(rows->second);
     for (const MIB_IPNETROW& row : std::span(rows->first, rows->second)) {
@@ -151,19 +141,18 @@ std::optional<std::vector<MibIpNetRow>> WindowsIpHelper::getIpNetTable()
     return table;
 }
 
-std::optional<std::vector<MibIpAddrRow>> WindowsIpHelper::getIpAddrTable()
+ReadResult<MibIpAddrRow> WindowsIpHelper::getIpAddrTable()
 {
     constexpr const char* kWhat = "reading the interface addresses";
     const auto filled = readTable(kWhat, [this](std::byte* buffer, PULONG size) {
         return api_->getIpAddrTable(reinterpret_cast<PMIB_IPADDRTABLE>(buffer), size, TRUE);
     });
-    if (!filled)
-        return std::nullopt;
-    const auto rows = tableRows<MIB_IPADDRTABLE, MIB_IPADDRROW>(filled->bytes.get(), filled->size);
-    if (!rows) {
-        fail(kWhat, "the table holds fewer rows than it counts");
-        return std::nullopt;
-    }
+    if (filled.failed())
+        return ReadResult<MibIpAddrRow>::failed(filled.reason);
+    const auto rows = tableRows<MIB_IPADDRTABLE, MIB_IPADDRROW>(filled.bytes.get(), filled.size);
+    if (!rows)
+        return ReadResult<MibIpAddrRow>::failed(
+            reasonFor(kWhat, "the table holds fewer rows than it counts"));
     std::vector<MIB_IPADDRROW> ordered(rows->first, rows->first + rows->second);
     // The sorted table puts an interface's lowest address first; its primary
     // address is the one that stands for the interface.
@@ -176,28 +165,26 @@ std::optional<std::vector<MibIpAddrRow>> WindowsIpHelper::getIpAddrTable()
     return table;
 }
 
-std::optional<std::vector<IpAdapterInfo>> WindowsIpHelper::getAdaptersInfo()
+ReadResult<IpAdapterInfo> WindowsIpHelper::getAdaptersInfo()
 {
     constexpr const char* kWhat = "reading the network adapters";
     const auto filled = readTable(kWhat, [this](std::byte* buffer, PULONG size) {
         return api_->getAdaptersInfo(reinterpret_cast<PIP_ADAPTER_INFO>(buffer), size);
     });
-    if (!filled)
-        return std::nullopt;
-    const std::byte* const begin = filled->bytes.get();
-    const std::byte* const end = begin + filled->size;
+    if (filled.failed())
+        return ReadResult<IpAdapterInfo>::failed(filled.reason);
+    const std::byte* const begin = filled.bytes.get();
+    const std::byte* const end = begin + filled.size;
     // The chain lies inside the buffer; a link that leaves it, or more links
     // than the buffer can hold, is a damaged answer, not an endless walk.
-    const std::size_t most = filled->size / sizeof(IP_ADAPTER_INFO);
+    const std::size_t most = filled.size / sizeof(IP_ADAPTER_INFO);
     std::vector<IpAdapterInfo> adapters;
     for (auto* adapter = reinterpret_cast<const IP_ADAPTER_INFO*>(begin); adapter != nullptr;
          adapter = adapter->Next) {
         const auto* at = reinterpret_cast<const std::byte*>(adapter);
         if (at < begin || end - at < static_cast<std::ptrdiff_t>(sizeof(IP_ADAPTER_INFO))
-            || adapters.size() == most) {
-            fail(kWhat, "the adapter list is damaged");
-            return std::nullopt;
-        }
+            || adapters.size() == most)
+            return ReadResult<IpAdapterInfo>::failed(reasonFor(kWhat, "the adapter list is damaged"));
         const std::size_t length = strnlen(adapter->Description, sizeof adapter->Description);
         adapters.push_back(
             { static_cast<std::uint32_t>(adapter->Index), utf8FromAnsi({ adapter->Description, length }) });
@@ -205,36 +192,31 @@ std::optional<std::vector<IpAdapterInfo>> WindowsIpHelper::getAdaptersInfo()
     return adapters;
 }
 
-std::int32_t WindowsIpHelper::deleteIpNetEntry(const MibIpNetRow& row)
+ActionResult WindowsIpHelper::deleteIpNetEntry(const MibIpNetRow& row)
 {
     // Only the interface and the address name the entry; the rest stays zero.
     MIB_IPNETROW entry {};
     entry.dwIndex = row.dwIndex;
     entry.dwAddr = row.dwAddr;
     const DWORD status = api_->deleteIpNetEntry(&entry);
-    if (status != NO_ERROR) {
-        fail("deleting an ARP entry", status);
-        return -1;
-    }
-    return 0;
+    if (status != NO_ERROR)
+        return failedWith("deleting an ARP entry", status);
+    return ActionResult::done();
 }
 
-std::int32_t WindowsIpHelper::flushIpNetTable(std::uint32_t interfaceIndex)
+ActionResult WindowsIpHelper::flushIpNetTable(std::uint32_t interfaceIndex)
 {
     const DWORD status = api_->flushIpNetTable(interfaceIndex);
-    if (status != NO_ERROR) {
-        fail(("flushing the ARP table of interface " + std::to_string(interfaceIndex)).c_str(), status);
-        return -1;
-    }
-    return 0;
+    if (status != NO_ERROR)
+        return failedWith(
+            ("flushing the ARP table of interface " + std::to_string(interfaceIndex)).c_str(), status);
+    return ActionResult::done();
 }
 
-std::int32_t WindowsIpHelper::startPing(const std::string& dottedAddress)
+ActionResult WindowsIpHelper::startPing(const std::string& dottedAddress)
 {
-    if (!isDottedQuad(dottedAddress)) {
-        fail("ping", "not an IPv4 address: " + dottedAddress);
-        return -1;
-    }
+    if (!isDottedQuad(dottedAddress))
+        return ActionResult::failed(reasonFor("ping", "not an IPv4 address: " + dottedAddress));
     char commandLine[32];
     std::snprintf(commandLine, sizeof commandLine, "ping -n 1 %s", dottedAddress.c_str());
     // Hidden, sharing no handles, not waited for: the ping ends by itself.
@@ -246,30 +228,24 @@ std::int32_t WindowsIpHelper::startPing(const std::string& dottedAddress)
     // would run a ping.exe from the working folder first.
     char system[MAX_PATH];
     const UINT length = GetSystemDirectoryA(system, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
-        fail("starting ping: finding the system folder", GetLastError());
-        return -1;
-    }
+    if (length == 0 || length >= MAX_PATH)
+        return failedWith("starting ping: finding the system folder", GetLastError());
     const std::string application = std::string(system, length) + "\\ping.exe";
     PROCESS_INFORMATION process {};
     if (!api_->createProcess(application.c_str(), commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-            &startup, &process)) {
-        fail("starting ping", api_->lastError());
-        return -1;
-    }
+            &startup, &process))
+        return failedWith("starting ping", api_->lastError());
     api_->closeHandle(process.hThread);
     api_->closeHandle(process.hProcess);
-    return 0;
+    return ActionResult::done();
 }
 
-std::int32_t WindowsIpHelper::startSweep(const std::vector<std::uint32_t>& addresses)
+ActionResult WindowsIpHelper::startSweep(const std::vector<std::uint32_t>& addresses)
 {
     std::string error;
-    if (sweep_.start(addresses, error) != 0) {
-        fail("sweeping the subnet", error);
-        return -1;
-    }
-    return 0;
+    if (sweep_.start(addresses, error) != 0)
+        return ActionResult::failed(reasonFor("sweeping the subnet", error));
+    return ActionResult::done();
 }
 
 }  // namespace tevra::hostnet

@@ -17,15 +17,15 @@ class WindowsIpHelper : public IpHelper {
 public:
     explicit WindowsIpHelper(std::unique_ptr<IpHelperApi> api);
 
-    std::optional<std::vector<MibIpNetRow>> getIpNetTable() override;
-    std::optional<std::vector<MibIpAddrRow>> getIpAddrTable() override;
-    std::optional<std::vector<IpAdapterInfo>> getAdaptersInfo() override;
-    std::int32_t deleteIpNetEntry(const MibIpNetRow& row) override;
-    std::int32_t flushIpNetTable(std::uint32_t interfaceIndex) override;
-    std::int32_t startPing(const std::string& dottedAddress) override;
-    std::int32_t startSweep(const std::vector<std::uint32_t>& addresses) override;
-    std::string lastError() const override { return lastError_; }
-    Failure lastFailure() const override { return lastFailure_; }
+    ReadResult<MibIpNetRow> getIpNetTable() override;
+    ReadResult<MibIpAddrRow> getIpAddrTable() override;
+    ReadResult<IpAdapterInfo> getAdaptersInfo() override;
+    ActionResult deleteIpNetEntry(const MibIpNetRow& row) override;
+    ActionResult flushIpNetTable(std::uint32_t interfaceIndex) override;
+    ActionResult startPing(const std::string& dottedAddress) override;
+    ActionResult startSweep(const std::vector<std::uint32_t>& addresses) override;
+    bool sweeping() override { return sweep_.busy(); }
+    ChangeFeed* changeFeed() override { return nullptr; }
 
     // How often a table that changed size between the size call and the fill
     // is asked for again before the read is given up.
@@ -33,19 +33,17 @@ public:
 
 private:
     // What one of the size-then-fill calls delivered; no bytes when the
-    // platform has no rows at all.
+    // platform has no rows at all. `reason` says why there is nothing.
     struct Filled {
         std::unique_ptr<std::byte[]> bytes;
         ULONG size = 0;
+        std::string reason;
+        bool failed() const { return !reason.empty(); }
     };
     // `fill(buffer, &size)` is one call of a table operation.
-    template<typename Fill> std::optional<Filled> readTable(const char* what, Fill fill);
-    void fail(const char* what, DWORD status);
-    void fail(const char* what, const std::string& reason);
+    template<typename Fill> Filled readTable(const char* what, Fill fill);
 
     std::unique_ptr<IpHelperApi> api_;
-    std::string lastError_;
-    Failure lastFailure_ = Failure::None;
     AddressSweep sweep_;
 };
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/ExportDialogs.h"
+#include "ui/qt/ExportDialogs.h"
 
 #include <functional>
 #include <optional>

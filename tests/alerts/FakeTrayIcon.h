@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/TrayIcon.h"
+#include "ui/qt/TrayIcon.h"
 
 #include <QIcon>
 #include <QString>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/WindowControl.h"
+#include "ui/core/WindowControl.h"
 
 #include <string>
 #include <vector>

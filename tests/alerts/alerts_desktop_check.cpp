@@ -4,13 +4,13 @@
 // save dialog. tools/screenshot-alerts.sh drives it.
 // It stays beside the real window because it raises alerts and saves on cue
 // without root, where the real window needs a network namespace to see a change.
-#include "ui/AlertPresenter.h"
-#include "ui/DesktopNotifier.h"
-#include "ui/OutputListBox.h"
-#include "ui/QtExportDialogs.h"
-#include "ui/SystemTrayIcon.h"
-#include "ui/TextExport.h"
-#include "ui/WidgetWindowControl.h"
+#include "ui/qt/AlertPresenter.h"
+#include "ui/qt/DesktopNotifier.h"
+#include "ui/qt/OutputListBox.h"
+#include "ui/qt/QtExportDialogs.h"
+#include "ui/qt/SystemTrayIcon.h"
+#include "ui/qt/TextExport.h"
+#include "ui/qt/WidgetWindowControl.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -1,6 +1,6 @@
 #include "FakeTrayIcon.h"
 #include "FakeWindowControl.h"
-#include "ui/AlertPresenter.h"
+#include "ui/qt/AlertPresenter.h"
 
 #include <QEventLoop>
 #include <QPixmap>

@@ -1,4 +1,4 @@
-#include "ui/BalloonCoalescer.h"
+#include "ui/qt/BalloonCoalescer.h"
 
 #include <gtest/gtest.h>
 

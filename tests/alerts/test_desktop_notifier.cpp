@@ -1,8 +1,8 @@
 #include "FakeNotificationService.h"
-#include "ui/AlertPresenter.h"
-#include "ui/SystemTrayIcon.h"
-#include "ui/WindowControl.h"
-#include "ui/linux/FreedesktopNotifier.h"
+#include "ui/core/WindowControl.h"
+#include "ui/qt/AlertPresenter.h"
+#include "ui/qt/SystemTrayIcon.h"
+#include "ui/qt/linux/FreedesktopNotifier.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>

@@ -1,4 +1,4 @@
-#include "ui/QtExportDialogs.h"
+#include "ui/qt/QtExportDialogs.h"
 
 #include <gtest/gtest.h>
 

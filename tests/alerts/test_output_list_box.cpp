@@ -1,4 +1,4 @@
-#include "ui/OutputListBox.h"
+#include "ui/qt/OutputListBox.h"
 
 #include <QApplication>
 #include <QScrollBar>

@@ -1,4 +1,4 @@
-#include "ui/SystemTrayIcon.h"
+#include "ui/qt/SystemTrayIcon.h"
 
 #include <QPixmap>
 

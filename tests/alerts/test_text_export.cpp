@@ -1,6 +1,6 @@
 #include "FakeExportDialogs.h"
-#include "ui/OutputListBox.h"
-#include "ui/TextExport.h"
+#include "ui/qt/OutputListBox.h"
+#include "ui/qt/TextExport.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "ui/TextLimits.h"
+#include "ui/qt/TextLimits.h"
 
 #include <gtest/gtest.h>
 

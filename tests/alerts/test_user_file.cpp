@@ -1,5 +1,5 @@
 // Saving over every kind of path a user can pick, on real files.
-#include "ui/UserFile.h"
+#include "ui/core/UserFile.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr uid_t kNobody = 65534;
-const QByteArray kNewText = "IP\tMAC\t\r\n\r\n10.0.0.1\t00-0C-29-11-22-33\t\r\n";
+const std::string kNewText = "IP\tMAC\t\r\n\r\n10.0.0.1\t00-0C-29-11-22-33\t\r\n";
 const std::string kOldText = "the user's old text\n";
 
 std::string contentOf(const fs::path& file)
@@ -75,7 +75,7 @@ void oldFile(const Where& at)
 
 void expectNew(const fs::path& file)
 {
-    EXPECT_EQ(contentOf(file), kNewText.toStdString());
+    EXPECT_EQ(contentOf(file), kNewText);
 }
 
 void expectUntouched(const Where& at, const struct stat& before)
@@ -220,12 +220,12 @@ protected:
     bool save() const
     {
         if (!GetParam().asNobody)
-            return writeUserFile(QString::fromStdString(where_.target.string()), kNewText);
+            return writeUserFile(where_.target.string(), kNewText);
         const pid_t child = fork();
         if (child == 0) {
             const bool dropped = setgroups(0, nullptr) == 0 && setresgid(kNobody, kNobody, kNobody) == 0
                 && setresuid(kNobody, kNobody, kNobody) == 0;
-            _exit(dropped && writeUserFile(QString::fromStdString(where_.target.string()), kNewText) ? 0 : 1);
+            _exit(dropped && writeUserFile(where_.target.string(), kNewText) ? 0 : 1);
         }
         int status = 0;
         return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)
@@ -259,7 +259,7 @@ TEST(SaveFailure, KeepsTheOldFile)
         signal(SIGXFSZ, SIG_IGN);
         const rlimit limit { 4096, 4096 };
         setrlimit(RLIMIT_FSIZE, &limit);
-        _exit(writeUserFile(QString::fromStdString(target.string()), QByteArray(64 * 1024, 'x')) ? 0 : 1);
+        _exit(writeUserFile(target.string(), std::string(64 * 1024, 'x')) ? 0 : 1);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);

@@ -1,4 +1,4 @@
-#include "ui/WidgetWindowControl.h"
+#include "ui/qt/WidgetWindowControl.h"
 
 #include <QApplication>
 #include <QWidget>

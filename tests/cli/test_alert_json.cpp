@@ -138,15 +138,18 @@ TEST_F(AlertJsonTest, OutsideTextsAreEscaped)
 
 TEST_F(AlertJsonTest, TableRowsAreObjects)
 {
+    refreshWith({ arpRow("10.0.0.1", "00-0C-29-11-22-33"),
+        arpRow("10.0.0.9", "", 2, hostnet::kNetTypeInvalid), arpRow("10.0.0.20", "00-0C-29-00-00-20") });
+    // 10.0.0.20 has left the table; 10.0.0.9 is still unresolved (one that
+    // never resolved is forgotten once it leaves).
     refreshWith(
-        { arpRow("10.0.0.1", "00-0C-29-11-22-33"), arpRow("10.0.0.9", "", 2, hostnet::kNetTypeInvalid) });
-    refreshWith({ arpRow("10.0.0.1", "00-0C-29-44-55-66") });
+        { arpRow("10.0.0.1", "00-0C-29-44-55-66"), arpRow("10.0.0.9", "", 2, hostnet::kNetTypeInvalid) });
     std::vector<json> rows;
     std::string all = console->tableJson();
     for (std::size_t end; (end = all.find('\n')) != std::string::npos; all.erase(0, end + 1))
         rows.push_back(json::parse(all.substr(0, end)));
     EXPECT_EQ(all, "");
-    ASSERT_EQ(rows.size(), 2u);
+    ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[0]["address"], "10.0.0.1");
     EXPECT_EQ(rows[0]["mac"], "00-0C-29-44-55-66");
     EXPECT_EQ(rows[0]["in_system_cache"], true);
@@ -157,10 +160,12 @@ TEST_F(AlertJsonTest, TableRowsAreObjects)
     EXPECT_EQ(rows[0]["interface_index"], 2);
     EXPECT_EQ(rows[0]["interface"], "veth0 (veth)");
     EXPECT_EQ(rows[1]["address"], "10.0.0.9");
-    EXPECT_EQ(rows[1]["in_system_cache"], false);
+    EXPECT_EQ(rows[1]["in_system_cache"], true);
     EXPECT_TRUE(rows[1]["last_changed"].is_null());
     EXPECT_TRUE(rows[1]["vendor"].is_null());
     EXPECT_EQ(rows[1]["type"], "invalid");
+    EXPECT_EQ(rows[2]["address"], "10.0.0.20");
+    EXPECT_EQ(rows[2]["in_system_cache"], false);
 }
 
 // --- ISO 8601 local time ---

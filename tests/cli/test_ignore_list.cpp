@@ -24,6 +24,7 @@ struct RuleCase {
     const char* address;
     std::optional<MacBytes> mac;
     bool ignored;
+    std::optional<MacBytes> previousMac = std::nullopt;
 };
 
 void PrintTo(const RuleCase& c, std::ostream* os)
@@ -33,6 +34,7 @@ void PrintTo(const RuleCase& c, std::ostream* os)
 
 const MacBytes kVrrp = mac({ 0x00, 0x00, 0x5E, 0x00, 0x01, 0x07 });
 const MacBytes kVmware = mac({ 0x00, 0x0C, 0x29, 0x11, 0x22, 0x33 });
+const MacBytes kOtherVrrp = mac({ 0x00, 0x00, 0x5E, 0x00, 0x01, 0x99 });
 
 const RuleCase kRuleCases[] = {
     { "no_rule", nullptr, "10.0.0.1", kVmware, false },
@@ -45,6 +47,12 @@ const RuleCase kRuleCases[] = {
     { "vendor_prefix_three_bytes", "00:0C:29", "10.0.0.1", kVmware, true },
     { "prefix_not_matching", "00-00-5E-00-02", "10.0.0.254", kVrrp, false },
     { "mac_rule_and_alert_without_mac", "00-0C-29", "10.0.0.1", std::nullopt, false },
+    // A host moving into the ignored range is a hijack, not the ignored router.
+    { "change_into_ignored_range", "00-00-5E-00-01", "10.0.0.9", kOtherVrrp, false, kVmware },
+    { "change_within_ignored_range", "00-00-5E-00-01", "10.0.0.254", kOtherVrrp, true, kVrrp },
+    // Another host taking the ignored router's address.
+    { "change_out_of_ignored_range", "00-00-5E-00-01", "10.0.0.254", kVmware, false, kVrrp },
+    { "address_rule_whatever_the_macs", "10.0.0.9", "10.0.0.9", kOtherVrrp, true, kVmware },
 };
 
 class IgnoreRules : public testing::TestWithParam<RuleCase> { };
@@ -58,7 +66,7 @@ TEST_P(IgnoreRules, MatchAddressOrMac)
         ASSERT_TRUE(rule) << c.rule;
         list.add(*rule);
     }
-    EXPECT_EQ(list.matches(ip(c.address), c.mac), c.ignored);
+    EXPECT_EQ(list.matches(ip(c.address), c.mac, c.previousMac), c.ignored);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, IgnoreRules, testing::ValuesIn(kRuleCases),

@@ -4,6 +4,7 @@
 // the native protocol that libsystemd speaks.
 #include "Command.h"
 #include "FileText.h"
+#include "KernelTest.h"
 #include "NamespacePair.h"
 #include "cli/Journal.h"
 
@@ -120,12 +121,13 @@ std::map<std::string, std::string> fields(const std::string& datagram)
     return result;
 }
 
-class JournalOutput : public testing::TestWithParam<JournalCase> {
+class JournalOutput : public KernelTest, public testing::WithParamInterface<JournalCase> {
 protected:
     void SetUp() override
     {
-        if (!NamespacePair::available())
-            GTEST_SKIP() << "the journal test makes mount and network namespaces and needs root";
+        KernelTest::SetUp();
+        if (kernelMissing())
+            return;
         ASSERT_TRUE(namespaces.ok()) << namespaces.error;
         folder = fs::temp_directory_path() / ("tevra-journal-" + std::to_string(getpid()));
         fs::remove_all(folder);

@@ -9,8 +9,14 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 namespace tevra::cli {
@@ -51,6 +57,12 @@ const DamageCase kDamageCases[] = {
     { "bad_type", "tevra-watch state 1\n10.0.0.1\t-\teth0\tdynamic\t1\t2\n", 2, "not an entry type" },
     { "bad_time", "tevra-watch state 1\n10.0.0.1\t-\teth0\t3\t1.5\t2\n", 2, "not a time (first seen)" },
     { "empty_time", "tevra-watch state 1\n10.0.0.1\t-\teth0\t3\t1\t\n", 2, "not a time (last changed)" },
+    // What this program never writes: planted or hand-edited lines.
+    { "five_byte_mac", "tevra-watch state 1\n10.0.0.1\t00-0C-29-11-22\teth0\t3\t1\t2\n", 2,
+        "a MAC address has 6 or 8 bytes" },
+    { "negative_time", "tevra-watch state 1\n10.0.0.1\t-\teth0\t3\t-5\t2\n", 2,
+        "time before 1970 (first seen)" },
+    { "unknown_type", "tevra-watch state 1\n10.0.0.1\t-\teth0\t99\t1\t2\n", 2, "unknown entry type" },
     { "address_twice", "tevra-watch state 1\n10.0.0.1\t-\t\t3\t1\t2\n10.0.0.1\t-\t\t3\t1\t2\n", 3,
         "address listed twice" },
 };
@@ -73,7 +85,7 @@ TEST(StateText, ReadsBackWhatItWrites)
 {
     const std::string text = "tevra-watch state 1\n"
                              "10.0.0.1\t00-0C-29-11-22-33\tveth0 (veth)\t3\t1796911389\t1796911400\n"
-                             "10.0.0.7\t-\t\t2\t-5\t0\n"
+                             "10.0.0.7\t-\t\t2\t5\t0\n"
                              "10.0.0.9\t01-02-03-04-05-06-07-08\teth1\t4\t1\t2\n";
     const ParsedState parsed = parseStateText(text);
     ASSERT_TRUE(parsed.mappings) << parsed.line << ": " << parsed.reason;
@@ -95,6 +107,14 @@ struct Outcome {
 
 class StateAcrossRuns : public testing::Test {
 protected:
+    static std::set<std::string> namesIn(const fs::path& where)
+    {
+        std::set<std::string> names;
+        for (const auto& item : fs::directory_iterator(where))
+            names.insert(item.path().filename().string());
+        return names;
+    }
+
     StateAcrossRuns()
     {
         folder = temporary.path();
@@ -184,19 +204,20 @@ TEST_F(StateAcrossRuns, DamagedFileStopsTheWatcherAndIsKept)
     std::ofstream(state, std::ios::binary) << damaged;
     const auto before = fs::last_write_time(state);
     const Outcome run = runOnce({ arpRow("10.0.0.1", "00-0C-29-44-55-66") });
-    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.status, 78);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "tevra-watch: " + state.string() + ":3: expected 6 TAB-separated fields, found 2\n");
     EXPECT_EQ(fileText(state), damaged);
     EXPECT_EQ(fs::last_write_time(state), before);
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+    // The file and the lock beside it, no temporary file.
+    EXPECT_EQ(namesIn(folder), (std::set<std::string> { "mappings", "mappings.lock" }));
 }
 
 TEST_F(StateAcrossRuns, UnreadableFileStopsTheWatcher)
 {
     fs::create_directory(state);
     const Outcome run = runOnce({ arpRow("10.0.0.1", "00-0C-29-44-55-66") });
-    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.status, 78);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "tevra-watch: cannot read " + state.string() + ": Is a directory\n");
     EXPECT_TRUE(fs::is_directory(state));
@@ -213,7 +234,70 @@ TEST_F(StateAcrossRuns, UnwritableFolderFailsTheRun)
         << run.err;
 }
 
-TEST_F(StateAcrossRuns, ReplacingKeepsPermissionsAndLeavesNothingBehind)
+// What another user, or a mistake, may put where the state file should be is
+// refused with the reason and status 78, never read, never waited on.
+TEST_F(StateAcrossRuns, PlantedOrStrangeFilesAreRefused)
+{
+#ifndef _WIN32
+    struct Case {
+        const char* name;
+        std::function<void(const fs::path&)> plant;
+        const char* reason;
+        bool needsRoot;
+    };
+    const std::string planted = "tevra-watch state 1\n10.0.0.1\t02-00-00-00-66-66\tveth0 (veth)\t3\t1\t2\n";
+    const auto writeText
+        = [planted](const fs::path& path) { std::ofstream(path, std::ios::binary) << planted; };
+    const std::vector<Case> cases {
+        { "fifo", [](const fs::path& path) { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); },
+            "is not a regular file", false },
+        { "link",
+            [&](const fs::path& path) {
+                writeText(path.string() + ".real");
+                fs::create_symlink(path.string() + ".real", path);
+            },
+            "is a symbolic link", false },
+        { "huge_sparse",
+            [](const fs::path& path) {
+                std::ofstream(path).close();
+                fs::resize_file(path, std::uintmax_t(300) << 20);
+            },
+            "is larger than 256 MB", false },
+        { "other_users",
+            [&](const fs::path& path) {
+                writeText(path);
+                ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+            },
+            "is owned by another user (uid 65534)", true },
+        { "group_writable",
+            [&](const fs::path& path) {
+                writeText(path);
+                fs::permissions(
+                    path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_write);
+            },
+            "is writable by group or others", true },
+    };
+    for (const Case& c : cases) {
+        if (c.needsRoot && geteuid() != 0)
+            continue;
+        state = folder / c.name;
+        c.plant(state);
+        const Outcome run = runOnce({ arpRow("10.0.0.1", "00-0C-29-11-22-33") });
+        EXPECT_EQ(run.status, 78) << c.name;
+        EXPECT_NE(run.err.find(c.reason), std::string::npos) << c.name << ": " << run.err;
+        EXPECT_EQ(run.out, "") << c.name;
+    }
+    // A device: the path is the user's, and it is no state file.
+    state = "/dev/zero";
+    const Outcome run = runOnce({ arpRow("10.0.0.1", "00-0C-29-11-22-33") });
+    EXPECT_EQ(run.status, 78);
+    EXPECT_NE(run.err.find("is not a regular file"), std::string::npos) << run.err;
+#endif
+}
+
+// The written file is private and the process's own, whatever bits the old
+// one had: a world-writable file must not stay so.
+TEST_F(StateAcrossRuns, ReplacingWritesAPrivateFileAndLeavesNothingBehind)
 {
     ASSERT_EQ(runOnce({ arpRow("10.0.0.1", "00-0C-29-11-22-33") }).status, 0);
     // Windows has no such bits: a new file there takes the folder's access rights.
@@ -225,10 +309,10 @@ TEST_F(StateAcrossRuns, ReplacingKeepsPermissionsAndLeavesNothingBehind)
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(fileText(state).find("10.0.0.3\t"), std::string::npos);
 #ifndef _WIN32
-    EXPECT_EQ(fs::status(state).permissions(),
-        fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(fs::status(state).permissions(), fs::perms::owner_read | fs::perms::owner_write);
 #endif
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+    // The file and the lock beside it, no temporary file.
+    EXPECT_EQ(namesIn(folder), (std::set<std::string> { "mappings", "mappings.lock" }));
 }
 
 // While changes keep coming the file is written at most once a second; the

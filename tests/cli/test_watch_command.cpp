@@ -36,7 +36,8 @@ void PrintTo(const CommandCase& c, std::ostream* os)
 
 const CommandCase kCommandCases[] = {
     { "version", { "--version" }, 0, "tevra-watch 0.1.5\n", "" },
-    { "help", { "--help" }, 0, "Usage: tevra-watch [--interval MS] [--once [--table]]\n", "" },
+    { "help", { "--help" }, 0, "Usage: tevra-watch [--interval MS] [--resync SECONDS] [--once [--table]]\n",
+        "" },
     { "unknown", { "--bogus" }, 2, "", "tevra-watch: unknown argument '--bogus'\nUsage: tevra-watch" },
     { "interval_out_of_range", { "--interval", "99" }, 2, "", "tevra-watch: --interval takes 100 to 60000" },
     { "table_without_once", { "--table" }, 2, "",

@@ -1,6 +1,8 @@
 // tevra-watch as a user runs it: the real program, on the real kernel table of
 // a network namespace of the test's own.
 #include "Command.h"
+#include "FileText.h"
+#include "KernelTest.h"
 #include "NamespacePair.h"
 #include "RawFrames.h"
 #include "TempFolder.h"
@@ -15,14 +17,17 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 namespace tevra::test {
 namespace {
@@ -43,12 +48,13 @@ std::string withoutTime(const std::optional<std::string>& line)
 
 // --- On the kernel's table ---
 
-class WatchOnKernel : public testing::Test {
+class WatchOnKernel : public KernelTest {
 protected:
     void SetUp() override
     {
-        if (!NamespacePair::available())
-            GTEST_SKIP() << "the kernel tests make network namespaces and need root";
+        KernelTest::SetUp();
+        if (kernelMissing())
+            return;
         ASSERT_TRUE(namespaces.ok()) << namespaces.error;
     }
 
@@ -148,8 +154,8 @@ TEST_F(WatchOnKernel, TellsATerminalWhatItWatches)
     std::erase(screen, '\r');
     EXPECT_EQ(screen,
         "tevra-watch: watching 1 ARP entry on 1 interface: veth0 (veth).\n"
-        "tevra-watch: the table is read every 200 ms, and changes are followed as the kernel announces "
-        "them. Alerts are printed as they come; press Ctrl+C to stop.\n");
+        "tevra-watch: changes are followed as the kernel announces them, and the whole table is compared "
+        "every 60 s. Alerts are printed as they come; press Ctrl+C to stop.\n");
     EXPECT_EQ(status, 0);
 
     // On a pipe: nothing but alerts, and here there are none.
@@ -204,6 +210,62 @@ TEST_F(WatchOnKernel, OnceTableNamesVendorsFromTheListsOfTevraIeeeData)
         "(veth)\t\n"
         "10.66.0.13\t52-54-00-12-34-56\tyes\t-\tlocally administered\t218120714\t172097549\tdynamic\t0x2 "
         "veth0 (veth)\t\n");
+}
+
+// An interface name may hold control bytes; a terminal must get them escaped,
+// never an ESC sequence that retitles or rewrites it.
+TEST_F(WatchOnKernel, ControlBytesOfInterfaceNamesAreEscaped)
+{
+    const std::string name = "e\x1b]0;x";
+    ASSERT_TRUE(namespaces.ipInHost({ "link", "add", name, "type", "veth", "peer", "name", "esc-peer" }));
+    ASSERT_TRUE(namespaces.ipInHost({ "link", "set", name, "up" }));
+    ASSERT_TRUE(namespaces.ipInHost(
+        { "neigh", "add", "10.77.0.1", "lladdr", "00:0c:29:11:22:34", "dev", name, "nud", "permanent" }));
+    const CommandResult table = runCommand(namespaces.execInHost({ kWatch, "--once", "--table" }));
+    EXPECT_EQ(table.status, 0) << table.err;
+    EXPECT_EQ(table.out.find('\x1b'), std::string::npos);
+    EXPECT_NE(table.out.find("e\\x1b]0;x"), std::string::npos) << table.out;
+}
+
+// A FIFO planted as a vendor list would hold the reading of the lists for
+// ever; it is passed over like a missing list, and the compiled-in copy used.
+TEST_F(WatchOnKernel, AFifoAsAVendorListIsPassedOver)
+{
+    const TempFolder folder;
+    ASSERT_TRUE(folder.ok());
+    ASSERT_EQ(mkfifo(folder.file("oui.csv").c_str(), 0600), 0);
+    addNeighbour("10.66.0.12", "00:0c:29:21:22:35", "reachable");
+    const CommandResult table = runCommand(namespaces.execInHost(
+        { "env", "TEVRA_IEEE_DATA=" + folder.path(), "timeout", "10", kWatch, "--once", "--table" }));
+    EXPECT_EQ(table.status, 0) << table.err;
+    EXPECT_NE(table.out.find("10.66.0.12\t00-0C-29-21-22-35\tyes\t-\tVMware, Inc."), std::string::npos)
+        << table.out;
+}
+
+// A TEVRA_IEEE_DATA that gives no list is said once; one that gives some is not.
+TEST_F(WatchOnKernel, AnUnusableTevraIeeeDataIsSaid)
+{
+    const TempFolder folder;
+    ASSERT_TRUE(folder.ok());
+    folder.write("oui.csv", "not a list\n");
+    folder.write(
+        "mam.csv", "Registry,Assignment,Organization Name,Organization Address\r\nMA-M,000C291,Sub,x\r\n");
+    addNeighbour("10.66.0.12", "00:0c:29:21:22:35", "reachable");
+    const std::pair<std::string, std::string> cases[] = {
+        { "/nonexistent",
+            "tevra-watch: TEVRA_IEEE_DATA names /nonexistent, where no vendor list could be read; the "
+            "compiled-in lists are used\n" },
+        { folder.file("oui.csv"),
+            "tevra-watch: TEVRA_IEEE_DATA names " + folder.file("oui.csv")
+                + ", where no vendor list could be read; the compiled-in lists are used\n" },
+        { folder.path(), "" },
+    };
+    for (const auto& [value, said] : cases) {
+        const CommandResult result = runCommand(namespaces.execInHost(
+            { "env", "TEVRA_IEEE_DATA=" + value, kWatch, "--interval", "100", "--once" }));
+        EXPECT_EQ(result.status, 0) << value;
+        EXPECT_EQ(result.err, said) << value;
+    }
 }
 
 // --- A mapping changed while tevra-watch runs ---
@@ -303,6 +365,390 @@ TEST_F(WatchOnKernel, FollowsNotificationsBetweenReads)
     EXPECT_EQ(watch.wait(), 0);
 }
 
+// Each way a user or a service manager stops the watcher saves what it
+// learned and ends with status 0; a hang-up used to kill it unsaved.
+TEST_F(WatchOnKernel, EveryStopSignalSavesTheStateAndEndsCleanly)
+{
+    addNeighbour("10.66.0.11", "00:0c:29:11:22:34", "reachable");
+    addNeighbour("10.66.0.99", "ff:ff:ff:ff:ff:ff", "permanent");
+    for (const int stopSignal : { SIGINT, SIGTERM, SIGHUP }) {
+        const TempFolder folder;
+        ASSERT_TRUE(folder.ok());
+        const std::string state = folder.file("state");
+        RunningProgram watch(namespaces.execInHost({ kWatch, "--interval", "60000", "--state", state }));
+        ASSERT_TRUE(watch.started());
+        ASSERT_TRUE(watch.readLine(5s)) << stopSignal;
+        std::filesystem::remove(state);  // only the save at the stop can bring it back
+        watch.signal(stopSignal);
+        EXPECT_EQ(watch.wait(), 0) << stopSignal;
+        EXPECT_NE(fileText(state).find("10.66.0.11\t00-0C-29-11-22-34"), std::string::npos) << stopSignal;
+    }
+}
+
+// Two watchers on one state file would overwrite each other's learning: the
+// second says which process holds it and ends with status 1.
+TEST_F(WatchOnKernel, ASecondWatcherOnOneStateFileIsRefused)
+{
+    const TempFolder folder;
+    ASSERT_TRUE(folder.ok());
+    const std::string state = folder.file("state");
+    addNeighbour("10.66.0.99", "ff:ff:ff:ff:ff:ff", "permanent");
+    RunningProgram first(namespaces.execInHost({ kWatch, "--interval", "60000", "--state", state }));
+    ASSERT_TRUE(first.started());
+    ASSERT_TRUE(first.readLine(5s));
+    const CommandResult second = runCommand(namespaces.execInHost({ kWatch, "--once", "--state", state }));
+    EXPECT_EQ(second.status, 1);
+    EXPECT_TRUE(
+        std::regex_match(second.err, std::regex("tevra-watch: .*/state is in use by process [0-9]+\n")))
+        << second.err;
+    first.signal(SIGTERM);
+    EXPECT_EQ(first.wait(), 0);
+    // Once the first has gone, the file is free again.
+    EXPECT_EQ(runCommand(namespaces.execInHost({ kWatch, "--once", "--state", state })).status, 0);
+}
+
+// --ignore for VRRP must not hide a host taking a MAC of the ignored range:
+// only moves within the range (the virtual address between its routers) are quiet.
+TEST_F(WatchOnKernel, IgnoredMacRangeCannotHideAHijack)
+{
+    addNeighbour("10.66.0.9", "00:0c:29:aa:bb:09", "reachable");
+    addNeighbour("10.66.0.254", "00:00:5e:00:01:07", "reachable");
+    addNeighbour("10.66.0.99", "ff:ff:ff:ff:ff:ff", "permanent");
+    RunningProgram watch(
+        namespaces.execInHost({ kWatch, "--interval", "60000", "--ignore", "00-00-5E-00-01" }));
+    ASSERT_TRUE(watch.started());
+    ASSERT_EQ(withoutTime(watch.readLine(5s)),
+        "1 - Broadcast MAC assigned: 10.66.0.99 has broadcast MAC FF-FF-FF-FF-FF-FF");
+    const auto replace = [&](const char* address, const char* mac) {
+        return namespaces.ipInHost(
+            { "neigh", "replace", address, "lladdr", mac, "dev", "veth0", "nud", "reachable" });
+    };
+    ASSERT_TRUE(replace("10.66.0.254", "00:00:5e:00:01:08"));
+    ASSERT_TRUE(replace("10.66.0.9", "00:00:5e:00:01:99"));
+    EXPECT_EQ(withoutTime(watch.readLine(5s)),
+        "3 - Mapping changed: 10.66.0.9 changed from 00-0C-29-AA-BB-09 to 00-00-5E-00-01-99");
+    watch.signal(SIGTERM);
+    EXPECT_EQ(watch.wait(), 0);
+}
+
+// Waits up to 10 s for `text` to appear in the file at `path`.
+bool waitForText(const std::string& path, const std::string& text)
+{
+    for (auto end = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < end;) {
+        if (fileText(path).find(text) != std::string::npos)
+            return true;
+        std::this_thread::sleep_for(20ms);
+    }
+    return false;
+}
+
+// tevra-watch without CAP_NET_ADMIN, as under the shipped unit: its socket's
+// buffer is then the system's limit (net.core.rmem_max), which a flood
+// overruns while the watcher is stopped (SIGSTOP). Its output and errors go
+// to files of `folder`; it is left running, made to go on after the flood.
+class OverrunWatch {
+public:
+    OverrunWatch(const NamespacePair& namespaces, const TempFolder& folder, const std::string& environment,
+        const std::vector<std::string>& options)
+        : out(folder.file("out"))
+        , err(folder.file("err"))
+    {
+        std::string changes;
+        // Within the kernel's default limit of 1,024 neighbours: 500 addresses, each
+        // changed 40 times, more than the largest buffer a system gives (a few MiB).
+        for (int i = 0; i < 20000; ++i)
+            changes += "neigh replace 10.66." + std::to_string(1 + i % 500 / 250) + "."
+                + std::to_string(1 + i % 250) + " lladdr 02:00:00:00:01:" + std::to_string(10 + i / 500)
+                + " dev veth0 nud reachable\n";
+        folder.write("changes", changes);
+        const int outFd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        const int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        std::vector<std::string> command { "env", environment, "setpriv", "--inh-caps=-net_admin",
+            "--bounding-set=-net_admin", kWatch, "--interval", "60000" };
+        command.insert(command.end(), options.begin(), options.end());
+        pid = spawnWithOutput(namespaces.execInHost(command), outFd, errFd);
+        close(outFd);
+        close(errFd);
+        if (pid <= 0 || !waitForText(out, "Broadcast MAC assigned"))
+            return;
+        kill(pid, SIGSTOP);
+        flooded
+            = runCommand({ "ip", "-n", namespaces.hostName(), "-batch", folder.file("changes") }).status == 0;
+        kill(pid, SIGCONT);
+    }
+    OverrunWatch(const OverrunWatch&) = delete;
+    OverrunWatch& operator=(const OverrunWatch&) = delete;
+    ~OverrunWatch()
+    {
+        if (pid > 0 && !stopped) {
+            kill(pid, SIGKILL);
+            waitForExit(pid);
+        }
+    }
+    int stop()
+    {
+        stopped = true;
+        kill(pid, SIGTERM);
+        return waitForExit(pid);
+    }
+
+    std::string out;
+    std::string err;
+    pid_t pid = -1;
+    bool flooded = false;
+    bool stopped = false;
+};
+
+// Notifications the kernel dropped while the watcher could not read them: with
+// TEVRA_TRACE=netlink the loss and the whole read that made up for it are said
+// as they happen, and at the end how many there were.
+TEST_F(WatchOnKernel, TraceSaysLostNotificationsAndTheEndCountsThem)
+{
+    const TempFolder folder;
+    ASSERT_TRUE(folder.ok());
+    addNeighbour("10.66.0.99", "ff:ff:ff:ff:ff:ff", "permanent");
+    OverrunWatch watch(namespaces, folder, "TEVRA_TRACE=netlink", {});
+    ASSERT_TRUE(watch.flooded) << fileText(watch.err);
+    EXPECT_TRUE(waitForText(watch.err, "tevra trace: netlink: table read again (resync 1)"))
+        << fileText(watch.err);
+    EXPECT_EQ(watch.stop(), 0);
+
+    const std::string said = fileText(watch.err);
+    EXPECT_NE(said.find("tevra trace: netlink: notifications lost (overrun 1); reading the table again\n"),
+        std::string::npos)
+        << said;
+    EXPECT_TRUE(std::regex_search(said,
+        std::regex("tevra-watch: the kernel's notifications overran [1-9][0-9]* times; the table was read "
+                   "again [1-9][0-9]* times to make up for it; 0 notifications could not be read")))
+        << said;
+}
+
+// Without any trace, an overrun is said as it happens: on standard error,
+// and with --json as a line of kind "notifications-lost" among the alerts.
+TEST_F(WatchOnKernel, AnOverrunIsSaidAsItHappens)
+{
+    const TempFolder folder;
+    ASSERT_TRUE(folder.ok());
+    addNeighbour("10.66.0.99", "ff:ff:ff:ff:ff:ff", "permanent");
+    OverrunWatch watch(namespaces, folder, "TEVRA_TRACE=", {});
+    ASSERT_TRUE(watch.flooded) << fileText(watch.err);
+    EXPECT_TRUE(waitForText(watch.err,
+        "tevra-watch: the kernel's change notifications were lost (1 overrun): "
+        "changes between two readings may be missing; the table was read again\n"))
+        << fileText(watch.err);
+    EXPECT_EQ(watch.stop(), 0);
+
+    const TempFolder jsonFolder;
+    ASSERT_TRUE(jsonFolder.ok());
+    OverrunWatch json(namespaces, jsonFolder, "TEVRA_TRACE=", { "--json" });
+    ASSERT_TRUE(json.flooded);
+    EXPECT_TRUE(waitForText(json.out, "\"kind\":\"notifications-lost\"")) << fileText(json.out);
+    EXPECT_EQ(json.stop(), 0);
+    std::istringstream lines(fileText(json.out));
+    bool found = false;
+    for (std::string line; std::getline(lines, line);) {
+        const nlohmann::json object = nlohmann::json::parse(line);
+        if (object["kind"] == "notifications-lost") {
+            found = true;
+            EXPECT_GE(object["count"].get<int>(), 1);
+            EXPECT_TRUE(object["time"].is_string());
+        }
+    }
+    EXPECT_TRUE(found);
+}
+
+// Addresses someone else asked for that never answered map nothing: they are
+// not saved, and are forgotten once the kernel lets them go.
+TEST_F(WatchOnKernel, NeverResolvedAddressesAreNotSaved)
+{
+    const TempFolder folder;
+    ASSERT_TRUE(folder.ok());
+    const std::string state = folder.file("state");
+    addNeighbour("10.66.0.11", "00:0c:29:11:22:34", "reachable");
+    addNeighbour("10.66.0.99", "ff:ff:ff:ff:ff:ff", "permanent");
+    RunningProgram watch(namespaces.execInHost({ kWatch, "--interval", "200", "--state", state }));
+    ASSERT_TRUE(watch.started());
+    ASSERT_TRUE(watch.readLine(5s));
+    // Another program's sweep: silent addresses, left unresolved in the table.
+    for (const char* silent : { "10.66.0.50", "10.66.0.51" })
+        EXPECT_EQ(runCommand(namespaces.execInHost({ "ping", "-c", "1", "-W", "1", silent })).status, 1);
+    addNeighbour("10.66.0.52", "", "incomplete");
+    ASSERT_TRUE(namespaces.ipInHost({ "neigh", "del", "10.66.0.52", "dev", "veth0" }));
+    std::this_thread::sleep_for(500ms);
+    watch.signal(SIGTERM);
+    EXPECT_EQ(watch.wait(), 0);
+    const std::string saved = fileText(state);
+    EXPECT_NE(saved.find("10.66.0.11\t00-0C-29-11-22-34\t"), std::string::npos) << saved;
+    EXPECT_EQ(saved.find("\t-\t"), std::string::npos) << saved;
+}
+
+// A neighbour made permanent with the same MAC: the kept type follows the kernel.
+TEST_F(WatchOnKernel, TypeFollowsTheKernelWithTheSameMac)
+{
+    const TempFolder folder;
+    ASSERT_TRUE(folder.ok());
+    const std::string state = folder.file("state");
+    addNeighbour("10.66.0.11", "00:0c:29:11:22:34", "reachable");
+    addNeighbour("10.66.0.99", "ff:ff:ff:ff:ff:ff", "permanent");
+    RunningProgram watch(namespaces.execInHost({ kWatch, "--interval", "60000", "--state", state }));
+    ASSERT_TRUE(watch.started());
+    ASSERT_TRUE(watch.readLine(5s));
+    ASSERT_TRUE(namespaces.ipInHost({ "neigh", "replace", "10.66.0.11", "lladdr", "00:0c:29:11:22:34", "dev",
+        "veth0", "nud", "permanent" }));
+    std::this_thread::sleep_for(300ms);
+    watch.signal(SIGTERM);
+    EXPECT_EQ(watch.wait(), 0);
+    EXPECT_NE(fileText(state).find("10.66.0.11\t00-0C-29-11-22-34\tveth0 (veth)\t4\t"), std::string::npos)
+        << fileText(state);
+}
+
+// A change just after a save is written within a second, even when nothing
+// else wakes the watcher for a minute.
+TEST_F(WatchOnKernel, StateFollowsAChangeWithinASecondWhenIdle)
+{
+    const TempFolder folder;
+    ASSERT_TRUE(folder.ok());
+    const std::string state = folder.file("state");
+    addNeighbour("10.66.0.11", "00:0c:29:11:22:34", "reachable");
+    addNeighbour("10.66.0.99", "ff:ff:ff:ff:ff:ff", "permanent");
+    RunningProgram watch(namespaces.execInHost({ kWatch, "--interval", "60000", "--state", state }));
+    ASSERT_TRUE(watch.started());
+    ASSERT_TRUE(watch.readLine(5s));
+    const auto replace = [&](const char* mac) {
+        return namespaces.ipInHost(
+            { "neigh", "replace", "10.66.0.11", "lladdr", mac, "dev", "veth0", "nud", "reachable" });
+    };
+    ASSERT_TRUE(replace("00:0c:29:44:55:66"));
+    ASSERT_TRUE(watch.readLine(5s));
+    ASSERT_TRUE(replace("00:0c:29:77:88:99"));
+    ASSERT_TRUE(watch.readLine(5s));
+    const auto changed = std::chrono::steady_clock::now();
+    bool saved = false;
+    while (!saved && std::chrono::steady_clock::now() < changed + 1500ms) {
+        saved = fileText(state).find("10.66.0.11\t00-0C-29-77-88-99\t") != std::string::npos;
+        std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_TRUE(saved) << fileText(state);
+    watch.signal(SIGTERM);
+    EXPECT_EQ(watch.wait(), 0);
+}
+
+// ARP requests from made-up senders on the attacker's side of the wire, in
+// waves the kernel forgets between them (as its garbage collection does under
+// a flood): the learned table stays within --max-addresses, and that it is
+// full is said once, not per address.
+TEST_F(WatchOnKernel, RandomSenderFloodStaysWithinTheAddressCap)
+{
+    const TempFolder folder;
+    ASSERT_TRUE(folder.ok());
+    const std::string state = folder.file("state");
+    // A /16 beside the /24, so that thousands of senders are on the link.
+    ASSERT_TRUE(namespaces.ipInHost({ "addr", "add", "10.67.0.1/16", "dev", "veth0" }));
+    addNeighbour("10.66.0.99", "ff:ff:ff:ff:ff:ff", "permanent");
+    const std::string err = folder.file("err");
+    const int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    ASSERT_GE(errFd, 0);
+    const int outFd = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const pid_t watch = spawnWithOutput(
+        namespaces.execInHost({ kWatch, "--interval", "200", "--state", state, "--max-addresses", "100" }),
+        outFd, errFd);
+    close(outFd);
+    close(errFd);
+    ASSERT_GT(watch, 0);
+    std::this_thread::sleep_for(500ms);
+    constexpr int kWaves = 8;
+    constexpr int kPerWave = 60;
+    for (int wave = 0; wave < kWaves; ++wave) {
+        std::vector<ArpSender> senders;
+        for (int i = 0; i < kPerWave; ++i) {
+            const int n = wave * kPerWave + i + 2;
+            char mac[18];
+            std::snprintf(mac, sizeof mac, "02:66:00:00:%02x:%02x", n >> 8, n & 0xFF);
+            senders.push_back({ mac, "10.67." + std::to_string(n >> 8) + "." + std::to_string(n & 0xFF) });
+        }
+        ASSERT_TRUE(sendArpRequests(namespaces.peerName(), "veth1", senders, "10.67.0.1"));
+        std::this_thread::sleep_for(300ms);
+        ASSERT_TRUE(namespaces.ipInHost({ "neigh", "flush", "to", "10.67.0.0/16" }));
+        std::this_thread::sleep_for(300ms);
+    }
+    std::this_thread::sleep_for(1500ms);
+    kill(watch, SIGTERM);
+    EXPECT_EQ(waitForExit(watch), 0);
+    const std::string saved = fileText(state);
+    const auto lines = std::count(saved.begin(), saved.end(), '\n');
+    EXPECT_LE(lines, 1 + 100) << saved;
+    EXPECT_GE(lines, 1 + 50) << "the last wave at least";
+    const std::string said = fileText(err);
+    EXPECT_EQ(countOf(said, "tevra-watch: the learned table is full (100 addresses): "), 1u) << said;
+}
+
+// Hooks that never end, and ignore SIGTERM too: each is asked to stop after
+// --exec-timeout and killed 5 s later, and the alerts skipped meanwhile are
+// said while the hooks still hang, not only once the queue has drained.
+TEST_F(WatchOnKernel, HungHooksAreStoppedAndSkippedAlertsSaid)
+{
+    const TempFolder folder;
+    ASSERT_TRUE(folder.ok());
+    const std::string hook = folder.file("hook");
+    folder.write("hook",
+        "#!/bin/sh\n"
+        "d=\"${0%/*}\"\n"
+        "echo $$ >> \"$d/started\"\n"
+        "trap 'echo $$ >> \"$d/asked\"' TERM\n"
+        "while :; do sleep 0.1; done\n");
+    ASSERT_EQ(chmod(hook.c_str(), 0700), 0);
+    std::string batch;
+    for (int i = 1; i <= 80; ++i)
+        batch += "neigh add 10.66.0." + std::to_string(100 + i)
+            + " lladdr ff:ff:ff:ff:ff:ff dev veth0 nud permanent\n";
+    folder.write("batch", batch);
+    ASSERT_EQ(runCommand({ "ip", "-n", namespaces.hostName(), "-batch", folder.file("batch") }).status, 0);
+    const std::string err = folder.file("err");
+    const int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    ASSERT_GE(errFd, 0);
+    const int outFd = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const auto started = std::chrono::steady_clock::now();
+    const pid_t watch = spawnWithOutput(
+        namespaces.execInHost({ kWatch, "--interval", "60000", "--exec", hook, "--exec-timeout", "2" }),
+        outFd, errFd);
+    close(outFd);
+    close(errFd);
+    ASSERT_GT(watch, 0);
+    const auto waitFor = [&](const std::string& text) {
+        for (auto end = started + 15s; std::chrono::steady_clock::now() < end;) {
+            if (fileText(err).find(text) != std::string::npos)
+                return true;
+            std::this_thread::sleep_for(50ms);
+        }
+        return false;
+    };
+    // 4 running, 64 waiting, 12 skipped; said after 10 s though nothing has drained.
+    EXPECT_TRUE(
+        waitFor("tevra-watch: 12 alerts did not run " + hook + ": 4 were running and 64 waiting already\n"))
+        << fileText(err);
+    const auto saidAfter = std::chrono::steady_clock::now() - started;
+    EXPECT_GE(saidAfter, 9s);
+    EXPECT_TRUE(waitFor("tevra-watch: " + hook + " did not stop within 5 s: killed\n")) << fileText(err);
+    kill(watch, SIGTERM);
+    EXPECT_EQ(waitForExit(watch), 0);
+
+    const std::string said = fileText(err);
+    EXPECT_GE(countOf(said, "tevra-watch: " + hook + " has run for 2 s: stopping it\n"), 4u) << said;
+    // The first four were asked, and having refused, were killed.
+    std::istringstream asked(fileText(folder.file("asked")));
+    std::istringstream startedPids(fileText(folder.file("started")));
+    std::vector<std::string> first;
+    for (std::string pid; first.size() < 4 && std::getline(startedPids, pid);)
+        first.push_back(pid);
+    for (std::string pid; std::getline(asked, pid);)
+        std::erase(first, pid);
+    EXPECT_TRUE(first.empty()) << "not asked to stop: " << first.size();
+    // The later ones are left running at the stop, as every hook is.
+    std::istringstream all(fileText(folder.file("started")));
+    for (std::string pid; std::getline(all, pid);)
+        kill(std::stoi(pid), SIGKILL);
+}
+
 // --- The output checked: a lost alert is said, a reader that left ends it quietly ---
 
 struct OutputCase {
@@ -391,19 +837,26 @@ TEST_F(WatchOnKernel, DiscoverOnceFindsAPeerThatIgnoresBroadcastPings)
                              "net.ipv4.icmp_echo_ignore_broadcasts=1" })
                   .status,
         0);
+    // High in the /24, so that the sweep reaches it only after 2.4 s.
+    ASSERT_TRUE(namespaces.ipInPeer({ "addr", "add", "10.66.0.250/24", "dev", "veth1" }));
     const auto table = [&](std::vector<std::string> options) {
         std::vector<std::string> arguments { kWatch, "--once", "--table" };
         arguments.insert(arguments.end(), options.begin(), options.end());
         return runCommand(namespaces.execInHost(arguments));
     };
     const std::string peerRow = std::string("\n") + NamespacePair::kPeerAddress + "\t02-00-00-00-00-02\t";
+    const std::string highRow = "\n10.66.0.250\t02-00-00-00-00-02\t";
     const CommandResult plain = table({});
     EXPECT_EQ(plain.out.find(peerRow), std::string::npos) << plain.out;
     const CommandResult discovered = table({ "--discover" });
     EXPECT_EQ(discovered.status, 0) << discovered.err;
     EXPECT_NE(discovered.out.find(peerRow), std::string::npos) << discovered.out;
+    EXPECT_NE(discovered.out.find(highRow), std::string::npos) << discovered.out;
     // The silent rest of the subnet is not listed.
-    EXPECT_EQ(std::count(discovered.out.begin(), discovered.out.end(), '\n'), 3) << discovered.out;
+    EXPECT_EQ(std::count(discovered.out.begin(), discovered.out.end(), '\n'), 4) << discovered.out;
+    // The sweep of a /24 takes longer than 2 s, and the wait is said.
+    EXPECT_EQ(discovered.err,
+        "tevra-watch: discovery: waiting for the sweep of the subnet to end (at most 30 s)\n");
 }
 
 }  // namespace

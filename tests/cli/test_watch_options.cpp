@@ -22,6 +22,9 @@ struct ArgumentCase {
     const char* state = "";
     const char* exec = "";
     std::size_t ignoreRules = 0;
+    int execTimeout = 30;
+    int resync = 60;
+    int maxAddresses = 65536;
 };
 
 void PrintTo(const ArgumentCase& c, std::ostream* os)
@@ -63,6 +66,17 @@ const ArgumentCase kArgumentCases[] = {
     { "exec", { "--exec", "/usr/local/bin/on-alert" }, true, Mode::Watch, 1500, false, false, false, "",
         "/usr/local/bin/on-alert" },
     { "exec_missing", { "--exec" }, false },
+    { "exec_timeout", { "--exec", "on-alert", "--exec-timeout", "5" }, true, Mode::Watch, 1500, false, false,
+        false, "", "on-alert", 0, 5 },
+    { "exec_timeout_zero", { "--exec-timeout", "0" }, false },
+    { "resync", { "--resync", "600" }, true, Mode::Watch, 1500, false, false, false, "", "", 0, 30, 600 },
+    { "resync_zero", { "--resync", "0" }, false },
+    { "max_addresses", { "--max-addresses", "1000" }, true, Mode::Watch, 1500, false, false, false, "", "", 0,
+        30, 60, 1000 },
+    { "max_addresses_zero", { "--max-addresses", "0" }, false },
+    { "max_addresses_over", { "--max-addresses", "16777217" }, false },
+    { "exec_timeout_over_a_day", { "--exec-timeout", "86401" }, false },
+    { "exec_timeout_fraction", { "--exec-timeout", "0.5" }, false },
     { "ignore_repeated", { "--ignore", "10.0.0.1", "--ignore=00-00-5E-00-01" }, true, Mode::Watch, 1500,
         false, false, false, "", "", 2 },
     { "ignore_not_a_rule", { "--ignore", "router" }, false },
@@ -89,6 +103,9 @@ TEST_P(ArgumentsTest, ReadsTheCommandLine)
     EXPECT_EQ(parsed.options->statePath, c.state);
     EXPECT_EQ(parsed.options->execProgram, c.exec);
     EXPECT_EQ(parsed.options->ignore.size(), c.ignoreRules);
+    EXPECT_EQ(parsed.options->execTimeoutSeconds, c.execTimeout);
+    EXPECT_EQ(parsed.options->resyncSeconds, c.resync);
+    EXPECT_EQ(parsed.options->maxAddresses, c.maxAddresses);
 }
 
 // Each option that takes a value says what it wants when it has none.
@@ -99,6 +116,9 @@ TEST(Arguments, MissingValuesAreNamed)
         { "--state", "--state needs a file name" },
         { "--ignore", "--ignore needs an address, a MAC address or a MAC prefix" },
         { "--exec", "--exec needs a program" },
+        { "--exec-timeout", "--exec-timeout needs a number of seconds" },
+        { "--resync", "--resync needs a number of seconds" },
+        { "--max-addresses", "--max-addresses needs a number" },
     };
     for (const auto& [option, error] : cases) {
         const std::vector<std::string_view> arguments { "--once", option };
@@ -123,7 +143,7 @@ TEST(Arguments, ReadingAgainStartsAfresh)
 TEST(Arguments, HelpListsEveryOption)
 {
     for (const char* option : { "--interval", "--once", "--table", "--json", "--state", "--ignore", "--exec",
-             "--help", "--version" })
+             "--exec-timeout", "--resync", "--max-addresses", "--help", "--version" })
         EXPECT_NE(usageText().find(option), std::string::npos) << option;
 }
 

@@ -206,9 +206,12 @@ TEST_F(FollowChanges, ARemovedEntryLeavesTheSystemCacheAndComesBackQuietly)
 
 TEST_F(FollowChanges, WithoutAFeedNothingIsTaken)
 {
+    host.offersFeed = false;
     refreshWith({ row("10.0.0.1", kMac1) });
-    EXPECT_EQ(watcher.ipHelper().openChangeFeed(), -1);
+    EXPECT_EQ(watcher.openChangeFeed(), -1);
+    host.changes = { removal("10.0.0.1") };
     EXPECT_TRUE(watcher.followChanges().empty());
+    EXPECT_TRUE(entry("10.0.0.1").inSystemCache);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "EngineFixture.h"
 #include "engine/MappingCells.h"
+#include "engine/TextEscape.h"
 
 #include <gtest/gtest.h>
 
@@ -100,6 +101,20 @@ TEST(MappingColumns, Headings)
 {
     EXPECT_STREQ(kMappingHeadings[2], "in system chache");
     EXPECT_STREQ(kMappingHeadings[8], "adapter");
+}
+
+// Names from the system or the LAN reach terminals and tab-separated files.
+TEST(EscapedControlBytes, OnlyControlBytesAreWrittenOut)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        { "eth0 (e1000e)", "eth0 (e1000e)" },
+        { "e\x1b]0;x\x07", "e\\x1b]0;x\\x07" },
+        { "a\tb\nc\x7f", "a\\x09b\\x0ac\\x7f" },
+        { std::string("nul\0end", 7), "nul\\x00end" },
+        { "Veszpr\xC3\xA9m", "Veszpr\xC3\xA9m" },
+    };
+    for (const auto& [text, want] : cases)
+        EXPECT_EQ(escapedControlBytes(text), want);
 }
 
 }  // namespace

@@ -202,6 +202,20 @@ TEST_F(Refresh, NewEntryTakesRowFieldsAndTheClock)
     EXPECT_EQ(e.mac[6], 0);
 }
 
+// The type follows the table even when the MAC stays, quietly; a row that is
+// being resolved again says nothing of it.
+TEST_F(Refresh, TypeFollowsTheTableWithTheSameMac)
+{
+    refreshWith({ row("10.0.0.1", kMac1, 2, hostnet::kNetTypeDynamic) });
+    refreshWith({ row("10.0.0.1", kMac1, 2, hostnet::kNetTypeStatic) });
+    EXPECT_EQ(entry("10.0.0.1").type, hostnet::kNetTypeStatic);
+    EXPECT_TRUE(entry("10.0.0.1").redisplay);
+    EXPECT_EQ(entry("10.0.0.1").previous, nullptr);
+    EXPECT_TRUE(events.empty());
+    refreshWith({ row("10.0.0.1", "", 2, hostnet::kNetTypeInvalid) });
+    EXPECT_EQ(entry("10.0.0.1").type, hostnet::kNetTypeStatic);
+}
+
 TEST_F(Refresh, AlertedEntriesLoseAlertFree)
 {
     refreshWith(
@@ -220,14 +234,16 @@ TEST_F(Refresh, StandardMappingsKeepAlertFree)
     EXPECT_TRUE(entry("255.255.255.255").alertFree);
 }
 
-TEST_F(Refresh, SameMacKeepsTypeAdapterAndTime)
+// The adapter and time stay with the same MAC; the type follows the table
+// (see TypeFollowsTheTableWithTheSameMac).
+TEST_F(Refresh, SameMacKeepsAdapterAndTime)
 {
     refreshWith({ row("10.0.0.1", kMac1, 2, hostnet::kNetTypeDynamic) });
     now += 60;
     refreshWith({ row("10.0.0.1", kMac1, 5, hostnet::kNetTypeStatic) });
     const MappingEntry& e = entry("10.0.0.1");
     EXPECT_EQ(e.adapterIndex, 2u);
-    EXPECT_EQ(e.type, hostnet::kNetTypeDynamic);
+    EXPECT_EQ(e.type, hostnet::kNetTypeStatic);
     EXPECT_EQ(e.lastChanged, kNow);
 }
 

@@ -56,6 +56,10 @@ const CsvCase kCsvCases[] = {
         { { 0x741AE01, "Foo" }, { 0x741AE02, "Bar" } }, 0 },
     { "byte_order_mark", "\xEF\xBB\xBF" + kHeader + kNext, { kNextBlock }, 0 },
     { "utf8_name", "MA-M,741AE01,Veszpr\xC3\xA9m Kft.,x\r\n", { { 0x741AE01, "Veszpr\xC3\xA9m Kft." } }, 0 },
+    // A megabyte-long name is cut to 256 bytes, never inside a letter.
+    { "long_name_cut",
+        "MA-M,741AE01," + std::string(255, 'a') + "\xC3\xA9" + std::string(1 << 20, 'b') + ",x\r\n",
+        { { 0x741AE01, std::string(255, 'a') } }, 0 },
     // Skipped, and the next line still read
     { "other_registry", "MA-L,741AE0,Foo,x\r\n" + kNext, { kNextBlock }, 1 },
     { "header_not_first", kNext + kHeader, { kNextBlock }, 1 },

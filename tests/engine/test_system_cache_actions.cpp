@@ -142,6 +142,27 @@ TEST_F(SystemCacheActions, UnansweredSweepEntriesStayOutUntilTheyResolve)
     EXPECT_NE(watcher.findEntry("10.1.2.9"), nullptr);
 }
 
+// An address that never resolved, whoever asked for it, is forgotten once it
+// leaves the table when the front end asks for that; one that had a MAC stays.
+TEST_F(SystemCacheActions, NeverResolvedAddressesAreForgottenOnceGone)
+{
+    watcher.forgetUnresolvedWhenGone = true;
+    refreshWith({ row("10.1.3.1", "", 2, hostnet::kNetTypeInvalid), row("10.1.3.2", kMac1),
+        row("10.1.3.3", "", 2, hostnet::kNetTypeInvalid), row("10.1.3.4", "", 2, hostnet::kNetTypeInvalid) });
+    ASSERT_NE(watcher.findEntry("10.1.3.1"), nullptr);  // while it is in the table
+    refreshWith({ row("10.1.3.3", "", 2, hostnet::kNetTypeInvalid),
+        row("10.1.3.4", "", 2, hostnet::kNetTypeInvalid) });
+    EXPECT_EQ(watcher.findEntry("10.1.3.1"), nullptr);
+    EXPECT_NE(watcher.findEntry("10.1.3.2"), nullptr);
+    // The change feed takes the same view, and so does a table out of order.
+    watcher.applyChange({ ip("10.1.3.3"), std::nullopt });
+    EXPECT_EQ(watcher.findEntry("10.1.3.3"), nullptr);
+    host.netTable = { row("10.1.3.2", kMac1), row("10.1.2.1", kMac2) };
+    ASSERT_EQ(watcher.refresh(), 0);
+    EXPECT_EQ(watcher.findEntry("10.1.3.4"), nullptr);
+    EXPECT_NE(watcher.findEntry("10.1.3.2"), nullptr);
+}
+
 // --- The commands on both caches keep the history of what is still in the table ---
 
 struct BothCase {

@@ -91,6 +91,16 @@ TEST(WatchEventSerial, RisesByOneForEachEventOfTheProcess)
     EXPECT_EQ(third.serial, first.serial + 2);
 }
 
+// The one line every face and output shows for an event.
+TEST(WatchEventSerial, TheAlertLineIsTheSerialAndTheText)
+{
+    WatchEvent event;
+    event.serial = 7;
+    event.compose(ip("10.0.0.7"), 0, kBroadcast, nullptr, BroadcastMac, kNow);
+    EXPECT_EQ(alertLine(event), "7 - " + event.text);
+    EXPECT_TRUE(alertLine(event).starts_with("7 - 14:03:09: Broadcast MAC assigned: 10.0.0.7"));
+}
+
 TEST(WatchEventSerial, ComposeAgainReplacesTheText)
 {
     WatchEvent event;

@@ -3,6 +3,7 @@
 // it refuses leaves the table as it was.
 #include "Command.h"
 #include "HelperArgumentLists.h"
+#include "KernelTest.h"
 #include "NamespacePair.h"
 
 #include <gtest/gtest.h>
@@ -34,12 +35,13 @@ std::vector<std::string> neighbourTable(const NamespacePair& namespaces)
     return entries;
 }
 
-class ArpHelperTest : public testing::Test {
+class ArpHelperTest : public KernelTest {
 protected:
     void SetUp() override
     {
-        if (!NamespacePair::available())
-            GTEST_SKIP() << "network namespaces need root";
+        KernelTest::SetUp();
+        if (kernelMissing())
+            return;
         namespaces = std::make_unique<NamespacePair>();
         ASSERT_TRUE(namespaces->ok()) << namespaces->error;
         // A second link, so that a flush can be seen to keep to its own.

@@ -18,35 +18,34 @@ public:
         : target_(target)
     {
     }
-    std::optional<std::vector<hostnet::MibIpNetRow>> getIpNetTable() override
-    {
-        return target_.getIpNetTable();
-    }
-    std::optional<std::vector<hostnet::MibIpAddrRow>> getIpAddrTable() override
-    {
-        return target_.getIpAddrTable();
-    }
-    std::optional<std::vector<hostnet::IpAdapterInfo>> getAdaptersInfo() override
+    hostnet::ReadResult<hostnet::MibIpNetRow> getIpNetTable() override { return target_.getIpNetTable(); }
+    hostnet::ReadResult<hostnet::MibIpAddrRow> getIpAddrTable() override { return target_.getIpAddrTable(); }
+    hostnet::ReadResult<hostnet::IpAdapterInfo> getAdaptersInfo() override
     {
         return target_.getAdaptersInfo();
     }
-    std::int32_t deleteIpNetEntry(const hostnet::MibIpNetRow& row) override
+    hostnet::ActionResult deleteIpNetEntry(const hostnet::MibIpNetRow& row) override
     {
         return target_.deleteIpNetEntry(row);
     }
-    std::int32_t flushIpNetTable(std::uint32_t index) override { return target_.flushIpNetTable(index); }
-    std::int32_t flushIpNetTables(
+    hostnet::ActionResult flushIpNetTable(std::uint32_t index) override
+    {
+        return target_.flushIpNetTable(index);
+    }
+    hostnet::ActionResult flushIpNetTables(
         const std::vector<std::uint32_t>& indexes, std::vector<std::uint32_t>& kept) override
     {
         return target_.flushIpNetTables(indexes, kept);
     }
-    std::int32_t startPing(const std::string& address) override { return target_.startPing(address); }
-    std::int32_t startSweep(const std::vector<std::uint32_t>& addresses) override
+    hostnet::ActionResult startPing(const std::string& address) override
+    {
+        return target_.startPing(address);
+    }
+    hostnet::ActionResult startSweep(const std::vector<std::uint32_t>& addresses) override
     {
         return target_.startSweep(addresses);
     }
-    std::string lastError() const override { return target_.lastError(); }
-    hostnet::Failure lastFailure() const override { return target_.lastFailure(); }
+    hostnet::ChangeFeed* changeFeed() override { return target_.changeFeed(); }
 
 private:
     hostnet::IpHelper& target_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "RequireKernel.h"
 #include "TestHost.h"
 #include "engine/Address.h"
 #include "engine/MacAddress.h"
@@ -34,8 +35,11 @@ protected:
     // Skips the test (never passes it) when the kernel host cannot be had.
     void startHost(HostKind kind)
     {
-        if (kind == HostKind::Kernel && !kernelHostUnavailable().empty())
+        if (kind == HostKind::Kernel && !kernelHostUnavailable().empty()) {
+            if (kernelTestsRequired())
+                FAIL() << kernelHostUnavailable() << " (TEVRA_REQUIRE_KERNEL_TESTS=1)";
             GTEST_SKIP() << kernelHostUnavailable();
+        }
         host = kind == HostKind::Fake ? makeFakeHost() : makeKernelHost();
         ASSERT_EQ(host->setupError(), "");
     }
@@ -70,6 +74,15 @@ class HostTest : public HostFixture, public testing::TestWithParam<HostKind> {
 protected:
     void SetUp() override { startHost(GetParam()); }
 };
+
+// What the engine's actions could not do, for a failure message.
+inline std::string actionFailureTexts(CMappingWatcher& watcher)
+{
+    std::string texts;
+    for (const ActionFailure& failure : watcher.takeActionFailures())
+        texts += failure.subject + ": " + failure.reason + "\n";
+    return texts;
+}
 
 // Rows as one line of text each, so that a whole table compares at a glance.
 inline std::string describe(const hostnet::MibIpNetRow& row)

@@ -1,6 +1,8 @@
 // The Linux host layer following the kernel's neighbour notifications, with the
 // engine on top, in a network namespace of the test's own.
 #include "Command.h"
+#include "HostFixture.h"
+#include "KernelTest.h"
 #include "NamespacePair.h"
 #include "engine/MappingWatcher.h"
 #include "hostnet/linux/LinuxIpHelper.h"
@@ -23,12 +25,13 @@ namespace {
 constexpr const char* kMac1 = "00:0c:29:11:22:33";
 constexpr const char* kMac2 = "00:0c:29:44:55:66";
 
-class ChangeFeedTest : public testing::Test {
+class ChangeFeedTest : public KernelTest {
 protected:
     void SetUp() override
     {
-        if (!NamespacePair::available())
-            GTEST_SKIP() << "the kernel tests make network namespaces and need root";
+        KernelTest::SetUp();
+        if (kernelMissing())
+            return;
         ASSERT_TRUE(namespaces_.ok()) << namespaces_.error;
         ASSERT_TRUE(entry_.ok());
     }
@@ -43,7 +46,9 @@ protected:
         watcher_->sink.callback = [](std::unique_ptr<WatchEvent> event, void* userData) {
             static_cast<std::vector<std::string>*>(userData)->push_back(event->text);
         };
-        ASSERT_GE(host_->openChangeFeed(), 0) << host_->lastError();
+        const hostnet::ActionResult opened = host_->open();
+        ASSERT_TRUE(opened.ok()) << opened.reason;
+        ASSERT_GE(host_->descriptor(), 0);
         ASSERT_EQ(watcher_->refresh(), 0);
     }
 
@@ -160,7 +165,7 @@ TEST_F(ChangeFeedTest, AFlushRemovesEntriesTheFeedHasNotHandedOverYet)
     ipBatch({ "neigh add 10.66.0.6 lladdr 00:0c:29:00:00:06 dev veth0 nud stale",
         "neigh add 10.66.0.7 lladdr 00:0c:29:00:00:07 dev veth0 nud permanent" });
 
-    EXPECT_EQ(watcher().flushSystemCache(), 0) << host().lastError();
+    EXPECT_EQ(watcher().flushSystemCache(), 0) << actionFailureTexts(watcher());
     EXPECT_EQ(listed(), std::vector<std::string> { "10.66.0.7" });
     watcher().followChanges();
     EXPECT_FALSE(watcher().findEntry("10.66.0.5")->inSystemCache);
@@ -234,10 +239,10 @@ TEST_F(ChangeFeedTest, TheTableServedAfterEachTakeIsTheKernels)
             "neigh add 10.66.2." + std::to_string(i) + " lladdr " + kMac2 + " dev veth0 nud permanent");
     hostnet::LinuxIpHelper kernel;
     for (const std::vector<std::string>& lines : steps) {
-        ASSERT_EQ(host().getIpNetTable(), kernel.getIpNetTable());
+        ASSERT_EQ(host().getIpNetTable().rows, kernel.getIpNetTable().rows);
         ipBatch(lines);
-        host().takeChanges();
-        EXPECT_EQ(host().getIpNetTable(), kernel.getIpNetTable()) << lines.front();
+        host().take();
+        EXPECT_EQ(host().getIpNetTable().rows, kernel.getIpNetTable().rows) << lines.front();
     }
     EXPECT_GT(host().feedOverruns(), 0u);
 }

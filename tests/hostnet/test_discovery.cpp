@@ -1,6 +1,8 @@
 // Discovery on a real wire: hosts that ignore broadcast echo requests, as
 // Linux and Windows hosts do by default, are still found.
 #include "Command.h"
+#include "HostFixture.h"
+#include "KernelTest.h"
 #include "NamespacePair.h"
 #include "engine/MappingWatcher.h"
 #include "tests/support/ScriptedRows.h"
@@ -80,12 +82,13 @@ private:
     std::vector<std::string> peers_;
 };
 
-class Discovery : public testing::Test {
+class Discovery : public KernelTest {
 protected:
     void SetUp() override
     {
-        if (!NamespacePair::available())
-            GTEST_SKIP() << "the kernel tests make network namespaces and need root";
+        KernelTest::SetUp();
+        if (kernelMissing())
+            return;
         ASSERT_EQ(hosts_.error, "");
         ASSERT_TRUE(entry_.ok());
     }
@@ -97,7 +100,7 @@ protected:
 TEST_F(Discovery, FindsHostsThatIgnoreBroadcastPingsAndListsNoOneElse)
 {
     CMappingWatcher watcher(hostnet::makePlatformIpHelper(), [] { return kNow; });
-    ASSERT_EQ(watcher.discoverByPing(), 0) << watcher.ipHelper().lastError();
+    ASSERT_EQ(watcher.discoverByPing(), 0) << actionFailureTexts(watcher);
     // The sweep goes on in the background: its end of the subnet is not asked yet.
     ASSERT_EQ(watcher.refresh(), 0);
     EXPECT_EQ(watcher.findEntry(kPeers[2].address), nullptr);

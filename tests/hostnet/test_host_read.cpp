@@ -26,7 +26,7 @@ TEST_P(HostReads, ArpTableHoldsEveryArpEntryWithItsTypeInAddressOrder)
         { "10.66.0.9", "", Nud::Incomplete }, { "10.66.0.11", "", Nud::Failed },
         { "10.66.0.8", "00:0c:29:00:00:08", Nud::Noarp },  // not an ARP entry
     });
-    const auto table = host->makeIpHelper()->getIpNetTable();
+    const auto table = host->makeIpHelper()->getIpNetTable().rows;
     ASSERT_TRUE(table.has_value());
     const TableShape shape = host->shape();
     std::vector<std::string> expected {
@@ -45,12 +45,12 @@ TEST_P(HostReads, AdaptersAndAddressesGiveOnePingTargetPerAdapter)
 {
     ASSERT_TRUE(host->addAddress("10.77.0.1/16"));  // a second subnet: the first address decides
     const auto ipHelper = host->makeIpHelper();
-    const auto adapters = ipHelper->getAdaptersInfo();
+    const auto adapters = ipHelper->getAdaptersInfo().rows;
     ASSERT_TRUE(adapters.has_value());
     ASSERT_EQ(adapters->size(), 1u);  // the loopback interface is no adapter
     EXPECT_EQ((*adapters)[0].Index, TestHost::kInterface);
     EXPECT_EQ((*adapters)[0].Description, host->shape().adapter);
-    EXPECT_EQ(describeAll(ipHelper->getIpAddrTable()),
+    EXPECT_EQ(describeAll(ipHelper->getIpAddrTable().rows),
         (std::vector<std::string> { "10.66.0.1/255.255.255.0 if 2", "10.77.0.1/255.255.0.0 if 2" }));
 
     const NetworkConfig& config = watcher().networkConfig;

@@ -48,8 +48,9 @@ TEST_P(HostActions, FlushOfAnInterfaceThatDoesNotExistFailsWithAReason)
 {
     addAll({ { "10.66.0.5", "00:0c:29:00:00:05", Nud::Reachable } });
     const auto ipHelper = host->makeIpHelper();
-    EXPECT_EQ(ipHelper->flushIpNetTable(99), -1);
-    EXPECT_NE(ipHelper->lastError(), "");
+    const hostnet::ActionResult flushed = ipHelper->flushIpNetTable(99);
+    EXPECT_EQ(flushed.status, -1);
+    EXPECT_NE(flushed.reason, "");
     EXPECT_EQ(host->listedAddresses(), (std::vector<std::string> { "10.66.0.5" }));
 }
 

@@ -66,12 +66,12 @@ TEST_P(Unprivileged, DeleteAndFlushFail)
         hostnet::MibIpNetRow row;
         row.dwIndex = TestHost::kInterface;
         row.dwAddr = 0x0542420A;  // 10.66.0.5
-        const bool readable = ipHelper->getIpNetTable().has_value();
-        const bool deleteRefused = ipHelper->deleteIpNetEntry(row) == -1
-            && ipHelper->lastFailure() == hostnet::Failure::NotPermitted;
-        const bool flushRefused = ipHelper->flushIpNetTable(TestHost::kInterface) == -1
-            && ipHelper->lastFailure() == hostnet::Failure::NotPermitted;
-        const bool explained = ipHelper->lastError().find("not permitted") != std::string::npos;
+        const bool readable = ipHelper->getIpNetTable().rows.has_value();
+        const hostnet::ActionResult deleted = ipHelper->deleteIpNetEntry(row);
+        const bool deleteRefused = deleted.status == -1 && deleted.kind == hostnet::Failure::NotPermitted;
+        const hostnet::ActionResult flushed = ipHelper->flushIpNetTable(TestHost::kInterface);
+        const bool flushRefused = flushed.status == -1 && flushed.kind == hostnet::Failure::NotPermitted;
+        const bool explained = flushed.reason.find("not permitted") != std::string::npos;
         // The engine's flush says so too.
         CMappingWatcher watcher(std::move(ipHelper));
         const bool engineSays = watcher.flushSystemCache() == -1 && watcher.takeActionFailures().size() == 1;
@@ -95,9 +95,10 @@ TEST_F(LinuxIpHelperTest, DeleteOfAnEntryNotInTheTableSaysSo)
     hostnet::MibIpNetRow row;
     row.dwIndex = TestHost::kInterface;
     row.dwAddr = 0x0542420A;  // 10.66.0.5
-    EXPECT_EQ(ipHelper->deleteIpNetEntry(row), -1);
-    EXPECT_EQ(ipHelper->lastFailure(), hostnet::Failure::NoSuchEntry);
-    EXPECT_EQ(ipHelper->lastError(), "deleting a neighbour entry: no such entry in the table");
+    const hostnet::ActionResult deleted = ipHelper->deleteIpNetEntry(row);
+    EXPECT_EQ(deleted.status, -1);
+    EXPECT_EQ(deleted.kind, hostnet::Failure::NoSuchEntry);
+    EXPECT_EQ(deleted.reason, "deleting a neighbour entry: no such entry in the table");
 }
 
 // One read of the table serves every interface; the others' entries stay.
@@ -116,8 +117,9 @@ TEST_F(LinuxIpHelperTest, FlushOfSeveralInterfacesTakesOnlyTheirDynamicEntries)
 
     const auto ipHelper = host->makeIpHelper();
     std::vector<std::uint32_t> kept { 1 };
-    EXPECT_EQ(ipHelper->flushIpNetTables({ TestHost::kInterface, if_nametoindex("second0") }, kept), 0)
-        << ipHelper->lastError();
+    const hostnet::ActionResult flushed
+        = ipHelper->flushIpNetTables({ TestHost::kInterface, if_nametoindex("second0") }, kept);
+    EXPECT_EQ(flushed.status, 0) << flushed.reason;
     EXPECT_TRUE(kept.empty());
     EXPECT_EQ(host->listedAddresses(), (std::vector<std::string> { "10.66.0.6", "10.80.0.5" }));
 }

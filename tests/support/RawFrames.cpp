@@ -129,4 +129,36 @@ bool sendArpReply(const std::string& namespaceName, const std::string& interface
     return sent == static_cast<ssize_t>(frame.size());
 }
 
+bool sendArpRequests(const std::string& namespaceName, const std::string& interfaceName,
+    const std::vector<ArpSender>& senders, const std::string& targetIp)
+{
+    sockaddr_ll link {};
+    const int fd = packetSocket(namespaceName, interfaceName, SOCK_RAW, ETH_P_ARP, link);
+    if (fd < 0)
+        return false;
+    const Mac broadcast { 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF };
+    link.sll_halen = 6;
+    std::memcpy(link.sll_addr, broadcast.data(), broadcast.size());
+    bool allSent = true;
+    for (const ArpSender& from : senders) {
+        const Mac sender = parseMac(from.mac);
+        std::vector<std::uint8_t> frame;
+        const auto put
+            = [&frame](const auto& bytes) { frame.insert(frame.end(), bytes.begin(), bytes.end()); };
+        put(broadcast);  // Ethernet destination
+        put(sender);  // Ethernet source
+        put(std::array<std::uint8_t, 2> { 0x08, 0x06 });  // ARP
+        put(std::array<std::uint8_t, 8> { 0, 1, 8, 0, 6, 4, 0, 1 });  // Ethernet/IPv4, request
+        put(sender);
+        put(parseIp(from.ip));
+        put(Mac {});
+        put(parseIp(targetIp));
+        const ssize_t sent = sendto(
+            fd, frame.data(), frame.size(), 0, reinterpret_cast<const sockaddr*>(&link), sizeof link);
+        allSent = allSent && sent == static_cast<ssize_t>(frame.size());
+    }
+    close(fd);
+    return allSent;
+}
+
 }  // namespace tevra::test

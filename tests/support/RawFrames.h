@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 namespace tevra::test {
 
@@ -28,5 +29,17 @@ private:
 bool sendArpReply(const std::string& namespaceName, const std::string& interfaceName,
     const std::string& senderMac, const std::string& senderIp, const std::string& targetMac,
     const std::string& targetIp);
+
+// One sender of ARP requests: what a frame claims to come from.
+struct ArpSender {
+    std::string mac;  // "02:00:00:00:00:01"
+    std::string ip;
+};
+
+// Puts one broadcast ARP request per sender on the wire, each asking for
+// targetIp: a host that owns targetIp learns every sender as a neighbour.
+// False when not all could be sent.
+bool sendArpRequests(const std::string& namespaceName, const std::string& interfaceName,
+    const std::vector<ArpSender>& senders, const std::string& targetIp);
 
 }  // namespace tevra::test

@@ -3,7 +3,7 @@
 #include "engine/Address.h"
 #include "hostnet/fake/FakeIpHelper.h"
 #include "tests/support/ScriptedRows.h"
-#include "ui/WatcherDlg.h"
+#include "ui/qt/WatcherDlg.h"
 
 #include <QAbstractItemModelTester>
 #include <QString>

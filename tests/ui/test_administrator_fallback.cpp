@@ -2,13 +2,16 @@
 // table: what the system refuses for want of rights is done again by
 // tevra-arp-helper, and what the helper cannot do is said.
 #include "Command.h"
+#include "KernelTest.h"
 #include "NamespacePair.h"
 #include "engine/Address.h"
 #include "hostnet/fake/FakeIpHelper.h"
-#include "ui/ElevatingIpHelper.h"
-#include "ui/WatcherDlg.h"
+#include "ui/core/ElevatingIpHelper.h"
+#include "ui/qt/HelperLauncher.h"
+#include "ui/qt/WatcherDlg.h"
 
 #include <QTest>
+#include <QTime>
 
 #include <gtest/gtest.h>
 #include <net/if.h>
@@ -51,7 +54,7 @@ struct FallbackCase {
     const char* helperSays;
     std::int32_t result;
     std::vector<std::string> helperRuns;
-    const char* error;  // what lastError says afterwards, when the result is -1
+    const char* error;  // the reason given in the end, when the result is -1
     hostnet::Failure failure;
 };
 
@@ -70,6 +73,37 @@ const std::vector<FallbackCase> kFallbackCases {
     { "unknown_status", hostnet::Failure::NotPermitted, 9, "", -1, { "delete 10.0.0.5 3", "flush 3" },
         "the helper failed (exit status 9)", hostnet::Failure::Other },
 };
+
+// Runs what the helper was handed and waits for it on the event loop.
+std::optional<ElevatedOutcome> helperOutcome(ElevatingIpHelper& elevating)
+{
+    std::optional<ElevatedOutcome> outcome;
+    elevating.runDeferred([&outcome](ElevatedOutcome done) { outcome = std::move(done); });
+    EXPECT_FALSE(outcome.has_value()) << "the helper's result comes from the event loop, never at once";
+    EXPECT_TRUE(QTest::qWaitFor([&outcome] { return outcome.has_value(); }, 10000));
+    return outcome;
+}
+
+// A step's result as the caller sees it in the end: the host's own, or the
+// helper's once it has ended.
+struct StepResult {
+    std::int32_t result;
+    std::string error;
+    hostnet::Failure failure;
+};
+
+StepResult finalResult(ElevatingIpHelper& elevating, const hostnet::ActionResult& immediate)
+{
+    if (!elevating.hasDeferred())
+        return { immediate.status, immediate.reason, immediate.kind };
+    EXPECT_EQ(immediate.status, -1);
+    EXPECT_EQ(immediate.reason, kAwaitingConsent);
+    EXPECT_EQ(immediate.kind, hostnet::Failure::NotPermitted);
+    const std::optional<ElevatedOutcome> outcome = helperOutcome(elevating);
+    if (!outcome || outcome->failures.empty())
+        return { 0, {}, hostnet::Failure::None };
+    return { -1, outcome->failures.front().reason, outcome->failures.front().kind };
+}
 
 class Fallback : public testing::TestWithParam<FallbackCase> { };
 
@@ -95,31 +129,62 @@ TEST_P(Fallback, DeleteAndFlushGoToTheHelperOnlyWhenRefusedForRights)
     hostnet::MibIpNetRow row;
     row.dwIndex = 3;
     row.dwAddr = *parseDottedQuad("10.0.0.5");
-    EXPECT_EQ(elevating.deleteIpNetEntry(row), c.result);
-    // Every later step is tried again: the person may consent the second time.
+    // Every later command is tried again: the person may consent the second time.
     std::vector<std::uint32_t> kept { 1, 2 };
-    EXPECT_EQ(elevating.flushIpNetTables({ 3 }, kept), c.result);
-    if (c.result == -1) {
-        EXPECT_EQ(elevating.lastError(), c.error);
-        EXPECT_EQ(elevating.lastFailure(), c.failure);
+    for (const StepResult& done : { finalResult(elevating, elevating.deleteIpNetEntry(row)),
+             finalResult(elevating, elevating.flushIpNetTables({ 3 }, kept)) }) {
+        EXPECT_EQ(done.result, c.result);
+        if (c.result == -1) {
+            EXPECT_EQ(done.error, c.error);
+            EXPECT_EQ(done.failure, c.failure);
+        }
     }
     if (!c.helperRuns.empty()) {
         EXPECT_TRUE(kept.empty()) << "after the helper nobody can tell which entries stayed";
     }
     EXPECT_EQ(logLines(log), c.helperRuns);
+    EXPECT_TRUE(elevating.idle());
     std::filesystem::remove(log);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Fallback, testing::ValuesIn(kFallbackCases),
     [](const testing::TestParamInfo<FallbackCase>& info) { return std::string(info.param.name); });
 
+// Once the person has refused, the command's other rows fail alike instead of
+// asking again, and each is said.
+TEST(FallbackBatch, ARefusalIsNotAskedAgainWithinOneCommand)
+{
+    const std::filesystem::path log
+        = std::filesystem::temp_directory_path() / ("tevra-fallback-batch-" + std::to_string(getpid()));
+    std::filesystem::remove(log);
+    auto fake = std::make_unique<hostnet::FakeIpHelper>();
+    fake->deleteResult = -1;
+    fake->failure = hostnet::Failure::NotPermitted;
+    ElevatingIpHelper elevating(std::move(fake), std::make_unique<HelperLauncher>(recordingHelper(log, 126)));
+    for (const char* address : { "10.0.0.5", "10.0.0.6", "10.0.0.7" })
+        EXPECT_EQ(elevating.deleteIpNetEntry({ 3, 6, {}, *parseDottedQuad(address), 3 }).status, -1);
+    const std::optional<ElevatedOutcome> outcome = helperOutcome(elevating);
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_TRUE(outcome->doneSubjects.empty());
+    std::vector<std::string> subjects;
+    for (const ActionFailure& failure : outcome->failures) {
+        subjects.push_back(failure.subject);
+        EXPECT_EQ(failure.kind, hostnet::Failure::NotPermitted);
+    }
+    EXPECT_EQ(subjects, (std::vector<std::string> { "10.0.0.5", "10.0.0.6", "10.0.0.7" }));
+    EXPECT_EQ(logLines(log), std::vector<std::string> { "delete 10.0.0.5 3" });
+    std::filesystem::remove(log);
+}
+
 TEST(FallbackLauncher, AHelperThatCannotStartIsSaid)
 {
-    const HelperLauncher launcher({ QStringLiteral("/nonexistent/tevra-arp-helper") });
-    const std::optional<HelperLauncher::Failure> failed = launcher.run({ QStringLiteral("flush"), "3" });
-    ASSERT_TRUE(failed.has_value());
-    EXPECT_TRUE(failed->reason.startsWith("/nonexistent/tevra-arp-helper could not be started"))
-        << failed->reason.toStdString();
+    HelperLauncher launcher({ QStringLiteral("/nonexistent/tevra-arp-helper") });
+    std::optional<ElevatedResult> said;
+    launcher.start({ "flush", "3" }, [&said](ElevatedResult result) { said = std::move(result); });
+    ASSERT_TRUE(QTest::qWaitFor([&said] { return said.has_value(); }, 10000));
+    ASSERT_TRUE(said->has_value());
+    EXPECT_EQ((*said)->reason.rfind("/nonexistent/tevra-arp-helper could not be started", 0), 0u)
+        << (*said)->reason;
 }
 
 // Takes CAP_NET_ADMIN out of this thread's effective rights for the scope, as
@@ -146,12 +211,13 @@ private:
     bool ok_ = false;
 };
 
-class WindowFallbackTest : public testing::Test {
+class WindowFallbackTest : public KernelTest {
 protected:
     void SetUp() override
     {
-        if (!NamespacePair::available())
-            GTEST_SKIP() << "the kernel tests make network namespaces and need root";
+        KernelTest::SetUp();
+        if (kernelMissing())
+            return;
         namespaces = std::make_unique<NamespacePair>();
         ASSERT_TRUE(namespaces->ok()) << namespaces->error;
         entry = std::make_unique<NamespaceEntry>(namespaces->hostName());
@@ -185,6 +251,13 @@ protected:
                     rows.index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
 
+    // The helper answers from the event loop, as the desktop's prompt would.
+    static void waitForHelper(CWatcherDlg& dlg)
+    {
+        auto& elevating = dynamic_cast<ElevatingIpHelper&>(dlg.watcher.ipHelper());
+        ASSERT_TRUE(QTest::qWaitFor([&elevating] { return elevating.idle(); }, 20000));
+    }
+
     std::string neighbours() const
     {
         return runCommand({ "ip", "-n", namespaces->hostName(), "-4", "neigh", "show", "dev", "veth0" }).out;
@@ -205,15 +278,18 @@ TEST_F(WindowFallbackTest, WithoutRightsTheHelperDeletesAndFlushes)
     row.dwIndex = if_nametoindex("veth0");
     row.dwAddr = *parseDottedQuad("10.66.0.5");
     const auto plain = hostnet::makePlatformIpHelper();
-    ASSERT_EQ(plain->deleteIpNetEntry(row), -1);
-    ASSERT_EQ(plain->lastFailure(), hostnet::Failure::NotPermitted);
+    const hostnet::ActionResult refused = plain->deleteIpNetEntry(row);
+    ASSERT_EQ(refused.status, -1);
+    ASSERT_EQ(refused.kind, hostnet::Failure::NotPermitted);
 
     select(*dlg, "10.66.0.5");
     dlg->OnDeleteFromSystemCache();
+    waitForHelper(*dlg);
     EXPECT_EQ(shown, std::vector<std::string> {});
     EXPECT_EQ(neighbours().find("10.66.0.5 "), std::string::npos) << neighbours();
 
     dlg->OnFlushSystemCache();
+    waitForHelper(*dlg);
     EXPECT_EQ(shown, std::vector<std::string> {});
     const std::string left = neighbours();
     EXPECT_EQ(left.find("10.66.0.6 "), std::string::npos) << left;
@@ -228,11 +304,70 @@ TEST_F(WindowFallbackTest, WhatTheHelperCannotDoIsSaidOnceAndTheEntryStays)
     ASSERT_TRUE(unprivileged.ok());
     select(*dlg, "10.66.0.5");
     dlg->OnDeleteFromSystemCache();
+    waitForHelper(*dlg);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_NE(shown[0].find("10.66.0.5: the administrator's authentication was dismissed"), std::string::npos)
         << shown[0];
     EXPECT_NE(shown[0].find("This action needs administrator rights."), std::string::npos) << shown[0];
     EXPECT_NE(neighbours().find("10.66.0.5 "), std::string::npos) << neighbours();
+}
+
+// The seconds of the day of an output line's stamp ("3 - 20:05:28: Mapping changed: ...").
+int stampSeconds(const std::string& line)
+{
+    const std::size_t at = line.find(" - ") + 3;
+    return std::stoi(line.substr(at, 2)) * 3600 + std::stoi(line.substr(at + 3, 2)) * 60
+        + std::stoi(line.substr(at + 6, 2));
+}
+
+int secondsOfDayNow()
+{
+    const QTime now = QTime::currentTime();
+    return now.hour() * 3600 + now.minute() * 60 + now.second();
+}
+
+// While the desktop's password prompt is open (a stand-in that takes seconds
+// before running the helper), the window goes on watching: a change made
+// meanwhile is stamped when it happens and said at once, and the command's
+// own result comes when the helper ends.
+TEST_F(WindowFallbackTest, TheWindowWatchesOnWhileTheHelperWaitsForConsent)
+{
+    auto dlg = window({ QStringLiteral("/bin/sh"), QStringLiteral("-c"),
+        QStringLiteral("sleep 6; exec \"$0\" \"$@\""), QString::fromLatin1(TEVRA_ARP_HELPER) });
+    const WithoutNetAdmin unprivileged;
+    ASSERT_TRUE(unprivileged.ok());
+    auto& elevating = dynamic_cast<ElevatingIpHelper&>(dlg->watcher.ipHelper());
+    select(*dlg, "10.66.0.5");
+    dlg->OnDeleteFromBothCaches();
+    ASSERT_FALSE(elevating.idle()) << "the command returned with the helper still asking";
+
+    QTest::qWait(1000);
+    const int changedAt = secondsOfDayNow();
+    ASSERT_TRUE(namespaces->ipInHost(
+        { "neigh", "replace", "10.66.0.6", "lladdr", "00:0c:29:aa:bb:cc", "dev", "veth0", "nud", "stale" }));
+    const auto changeLine = [&dlg]() -> std::optional<std::string> {
+        for (int line = 0; line < dlg->outputList.count(); ++line) {
+            const std::string text = dlg->outputList.text(line).toStdString();
+            if (text.find("Mapping changed: 10.66.0.6 changed from 00-0C-29-11-22-33 to 00-0C-29-AA-BB-CC")
+                != std::string::npos)
+                return text;
+        }
+        return std::nullopt;
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return changeLine().has_value(); }, 4000));
+    EXPECT_FALSE(elevating.idle()) << "the change must be said while the helper still waits";
+    const int stamped = stampSeconds(*changeLine());
+    EXPECT_GE(stamped, changedAt) << *changeLine();
+    EXPECT_LE(stamped, changedAt + 2) << *changeLine();
+    EXPECT_NE(neighbours().find("10.66.0.5 "), std::string::npos) << "deleted before the consent";
+
+    waitForHelper(*dlg);
+    EXPECT_EQ(shown, std::vector<std::string> {});
+    EXPECT_EQ(neighbours().find("10.66.0.5 "), std::string::npos) << neighbours();
+    const MappingListModel& rows = dlg->mappingList.rows();
+    for (int row = 0; row < rows.rowCount(); ++row)
+        EXPECT_NE(rows.index(row, 0).data().toString(), QStringLiteral("10.66.0.5"))
+            << "what the helper deleted leaves the program cache too";
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The mapping list: columns, cell texts, row images, order and the update rule.
 #include "WindowFixture.h"
-#include "ui/Resources.h"
+#include "ui/qt/Resources.h"
 
 #include <QHeaderView>
 #include <QIcon>
@@ -247,9 +247,12 @@ TEST_F(MappingListTest, NewRowsTakeTheirSortedPlaceInTheSamePass)
     EXPECT_EQ(unsortedInsertions, 0);
 }
 
-MappingRow shownRow(std::uint32_t hostAddress, const char* text)
+MappingRow shownRow(std::uint32_t hostAddress)
 {
-    return { { std::to_string(hostAddress), text, "", "", "", "", "", "", "" }, true, hostAddress };
+    MappingRow row;
+    row.hostAddress = hostAddress;
+    row.address = hostToNet(hostAddress);
+    return row;
 }
 
 TEST_F(MappingListTest, InsertionRunsBetweenListedRows)
@@ -268,12 +271,12 @@ TEST_F(MappingListTest, InsertionRunsBetweenListedRows)
         dlg.mappingList.rows().deleteAllRows();
         std::vector<MappingRow> listed;
         for (std::uint32_t a : c.listed)
-            listed.push_back(shownRow(a, "old"));
+            listed.push_back(shownRow(a));
         dlg.mappingList.rows().writeRows(std::move(listed));
         QSignalSpy inserted(&dlg.mappingList.rows(), &QAbstractItemModel::rowsInserted);
         std::vector<MappingRow> added;
         for (std::uint32_t a : c.added)
-            added.push_back(shownRow(a, "new"));
+            added.push_back(shownRow(a));
         dlg.mappingList.rows().writeRows(std::move(added));
         EXPECT_EQ(inserted.count(), c.insertions);
         std::vector<std::uint32_t> all = c.listed;

@@ -1,7 +1,7 @@
 // Start-up: the splash during the two pauses, the timer afterwards, the about box.
 #include "WindowFixture.h"
-#include "ui/AboutDlg.h"
-#include "ui/SplashDlg.h"
+#include "ui/qt/AboutDlg.h"
+#include "ui/qt/SplashDlg.h"
 
 #include <QApplication>
 #include <QLabel>

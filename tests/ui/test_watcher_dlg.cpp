@@ -1,6 +1,6 @@
 // The main window: layout, menu, commands and the output line of an event.
 #include "WindowFixture.h"
-#include "ui/CommandIds.h"
+#include "ui/core/CommandIds.h"
 
 #include <QAction>
 #include <QKeyEvent>

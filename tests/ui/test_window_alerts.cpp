@@ -2,7 +2,7 @@
 #include "FakeExportDialogs.h"
 #include "FakeTrayIcon.h"
 #include "WindowFixture.h"
-#include "ui/Resources.h"
+#include "ui/qt/Resources.h"
 
 #include <QDir>
 #include <QFile>

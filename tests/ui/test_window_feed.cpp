@@ -41,7 +41,7 @@ public:
         QObject::connect(&dlg.mappingList.rows(), &QAbstractItemModel::dataChanged,
             [this](const QModelIndex& first, const QModelIndex& last) {
                 for (int row = first.row(); row <= last.row(); ++row)
-                    ++rowWrites[rows().row(row).cells[0]];
+                    ++rowWrites[rows().text(row, kAddressColumn)];
             });
     }
 

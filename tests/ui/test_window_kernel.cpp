@@ -3,8 +3,10 @@
 // recorded notification service on a session bus of its own (dbus-run-session).
 #include "Command.h"
 #include "FakeNotificationService.h"
+#include "KernelTest.h"
 #include "NamespacePair.h"
-#include "ui/WatcherDlg.h"
+#include "ui/core/Balloons.h"
+#include "ui/qt/WatcherDlg.h"
 
 #include <QDBusConnection>
 #include <QTest>
@@ -42,12 +44,13 @@ struct NotificationDesktop {
     bool registered = false;
 };
 
-class WindowKernelTest : public ::testing::Test {
+class WindowKernelTest : public KernelTest {
 protected:
     void SetUp() override
     {
-        if (!NamespacePair::available())
-            GTEST_SKIP() << "the kernel tests make network namespaces and need root";
+        KernelTest::SetUp();
+        if (kernelMissing())
+            return;
         ASSERT_TRUE(desktop.registered) << "no session bus of the test's own";
         namespaces = std::make_unique<NamespacePair>();
         ASSERT_TRUE(namespaces->ok()) << namespaces->error;
@@ -114,7 +117,7 @@ TEST_F(WindowKernelTest, ABurstInTheTrayGivesEveryLineAndCoalescedReplacingNotif
     ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.outputList.count() == linesBefore + changes; }, 5000))
         << dlg.outputList.count() - linesBefore << " of " << changes << " lines";
     // The last notification waits for the second after the one before to end.
-    QTest::qWait(2 * BalloonCoalescer::kIntervalMs);
+    QTest::qWait(2 * BalloonPacer::kIntervalMs);
 
     std::vector<QString> lines;
     for (int line = linesBefore; line < dlg.outputList.count(); ++line)
@@ -135,7 +138,7 @@ TEST_F(WindowKernelTest, ABurstInTheTrayGivesEveryLineAndCoalescedReplacingNotif
         EXPECT_EQ(shown[n].summary, "Tevra Warning!") << n;
         EXPECT_EQ(shown[n].replacesId, 1u) << n;
         // Delivery on the bus may shift a notification by a little.
-        EXPECT_GE(shown[n].receivedAtMs - shown[n - 1].receivedAtMs, BalloonCoalescer::kIntervalMs - 50) << n;
+        EXPECT_GE(shown[n].receivedAtMs - shown[n - 1].receivedAtMs, BalloonPacer::kIntervalMs - 50) << n;
         const QString body = shown[n].body;
         const auto line = std::find(lines.begin(), lines.end(), body.section('\n', 0, 0));
         ASSERT_NE(line, lines.end()) << body.toStdString();

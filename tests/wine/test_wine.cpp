@@ -6,6 +6,7 @@
 #include "FileText.h"
 #include "HarnessProtocol.h"
 #include "HelperArgumentLists.h"
+#include "KernelTest.h"
 #include "NamespacePair.h"
 #include "WineSession.h"
 #include "engine/Version.h"
@@ -16,7 +17,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <regex>
 #include <sstream>
@@ -54,12 +58,13 @@ public:
 WineEnvironment* const kWine
     = static_cast<WineEnvironment*>(testing::AddGlobalTestEnvironment(new WineEnvironment));
 
-class UnderWine : public testing::Test {
+class UnderWine : public KernelTest {
 protected:
     void SetUp() override
     {
-        if (!NamespacePair::available())
-            GTEST_SKIP() << "the Wine tests make network namespaces and need root";
+        KernelTest::SetUp();
+        if (kernelMissing())
+            return;
         ASSERT_TRUE(kWine->namespaces->ok()) << kWine->namespaces->error;
         ASSERT_EQ(kWine->session->error(), "");
         ASSERT_TRUE(resetTable());
@@ -100,6 +105,16 @@ protected:
             done = neigh(verb, first, mac, state);
         } else if (verb == "address") {
             done = namespaces().ipInHost({ "addr", "add", first, "dev", "veth0" });
+        } else if (verb == "picture") {
+            // x y width height of a window on the X display, saved as PNG.
+            std::string height;
+            words >> height;
+            const char* target = std::getenv("TEVRA_WINDOW_PICTURE");
+            const CommandResult shot = runCommand({ "scrot", "-o", "-a",
+                first + "," + mac + "," + state + "," + height, target ? target : TEVRA_WINDOW_PICTURE });
+            done = shot.status == 0;
+            if (!done)
+                ADD_FAILURE() << "scrot: " << shot.err;
         } else if (verb == "list") {
             const CommandResult listing
                 = runCommand({ "ip", "-n", namespaces().hostName(), "-4", "neigh", "show" });
@@ -119,9 +134,11 @@ protected:
 
     // A test program of the Windows build, run to its end with its harness
     // requests answered; its output without them.
-    static Finished runWindowsTests(const std::string& program)
+    static Finished runWindowsTests(const std::string& program,
+        const std::vector<std::string>& arguments = {}, std::vector<std::string> environment = {})
     {
-        RunningProgram tests(session().command(program, {}, { std::string(kHarnessVariable) + "=1" }), true);
+        environment.push_back(std::string(kHarnessVariable) + "=1");
+        RunningProgram tests(session().command(program, arguments, environment), true);
         Finished finished;
         while (const auto line = tests.readLine(120s)) {
             const std::string text = withoutCarriageReturns(*line);
@@ -181,6 +198,52 @@ TEST_P(WindowsTests, PassWithoutSkipping)
 
 INSTANTIATE_TEST_SUITE_P(Programs, WindowsTests, testing::ValuesIn(kTestPrograms),
     [](const auto& info) { return std::string(info.param.name); });
+
+// --- The window, Tevra.exe, on the X display the test runs on ---
+
+class WindowUnderWine : public UnderWine {
+protected:
+    void SetUp() override
+    {
+        UnderWine::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        // The session's windows go to the display the test runs on.
+        if (std::getenv("DISPLAY") == nullptr)
+            GTEST_SKIP() << "no X display (Xvfb)";
+    }
+};
+
+// The window in the test program's own process: rows, changes, commands,
+// saving, the tray and the start-up (tests/ui/win32/test_window.cpp).
+TEST_F(WindowUnderWine, PassesItsTestsOnTheNamespacesTable)
+{
+    const Finished finished = runWindowsTests("tests/ui/win32/test_window.exe");
+    EXPECT_EQ(finished.status, 0) << finished.output;
+    EXPECT_NE(finished.output.find("[  PASSED  ]"), std::string::npos) << finished.output;
+    EXPECT_EQ(finished.output.find("[  SKIPPED ]"), std::string::npos) << finished.output;
+}
+
+// The real program as a user starts it, watched by tests/ui/win32/window_probe.cpp.
+TEST_F(WindowUnderWine, ShowsItsWindowThroughFiveTicksAndEndsOnWmClose)
+{
+    ASSERT_TRUE(neigh("add", "10.66.0.11", "00:0c:29:11:22:34", "permanent"));
+    // An alert for the picture: a red cross and a numbered line.
+    ASSERT_TRUE(neigh("add", "10.66.0.30", "ff:ff:ff:ff:ff:ff", "permanent"));
+    const char* picture = std::getenv("TEVRA_WINDOW_PICTURE");
+    const std::string picturePath = picture ? picture : TEVRA_WINDOW_PICTURE;
+    std::remove(picturePath.c_str());
+    std::string program = "Z:" + std::string(TEVRA_WINDOWS_BUILD) + "/ui/win32/Tevra.exe";
+    std::ranges::replace(program, '/', '\\');
+    const Finished finished = runWindowsTests("tests/ui/win32/window_probe.exe", { program });
+    EXPECT_EQ(finished.status, 0) << finished.output;
+    EXPECT_NE(finished.output.find("alive through five ticks"), std::string::npos) << finished.output;
+    EXPECT_NE(finished.output.find("ended with status 0"), std::string::npos) << finished.output;
+    std::ifstream saved(picturePath, std::ios::binary);
+    char signature[8] {};
+    saved.read(signature, sizeof signature);
+    EXPECT_EQ(std::string(signature, sizeof signature), "\x89PNG\r\n\x1a\n") << picturePath;
+}
 
 // --- tevra-watch.exe ---
 

@@ -1,27 +1,15 @@
 #include "ui/win32/RunasLauncher.h"
 
 #include "hostnet/windows/WindowsText.h"
-#include "ui/HelperAnswers.h"
+#include "ui/core/HelperAnswers.h"
 
 #include <algorithm>
-#include <array>
 #include <utility>
 
 namespace tevra::win32 {
 namespace {
 
 constexpr wchar_t kHelperName[] = L"tevra-arp-helper.exe";
-
-// What the helper's exit codes mean when its standard error, which a program
-// started with "runas" cannot read, is not there to say why.
-struct ExitMeaning {
-    DWORD code;
-    std::string_view text;
-};
-constexpr std::array<ExitMeaning, 2> kExitMeanings { {
-    { kHelperSystemRefused, "the system refused the change" },
-    { kHelperArgumentsRefused, kHelperRefusedArguments },
-} };
 
 ElevatedFailure failure(std::string reason)
 {
@@ -60,7 +48,7 @@ RunasLauncher::RunasLauncher(std::filesystem::path helper, std::unique_ptr<Shell
 {
 }
 
-std::optional<ElevatedFailure> RunasLauncher::run(const std::vector<std::vector<std::string>>& steps) const
+ElevatedResult RunasLauncher::run(const std::vector<std::vector<std::string>>& steps) const
 {
     for (const std::vector<std::string>& step : steps)
         if (auto failed = runStep(step))
@@ -68,7 +56,7 @@ std::optional<ElevatedFailure> RunasLauncher::run(const std::vector<std::vector<
     return std::nullopt;
 }
 
-std::optional<ElevatedFailure> RunasLauncher::runStep(const std::vector<std::string>& step) const
+ElevatedResult RunasLauncher::runStep(const std::vector<std::string>& step) const
 {
     const std::optional<std::wstring> line = parameters(step);
     if (!line)
@@ -87,7 +75,7 @@ std::optional<ElevatedFailure> RunasLauncher::runStep(const std::vector<std::str
     if (!shell_->shellExecuteEx(&info)) {
         const DWORD error = shell_->lastError();
         if (error == ERROR_CANCELLED)
-            return ElevatedFailure { std::string(kConsentDismissed), true };
+            return consentDismissed();
         return failure(helperName(helper_) + " could not be started: " + hostnet::systemMessage(error));
     }
     if (info.hProcess == nullptr)
@@ -97,19 +85,16 @@ std::optional<ElevatedFailure> RunasLauncher::runStep(const std::vector<std::str
     return failed;
 }
 
-std::optional<ElevatedFailure> RunasLauncher::waitForExit(HANDLE process) const
+ElevatedResult RunasLauncher::waitForExit(HANDLE process) const
 {
     if (shell_->waitForSingleObject(process, kHelperTimeoutMs) != WAIT_OBJECT_0)
         return failure("no answer from " + helperName(helper_));
     DWORD code = 0;
     if (!shell_->getExitCodeProcess(process, &code))
         return failure(helperName(helper_) + " ended without an exit code");
-    if (code == kHelperDone)
-        return std::nullopt;
-    const auto meaning = std::ranges::find(kExitMeanings, code, &ExitMeaning::code);
-    if (meaning != kExitMeanings.end())
-        return failure(std::string(meaning->text));
-    return failure(helperFailedText(code));
+    // The helper's standard error cannot be read from a program started with
+    // "runas": the exit code alone says what happened.
+    return helperAnswer(HelperLaunch::Runas, code, {});
 }
 
 std::filesystem::path findHelper(const std::filesystem::path& programFolder)

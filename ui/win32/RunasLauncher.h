@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/core/ElevatedLauncher.h"
 #include "ui/win32/ShellApi.h"
 
 #include <filesystem>
@@ -9,14 +10,6 @@
 #include <vector>
 
 namespace tevra::win32 {
-
-// Why an elevated step was not done.
-struct ElevatedFailure {
-    std::string reason;  // for a person to read
-    bool rightsRefused = false;  // the administrator's consent was not given
-
-    friend bool operator==(const ElevatedFailure&, const ElevatedFailure&) = default;
-};
 
 // Runs tevra-arp-helper.exe through ShellExecuteExW with the verb "runas", so
 // that Windows asks for an administrator's consent, and waits for its exit
@@ -29,15 +22,15 @@ public:
     // One run per step (its arguments, e.g. flush 3), stopping at the first
     // that fails; none when all were done. Blocks until the person has answered
     // and the helper has ended: call it from a thread other than the window's.
-    std::optional<ElevatedFailure> run(const std::vector<std::vector<std::string>>& steps) const;
+    ElevatedResult run(const std::vector<std::vector<std::string>>& steps) const;
 
     // How long a started helper may take to delete or flush before it is
     // given up on (it cannot be ended: it runs with rights the window lacks).
     static constexpr DWORD kHelperTimeoutMs = 60'000;
 
 private:
-    std::optional<ElevatedFailure> runStep(const std::vector<std::string>& step) const;
-    std::optional<ElevatedFailure> waitForExit(HANDLE process) const;
+    ElevatedResult runStep(const std::vector<std::string>& step) const;
+    ElevatedResult waitForExit(HANDLE process) const;
 
     std::filesystem::path helper_;
     std::unique_ptr<ShellApi> shell_;

@@ -40,7 +40,7 @@ bool RunasWorker::start(std::vector<std::vector<std::string>> steps, Done done)
         shared_->running = true;
     }
     std::thread([shared = shared_, steps = std::move(steps), done = std::move(done)] {
-        std::optional<ElevatedFailure> answer = shared->launcher->run(steps);
+        ElevatedResult answer = shared->launcher->run(steps);
         const std::lock_guard lock(shared->mutex);
         shared->running = false;
         // Said under the lock, so that the worker cannot go in between.

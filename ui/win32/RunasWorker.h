@@ -17,7 +17,7 @@ namespace tevra::win32 {
 // anything, and starts no run from there.
 class RunasWorker {
 public:
-    using Done = std::function<void(std::optional<ElevatedFailure>)>;
+    using Done = std::function<void(ElevatedResult)>;
 
     explicit RunasWorker(std::unique_ptr<RunasLauncher> launcher);
     RunasWorker(const RunasWorker&) = delete;

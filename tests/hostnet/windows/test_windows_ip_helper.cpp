@@ -129,16 +129,17 @@ TEST_P(ArpTableRead, AsksForTheSizeThenTheSortedTable)
 {
     const ReadCase& c = GetParam();
     api.netTable.assign(c.answers.begin(), c.answers.end());
-    const auto table = host->getIpNetTable();
+    const hostnet::ReadResult<hostnet::MibIpNetRow> read = host->getIpNetTable();
+    const auto& table = read.rows;
     EXPECT_EQ(api.calls, c.calls);
-    ASSERT_EQ(table.has_value(), c.rows.has_value()) << host->lastError();
+    ASSERT_EQ(table.has_value(), c.rows.has_value()) << read.reason;
     if (table) {
         std::vector<std::string> rows;
         for (const hostnet::MibIpNetRow& row : *table)
             rows.push_back(describe(row));
         EXPECT_EQ(rows, *c.rows);
     } else {
-        EXPECT_EQ(host->lastError(), c.error);
+        EXPECT_EQ(read.reason, c.error);
     }
 }
 
@@ -154,8 +155,9 @@ TEST_F(ScriptedWindows, AddressTableGivesEachInterfacesPrimaryAddressFirst)
         addrTableAnswer({ addrRow("10.1.0.1", 2, "255.255.0.0", 0),
             addrRow("10.1.0.5", 2, "255.255.0.0", MIB_IPADDR_PRIMARY),
             addrRow("127.0.0.1", 1, "255.0.0.0", MIB_IPADDR_PRIMARY) }) };
-    const auto table = host->getIpAddrTable();
-    ASSERT_TRUE(table.has_value()) << host->lastError();
+    const hostnet::ReadResult<hostnet::MibIpAddrRow> read = host->getIpAddrTable();
+    const auto& table = read.rows;
+    ASSERT_TRUE(table.has_value()) << read.reason;
     std::vector<std::string> rows;
     for (const hostnet::MibIpAddrRow& row : *table)
         rows.push_back(
@@ -173,8 +175,9 @@ TEST_F(ScriptedWindows, AdaptersComeInChainOrderWithTheirDescriptions)
     const ULONG size = 2 * sizeof(IP_ADAPTER_INFO);
     api.adapters = { needsBuffer(size, ERROR_BUFFER_OVERFLOW),
         adaptersAnswer({ { 7, "Intel(R) Ethernet Connection I219-V" }, { 3, "Wi-Fi" } }) };
-    const auto adapters = host->getAdaptersInfo();
-    ASSERT_TRUE(adapters.has_value()) << host->lastError();
+    const hostnet::ReadResult<hostnet::IpAdapterInfo> read = host->getAdaptersInfo();
+    const auto& adapters = read.rows;
+    ASSERT_TRUE(adapters.has_value()) << read.reason;
     ASSERT_EQ(adapters->size(), 2u);
     EXPECT_EQ((*adapters)[0].Index, 7u);
     EXPECT_EQ((*adapters)[0].Description, "Intel(R) Ethernet Connection I219-V");
@@ -214,8 +217,9 @@ TEST_P(DamagedAdapterList, FailsInsteadOfWalkingOn)
              one.fill(buffer);
              GetParam().damage(reinterpret_cast<IP_ADAPTER_INFO*>(buffer), buffer + sizeof(IP_ADAPTER_INFO));
          } } };
-    EXPECT_FALSE(host->getAdaptersInfo().has_value());
-    EXPECT_EQ(host->lastError(), "reading the network adapters: the adapter list is damaged");
+    const hostnet::ReadResult<hostnet::IpAdapterInfo> read = host->getAdaptersInfo();
+    EXPECT_FALSE(read.rows.has_value());
+    EXPECT_EQ(read.reason, "reading the network adapters: the adapter list is damaged");
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, DamagedAdapterList, testing::ValuesIn(kDamagedChains),
@@ -265,9 +269,11 @@ TEST_F(ScriptedEngine, DeleteNamesTheEntryByInterfaceAndAddressAlone)
     EXPECT_EQ(api.calls, (std::vector<std::string> { "DeleteIpNetEntry(3)" }));
 
     api.deleteStatus = ERROR_NOT_FOUND;
+    watcher().takeActionFailures();
     EXPECT_EQ(watcher().deleteFromSystemCache("10.0.0.5"), -1);
-    EXPECT_EQ(watcher().ipHelper().lastError(),
-        "deleting an ARP entry: " + hostnet::systemMessage(ERROR_NOT_FOUND));
+    const std::vector<ActionFailure> failures = watcher().takeActionFailures();
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].reason, "deleting an ARP entry: " + hostnet::systemMessage(ERROR_NOT_FOUND));
 }
 
 TEST_F(ScriptedEngine, FlushAsksForTheAdaptersAfreshAndFlushesEachInChainOrder)
@@ -329,14 +335,14 @@ class Ping : public ScriptedWindows, public testing::WithParamInterface<PingCase
 TEST_P(Ping, StartsOnlyAnAddressHiddenAndLetsGoOfIt)
 {
     const PingCase& c = GetParam();
-    const std::int32_t status = host->startPing(c.text);
+    const hostnet::ActionResult started = host->startPing(c.text);
     if (!c.started) {
-        EXPECT_EQ(status, -1);
+        EXPECT_EQ(started.status, -1);
         EXPECT_TRUE(api.calls.empty());
-        EXPECT_EQ(host->lastError(), "ping: not an IPv4 address: " + c.text);
+        EXPECT_EQ(started.reason, "ping: not an IPv4 address: " + c.text);
         return;
     }
-    EXPECT_EQ(status, 0);
+    EXPECT_EQ(started.status, 0);
     ASSERT_EQ(api.started.size(), 1u);
     const ScriptedIpHelperApi::ProcessStart& start = api.started[0];
     // Named whole: without a name Windows would look in the working folder first.
@@ -369,9 +375,10 @@ TEST_F(ScriptedWindows, PingThatCannotStartFailsWithTheSystemsReason)
 {
     api.processStarted = FALSE;
     api.processError = ERROR_FILE_NOT_FOUND;
-    EXPECT_EQ(host->startPing("10.1.255.255"), -1);
+    const hostnet::ActionResult started = host->startPing("10.1.255.255");
+    EXPECT_EQ(started.status, -1);
     EXPECT_TRUE(api.closed.empty());
-    EXPECT_EQ(host->lastError(), "starting ping: " + hostnet::systemMessage(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(started.reason, "starting ping: " + hostnet::systemMessage(ERROR_FILE_NOT_FOUND));
 }
 
 // --- The system's texts ---

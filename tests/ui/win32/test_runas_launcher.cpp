@@ -4,7 +4,7 @@
 // helper with arguments it refuses, which is harmless on any machine.
 #include "TempFolder.h"
 #include "hostnet/windows/WindowsText.h"
-#include "ui/HelperAnswers.h"
+#include "ui/core/HelperAnswers.h"
 #include "ui/win32/RunasLauncher.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The helper's run beside the window's thread: while Windows' consent prompt
 // is open (a stand-in that does not return until the test lets it), start
 // returns at once, the caller's thread goes on, and the answer comes later.
-#include "ui/HelperAnswers.h"
+#include "ui/core/HelperAnswers.h"
 #include "ui/win32/RunasWorker.h"
 
 #include <gtest/gtest.h>

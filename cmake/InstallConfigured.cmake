@@ -1,0 +1,24 @@
+# Run by `cmake --install`: writes TEVRA_TEMPLATE as TEVRA_OUTPUT, naming
+# installed paths, and installs it into TEVRA_DESTINATION. It runs at install
+# time because `--prefix` may move the installation after configuring.
+# TEVRA_PATHS holds NAME=PATH pairs: each PATH, relative to the prefix or
+# absolute, is given to the template as the absolute @NAME@. TEVRA_DESTINATION
+# too may be relative to the prefix.
+function(tevra_installed_path out path)
+  if(NOT IS_ABSOLUTE "${path}")
+    set(path "${CMAKE_INSTALL_PREFIX}/${path}")
+  endif()
+  set(${out} "${path}" PARENT_SCOPE)
+endfunction()
+
+foreach(pair IN LISTS TEVRA_PATHS)
+  string(FIND "${pair}" "=" equals)
+  string(SUBSTRING "${pair}" 0 ${equals} name)
+  math(EXPR start "${equals} + 1")
+  string(SUBSTRING "${pair}" ${start} -1 path)
+  tevra_installed_path(${name} "${path}")
+endforeach()
+tevra_installed_path(destination "${TEVRA_DESTINATION}")
+configure_file("${TEVRA_TEMPLATE}" "${TEVRA_OUTPUT}" @ONLY)
+file(INSTALL "${TEVRA_OUTPUT}" DESTINATION "${destination}"
+     PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)

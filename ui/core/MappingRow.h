@@ -1,0 +1,31 @@
+#pragma once
+
+#include "engine/MacAddress.h"
+#include "ui/core/SharedTexts.h"
+
+#include <cstdint>
+
+namespace tevra {
+
+// What one row of the mapping list shows, as the values its texts are made
+// from when a list draws them (a copy, so a row reads as it was written): a
+// first fill of tens of thousands of rows makes no text and touches little
+// memory. The vendor and adapter names are numbers in the list's SharedTexts;
+// the host-order address is the row's item data and sort key.
+struct MappingRow {
+    std::uint32_t hostAddress = 0;
+    std::uint32_t address = 0;  // network byte order
+    MacBytes mac {};
+    std::int64_t lastChanged = 0;  // 0: no change worth showing
+    std::uint32_t adapterIndex = 0;
+    std::uint32_t type = 0;
+    std::uint32_t vendor = SharedTexts::kNone;
+    std::uint32_t adapterName = SharedTexts::kNone;
+    std::uint32_t macLength = 0;
+    bool inSystemCache = false;
+    bool alertFree = true;  // check mark when set, red cross when clear
+
+    bool operator==(const MappingRow&) const = default;
+};
+
+}  // namespace tevra

@@ -1,0 +1,12 @@
+#include "ui/core/StartUp.h"
+
+#include "engine/Version.h"
+
+namespace tevra {
+
+std::string splashVersionLine()
+{
+    return std::string("Tevra Version ") + kVersion;
+}
+
+}  // namespace tevra

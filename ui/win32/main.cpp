@@ -1,0 +1,8 @@
+#include "ui/win32/WatcherApp.h"
+
+#include <windows.h>
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+{
+    return tevra::win32::InitInstance();
+}
