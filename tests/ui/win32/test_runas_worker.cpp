@@ -2,11 +2,13 @@
 // is open (a stand-in that does not return until the test lets it), start
 // returns at once, the caller's thread goes on, and the answer comes later.
 #include "ui/core/HelperAnswers.h"
+#include "ui/win32/RunasElevatedLauncher.h"
 #include "ui/win32/RunasWorker.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <future>
 #include <thread>
 
@@ -106,6 +108,61 @@ TEST(RunasWorker, AWindowClosedDuringThePromptIsNotToldTheAnswer)
     prompt->answer.set_value(TRUE);
     std::this_thread::sleep_for(300ms);
     EXPECT_FALSE(told);
+}
+
+// --- The window's launcher: the answer on the window's thread ---
+
+// This thread's messages handled until `done` holds, for at most ten seconds.
+bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds most = 10s)
+{
+    const auto end = std::chrono::steady_clock::now() + most;
+    while (!done() && std::chrono::steady_clock::now() < end) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+        std::this_thread::sleep_for(10ms);
+    }
+    return done();
+}
+
+std::unique_ptr<RunasElevatedLauncher> elevatedLauncher(std::promise<BOOL>& consent, DWORD exitCode)
+{
+    return std::make_unique<RunasElevatedLauncher>(std::make_unique<RunasLauncher>(
+        L"tevra-arp-helper.exe", std::make_unique<SlowPrompt>(consent.get_future().share(), exitCode)));
+}
+
+TEST(RunasElevatedLauncher, AnswersOnItsOwnThreadFromTheMessageLoopOneStepAfterAnother)
+{
+    std::promise<BOOL> consent;
+    const auto launcher = elevatedLauncher(consent, kHelperSystemRefused);
+    ASSERT_TRUE(launcher->ready());
+    std::vector<std::pair<int, Answer>> said;
+    std::vector<DWORD> threads;
+    for (const int step : { 1, 2 })
+        launcher->start({ "flush", std::to_string(step) }, [&said, &threads, step](Answer answer) {
+            said.emplace_back(step, std::move(answer));
+            threads.push_back(GetCurrentThreadId());
+        });
+    EXPECT_TRUE(said.empty()) << "never from within start";
+    // The prompt is open: this thread goes on, nothing is said.
+    EXPECT_FALSE(pumpUntil([&said] { return !said.empty(); }, 200ms));
+
+    consent.set_value(TRUE);
+    ASSERT_TRUE(pumpUntil([&said] { return said.size() == 2; }));
+    const Answer refused = ElevatedFailure { std::string(kSystemRefusedChange), false };
+    EXPECT_EQ(said, (std::vector<std::pair<int, Answer>> { { 1, refused }, { 2, refused } }));
+    EXPECT_EQ(threads, (std::vector<DWORD> { GetCurrentThreadId(), GetCurrentThreadId() }));
+}
+
+TEST(RunasElevatedLauncher, GoneDuringThePromptTellsNoOne)
+{
+    std::promise<BOOL> consent;
+    auto launcher = elevatedLauncher(consent, 0);
+    bool told = false;
+    launcher->start({ "flush", "2" }, [&told](Answer) { told = true; });
+    launcher.reset();
+    consent.set_value(TRUE);
+    EXPECT_FALSE(pumpUntil([&told] { return told; }, 300ms));
 }
 
 }  // namespace
