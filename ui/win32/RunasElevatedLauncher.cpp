@@ -77,8 +77,10 @@ void RunasElevatedLauncher::answered()
         result = std::move(answers_->results.front());
         answers_->results.pop_front();
     }
-    std::function<void(ElevatedResult)> onDone = std::move(running_);
-    running_ = nullptr;
+    if (!running_)
+        return;
+    std::function<void(ElevatedResult)> onDone = std::move(*running_);
+    running_.reset();
     if (onDone)
         onDone(std::move(result));
     startNext();

@@ -8,6 +8,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,7 +50,8 @@ private:
     HWND window_ = nullptr;
     std::shared_ptr<Answers> answers_;
     std::deque<Step> waiting_;
-    std::function<void(ElevatedResult)> running_;  // whom the step under way answers
+    // Whom the step under way answers; none while no step runs.
+    std::optional<std::function<void(ElevatedResult)>> running_;
     std::unique_ptr<RunasWorker> worker_;
 };
 
