@@ -17,7 +17,8 @@ endif()
 set(CPACK_PACKAGE_NAME Tevra)
 set(CPACK_PACKAGE_VENDOR Tevra)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Tevra: watches the IP-to-MAC (ARP) table and warns when a mapping changes")
-set(CPACK_PACKAGE_FILE_NAME Tevra-${PROJECT_VERSION}-win64)
+set(TEVRA_PACKAGE_NAME Tevra-${PROJECT_VERSION}-win64)
+set(CPACK_PACKAGE_FILE_NAME ${TEVRA_PACKAGE_NAME})
 set(CPACK_PACKAGE_INSTALL_DIRECTORY Tevra)
 
 # Without the debugging information the build keeps for itself.
@@ -50,7 +51,10 @@ set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 include(CPack)
 
 set(TEVRA_PACKAGE_DIR ${PROJECT_BINARY_DIR}/package)
-list(TRANSFORM TEVRA_PACKAGE_EXTENSIONS PREPEND ${TEVRA_PACKAGE_DIR}/${CPACK_PACKAGE_FILE_NAME} OUTPUT_VARIABLE
+# By our own name: include(CPack) leaves CPACK_PACKAGE_FILE_NAME set to the
+# source package's, so the build would look for files never made and pack
+# again each time.
+list(TRANSFORM TEVRA_PACKAGE_EXTENSIONS PREPEND ${TEVRA_PACKAGE_DIR}/${TEVRA_PACKAGE_NAME} OUTPUT_VARIABLE
      TEVRA_PACKAGES)
 add_custom_command(OUTPUT ${TEVRA_PACKAGES}
   COMMAND ${CMAKE_CPACK_COMMAND} --config ${PROJECT_BINARY_DIR}/CPackConfig.cmake -B ${TEVRA_PACKAGE_DIR}
