@@ -1,6 +1,6 @@
 #include "helper/HelperCommand.h"
 
-#include <arpa/inet.h>
+#include "engine/Address.h"
 
 #include <algorithm>
 #include <charconv>
@@ -24,23 +24,14 @@ std::optional<std::uint32_t> parseInterfaceIndex(std::string_view text)
     return static_cast<std::uint32_t>(value);
 }
 
-// Four dotted decimal numbers and nothing else; inet_pton, unlike inet_addr,
-// takes no shortened, octal or hexadecimal forms.
-std::optional<std::uint32_t> parseAddress(std::string_view text)
-{
-    const std::string terminated(text);
-    in_addr parsed {};
-    if (inet_pton(AF_INET, terminated.c_str(), &parsed) != 1)
-        return std::nullopt;
-    return parsed.s_addr;
-}
-
 }  // namespace
 
 std::optional<HelperCommand> parseHelperCommand(std::span<const std::string_view> arguments)
 {
     if (arguments.size() == 3 && arguments[0] == "delete") {
-        const auto address = parseAddress(arguments[1]);
+        // Four dotted decimal numbers and nothing else, read alike on every system:
+        // no shortened, octal or hexadecimal forms, which inet_addr would take.
+        const auto address = parseDottedQuad(arguments[1]);
         const auto index = parseInterfaceIndex(arguments[2]);
         if (!address || !index)
             return std::nullopt;

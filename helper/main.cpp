@@ -1,5 +1,6 @@
-// tevra-arp-helper: the one step of the window that needs CAP_NET_ADMIN, run
-// through pkexec so that the window itself never runs as root.
+// tevra-arp-helper: the one step of the window that needs an administrator's
+// rights (CAP_NET_ADMIN on Linux), run through pkexec, or on Windows with the
+// verb "runas", so that the window itself never runs with them.
 #include "helper/HelperCommand.h"
 #include "hostnet/IpHelper.h"
 

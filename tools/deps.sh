@@ -39,9 +39,10 @@ TEVRA_BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config clang-format 
 
 # What the Windows build and its tests need, without recommended packages: the
 # mingw-w64 cross compiler, GoogleTest's sources for it to build, 64-bit Wine
-# to run the result (its programs live in /usr/lib/wine), and an X display
-# with a window manager for Tevra.exe's window, pictured with scrot.
-TEVRA_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 googletest wine64 xvfb openbox x11-utils scrot)
+# to run the result (its programs live in /usr/lib/wine), an X display with a
+# window manager for Tevra.exe's window, pictured with scrot, and NSIS for
+# CPack to make the installer.
+TEVRA_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 googletest wine64 xvfb openbox x11-utils scrot nsis)
 
 # What the real-desktop screenshot scripts need: a virtual X display, a window
 # manager, a tray host, a notification daemon on a session bus, screenshots,

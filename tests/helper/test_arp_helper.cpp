@@ -2,6 +2,7 @@
 // a namespace: what it deletes, what it keeps, and that every argument list
 // it refuses leaves the table as it was.
 #include "Command.h"
+#include "HelperArgumentLists.h"
 #include "KernelTest.h"
 #include "NamespacePair.h"
 
@@ -135,11 +136,6 @@ INSTANTIATE_TEST_SUITE_P(Kernel, ArpHelperRefusedByKernel,
     [](const auto& info) { return std::string(info.param.name); });
 
 // Every other argument list: status 2, the usage, and the table untouched.
-struct RefusedArguments {
-    const char* name;
-    std::vector<std::string> arguments;
-};
-
 class ArpHelperRefusesArguments : public ArpHelperTest,
                                   public testing::WithParamInterface<RefusedArguments> { };
 
@@ -147,33 +143,12 @@ TEST_P(ArpHelperRefusesArguments, ExitsTwoAndTouchesNothing)
 {
     const CommandResult run = runHelper(GetParam().arguments);
     EXPECT_EQ(run.status, 2);
-    EXPECT_TRUE(run.err.starts_with("usage: tevra-arp-helper delete ADDRESS IFINDEX\n")) << run.err;
+    EXPECT_TRUE(run.err.starts_with(kHelperUsageStart)) << run.err;
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(neighbourTable(*namespaces), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Arguments, ArpHelperRefusesArguments,
-    testing::Values(RefusedArguments { "none", {} },
-        RefusedArguments { "other_verb", { "add", "10.66.0.5", "2" } },
-        RefusedArguments { "verb_in_capitals", { "FLUSH", "2" } },
-        RefusedArguments { "option", { "--help" } },
-        RefusedArguments { "delete_without_index", { "delete", "10.66.0.5" } },
-        RefusedArguments { "delete_with_extra", { "delete", "10.66.0.5", "2", "2" } },
-        RefusedArguments { "delete_of_a_short_address", { "delete", "10.66.5", "2" } },
-        RefusedArguments { "delete_of_an_address_out_of_range", { "delete", "10.66.0.256", "2" } },
-        RefusedArguments { "delete_of_an_octal_address", { "delete", "010.66.0.5", "2" } },
-        RefusedArguments { "delete_of_a_network", { "delete", "10.66.0.5/24", "2" } },
-        RefusedArguments { "delete_of_an_ipv6_address", { "delete", "::1", "2" } },
-        RefusedArguments { "flush_without_index", { "flush" } },
-        RefusedArguments { "flush_with_extra", { "flush", "2", "10.66.0.5" } },
-        RefusedArguments { "flush_of_index_zero", { "flush", "0" } },
-        RefusedArguments { "flush_of_a_negative_index", { "flush", "-2" } },
-        RefusedArguments { "flush_of_a_signed_index", { "flush", "+2" } },
-        RefusedArguments { "flush_of_a_padded_index", { "flush", " 2" } },
-        RefusedArguments { "flush_of_a_hexadecimal_index", { "flush", "0x2" } },
-        RefusedArguments { "flush_of_a_name", { "flush", "veth0" } },
-        RefusedArguments { "flush_of_an_index_past_int", { "flush", "2147483648" } },
-        RefusedArguments { "flush_of_an_index_that_wraps", { "flush", "4294967298" } }),
+INSTANTIATE_TEST_SUITE_P(Arguments, ArpHelperRefusesArguments, testing::ValuesIn(kRefusedHelperArguments),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

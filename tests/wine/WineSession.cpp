@@ -101,6 +101,13 @@ CommandResult WineSession::run(const std::string& program, const std::vector<std
     return runCommand(command(program, arguments));
 }
 
+CommandResult WineSession::wine(const std::vector<std::string>& arguments) const
+{
+    std::vector<std::string> line { TEVRA_WINE };
+    line.insert(line.end(), arguments.begin(), arguments.end());
+    return runCommand(inNamespace(line));
+}
+
 std::string withoutCarriageReturns(std::string text)
 {
     std::erase(text, '\r');

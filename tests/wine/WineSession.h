@@ -28,6 +28,11 @@ public:
         const std::vector<std::string>& environment = {}) const;
     // Runs one to its end; as the program wrote it, CR LF and all.
     CommandResult run(const std::string& program, const std::vector<std::string>& arguments) const;
+    // Runs `wine ARGUMENTS...` to its end: a program named by its Windows or
+    // Linux path, or one of Wine's own ("reg").
+    CommandResult wine(const std::vector<std::string>& arguments) const;
+    // Where the prefix keeps drive C: on the Linux side.
+    std::string driveC() const { return prefix_ + "/drive_c"; }
 
 private:
     std::vector<std::string> inNamespace(const std::vector<std::string>& command) const;

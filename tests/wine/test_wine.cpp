@@ -1,8 +1,11 @@
 // The Windows build under Wine, inside a network namespace of the test's own:
-// the engine, console and host tests built for Windows, and tevra-watch.exe
-// beside the Linux tevra-watch on the same table.
+// the engine, console and host tests built for Windows, tevra-watch.exe and
+// tevra-arp-helper.exe beside their Linux builds on the same table, and the
+// ZIP and the installer.
 #include "Command.h"
+#include "FileText.h"
 #include "HarnessProtocol.h"
+#include "HelperArgumentLists.h"
 #include "KernelTest.h"
 #include "NamespacePair.h"
 #include "WineSession.h"
@@ -16,10 +19,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 namespace tevra::test {
 namespace {
@@ -175,6 +180,9 @@ const TestProgram kTestPrograms[] = {
     // The read side against this namespace's table; the write side is tested
     // through a seam, since Wine's DeleteIpNetEntry and FlushIpNetTable are stubs.
     { "host", "tests/hostnet/test_hostnet.exe" },
+    // tevra-arp-helper.exe started with the verb "runas": Windows' answers
+    // scripted, since Wine has no consent prompt.
+    { "runas", "tests/ui/win32/test_runas_launcher.exe" },
 };
 
 class WindowsTests : public UnderWine, public testing::WithParamInterface<TestProgram> { };
@@ -320,6 +328,163 @@ TEST_F(WatchUnderWine, SeesAChangeAndEndsCleanlyOnCtrlC)
     // Wine turns SIGINT into the console's Ctrl+C event.
     watch.signal(SIGINT);
     EXPECT_EQ(watch.wait(), 0);
+}
+
+// --- tevra-arp-helper.exe ---
+
+// The Windows helper refuses what the Linux one refuses, with the same status
+// and usage, and takes what it takes. Wine's DeleteIpNetEntry is a stub that
+// answers success, so a status 0 here is never taken as an entry deleted.
+class HelperUnderWine : public UnderWine, public testing::WithParamInterface<RefusedArguments> {
+protected:
+    static CommandResult onLinux(const std::vector<std::string>& arguments)
+    {
+        std::vector<std::string> command { TEVRA_ARP_HELPER_PATH };
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        return runCommand(namespaces().execInHost(command));
+    }
+};
+
+TEST_P(HelperUnderWine, RefusesAsOnLinux)
+{
+    const CommandResult fromLinux = onLinux(GetParam().arguments);
+    const CommandResult windows = session().run("helper/tevra-arp-helper.exe", GetParam().arguments);
+    EXPECT_EQ(fromLinux.status, 2);
+    EXPECT_EQ(windows.status, 2);
+    EXPECT_TRUE(fromLinux.err.starts_with(kHelperUsageStart)) << fromLinux.err;
+    EXPECT_EQ(withoutCarriageReturns(windows.err), fromLinux.err);
+    EXPECT_EQ(windows.out, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Arguments, HelperUnderWine, testing::ValuesIn(kRefusedHelperArguments),
+    [](const auto& info) { return std::string(info.param.name); });
+
+using HelperFormsUnderWine = UnderWine;
+
+TEST_F(HelperFormsUnderWine, TakesBothFormsAndSaysWhatTheSystemRefused)
+{
+    // Taken: the helper goes to the system, which says 0 (Wine's stubbed
+    // delete) or 1 with its reason; never the usage.
+    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>> {
+             { "delete", "10.66.0.5", "2" }, { "flush", "2" }, { "flush", "2147483647" } }) {
+        const CommandResult windows = session().run("helper/tevra-arp-helper.exe", arguments);
+        EXPECT_TRUE(windows.status == 0 || windows.status == 1) << arguments[0] << ": " << windows.status;
+        EXPECT_EQ(windows.err.find("usage:"), std::string::npos) << windows.err;
+        if (windows.status == 1) {
+            EXPECT_TRUE(windows.err.starts_with("tevra-arp-helper: ")) << windows.err;
+        }
+    }
+}
+
+// --- The portable ZIP and the installer ---
+
+class PackageUnderWine : public UnderWine {
+protected:
+    static std::string package(const char* extension)
+    {
+        return std::string(TEVRA_WINDOWS_BUILD) + "/package/Tevra-" + kVersion + "-win64" + extension;
+    }
+
+    // The names in a folder, sorted; none when it is not there.
+    static std::vector<std::string> namesIn(const std::filesystem::path& folder)
+    {
+        std::vector<std::string> names;
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+            names.push_back(entry.path().filename().string());
+        std::ranges::sort(names);
+        return names;
+    }
+
+    // The programs every package holds, and the window where the build made it.
+    static std::vector<std::string> programs()
+    {
+        std::vector<std::string> names { "README.txt", "tevra-arp-helper.exe", "tevra-watch.exe" };
+        if (windowBuilt())
+            names.push_back("Tevra.exe");
+        // In the order namesIn gives them.
+        std::ranges::sort(names);
+        return names;
+    }
+
+    static bool windowBuilt()
+    {
+        std::error_code error;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(TEVRA_WINDOWS_BUILD, error))
+            if (entry.path().filename() == "Tevra.exe"
+                && entry.path().string().find("/package/") == std::string::npos)
+                return true;
+        return false;
+    }
+
+    // Whether Windows lists the program among the installed ones.
+    static bool registered()
+    {
+        return session()
+                   .wine({ "reg", "query",
+                       "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tevra" })
+                   .status
+            == 0;
+    }
+
+    // The installed tevra-watch.exe (or the unpacked one) answers as the built one.
+    static void expectWatchRuns(const std::string& windowsPath)
+    {
+        const CommandResult version = session().wine({ windowsPath, "--version" });
+        EXPECT_EQ(version.status, 0) << version.err;
+        EXPECT_EQ(version.out, std::string("tevra-watch ") + kVersion + "\r\n");
+    }
+};
+
+TEST_F(PackageUnderWine, ZipHoldsTheProgramsInOneFolderThatRunUnpacked)
+{
+    const std::string top = std::string("Tevra-") + kVersion + "-win64";
+    const std::filesystem::path unpacked = session().driveC() + "/portable";
+    std::filesystem::create_directories(unpacked);
+    const CommandResult unzip
+        = runCommand({ "sh", "-c", "cd \"$1\" && cmake -E tar xf \"$2\"", "sh", unpacked, package(".zip") });
+    ASSERT_EQ(unzip.status, 0) << unzip.err;
+    EXPECT_EQ(namesIn(unpacked), std::vector<std::string> { top });
+    EXPECT_EQ(namesIn(unpacked / top), programs());
+    EXPECT_TRUE(fileText(unpacked / top / "README.txt") == fileText(TEVRA_SOURCE_DIR "/README.md"))
+        << "README.txt is not README.md";
+    expectWatchRuns("C:\\portable\\" + top + "\\tevra-watch.exe");
+    std::filesystem::remove_all(unpacked);
+}
+
+TEST_F(PackageUnderWine, InstallsSilentlyAndItsUninstallerRemovesEverything)
+{
+    const std::filesystem::path folder = session().driveC() + "/Program Files/Tevra";
+    const std::filesystem::path menu
+        = session().driveC() + "/ProgramData/Microsoft/Windows/Start Menu/Programs/Tevra";
+    const CommandResult install = session().wine({ package(".exe"), "/S" });
+    ASSERT_EQ(install.status, 0) << install.err;
+
+    std::vector<std::string> installed = programs();
+    installed.push_back("Uninstall.exe");
+    std::ranges::sort(installed);
+    EXPECT_EQ(namesIn(folder), installed);
+    EXPECT_TRUE(fileText(folder / "README.txt") == fileText(TEVRA_SOURCE_DIR "/README.md"))
+        << "README.txt is not README.md";
+    std::vector<std::string> links { "Tevra README.lnk", "Uninstall.lnk" };
+    if (windowBuilt())
+        links.push_back("Tevra.lnk");
+    std::ranges::sort(links);
+    EXPECT_EQ(namesIn(menu), links);
+    EXPECT_TRUE(registered());
+    expectWatchRuns("C:\\Program Files\\Tevra\\tevra-watch.exe");
+
+    // The uninstaller copies itself out of the folder it removes and ends at
+    // once; its copy does the work.
+    const CommandResult uninstall = session().wine({ "C:\\Program Files\\Tevra\\Uninstall.exe", "/S" });
+    ASSERT_EQ(uninstall.status, 0) << uninstall.err;
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while ((std::filesystem::exists(folder) || std::filesystem::exists(menu))
+        && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(200ms);
+    EXPECT_FALSE(std::filesystem::exists(folder)) << testing::PrintToString(namesIn(folder));
+    EXPECT_FALSE(std::filesystem::exists(menu)) << testing::PrintToString(namesIn(menu));
+    EXPECT_FALSE(registered());
 }
 
 }  // namespace

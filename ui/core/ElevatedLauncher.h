@@ -11,6 +11,8 @@ namespace tevra {
 struct ElevatedFailure {
     std::string reason;  // for a person to read
     bool rightsRefused = false;  // the administrator's consent was not given
+
+    friend bool operator==(const ElevatedFailure&, const ElevatedFailure&) = default;
 };
 
 // Empty when the step was done.

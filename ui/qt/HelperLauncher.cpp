@@ -1,11 +1,12 @@
 #include "ui/qt/HelperLauncher.h"
 
+#include "ui/core/HelperAnswers.h"
+
 #include <QMetaObject>
 #include <QProcess>
 #include <QTimer>
 
 #include <algorithm>
-#include <array>
 #include <utility>
 
 namespace tevra {
@@ -13,18 +14,6 @@ namespace {
 
 // Long enough for a person to read the desktop's password prompt and answer it.
 constexpr int kAnswerTimeoutMs = 5 * 60 * 1000;
-
-// What pkexec's own exit statuses mean; the helper's are 0, 1 and 2.
-struct ExitMeaning {
-    int status;
-    const char* text;
-    bool rightsRefused;
-};
-constexpr std::array<ExitMeaning, 3> kExitMeanings { {
-    { 2, "the helper refused its arguments", false },
-    { 126, "the administrator's authentication was dismissed", true },
-    { 127, "not authorized to change the ARP table", true },
-} };
 
 ElevatedResult failure(const QString& reason)
 {
@@ -40,16 +29,10 @@ QString lastLine(const QByteArray& text)
     return line.startsWith(name) ? line.mid(name.size()) : line;
 }
 
+// pkexec's statuses and the helper's, read from the table both systems share.
 ElevatedResult meaningOf(int status, const QString& said)
 {
-    if (status == 0)
-        return std::nullopt;
-    if (status == 1 && !said.isEmpty())
-        return failure(said);
-    for (const ExitMeaning& meaning : kExitMeanings)
-        if (meaning.status == status)
-            return ElevatedFailure { meaning.text, meaning.rightsRefused };
-    return failure(said.isEmpty() ? QStringLiteral("the helper failed (exit status %1)").arg(status) : said);
+    return helperAnswer(HelperLaunch::Pkexec, status, said.toStdString());
 }
 
 }  // namespace

@@ -8,8 +8,10 @@
 #include "engine/Version.h"
 #include "hostnet/windows/WindowsIpHelper.h"
 #include "ui/core/CommandIds.h"
+#include "ui/core/HelperAnswers.h"
 #include "ui/core/StartUp.h"
 #include "ui/win32/ResourceIds.h"
+#include "ui/win32/RunasHost.h"
 #include "ui/win32/WatcherDlg.h"
 #include "ui/win32/WideText.h"
 
@@ -18,10 +20,14 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <fstream>
+#include <mutex>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -41,6 +47,9 @@ public:
     std::vector<std::string>* deleted = nullptr;
     std::vector<DWORD>* flushed = nullptr;
     std::vector<std::string>* started = nullptr;
+    // What the system cache's delete and flush answer: an ordinary user's
+    // window is refused them (ERROR_ACCESS_DENIED).
+    DWORD refusal = NO_ERROR;
 
     DWORD getIpNetTable(PMIB_IPNETTABLE table, PULONG size, BOOL sorted) override
     {
@@ -59,12 +68,12 @@ public:
         in_addr address {};
         address.s_addr = row->dwAddr;
         deleted->push_back(inet_ntoa(address));
-        return NO_ERROR;
+        return refusal;
     }
     DWORD flushIpNetTable(DWORD interfaceIndex) override
     {
         flushed->push_back(interfaceIndex);
-        return NO_ERROR;
+        return refusal;
     }
     BOOL createProcess(LPCSTR, LPSTR commandLine, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD,
         LPVOID, LPCSTR, LPSTARTUPINFOA, LPPROCESS_INFORMATION process) override
@@ -140,8 +149,9 @@ protected:
         api->deleted = &deleted;
         api->flushed = &flushed;
         api->started = &started;
+        api->refusal = refusal();
         win32::WindowParts parts;
-        parts.host = std::make_unique<hostnet::WindowsIpHelper>(std::move(api));
+        parts.host = hostOver(std::make_unique<hostnet::WindowsIpHelper>(std::move(api)));
         parts.notifyIcon = [this](DWORD message, NOTIFYICONDATAW& data) {
             tray.push_back({ message, data.uFlags, data.szTip, data.szInfo, data.szInfoTitle });
             return true;
@@ -157,6 +167,13 @@ protected:
         list = GetDlgItem(window->window(), IDC_MAPPING_LIST);
         output = GetDlgItem(window->window(), IDC_OUTPUT_LIST);
     }
+
+    // The window's host layer over the Windows one; a fixture may wrap it.
+    virtual std::unique_ptr<hostnet::IpHelper> hostOver(std::unique_ptr<hostnet::IpHelper> host)
+    {
+        return host;
+    }
+    virtual DWORD refusal() const { return NO_ERROR; }
 
     static std::string splashLine()
     {
@@ -406,6 +423,163 @@ TEST_F(Window, HidesInTheTrayAndPacesItsBalloons)
     EXPECT_TRUE(IsWindowVisible(window->window()));
     EXPECT_FALSE(window->isInTray());
     EXPECT_EQ(tray.back().message, DWORD(NIM_DELETE));
+}
+
+// Windows' consent prompt for the helper's "runas" launches: each stays open
+// until the test answers it (NO_ERROR: consent given, the helper then ends
+// with status 0; an error: the prompt's), and is recorded.
+struct ConsentPrompt {
+    struct Launch {
+        std::wstring verb;
+        std::wstring file;
+        std::wstring parameters;
+    };
+
+    void answer(DWORD error)
+    {
+        const std::lock_guard lock(mutex);
+        answers.push_back(error);
+        changed.notify_all();
+    }
+    std::vector<Launch> launched()
+    {
+        const std::lock_guard lock(mutex);
+        return launches;
+    }
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<DWORD> answers;
+    std::vector<Launch> launches;
+};
+
+class PromptShellApi : public win32::ShellApi {
+public:
+    explicit PromptShellApi(std::shared_ptr<ConsentPrompt> prompt)
+        : prompt_(std::move(prompt))
+    {
+    }
+
+    BOOL shellExecuteEx(SHELLEXECUTEINFOW* info) override
+    {
+        std::unique_lock lock(prompt_->mutex);
+        prompt_->launches.push_back({ info->lpVerb, info->lpFile, info->lpParameters });
+        prompt_->changed.wait(lock, [this] { return !prompt_->answers.empty(); });
+        error_ = prompt_->answers.front();
+        prompt_->answers.pop_front();
+        info->hProcess = error_ == NO_ERROR ? reinterpret_cast<HANDLE>(0x7000) : nullptr;
+        return error_ == NO_ERROR;
+    }
+    DWORD lastError() override { return error_; }
+    DWORD waitForSingleObject(HANDLE, DWORD) override { return WAIT_OBJECT_0; }
+    BOOL getExitCodeProcess(HANDLE, DWORD* exitCode) override
+    {
+        *exitCode = DWORD(kHelperDone);
+        return TRUE;
+    }
+    BOOL closeHandle(HANDLE) override { return TRUE; }
+
+private:
+    std::shared_ptr<ConsentPrompt> prompt_;
+    DWORD error_ = NO_ERROR;
+};
+
+// Messages handled until `done` holds, for at most ten seconds.
+bool pumpUntil(const std::function<bool()>& done)
+{
+    const auto end = std::chrono::steady_clock::now() + 10s;
+    while (!done() && std::chrono::steady_clock::now() < end)
+        pumpFor(20ms);
+    return done();
+}
+
+// The window as an ordinary user runs it: Windows refuses its delete and
+// flush, and the window's own fallback (withRunasFallback, as Tevra.exe's
+// withAdministratorFallback builds it) runs tevra-arp-helper.exe from the
+// program's folder with the verb "runas".
+class WindowAsUser : public Window {
+protected:
+    std::unique_ptr<hostnet::IpHelper> hostOver(std::unique_ptr<hostnet::IpHelper> host) override
+    {
+        std::ofstream(helperPath()) << "MZ";
+        return win32::withRunasFallback(
+            std::move(host), programFolder.path(), std::make_unique<PromptShellApi>(prompt));
+    }
+    DWORD refusal() const override { return ERROR_ACCESS_DENIED; }
+
+    std::filesystem::path helperPath() const
+    {
+        return std::filesystem::path(programFolder.path()) / L"tevra-arp-helper.exe";
+    }
+
+    void TearDown() override
+    {
+        // A prompt the test left open is answered, so that its thread ends.
+        for (int i = 0; i < 16; ++i)
+            prompt->answer(ERROR_CANCELLED);
+    }
+
+    TempFolder programFolder;
+    std::shared_ptr<ConsentPrompt> prompt = std::make_shared<ConsentPrompt>();
+};
+
+TEST_F(WindowAsUser, HandsARefusedDeleteAndFlushToTheHelperThroughRunasAndGoesOnMeanwhile)
+{
+    ASSERT_TRUE(add("10.66.0.11", "00:0c:29:11:22:34"));
+    ASSERT_TRUE(add("10.66.0.12", "00:0c:29:11:22:35"));
+    tick();
+    select(rowOf("10.66.0.12"));
+    command(kCmdDeleteFromSystemCache);
+    EXPECT_EQ(deleted, (std::vector<std::string> { "10.66.0.12" })) << "the window's own try first";
+    ASSERT_TRUE(pumpUntil([this] { return prompt->launched().size() == 1; }));
+    const ConsentPrompt::Launch launch = prompt->launched()[0];
+    EXPECT_EQ(launch.verb, L"runas");
+    EXPECT_EQ(launch.file, helperPath().wstring());
+    EXPECT_TRUE(
+        std::regex_match(utf8FromWide(launch.parameters), std::regex("delete 10\\.66\\.0\\.12 [0-9]+")))
+        << utf8FromWide(launch.parameters);
+    EXPECT_TRUE(errors.empty()) << "nothing said while the prompt is open";
+
+    // The prompt is open: ticks go on, and a change is said meanwhile.
+    const std::size_t before = outputLines().size();
+    ASSERT_TRUE(replace("10.66.0.11", "00:0c:29:44:55:66"));
+    tick();
+    tick();
+    ASSERT_EQ(outputLines().size(), before + 1);
+    EXPECT_NE(outputLines().back().find("Mapping changed: 10.66.0.11"), std::string::npos);
+    EXPECT_TRUE(errors.empty());
+
+    // Dismissed: said when the prompt ends, in the words of the Linux window.
+    prompt->answer(ERROR_CANCELLED);
+    ASSERT_TRUE(pumpUntil([this] { return !errors.empty(); }));
+    EXPECT_EQ(errors,
+        (std::vector<std::string> { "Could not delete from the system cache:\n10.66.0.12: "
+            + std::string(kConsentDismissed) + "\n\nThis action needs administrator rights." }));
+    EXPECT_GE(rowOf("10.66.0.12"), 0);
+
+    // Consent given: every interface the window could not flush goes to the helper.
+    for (int i = 0; i < 16; ++i)
+        prompt->answer(NO_ERROR);
+    command(kCmdFlushSystemCache);
+    ASSERT_FALSE(flushed.empty());
+    ASSERT_TRUE(pumpUntil([&] { return prompt->launched().size() == 1 + flushed.size(); }));
+    pumpFor(200ms);
+    for (std::size_t i = 0; i < flushed.size(); ++i)
+        EXPECT_EQ(prompt->launched()[1 + i].parameters, L"flush " + std::to_wstring(flushed[i]));
+    EXPECT_EQ(errors.size(), 1u) << errors.back();
+}
+
+TEST(RunasFallback, NeedsTheHelperBesideTheProgram)
+{
+    // Without it, the host layer is the system's as it is, and a refusal is said at once.
+    const TempFolder folder;
+    auto host = std::make_unique<hostnet::WindowsIpHelper>(hostnet::makeSystemIpHelperApi());
+    const hostnet::IpHelper* system = host.get();
+    const auto prompt = std::make_shared<ConsentPrompt>();
+    EXPECT_EQ(
+        win32::withRunasFallback(std::move(host), folder.path(), std::make_unique<PromptShellApi>(prompt))
+            .get(),
+        system);
 }
 
 }  // namespace
