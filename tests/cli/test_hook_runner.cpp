@@ -3,6 +3,7 @@
 #include "cli/ConsoleWatch.h"
 #include "cli/HookRunner.h"
 #include "hostnet/fake/FakeIpHelper.h"
+#include "tests/cli/WatchRun.h"
 #include "tests/support/ScriptedRows.h"
 
 #include <gtest/gtest.h>
@@ -24,6 +25,7 @@ using test::arpRow;
 using test::contents;
 using test::countOf;
 using test::fileText;
+using test::Outcome;
 using namespace std::chrono_literals;
 
 bool noChildrenLeft()
@@ -52,30 +54,13 @@ protected:
         return hook;
     }
 
-    struct Outcome {
-        int status = -1;
-        std::string out;
-        std::string err;
-    };
-
     Outcome runOnce(
         std::vector<hostnet::MibIpNetRow> table, const fs::path& hook, const std::string& state = {})
     {
-        auto fake = std::make_unique<hostnet::FakeIpHelper>();
-        fake->netTable = std::move(table);
         WatchOptions options;
-        options.once = true;
         options.execProgram = hook.string();
         options.statePath = state;
-        std::FILE* out = std::tmpfile();
-        std::FILE* err = std::tmpfile();
-        Outcome run;
-        run.status = runWatch(options, std::move(fake), out, err);
-        run.out = contents(out);
-        run.err = contents(err);
-        std::fclose(out);
-        std::fclose(err);
-        return run;
+        return test::runWatchOnce(options, std::move(table));
     }
 
     fs::path root;

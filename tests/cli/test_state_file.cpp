@@ -4,6 +4,7 @@
 #include "cli/ConsoleWatch.h"
 #include "cli/StateFile.h"
 #include "hostnet/fake/FakeIpHelper.h"
+#include "tests/cli/WatchRun.h"
 #include "tests/support/ScriptedRows.h"
 #include "tests/support/TempFolder.h"
 
@@ -26,6 +27,7 @@ namespace fs = std::filesystem;
 using test::arpRow;
 using test::contents;
 using test::fileText;
+using test::Outcome;
 using namespace std::chrono_literals;
 
 // --- The file's text ---
@@ -98,13 +100,6 @@ TEST(StateText, ReadsBackWhatItWrites)
 
 // --- Across runs of the console ---
 
-// What one run of `tevra-watch --once [--table] --state FILE` left behind.
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
 class StateAcrossRuns : public testing::Test {
 protected:
     static std::set<std::string> namesIn(const fs::path& where)
@@ -121,25 +116,14 @@ protected:
         state = folder / "mappings";
     }
 
+    // One run of `tevra-watch --once [--table] --state FILE`.
     Outcome runOnce(std::vector<hostnet::MibIpNetRow> table, bool withTable = false,
         std::vector<hostnet::IpAdapterInfo> adapters = { { 2, "veth0 (veth)" } })
     {
-        auto fake = std::make_unique<hostnet::FakeIpHelper>();
-        fake->netTable = std::move(table);
-        fake->adapters = std::move(adapters);
         WatchOptions options;
-        options.once = true;
         options.table = withTable;
         options.statePath = state.string();
-        std::FILE* out = std::tmpfile();
-        std::FILE* err = std::tmpfile();
-        Outcome run;
-        run.status = runWatch(options, std::move(fake), out, err);
-        run.out = contents(out);
-        run.err = contents(err);
-        std::fclose(out);
-        std::fclose(err);
-        return run;
+        return test::runWatchOnce(options, std::move(table), std::move(adapters));
     }
 
     // The alert lines without their number and time.

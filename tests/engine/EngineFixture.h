@@ -3,6 +3,7 @@
 #include "engine/Address.h"
 #include "engine/MappingWatcher.h"
 #include "hostnet/fake/FakeIpHelper.h"
+#include "tests/support/CollectedAlerts.h"
 #include "tests/support/ScriptedRows.h"
 
 #include <gtest/gtest.h>
@@ -35,10 +36,7 @@ protected:
             return std::chrono::system_clock::time_point { std::chrono::seconds(now) } + subsecond;
         })
     {
-        watcher.sink.userData = &events;
-        watcher.sink.callback = [](std::unique_ptr<WatchEvent> event, void* userData) {
-            static_cast<std::vector<std::unique_ptr<WatchEvent>>*>(userData)->push_back(std::move(event));
-        };
+        collectEvents(watcher, events);
     }
 
     void refreshWith(std::vector<hostnet::MibIpNetRow> table)

@@ -5,6 +5,7 @@
 #include "engine/Address.h"
 #include "engine/MacAddress.h"
 #include "engine/MappingWatcher.h"
+#include "tests/support/CollectedAlerts.h"
 #include "tests/support/ScriptedRows.h"
 
 #include <gtest/gtest.h>
@@ -54,10 +55,7 @@ protected:
     {
         if (!watcher_) {
             watcher_ = std::make_unique<CMappingWatcher>(host->makeIpHelper(), fixedClock(kNow));
-            watcher_->sink.userData = &alerts;
-            watcher_->sink.callback = [](std::unique_ptr<WatchEvent> event, void* userData) {
-                static_cast<std::vector<std::string>*>(userData)->push_back(event->text);
-            };
+            collectAlertLines(*watcher_, alerts);
         }
         return *watcher_;
     }

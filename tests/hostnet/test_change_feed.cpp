@@ -6,6 +6,7 @@
 #include "NamespacePair.h"
 #include "engine/MappingWatcher.h"
 #include "hostnet/linux/LinuxIpHelper.h"
+#include "tests/support/CollectedAlerts.h"
 #include "tests/support/ScriptedRows.h"
 
 #include <gtest/gtest.h>
@@ -43,10 +44,7 @@ protected:
         auto host = std::make_unique<hostnet::LinuxIpHelper>(feedBufferBytes, feedQueueBytes);
         host_ = host.get();
         watcher_ = std::make_unique<CMappingWatcher>(std::move(host), fixedClock(kNow));
-        watcher_->sink.userData = &alerts;
-        watcher_->sink.callback = [](std::unique_ptr<WatchEvent> event, void* userData) {
-            static_cast<std::vector<std::string>*>(userData)->push_back(event->text);
-        };
+        collectAlertLines(*watcher_, alerts);
         const hostnet::ActionResult opened = host_->open();
         ASSERT_TRUE(opened.ok()) << opened.reason;
         ASSERT_GE(host_->descriptor(), 0);

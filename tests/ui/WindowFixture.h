@@ -43,6 +43,9 @@ public:
               [this] { return std::chrono::system_clock::time_point { std::chrono::seconds(now) }; }, nullptr,
               std::move(alertParts))
         , tester(&dlg.mappingList.rows(), QAbstractItemModelTester::FailureReportingMode::Fatal)
+        // The tester only reads; the list hands out its lines as const.
+        , outputTester(const_cast<OutputListModel*>(&dlg.outputList.lines()),
+              QAbstractItemModelTester::FailureReportingMode::Fatal)
     {
         dlg.pause = [this](int milliseconds) { pauses.push_back(milliseconds); };
         dlg.showFailure = [this](const QString& text) { failureBoxes.push_back(text.toStdString()); };
@@ -83,6 +86,7 @@ public:
     hostnet::FakeIpHelper& host;
     CWatcherDlg dlg;
     QAbstractItemModelTester tester;
+    QAbstractItemModelTester outputTester;
 };
 
 }  // namespace tevra::test

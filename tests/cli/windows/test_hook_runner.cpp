@@ -4,6 +4,7 @@
 #include "cli/ConsoleWatch.h"
 #include "cli/windows/CommandLine.h"
 #include "hostnet/fake/FakeIpHelper.h"
+#include "tests/cli/WatchRun.h"
 #include "tests/support/ScriptedRows.h"
 #include "tests/support/TempFolder.h"
 
@@ -26,6 +27,7 @@ using test::arpRow;
 using test::contents;
 using test::countOf;
 using test::fileText;
+using test::Outcome;
 
 // --- The command line a hook is given ---
 
@@ -87,29 +89,12 @@ protected:
         fs::copy_file(recorder(), hook);
     }
 
-    struct Outcome {
-        int status = -1;
-        std::string out;
-        std::string err;
-    };
-
     Outcome runOnce(std::vector<hostnet::MibIpNetRow> table, const std::string& state = {})
     {
-        auto fake = std::make_unique<hostnet::FakeIpHelper>();
-        fake->netTable = std::move(table);
         WatchOptions options;
-        options.once = true;
         options.execProgram = hook.string();
         options.statePath = state;
-        std::FILE* out = std::tmpfile();
-        std::FILE* err = std::tmpfile();
-        Outcome run;
-        run.status = runWatch(options, std::move(fake), out, err);
-        run.out = contents(out);
-        run.err = contents(err);
-        std::fclose(out);
-        std::fclose(err);
-        return run;
+        return test::runWatchOnce(options, std::move(table));
     }
 
     test::TempFolder temporary;
