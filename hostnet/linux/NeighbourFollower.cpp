@@ -104,7 +104,9 @@ NeighbourFollower::~NeighbourFollower() = default;
 std::unique_ptr<NeighbourFollower> NeighbourFollower::start(std::string& error, int receiveBufferBytes)
 {
     std::unique_ptr<NetlinkSocket> socket = NetlinkSocket::subscribe(
-        { .groups = { RTNLGRP_NEIGH }, .receiveBufferBytes = receiveBufferBytes }, error);
+        { .groups = { RTNLGRP_NEIGH, RTNLGRP_LINK, RTNLGRP_IPV4_IFADDR, RTNLGRP_IPV4_ROUTE },
+            .receiveBufferBytes = receiveBufferBytes },
+        error);
     if (!socket) {
         error = "following the neighbour table: " + error;
         return nullptr;
@@ -167,6 +169,8 @@ bool NeighbourFollower::receive(std::vector<NetTableChange>& changes)
         [&](nlmsghdr& message) {
             if (const std::optional<NeighbourNotice> notice = readNeighbourNotice(message))
                 apply(*notice, changes);
+            else if (isConfigurationMessage(message))
+                configurationChanged_ = true;
             else
                 noteUnreadable(message);
         },
@@ -223,6 +227,8 @@ bool NeighbourFollower::resynchronise(std::vector<NetTableChange>* changes)
         }
         lastWholeRead_ = std::chrono::steady_clock::now();
         wholeReadDue_ = false;
+        // Notices of links, addresses and routes may have been lost with the others.
+        configurationChanged_ = true;
         return true;
     }
     wholeReadDue_ = true;
@@ -260,9 +266,11 @@ bool NeighbourFollower::readWhole(SortedRows& fresh)
     // kernel made them, so applying both as they come gives the table as it is
     // when the dump ends.
     std::vector<NeighbourNotice> arrivals;
-    const auto collect = [&arrivals](nlmsghdr& part) {
+    const auto collect = [this, &arrivals](nlmsghdr& part) {
         if (std::optional<NeighbourNotice> notice = readNeighbourNotice(part))
             arrivals.push_back(std::move(*notice));
+        else if (isConfigurationMessage(part))
+            configurationChanged_ = true;
         return true;
     };
     const int status = socket_->exchange(*message, collect, collect);

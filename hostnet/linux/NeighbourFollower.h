@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct nlmsghdr;
@@ -41,6 +42,9 @@ public:
     int fd() const;
     // The changes that arrived since the last call; never waits for more.
     std::vector<NetTableChange> take();
+    // Whether links, addresses or routes changed, or notifications of them
+    // were lost, since the last call.
+    bool takeConfigurationChanged() { return std::exchange(configurationChanged_, false); }
     // The copy, sorted as the platform's table reads are.
     const std::vector<MibIpNetRow>& table();
 
@@ -78,6 +82,8 @@ private:
     bool wholeReadDue_ = false;
     FeedCounts counts_;
     std::string lastError_;
+    // The snapshot its user took before subscribing may already be out of date.
+    bool configurationChanged_ = true;
 };
 
 }  // namespace tevra::hostnet

@@ -186,8 +186,11 @@ ReadResult<IpAdapterInfo> WindowsIpHelper::getAdaptersInfo()
             || adapters.size() == most)
             return ReadResult<IpAdapterInfo>::failed(reasonFor(kWhat, "the adapter list is damaged"));
         const std::size_t length = strnlen(adapter->Description, sizeof adapter->Description);
-        adapters.push_back(
-            { static_cast<std::uint32_t>(adapter->Index), utf8FromAnsi({ adapter->Description, length }) });
+        IpAdapterInfo& info = adapters.emplace_back();
+        info.Index = static_cast<std::uint32_t>(adapter->Index);
+        info.Description = utf8FromAnsi({ adapter->Description, length });
+        info.AddressLength = std::min<std::uint32_t>(adapter->AddressLength, info.Address.size());
+        std::copy_n(adapter->Address, info.AddressLength, info.Address.begin());
     }
     return adapters;
 }

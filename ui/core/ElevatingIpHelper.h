@@ -37,6 +37,14 @@ public:
     hostnet::ReadResult<hostnet::MibIpNetRow> getIpNetTable() override;
     hostnet::ReadResult<hostnet::MibIpAddrRow> getIpAddrTable() override;
     hostnet::ReadResult<hostnet::IpAdapterInfo> getAdaptersInfo() override;
+    hostnet::ReadResult<hostnet::DefaultRouteRow> getDefaultRoutes() override
+    {
+        return host_->getDefaultRoutes();
+    }
+    std::optional<hostnet::RouteAnswer> lookupRoute(std::uint32_t address) override
+    {
+        return host_->lookupRoute(address);
+    }
     hostnet::ActionResult deleteIpNetEntry(const hostnet::MibIpNetRow& row) override;
     hostnet::ActionResult flushIpNetTable(std::uint32_t interfaceIndex) override;
     hostnet::ActionResult flushIpNetTables(
