@@ -147,6 +147,8 @@ public:
         static_cast<void>(address);
         return std::nullopt;
     }
+    // Whether lookupRoute answers at all, so that its none means "no route".
+    virtual bool looksUpRoutes() const { return false; }
     // Removes one ARP entry; only dwIndex and dwAddr of the row are read.
     virtual ActionResult deleteIpNetEntry(const MibIpNetRow& row) = 0;
     // Removes the dynamic ARP entries of one interface.

@@ -40,6 +40,9 @@ public:
         std::uint32_t metric = 0;
     };
     std::vector<Route> routes;
+    // Whether route lookups are answered; off, the fake is a host that cannot
+    // look routes up, and a test of the ARP table alone needs no routes.
+    bool answersRouteLookups = false;
     // What takeConfigurationChanged says next; a test that changes the
     // adapters, addresses or routes sets it, as a kernel's notice would.
     bool configurationChanged = true;
@@ -76,6 +79,7 @@ public:
     // The longest matching prefix of the connected subnets and the routes,
     // the lower metric first among equals, as the kernel chooses.
     std::optional<RouteAnswer> lookupRoute(std::uint32_t address) override;
+    bool looksUpRoutes() const override { return answersRouteLookups; }
     // Removes the row of that interface and address; fails when there is none.
     ActionResult deleteIpNetEntry(const MibIpNetRow& row) override;
     // Removes the interface's rows but the static ones; fails for an

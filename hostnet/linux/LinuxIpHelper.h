@@ -29,6 +29,7 @@ public:
     ReadResult<IpAdapterInfo> getAdaptersInfo() override;
     ReadResult<DefaultRouteRow> getDefaultRoutes() override;
     std::optional<RouteAnswer> lookupRoute(std::uint32_t address) override;
+    bool looksUpRoutes() const override { return true; }
     ActionResult deleteIpNetEntry(const MibIpNetRow& row) override;
     ActionResult flushIpNetTable(std::uint32_t interfaceIndex) override;
     ActionResult flushIpNetTables(

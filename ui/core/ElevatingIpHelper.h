@@ -45,6 +45,7 @@ public:
     {
         return host_->lookupRoute(address);
     }
+    bool looksUpRoutes() const override { return host_->looksUpRoutes(); }
     hostnet::ActionResult deleteIpNetEntry(const hostnet::MibIpNetRow& row) override;
     hostnet::ActionResult flushIpNetTable(std::uint32_t interfaceIndex) override;
     hostnet::ActionResult flushIpNetTables(
