@@ -216,8 +216,9 @@ void CMappingWatcher::checkNewAddress(const MappingEntry& entry)
         return;
     checkDuplicateOnArrival(entry);
     noteHolder(entry);
-    // 0.0.0.0 is an address probe's sender, not a neighbour.
-    if (entry.address == 0 || !isUnicastMac(entry)
+    // 0.0.0.0 is an address probe's sender, not a neighbour; a static entry
+    // is the administrator's, not learnt from the wire.
+    if (entry.address == 0 || !isUnicastMac(entry) || entry.type == hostnet::kNetTypeStatic
         || alertMemory.notInSubnet.contains({ entry.address, entry.adapterIndex })
         || onLink(entry.address, entry.adapterIndex))
         return;

@@ -176,6 +176,8 @@ const AttackerCase kCases[] = {
             row("203.0.113.9", kAttackerMac), row("169.254.3.3", kAttackerMac),
             row("0.0.0.0", kAttackerMac) } } },
         {} },
+    { "static_entry_outside_subnet", { { { row("192.168.5.6", kAttackerMac, 2, hostnet::kNetTypeStatic) } } },
+        {} },
 };
 
 class AttackerAlertsTest : public EngineTest, public ::testing::WithParamInterface<AttackerCase> {
