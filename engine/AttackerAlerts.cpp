@@ -80,6 +80,7 @@ void CMappingWatcher::checkOutsideRoute()
     }
     if (!settled) {
         settled = current;
+        ++generation_;
         return;
     }
     const std::int64_t now = clock_();
@@ -91,6 +92,7 @@ void CMappingWatcher::checkOutsideRoute()
         return;
     routeChangedSince_.reset();
     const hostnet::RouteAnswer before = *std::exchange(settled, current);
+    ++generation_;
     // A tunnel (no gateway) or another adapter taking the path over is the
     // host's own doing; a gateway replaced by another on the same link is
     // what a rogue DHCP server does.
@@ -164,6 +166,7 @@ void CMappingWatcher::checkChangedAddress(const MappingEntry& entry, const MacBy
         return;
     }
     alertMemory.duplicatePairs.insert({ entry.address, entry.mac });
+    ++generation_;
     // The address's MAC before rides along unseen in the line, so that an
     // alert can be silenced for a failover pair by either router's MAC.
     raise(DuplicateMac, entry.address, entry.mac.data(), entry.macLength, previousMac.data(), 6,
@@ -187,6 +190,7 @@ bool CMappingWatcher::checkDuplicateOnArrival(const MappingEntry& entry)
         const MappingEntry& moved = *mover->second;
         const MacBytes previous = moved.previous ? moved.previous->mac : MacBytes {};
         alertMemory.duplicatePairs.insert({ move->address, entry.mac });
+        ++generation_;
         raise(DuplicateMac, move->address, entry.mac.data(), entry.macLength, previous.data(), 6,
             entry.address);
         moves.erase(std::next(move).base());
@@ -223,6 +227,7 @@ void CMappingWatcher::checkNewAddress(const MappingEntry& entry)
         || onLink(entry.address, entry.adapterIndex))
         return;
     alertMemory.notInSubnet.insert({ entry.address, entry.adapterIndex });
+    ++generation_;
     raise(NotInSubnet, entry.address, entry.mac.data(), entry.macLength);
 }
 
