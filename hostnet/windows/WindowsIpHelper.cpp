@@ -195,6 +195,49 @@ ReadResult<IpAdapterInfo> WindowsIpHelper::getAdaptersInfo()
     return adapters;
 }
 
+ReadResult<DefaultRouteRow> WindowsIpHelper::getDefaultRoutes()
+{
+    PMIB_IPFORWARD_TABLE2 table = nullptr;
+    if (const DWORD status = api_->getIpForwardTable2(AF_INET, &table); status != NO_ERROR)
+        return ReadResult<DefaultRouteRow>::failed(reasonFor("reading the routes", systemMessage(status)));
+    std::vector<DefaultRouteRow> rows;
+    for (ULONG i = 0; table != nullptr && i < table->NumEntries; ++i) {
+        const MIB_IPFORWARD_ROW2& route = table->Table[i];
+        if (route.DestinationPrefix.PrefixLength != 0 || route.DestinationPrefix.Prefix.si_family != AF_INET)
+            continue;
+        rows.push_back({ route.NextHop.Ipv4.sin_addr.S_un.S_addr, route.InterfaceIndex, route.Metric });
+    }
+    api_->freeMibTable(table);
+    std::ranges::stable_sort(rows, {}, &DefaultRouteRow::metric);
+    return rows;
+}
+
+std::optional<RouteAnswer> WindowsIpHelper::lookupRoute(std::uint32_t address)
+{
+    SOCKADDR_INET destination {};
+    destination.Ipv4.sin_family = AF_INET;
+    destination.Ipv4.sin_addr.S_un.S_addr = address;
+    MIB_IPFORWARD_ROW2 route {};
+    SOCKADDR_INET source {};
+    if (api_->getBestRoute2(&destination, &route, &source) != NO_ERROR)
+        return std::nullopt;
+    return RouteAnswer { route.InterfaceIndex, route.NextHop.Ipv4.sin_addr.S_un.S_addr };
+}
+
+bool WindowsIpHelper::looksUpRoutes() const
+{
+    // Loopback always has a route: no answer for it is no route lookup at all.
+    if (!routeLookups_) {
+        SOCKADDR_INET destination {};
+        destination.Ipv4.sin_family = AF_INET;
+        destination.Ipv4.sin_addr.S_un.S_addr = htonl(INADDR_LOOPBACK);
+        MIB_IPFORWARD_ROW2 route {};
+        SOCKADDR_INET source {};
+        routeLookups_ = api_->getBestRoute2(&destination, &route, &source) == NO_ERROR;
+    }
+    return *routeLookups_;
+}
+
 ActionResult WindowsIpHelper::deleteIpNetEntry(const MibIpNetRow& row)
 {
     // Only the interface and the address name the entry; the rest stays zero.

@@ -20,6 +20,10 @@ public:
     ReadResult<MibIpNetRow> getIpNetTable() override;
     ReadResult<MibIpAddrRow> getIpAddrTable() override;
     ReadResult<IpAdapterInfo> getAdaptersInfo() override;
+    ReadResult<DefaultRouteRow> getDefaultRoutes() override;
+    std::optional<RouteAnswer> lookupRoute(std::uint32_t address) override;
+    // Once GetBestRoute2 has answered at all: Wine's, for one, may not.
+    bool looksUpRoutes() const override;
     ActionResult deleteIpNetEntry(const MibIpNetRow& row) override;
     ActionResult flushIpNetTable(std::uint32_t interfaceIndex) override;
     ActionResult startPing(const std::string& dottedAddress) override;
@@ -44,6 +48,8 @@ private:
     template<typename Fill> Filled readTable(const char* what, Fill fill);
 
     std::unique_ptr<IpHelperApi> api_;
+    // Whether GetBestRoute2 answers, learnt from its first lookup (of loopback).
+    mutable std::optional<bool> routeLookups_;
     AddressSweep sweep_;
 };
 
