@@ -196,10 +196,20 @@ TEST_F(ScriptedWindows, DefaultRoutesComeLowestMetricFirstAndTheTableIsFreed)
     EXPECT_EQ(api.freedTables, 1);
 }
 
-TEST_F(ScriptedWindows, RoutesAreLookedUpOnlyWhereGetBestRoute2Answers)
+TEST_F(ScriptedWindows, RoutesAreLookedUpByGetBestRoute2OrElseInTheTable)
 {
+    // Neither an answer nor a table: nothing can be looked up.
     EXPECT_FALSE(host->looksUpRoutes());
     EXPECT_EQ(api.lookedUp, std::vector<std::string> { "127.0.0.1" });
+    // Without GetBestRoute2, as under Wine: the longest prefix, then the lowest metric.
+    api.forwardRows
+        = { forwardRow("0.0.0.0", 0, "10.0.0.254", 2, 50), forwardRow("0.0.0.0", 2, "10.0.0.66", 2, 60),
+              forwardRow("10.0.0.0", 24, "0.0.0.0", 2, 10), forwardRow("10.0.0.0", 24, "0.0.0.0", 3, 5) };
+    EXPECT_TRUE(host->looksUpRoutes());
+    using Answer = std::optional<hostnet::RouteAnswer>;
+    EXPECT_EQ(host->lookupRoute(address("8.8.8.8")), (Answer { { 2, address("10.0.0.66") } }));
+    EXPECT_EQ(host->lookupRoute(address("200.1.1.1")), (Answer { { 2, address("10.0.0.254") } }));
+    EXPECT_EQ(host->lookupRoute(address("10.0.0.7")), (Answer { { 3, 0 } }));
 
     auto answering = std::make_unique<ScriptedIpHelperApi>();
     answering->bestRoute = forwardRow("0.0.0.0", 0, "10.0.0.254", 2, 50);
