@@ -12,6 +12,17 @@ namespace {
 // past it again all: a flood of forged moves must not grow the memory.
 constexpr std::size_t kMostRecentMoveMacs = 65536;
 constexpr std::size_t kMostMovesPerMac = 16;
+// What the alerts said is kept for this many (address, MAC) and (address,
+// interface) pairs each: frames from made-up addresses must not grow it
+// without bound. Past it the lowest pair is forgotten, and could be said again.
+constexpr std::size_t kMostRemembered = 65536;
+
+template<typename Set, typename Value> void remember(Set& set, const Value& value)
+{
+    if (set.size() >= kMostRemembered)
+        set.erase(set.begin());
+    set.insert(value);
+}
 
 struct MacRange {
     std::array<std::uint8_t, 5> prefix;
@@ -165,7 +176,7 @@ void CMappingWatcher::checkChangedAddress(const MappingEntry& entry, const MacBy
         moves.push_back({ entry.address, clock_() });
         return;
     }
-    alertMemory.duplicatePairs.insert({ entry.address, entry.mac });
+    remember(alertMemory.duplicatePairs, std::pair { entry.address, entry.mac });
     ++generation_;
     // The address's MAC before rides along unseen in the line, so that an
     // alert can be silenced for a failover pair by either router's MAC.
@@ -189,7 +200,7 @@ bool CMappingWatcher::checkDuplicateOnArrival(const MappingEntry& entry)
             continue;
         const MappingEntry& moved = *mover->second;
         const MacBytes previous = moved.previous ? moved.previous->mac : MacBytes {};
-        alertMemory.duplicatePairs.insert({ move->address, entry.mac });
+        remember(alertMemory.duplicatePairs, std::pair { move->address, entry.mac });
         ++generation_;
         raise(DuplicateMac, move->address, entry.mac.data(), entry.macLength, previous.data(), 6,
             entry.address);
@@ -226,7 +237,7 @@ void CMappingWatcher::checkNewAddress(const MappingEntry& entry)
         || alertMemory.notInSubnet.contains({ entry.address, entry.adapterIndex })
         || onLink(entry.address, entry.adapterIndex))
         return;
-    alertMemory.notInSubnet.insert({ entry.address, entry.adapterIndex });
+    remember(alertMemory.notInSubnet, std::pair { entry.address, entry.adapterIndex });
     ++generation_;
     raise(NotInSubnet, entry.address, entry.mac.data(), entry.macLength);
 }

@@ -219,3 +219,25 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace tevra::test
+
+namespace tevra::test {
+namespace {
+
+// Frames from made-up outside addresses: every one is said, and what is
+// remembered of them stays bounded.
+TEST_F(AttackerAlertsTest, WhatIsRememberedOfAFloodStaysBounded)
+{
+    constexpr std::size_t kSenders = 65536 + 100;
+    std::vector<hostnet::MibIpNetRow> table;
+    for (std::size_t i = 0; i < kSenders; ++i) {
+        hostnet::MibIpNetRow flooded = attacker();
+        flooded.dwAddr = hostToNet(0xC0A80000u + std::uint32_t(i));  // 192.168.0.0 onwards
+        table.push_back(flooded);
+    }
+    refreshWith(std::move(table));
+    EXPECT_EQ(events.size(), kSenders);
+    EXPECT_EQ(watcher.alertMemory.notInSubnet.size(), 65536u);
+}
+
+}  // namespace
+}  // namespace tevra::test
