@@ -1,5 +1,6 @@
 #include "cli/Alert.h"
 
+#include <algorithm>
 #include <array>
 
 namespace tevra::cli {
@@ -16,7 +17,8 @@ struct KindRecord {
 
 const std::array<KindRecord, 6> kKindRecords { {
     { "mapping-changed", MacPart::Second, MacPart::First },
-    { "duplicate-mac", MacPart::First, MacPart::None },
+    // The second MAC is the one the address had before it took the shared one.
+    { "duplicate-mac", MacPart::First, MacPart::Second },
     { "broadcast-mac", MacPart::First, MacPart::None },
     { "multicast-mac", MacPart::First, MacPart::None },
     { "default-route-changed", MacPart::First, MacPart::None },
@@ -34,6 +36,18 @@ std::optional<MacBytes> pick(const EventSubject& subject, MacPart part)
         return subject.firstMac;
     if (part == MacPart::Second)
         return subject.secondMac;
+    return std::nullopt;
+}
+
+// A route's alert names its adapter by the adapter's own MAC.
+std::optional<std::string> adapterWithMac(const NetworkConfig& config, const std::optional<MacBytes>& mac)
+{
+    if (!mac)
+        return std::nullopt;
+    for (const auto& [index, adapter] : config.adapters)
+        if (adapter.info.AddressLength == 6
+            && std::equal(mac->begin(), mac->begin() + 6, adapter.info.Address.begin()))
+            return adapter.info.Description;
     return std::nullopt;
 }
 
@@ -60,6 +74,14 @@ Alert makeAlert(const WatchEvent& event, CMappingWatcher& watcher)
     // The engine's own lookup, so the vendor is the one the mapping list shows.
     if (alert.mac)
         alert.vendor = watcher.vendorOf(*alert.mac);
+    if (event.kind == DuplicateMac)
+        alert.secondAddress = event.subject.secondAddress;
+    if (event.kind == DefaultRouteChanged) {
+        alert.previousGateway = event.subject.firstAddress;
+        alert.gateway = event.subject.secondAddress;
+        alert.interface = adapterWithMac(watcher.networkConfig, alert.mac);
+        return alert;
+    }
     const auto entry = watcher.programCache.find(alert.address);
     if (entry != watcher.programCache.end()) {
         const auto adapter = watcher.networkConfig.adapters.find(entry->second->adapterIndex);

@@ -23,6 +23,11 @@ struct Alert {
     std::optional<MacBytes> previousMac;  // for a changed mapping, the one it had
     std::optional<std::string> vendor;
     std::optional<std::string> interface;
+    // The other address of a duplicate MAC: the one already holding it.
+    std::optional<std::uint32_t> secondAddress;
+    // A changed default route's gateway now, and the one before (then `address` too).
+    std::optional<std::uint32_t> gateway;
+    std::optional<std::uint32_t> previousGateway;
 };
 
 // "mapping-changed", "broadcast-mac", ...; "unknown" for a kind without a name.

@@ -44,6 +44,12 @@ std::string alertJson(const Alert& alert)
         object["previous_mac"] = macText(alert.previousMac->data());
     object["vendor"] = optionalText(alert.vendor);
     object["interface"] = optionalText(alert.interface);
+    if (alert.secondAddress)
+        object["second_address"] = dottedText(*alert.secondAddress);
+    if (alert.gateway)
+        object["gateway"] = dottedText(*alert.gateway);
+    if (alert.previousGateway)
+        object["previous_gateway"] = dottedText(*alert.previousGateway);
     object["text"] = alert.line;
     return line(object);
 }

@@ -46,7 +46,11 @@ void AlertOutput::add(std::unique_ptr<AlertSink> sink)
 
 void AlertOutput::deliver(const Alert& alert) const
 {
-    if (ignore_.matches(alert.address, alert.mac, alert.previousMac))
+    IgnoreSubject subject { alert.kind, { alert.address }, alert.mac, alert.previousMac };
+    for (const auto& other : { alert.secondAddress, alert.gateway })
+        if (other)
+            subject.addresses.push_back(*other);
+    if (ignore_.matches(alert.address, alert.mac, alert.previousMac) || ignore_.matchesKind(subject))
         return;
     for (const auto& sink : sinks_)
         sink->deliver(alert);

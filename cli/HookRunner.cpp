@@ -134,14 +134,27 @@ HookSink::HookSink(HookRunner& runner)
 
 void HookSink::deliver(const Alert& alert)
 {
-    runner_.submit(
-        {
-            alertKindName(alert.kind),
-            dottedText(alert.address),
-            alert.mac ? macText(alert.mac->data()) : std::string(),
-            alert.previousMac ? macText(alert.previousMac->data()) : std::string(),
-        },
-        { "TEVRA_ALERT=" + alert.line });
+    std::vector<std::string> arguments {
+        alertKindName(alert.kind),
+        dottedText(alert.address),
+        alert.mac ? macText(alert.mac->data()) : std::string(),
+        alert.previousMac ? macText(alert.previousMac->data()) : std::string(),
+    };
+    std::vector<std::string> environment { "TEVRA_ALERT=" + alert.line };
+    const std::optional<std::uint32_t> second = alert.secondAddress ? alert.secondAddress : alert.gateway;
+    if (second)
+        arguments.push_back(dottedText(*second));
+    const std::pair<const char*, const std::optional<std::uint32_t>&> addresses[] = {
+        { "TEVRA_SECOND_ADDRESS=", alert.secondAddress },
+        { "TEVRA_GATEWAY=", alert.gateway },
+        { "TEVRA_PREVIOUS_GATEWAY=", alert.previousGateway },
+    };
+    for (const auto& [name, address] : addresses)
+        if (address)
+            environment.push_back(name + dottedText(*address));
+    if (alert.interface)
+        environment.push_back("TEVRA_INTERFACE=" + *alert.interface);
+    runner_.submit(std::move(arguments), std::move(environment));
 }
 
 }  // namespace tevra::cli

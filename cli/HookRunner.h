@@ -105,7 +105,10 @@ private:
 };
 
 // Hands each alert to the runner: arguments kind, address, MAC and previous
-// MAC (empty when there is none), the alert line in TEVRA_ALERT.
+// MAC (empty when there is none), and for a duplicate MAC the other address,
+// for a changed default route the new gateway; the alert line in
+// TEVRA_ALERT, and TEVRA_INTERFACE, TEVRA_SECOND_ADDRESS, TEVRA_GATEWAY and
+// TEVRA_PREVIOUS_GATEWAY where the alert has them.
 class HookSink : public AlertSink {
 public:
     explicit HookSink(HookRunner& runner);

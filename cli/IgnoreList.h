@@ -10,15 +10,27 @@
 namespace tevra::cli {
 
 // One --ignore rule: an IPv4 address, a whole MAC address, or the first 3 to 5
-// bytes of one (a vendor's or a protocol's range, such as VRRP's 00-00-5E-00-01).
+// bytes of one (a vendor's or a protocol's range, such as VRRP's 00-00-5E-00-01);
+// or, written KIND@WHAT, one kind of alert about an address or a MAC, or all
+// of that kind (KIND@all).
 struct IgnoreRule {
     std::optional<std::uint32_t> address;  // network byte order
     std::vector<std::uint8_t> macPrefix;  // 3 to 6 bytes when there is no address
+    std::optional<std::int32_t> kind;  // none: every kind
+    bool everything = false;  // KIND@all
 };
 
 // The rule a text names, or nothing. MAC bytes are two hex digits each,
-// separated by '-' or ':'.
+// separated by '-' or ':'; a kind is named as the JSON output names it.
 std::optional<IgnoreRule> parseIgnoreRule(std::string_view text);
+
+// What an alert is about, as the rules of one kind look at it.
+struct IgnoreSubject {
+    std::int32_t kind = 0;
+    std::vector<std::uint32_t> addresses;  // the address, and the second one or the gateways
+    std::optional<MacBytes> mac;
+    std::optional<MacBytes> previousMac;
+};
 
 class IgnoreList {
 public:
@@ -35,6 +47,11 @@ public:
     // taking an ignored router's address.
     bool matches(std::uint32_t address, const std::optional<MacBytes>& mac,
         const std::optional<MacBytes>& previousMac = std::nullopt) const;
+
+    // Whether a rule of the alert's own kind silences it: KIND@all, one of its
+    // addresses, or its MAC or the MAC the address had before (so that
+    // duplicate-mac@<backup router's MAC> silences a failover pair both ways).
+    bool matchesKind(const IgnoreSubject& subject) const;
 
 private:
     bool macIgnored(const std::optional<MacBytes>& mac) const;

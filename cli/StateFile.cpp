@@ -5,6 +5,7 @@
 #include "engine/MacAddress.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdio>
 #include <set>
@@ -107,6 +108,54 @@ std::optional<StoredMapping> parseMapping(std::string_view line, std::string& re
     return mapping;
 }
 
+// The kinds of the lines that keep what an alert said.
+constexpr std::string_view kDuplicateLine = "duplicate-mac";
+constexpr std::string_view kNotInSubnetLine = "not-in-subnet";
+constexpr std::string_view kRouteLine = "default-route";
+
+// One line of what an alert said into `memory`, or why it is not one.
+bool parseMemoryLine(std::string_view line, StoredAlertMemory& memory, std::string& reason)
+{
+    const auto fields = split(line, '\t');
+    if (fields.size() != 3) {
+        reason = "expected 3 TAB-separated fields, found " + std::to_string(fields.size());
+        return false;
+    }
+    if (fields[0] == kRouteLine) {
+        const auto gateway = parseDottedQuad(fields[2]);
+        if (!gateway || memory.outsideRoute) {
+            reason = gateway ? "default route listed twice" : "not an IPv4 address";
+            return false;
+        }
+        memory.outsideRoute = std::pair { std::string(fields[1]), *gateway };
+        return true;
+    }
+    const auto address = parseDottedQuad(fields[1]);
+    if (!address) {
+        reason = "not an IPv4 address";
+        return false;
+    }
+    if (fields[0] == kNotInSubnetLine) {
+        memory.notInSubnet.emplace_back(*address, std::string(fields[2]));
+        return true;
+    }
+    const auto mac = parseMacField(fields[2]);
+    if (!mac || mac->second != 6) {
+        reason = "not a MAC address";
+        return false;
+    }
+    memory.duplicatePairs.emplace_back(*address, mac->first);
+    return true;
+}
+
+bool isMemoryLine(std::string_view line)
+{
+    return std::ranges::any_of(
+        std::array { kDuplicateLine, kNotInSubnetLine, kRouteLine }, [line](std::string_view kind) {
+            return line.starts_with(kind) && line.substr(kind.size()).starts_with('\t');
+        });
+}
+
 // A field must not break the line it is written in.
 std::string oneField(std::string text)
 {
@@ -125,7 +174,7 @@ std::int64_t oldestTime(const MappingEntry& entry)
 
 }  // namespace
 
-std::string stateText(const std::vector<StoredMapping>& mappings)
+std::string stateText(const std::vector<StoredMapping>& mappings, const StoredAlertMemory& memory)
 {
     std::string text(kStateHeader);
     text += '\n';
@@ -134,6 +183,14 @@ std::string stateText(const std::vector<StoredMapping>& mappings)
             + oneField(mapping.interface) + '\t' + std::to_string(mapping.type) + '\t'
             + std::to_string(mapping.firstSeen) + '\t' + std::to_string(mapping.lastChanged) + '\n';
     }
+    for (const auto& [address, mac] : memory.duplicatePairs)
+        text += std::string(kDuplicateLine) + '\t' + dottedText(address) + '\t' + macText(mac.data()) + '\n';
+    for (const auto& [address, interface] : memory.notInSubnet)
+        text
+            += std::string(kNotInSubnetLine) + '\t' + dottedText(address) + '\t' + oneField(interface) + '\n';
+    if (memory.outsideRoute)
+        text += std::string(kRouteLine) + '\t' + oneField(memory.outsideRoute->first) + '\t'
+            + dottedText(memory.outsideRoute->second) + '\n';
     return text;
 }
 
@@ -142,25 +199,31 @@ ParsedState parseStateText(std::string_view text)
     // Written whole by us, so a last line without its line end means the
     // file was cut short by something else.
     if (text.empty())
-        return { std::nullopt, 1, "empty file, expected \"" + std::string(kStateHeader) + "\"" };
+        return { std::nullopt, {}, 1, "empty file, expected \"" + std::string(kStateHeader) + "\"" };
     if (text.back() != '\n')
-        return { std::nullopt, std::size_t(std::ranges::count(text, '\n')) + 1,
+        return { std::nullopt, {}, std::size_t(std::ranges::count(text, '\n')) + 1,
             "the file ends in the middle of a line" };
     auto lines = split(text.substr(0, text.size() - 1), '\n');
     if (lines.front() != kStateHeader)
-        return { std::nullopt, 1, "expected \"" + std::string(kStateHeader) + "\"" };
+        return { std::nullopt, {}, 1, "expected \"" + std::string(kStateHeader) + "\"" };
     std::vector<StoredMapping> mappings;
+    StoredAlertMemory memory;
     std::set<std::uint32_t> seen;
     for (std::size_t i = 1; i < lines.size(); ++i) {
         std::string reason;
+        if (isMemoryLine(lines[i])) {
+            if (!parseMemoryLine(lines[i], memory, reason))
+                return { std::nullopt, {}, i + 1, reason };
+            continue;
+        }
         auto mapping = parseMapping(lines[i], reason);
         if (mapping && !seen.insert(mapping->address).second)
             reason = "address listed twice";
         if (!reason.empty())
-            return { std::nullopt, i + 1, reason };
+            return { std::nullopt, {}, i + 1, reason };
         mappings.push_back(std::move(*mapping));
     }
-    return { std::move(mappings), 0, {} };
+    return { std::move(mappings), std::move(memory), 0, {} };
 }
 
 StateFile::StateFile(std::string path, std::FILE* err)
@@ -202,8 +265,43 @@ std::string StateFile::load(CMappingWatcher& watcher)
         firstSeen_[stored.address] = stored.firstSeen;
         watcher.programCache[stored.address] = std::move(entry);
     }
+    restoreMemory(parsed.memory, watcher);
     written_ = contents.text;
     return {};
+}
+
+void StateFile::restoreMemory(const StoredAlertMemory& stored, CMappingWatcher& watcher)
+{
+    // Interface numbers change between boots; names are what lasts.
+    const auto indexOf = [&watcher](const std::string& name) -> std::optional<std::uint32_t> {
+        for (const auto& [index, adapter] : watcher.networkConfig.adapters)
+            if (adapter.info.Description == name)
+                return index;
+        return std::nullopt;
+    };
+    AlertMemory& memory = watcher.alertMemory;
+    memory.duplicatePairs.insert(stored.duplicatePairs.begin(), stored.duplicatePairs.end());
+    for (const auto& [address, name] : stored.notInSubnet)
+        if (const auto index = indexOf(name))
+            memory.notInSubnet.insert({ address, *index });
+    if (stored.outsideRoute)
+        if (const auto index = indexOf(stored.outsideRoute->first))
+            memory.outsideRoute = hostnet::RouteAnswer { *index, stored.outsideRoute->second };
+}
+
+StoredAlertMemory StateFile::memorySnapshot(const CMappingWatcher& watcher) const
+{
+    const NetworkConfig& config = watcher.networkConfig;
+    const AlertMemory& memory = watcher.alertMemory;
+    StoredAlertMemory stored;
+    stored.duplicatePairs.assign(memory.duplicatePairs.begin(), memory.duplicatePairs.end());
+    for (const auto& [address, index] : memory.notInSubnet)
+        if (config.adapters.contains(index))
+            stored.notInSubnet.emplace_back(address, config.adapterName(index));
+    if (memory.outsideRoute && config.adapters.contains(memory.outsideRoute->interfaceIndex))
+        stored.outsideRoute = std::pair { config.adapterName(memory.outsideRoute->interfaceIndex),
+            memory.outsideRoute->gateway };
+    return stored;
 }
 
 std::vector<StoredMapping> StateFile::snapshot(const CMappingWatcher& watcher) const
@@ -242,7 +340,7 @@ std::optional<std::chrono::steady_clock::time_point> StateFile::dueAt(const CMap
 
 bool StateFile::save(const CMappingWatcher& watcher)
 {
-    std::string text = stateText(snapshot(watcher));
+    std::string text = stateText(snapshot(watcher), memorySnapshot(watcher));
     if (text == written_) {
         savedGeneration_ = watcher.generation();
         return true;

@@ -25,16 +25,28 @@ struct StoredMapping {
     std::int64_t lastChanged = 0;
 };
 
+// What the alerts that name an attacker have said, with interfaces by name.
+struct StoredAlertMemory {
+    std::vector<std::pair<std::uint32_t, MacBytes>> duplicatePairs;
+    std::vector<std::pair<std::uint32_t, std::string>> notInSubnet;
+    std::optional<std::pair<std::string, std::uint32_t>> outsideRoute;  // interface, gateway
+
+    friend bool operator==(const StoredAlertMemory&, const StoredAlertMemory&) = default;
+};
+
 // The first line of every state file; a later format gets a new number.
 inline constexpr std::string_view kStateHeader = "tevra-watch state 1";
 
 // The file's text: the header, then one TAB-separated line per mapping:
 // address, MAC (its bytes, or "-" when it has none), interface, entry type,
-// first seen, last changed.
-std::string stateText(const std::vector<StoredMapping>& mappings);
+// first seen, last changed. Then what the alerts said, a line each, led by
+// its kind: "duplicate-mac" address MAC, "not-in-subnet" address interface,
+// "default-route" interface gateway.
+std::string stateText(const std::vector<StoredMapping>& mappings, const StoredAlertMemory& memory = {});
 
 struct ParsedState {
     std::optional<std::vector<StoredMapping>> mappings;
+    StoredAlertMemory memory;
     std::size_t line = 0;  // where it went wrong
     std::string reason;
 };
@@ -61,6 +73,8 @@ public:
 
 private:
     std::vector<StoredMapping> snapshot(const CMappingWatcher& watcher) const;
+    StoredAlertMemory memorySnapshot(const CMappingWatcher& watcher) const;
+    static void restoreMemory(const StoredAlertMemory& stored, CMappingWatcher& watcher);
 
     std::string path_;
     std::FILE* err_;

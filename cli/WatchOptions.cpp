@@ -113,7 +113,8 @@ std::string apply(int id, std::string_view value, WatchOptions& options)
             options.ignore.add(std::move(*rule));
             return {};
         }
-        return "--ignore takes an IPv4 address, a MAC address or a MAC prefix of 3 to 5 bytes, not '"
+        return "--ignore takes an IPv4 address, a MAC address or a MAC prefix of 3 to 5 bytes, each "
+               "maybe led by KIND@, or KIND@all, not '"
             + std::string(value) + "'";
     case kExec:
         if (value.empty())
@@ -189,11 +190,13 @@ std::string usageText()
 {
     return "Usage: tevra-watch [--interval MS] [--resync SECONDS] [--once [--table]]\n"
            "                   [--discover] [--json] [--state FILE] [--max-addresses N]\n"
-           "                   [--ignore ADDRESS|MAC|PREFIX]...\n"
+           "                   [--ignore [KIND@]ADDRESS|MAC|PREFIX | --ignore KIND@all]...\n"
            "                   [--exec PROGRAM [--exec-timeout SECONDS]]\n"
            "       tevra-watch --help | --version\n"
            "Watches the host's ARP table and prints an alert line when a mapping\n"
-           "changes or an address gets a broadcast or multicast MAC address.\n"
+           "changes or an address gets a broadcast or multicast MAC address, when\n"
+           "two addresses share a MAC, when the default route changes and when a\n"
+           "neighbour is outside its interface's subnets.\n"
            "  --interval MS    without the kernel's change notifications,\n"
            "                   read the table every MS milliseconds (100 to 60000, default 1500)\n"
            "  --resync SECONDS with them, compare the whole table with what was learned\n"
@@ -209,9 +212,14 @@ std::string usageText()
            "                   never resolved go first, then those gone from the table longest\n"
            "  --ignore WHAT    print no alert about this IPv4 address, MAC address or MAC\n"
            "                   prefix of 3 to 5 bytes (00-00-5E-00-01); may be repeated;\n"
-           "                   a change into an ignored MAC from another is still printed\n"
+           "                   a change into an ignored MAC from another is still printed;\n"
+           "                   KIND@WHAT silences one kind only, for this address or MAC\n"
+           "                   (duplicate-mac@00-11-22-33-44-55), KIND@all all of it; kinds:\n"
+           "                   mapping-changed duplicate-mac broadcast-mac multicast-mac\n"
+           "                   default-route-changed not-in-subnet\n"
            "  --exec PROGRAM   run PROGRAM for each alert with the arguments kind, address,\n"
-           "                   MAC and previous MAC, and the line in TEVRA_ALERT; no shell\n"
+           "                   MAC, previous MAC and the second address or new gateway,\n"
+           "                   and the line in TEVRA_ALERT; no shell\n"
            "  --exec-timeout SECONDS  stop a hook still running after SECONDS (default\n"
            "                   30) with SIGTERM, and kill it 5 s later\n"
            "  --help           print this text\n"

@@ -80,6 +80,9 @@ std::int32_t CMappingWatcher::refresh()
     // holds them, and taken in order they are each reported as they happened.
     // They are never lost, even when the whole read fails.
     const std::vector<hostnet::NetTableChange> changes = takeChanges();
+    // Taken after the changes: a notice of an address or route came before
+    // the neighbours that depend on it.
+    followConfiguration();
     const hostnet::ReadResult<hostnet::MibIpNetRow> read = ipHelper_->getIpNetTable();
     for (const hostnet::NetTableChange& change : changes)
         applyChange(change);
@@ -183,6 +186,7 @@ std::vector<hostnet::NetTableChange> CMappingWatcher::takeChanges()
 std::vector<std::uint32_t> CMappingWatcher::followChanges()
 {
     const std::vector<hostnet::NetTableChange> changes = takeChanges();
+    followConfiguration();
     std::vector<std::uint32_t> touched;
     touched.reserve(changes.size());
     for (const hostnet::NetTableChange& change : changes) {
@@ -299,6 +303,7 @@ std::unique_ptr<MappingEntry> CMappingWatcher::newAddressEntry(const hostnet::Mi
         }
     }
     lookupVendor(*entry);
+    checkNewAddress(*entry);
     return entry;
 }
 
@@ -313,9 +318,11 @@ std::unique_ptr<MappingEntry> CMappingWatcher::changedEntry(
         raise(BroadcastMac, entry->address, entry->mac.data(), entry->macLength);
     else if (!standard && isMulticastMac(entry->mac))
         raise(MulticastMac, entry->address, entry->mac.data(), entry->macLength);
-    else
+    else {
         raise(MappingChanged, old->address, old->mac.data(), old->macLength, entry->mac.data(),
             entry->macLength);
+        checkChangedAddress(*entry, old->mac);
+    }
     entry->previous = std::move(old);
     ++generation_;
     ++historyCount_;
@@ -335,12 +342,13 @@ bool CMappingWatcher::isStandardMapping(const MappingEntry& entry) const
 }
 
 void CMappingWatcher::raise(EventKind kind, std::uint32_t address, const std::uint8_t* firstMac,
-    std::uint32_t firstLength, const std::uint8_t* secondMac, std::uint32_t secondLength)
+    std::uint32_t firstLength, const std::uint8_t* secondMac, std::uint32_t secondLength,
+    std::uint32_t secondAddress)
 {
     auto event = std::make_unique<WatchEvent>();
     event->raisedAt = clock_();
-    event->compose(
-        address, 0, firstMac, secondMac, kind, secondsSinceEpoch(event->raisedAt), firstLength, secondLength);
+    event->compose(address, secondAddress, firstMac, secondMac, kind, secondsSinceEpoch(event->raisedAt),
+        firstLength, secondLength);
     // A front end that registered no sink still gets correct numbering later;
     // the event is dropped rather than called through a null pointer.
     if (sink.callback != nullptr)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/ActionFailure.h"
+#include "engine/AlertMemory.h"
 #include "engine/LocalTime.h"
 #include "engine/MappingEntry.h"
 #include "engine/NetworkConfig.h"
@@ -10,6 +11,7 @@
 #include "hostnet/IpHelper.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -43,6 +45,8 @@ public:
     // The most history entries all addresses keep together, oldest dropped first.
     std::size_t maxTotalHistory = kMaxTotalHistoryEntries;
     NetworkConfig networkConfig;
+    // What the duplicate MAC, default route and subnet alerts already said.
+    AlertMemory alertMemory;
     ProgramCache programCache;
     VendorTable vendorTable;
 
@@ -104,6 +108,16 @@ public:
     // show (an address added, changed or dropped, an entry's type), so that a
     // front end can tell in no time that nothing is to be saved.
     std::uint64_t generation() const { return generation_; }
+    // The address whose route is watched as the path to the outside: a more
+    // specific route that takes it over is a changed default route too.
+    static constexpr std::uint32_t kOutsideAddress = 0x08080808u;  // 8.8.8.8, either byte order
+    // How long a change of that path must hold before it is said: a renewal
+    // deletes a route and adds it again at once.
+    static constexpr std::int64_t kRouteSettleSeconds = 2;
+    // How long after an address moved to a MAC the first appearance of
+    // another address with that MAC still names the pair.
+    static constexpr std::int64_t kDuplicateWindowSeconds = 600;
+
     // The addresses dropped for maxAddresses since the last call.
     std::size_t takeEvictedCount();
 
@@ -145,7 +159,21 @@ private:
     // broadcast MAC, is how the protocol is meant to work and raises nothing.
     bool isStandardMapping(const MappingEntry& entry) const;
     void raise(EventKind kind, std::uint32_t address, const std::uint8_t* firstMac, std::uint32_t firstLength,
-        const std::uint8_t* secondMac = nullptr, std::uint32_t secondLength = 0);
+        const std::uint8_t* secondMac = nullptr, std::uint32_t secondLength = 0,
+        std::uint32_t secondAddress = 0);
+
+    // The alerts that name an attacker (AttackerAlerts.cpp).
+    // Reads the snapshot again when the host says it changed, then looks at the path to the outside.
+    void followConfiguration();
+    void checkOutsideRoute();
+    // After an address came into the table / moved to another MAC.
+    void checkNewAddress(const MappingEntry& entry);
+    void checkChangedAddress(const MappingEntry& entry, const MacBytes& previousMac);
+    bool checkDuplicateOnArrival(const MappingEntry& entry);
+    // The other addresses on the entry's interface holding its MAC now, lowest first.
+    std::vector<std::uint32_t> otherHolders(const MappingEntry& entry);
+    void noteHolder(const MappingEntry& entry);
+    bool onLink(std::uint32_t address, std::uint32_t interfaceIndex);
 
     // An entry's presence after a pass: a change from present to gone is
     // stamped, so that the longest gone can be told.
@@ -165,6 +193,18 @@ private:
     std::size_t evicted_ = 0;
     // Every address a sweep has asked for, network byte order.
     std::set<std::uint32_t> sweptAddresses_;
+    // The addresses that were given each MAC, checked against the cache when
+    // asked, so that finding the holders of a MAC is no walk over the cache.
+    std::map<std::uint64_t, std::vector<std::uint32_t>> macHolders_;
+    struct RecentMove {
+        std::uint32_t address = 0;
+        std::int64_t time = 0;
+    };
+    // Addresses that moved to a MAC no other address held, by that MAC:
+    // the attacker's own entry may follow.
+    std::map<std::uint64_t, std::vector<RecentMove>> recentMoves_;
+    // Since when the path to the outside differs from the settled one.
+    std::optional<std::int64_t> routeChangedSince_;
 };
 
 }  // namespace tevra

@@ -38,11 +38,48 @@ NetworkConfig::NetworkConfig(hostnet::IpHelper& ipHelper)
     clear();
     loadAdapters(ipHelper);
     loadAddresses(ipHelper);
+    loadGateways(ipHelper);
 }
 
 void NetworkConfig::clear()
 {
     adapters.clear();
+    gateways.clear();
+}
+
+std::int32_t NetworkConfig::reload(hostnet::IpHelper& ipHelper)
+{
+    NetworkConfig fresh;
+    if (fresh.loadAdapters(ipHelper) != 0)
+        return -1;
+    fresh.loadAddresses(ipHelper);
+    fresh.loadGateways(ipHelper);
+    *this = std::move(fresh);
+    return 0;
+}
+
+std::int32_t NetworkConfig::loadGateways(hostnet::IpHelper& ipHelper)
+{
+    hostnet::ReadResult<hostnet::DefaultRouteRow> routes = ipHelper.getDefaultRoutes();
+    if (!routes.rows)
+        return -1;
+    gateways = std::move(*routes.rows);
+    return 0;
+}
+
+bool NetworkConfig::inAdapterSubnet(std::uint32_t address, std::uint32_t interfaceIndex) const
+{
+    const auto adapter = adapters.find(interfaceIndex);
+    return adapter != adapters.end()
+        && std::ranges::any_of(adapter->second.addresses, [address](const hostnet::MibIpAddrRow& row) {
+               return (address & row.dwMask) == (row.dwAddr & row.dwMask);
+           });
+}
+
+const hostnet::IpAdapterInfo* NetworkConfig::adapterInfo(std::uint32_t interfaceIndex) const
+{
+    const auto adapter = adapters.find(interfaceIndex);
+    return adapter == adapters.end() ? nullptr : &adapter->second.info;
 }
 
 std::int32_t NetworkConfig::loadAdapters(hostnet::IpHelper& ipHelper)
@@ -63,7 +100,7 @@ std::int32_t NetworkConfig::loadAddresses(hostnet::IpHelper& ipHelper)
     for (const hostnet::MibIpAddrRow& row : *table.rows) {
         const auto adapter = adapters.find(row.dwIndex);
         if (adapter != adapters.end())
-            adapter->second.addresses.try_emplace(row.dwIndex, row);
+            adapter->second.addresses.push_back(row);
     }
     return 0;
 }
@@ -79,7 +116,7 @@ std::vector<std::uint32_t> NetworkConfig::pingTargets() const
 {
     std::vector<std::uint32_t> targets;
     for (const auto& [index, adapter] : adapters)
-        for (const auto& [rowIndex, row] : adapter.addresses)
+        for (const hostnet::MibIpAddrRow& row : adapter.addresses)
             targets.push_back(directedBroadcast(row));
     return targets;
 }
@@ -88,7 +125,7 @@ std::vector<std::uint32_t> NetworkConfig::sweepTargets() const
 {
     std::vector<std::uint32_t> targets;
     for (const auto& [index, adapter] : adapters)
-        for (const auto& [rowIndex, row] : adapter.addresses)
+        for (const hostnet::MibIpAddrRow& row : adapter.addresses)
             appendSweepTargets(row, targets);
     return targets;
 }
@@ -97,7 +134,7 @@ bool NetworkConfig::isDirectedBroadcast(std::uint32_t address) const
 {
     return std::ranges::any_of(adapters, [address](const auto& adapter) {
         return std::ranges::any_of(adapter.second.addresses,
-            [address](const auto& row) { return directedBroadcast(row.second) == address; });
+            [address](const hostnet::MibIpAddrRow& row) { return directedBroadcast(row) == address; });
     });
 }
 

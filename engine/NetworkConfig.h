@@ -9,21 +9,32 @@
 
 namespace tevra {
 
-// The host's adapters with their first IPv4 address, taken once when the
-// engine is built and kept for the whole run.
+// The host's adapters with every IPv4 address and their default gateways,
+// taken when the engine is built and read again whenever the host says they
+// changed (or, where it says nothing, at every refresh).
 class NetworkConfig {
 public:
     struct AdapterRecord {
         hostnet::IpAdapterInfo info;
-        // At most one row: the first address row of this adapter, by its index.
-        std::map<std::uint32_t, hostnet::MibIpAddrRow> addresses;
+        // Every address row of this adapter, in the platform's order (its primary first).
+        std::vector<hostnet::MibIpAddrRow> addresses;
     };
 
+    // An empty snapshot.
+    NetworkConfig() = default;
     explicit NetworkConfig(hostnet::IpHelper& ipHelper);
 
     void clear();
     std::int32_t loadAdapters(hostnet::IpHelper& ipHelper);
     std::int32_t loadAddresses(hostnet::IpHelper& ipHelper);
+    std::int32_t loadGateways(hostnet::IpHelper& ipHelper);
+    // Reads it all again; a snapshot whose adapters cannot be read stays as it was.
+    std::int32_t reload(hostnet::IpHelper& ipHelper);
+
+    // Whether `address` lies inside the subnet of one of the adapter's addresses.
+    bool inAdapterSubnet(std::uint32_t address, std::uint32_t interfaceIndex) const;
+    // The adapter's hardware address; none for an unknown adapter or one without.
+    const hostnet::IpAdapterInfo* adapterInfo(std::uint32_t interfaceIndex) const;
 
     // The adapter's description, or "unknown".
     const std::string& adapterName(std::uint32_t interfaceIndex) const;
@@ -38,6 +49,8 @@ public:
     bool isDirectedBroadcast(std::uint32_t address) const;
 
     std::map<std::uint32_t, AdapterRecord> adapters;
+    // The default routes' next hops, lowest metric first.
+    std::vector<hostnet::DefaultRouteRow> gateways;
 };
 
 // The subnet's directed broadcast: the address with every host bit set.

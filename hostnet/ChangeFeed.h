@@ -45,6 +45,10 @@ public:
     // made; never blocks. Changes lost on the way (an overrun) are made up by a
     // whole read whose differences are handed over here as changes.
     virtual std::vector<NetTableChange> take() = 0;
+    // Whether the host's adapters, addresses or routes changed (or may have,
+    // after lost notifications) since the last call; a feed that does not
+    // follow them says true each time, so its callers read them again.
+    virtual bool takeConfigurationChanged() { return true; }
     // What the feed could not follow so far.
     virtual FeedCounts counts() const = 0;
 };

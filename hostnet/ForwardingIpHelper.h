@@ -3,6 +3,7 @@
 #include "hostnet/IpHelper.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,12 @@ public:
     ReadResult<MibIpNetRow> getIpNetTable() override { return target_.getIpNetTable(); }
     ReadResult<MibIpAddrRow> getIpAddrTable() override { return target_.getIpAddrTable(); }
     ReadResult<IpAdapterInfo> getAdaptersInfo() override { return target_.getAdaptersInfo(); }
+    ReadResult<DefaultRouteRow> getDefaultRoutes() override { return target_.getDefaultRoutes(); }
+    std::optional<RouteAnswer> lookupRoute(std::uint32_t address) override
+    {
+        return target_.lookupRoute(address);
+    }
+    bool looksUpRoutes() const override { return target_.looksUpRoutes(); }
     ActionResult deleteIpNetEntry(const MibIpNetRow& row) override { return target_.deleteIpNetEntry(row); }
     ActionResult flushIpNetTable(std::uint32_t interfaceIndex) override
     {

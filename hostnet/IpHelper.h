@@ -50,10 +50,31 @@ struct MibIpAddrRow {
     std::uint32_t dwMask = 0;  // network byte order
 };
 
-// One adapter as the platform names it.
+// One adapter as the platform names it, with its hardware address.
 struct IpAdapterInfo {
     std::uint32_t Index = 0;
     std::string Description;
+    std::uint32_t AddressLength = 0;  // 0 when the adapter has none
+    std::array<std::uint8_t, 8> Address {};
+};
+
+// One default route (destination 0.0.0.0/0): one row per next hop, so a
+// multipath route gives a row for each of its gateways.
+struct DefaultRouteRow {
+    std::uint32_t gateway = 0;  // network byte order; 0 for a route with none (a tunnel)
+    std::uint32_t interfaceIndex = 0;
+    std::uint32_t metric = 0;
+
+    friend bool operator==(const DefaultRouteRow&, const DefaultRouteRow&) = default;
+};
+
+// Where the host would send a packet for one address: the interface, and the
+// next hop, or 0 when the address is reached on the link itself.
+struct RouteAnswer {
+    std::uint32_t interfaceIndex = 0;
+    std::uint32_t gateway = 0;  // network byte order
+
+    friend bool operator==(const RouteAnswer&, const RouteAnswer&) = default;
 };
 
 // What a caller can make of a failed action: a refusal for want of rights
@@ -113,6 +134,21 @@ public:
     virtual ReadResult<MibIpAddrRow> getIpAddrTable() = 0;
     // The host's network adapters (never the loopback interface).
     virtual ReadResult<IpAdapterInfo> getAdaptersInfo() = 0;
+    // The default routes, lowest metric first.
+    virtual ReadResult<DefaultRouteRow> getDefaultRoutes()
+    {
+        return ReadResult<DefaultRouteRow>::failed("this host has no route table");
+    }
+    // The route the host would choose for `address` (network byte order),
+    // asked without naming an interface, so that the answer is the routing
+    // table's own; sends nothing. None when there is no route or no answer.
+    virtual std::optional<RouteAnswer> lookupRoute(std::uint32_t address)
+    {
+        static_cast<void>(address);
+        return std::nullopt;
+    }
+    // Whether lookupRoute answers at all, so that its none means "no route".
+    virtual bool looksUpRoutes() const { return false; }
     // Removes one ARP entry; only dwIndex and dwAddr of the row are read.
     virtual ActionResult deleteIpNetEntry(const MibIpNetRow& row) = 0;
     // Removes the dynamic ARP entries of one interface.

@@ -135,6 +135,12 @@ void JournalSink::deliver(const Alert& alert)
         fields.push_back("TEVRA_VENDOR=" + *alert.vendor);
     if (alert.interface)
         fields.push_back("TEVRA_INTERFACE=" + *alert.interface);
+    if (alert.secondAddress)
+        fields.push_back("TEVRA_SECOND_ADDRESS=" + dottedText(*alert.secondAddress));
+    if (alert.gateway)
+        fields.push_back("TEVRA_GATEWAY=" + dottedText(*alert.gateway));
+    if (alert.previousGateway)
+        fields.push_back("TEVRA_PREVIOUS_GATEWAY=" + dottedText(*alert.previousGateway));
     std::vector<iovec> vector;
     for (std::string& field : fields)
         vector.push_back({ field.data(), field.size() });

@@ -3,6 +3,7 @@
 #include "hostnet/NeighbourOrder.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace tevra::hostnet {
 
@@ -29,6 +30,35 @@ ReadResult<IpAdapterInfo> FakeIpHelper::getAdaptersInfo()
     if (failAdapters)
         return ReadResult<IpAdapterInfo>::failed({});
     return adapters;
+}
+
+ReadResult<DefaultRouteRow> FakeIpHelper::getDefaultRoutes()
+{
+    std::vector<DefaultRouteRow> rows;
+    for (const Route& route : routes)
+        if (route.mask == 0)
+            rows.push_back({ route.gateway, route.interfaceIndex, route.metric });
+    std::ranges::stable_sort(rows, {}, &DefaultRouteRow::metric);
+    return rows;
+}
+
+std::optional<RouteAnswer> FakeIpHelper::lookupRoute(std::uint32_t address)
+{
+    std::vector<Route> candidates = routes;
+    for (const MibIpAddrRow& row : addrTable)
+        candidates.push_back({ row.dwAddr & row.dwMask, row.dwMask, 0, row.dwIndex, 0 });
+    std::optional<Route> best;
+    for (const Route& route : candidates) {
+        if ((address & route.mask) != route.destination)
+            continue;
+        const auto prefix = std::popcount(route.mask);
+        if (!best || prefix > std::popcount(best->mask)
+            || (prefix == std::popcount(best->mask) && route.metric < best->metric))
+            best = route;
+    }
+    if (!best)
+        return std::nullopt;
+    return RouteAnswer { best->interfaceIndex, best->gateway };
 }
 
 ActionResult FakeIpHelper::deleteIpNetEntry(const MibIpNetRow& row)

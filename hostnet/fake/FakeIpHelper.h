@@ -31,6 +31,22 @@ public:
     std::vector<MibIpNetRow> netTable;
     std::vector<MibIpAddrRow> addrTable;
     std::vector<IpAdapterInfo> adapters;
+    // The routing table beside the connected subnets of addrTable; routes of
+    // mask 0 are the default routes.
+    struct Route {
+        std::uint32_t destination = 0;  // network byte order
+        std::uint32_t mask = 0;  // network byte order
+        std::uint32_t gateway = 0;  // 0: on the link
+        std::uint32_t interfaceIndex = 0;
+        std::uint32_t metric = 0;
+    };
+    std::vector<Route> routes;
+    // Whether route lookups are answered; off, the fake is a host that cannot
+    // look routes up, and a test of the ARP table alone needs no routes.
+    bool answersRouteLookups = false;
+    // What takeConfigurationChanged says next; a test that changes the
+    // adapters, addresses or routes sets it, as a kernel's notice would.
+    bool configurationChanged = true;
 
     // Hands the ARP table out in the order it was filled, as no platform does,
     // for tests of what a caller makes of a table out of order.
@@ -68,6 +84,11 @@ public:
     ReadResult<MibIpNetRow> getIpNetTable() override;
     ReadResult<MibIpAddrRow> getIpAddrTable() override;
     ReadResult<IpAdapterInfo> getAdaptersInfo() override;
+    ReadResult<DefaultRouteRow> getDefaultRoutes() override;
+    // The longest matching prefix of the connected subnets and the routes,
+    // the lower metric first among equals, as the kernel chooses.
+    std::optional<RouteAnswer> lookupRoute(std::uint32_t address) override;
+    bool looksUpRoutes() const override { return answersRouteLookups; }
     // Removes the row of that interface and address; fails when there is none.
     ActionResult deleteIpNetEntry(const MibIpNetRow& row) override;
     // Removes the interface's rows but the static ones; fails for an
@@ -90,6 +111,7 @@ public:
     }
     int descriptor() const override { return feedHandle; }
     std::vector<NetTableChange> take() override { return std::exchange(changes, {}); }
+    bool takeConfigurationChanged() override { return std::exchange(configurationChanged, false); }
     FeedCounts counts() const override { return {}; }
 
 private:

@@ -163,9 +163,44 @@ ReadResult<IpAdapterInfo> LinuxIpHelper::getAdaptersInfo()
     adapters.reserve(links.size());
     for (const LinkRecord& link : links) {
         const std::string detail = link.kind.empty() ? driverName(link.name) : link.kind;
-        adapters.push_back({ link.index, detail.empty() ? link.name : link.name + " (" + detail + ")" });
+        IpAdapterInfo& adapter = adapters.emplace_back();
+        adapter.Index = link.index;
+        adapter.Description = detail.empty() ? link.name : link.name + " (" + detail + ")";
+        adapter.AddressLength = link.macLength;
+        adapter.Address = link.mac;
     }
     return adapters;
+}
+
+ReadResult<DefaultRouteRow> LinuxIpHelper::getDefaultRoutes()
+{
+    rtmsg request {};
+    request.rtm_family = AF_INET;
+    std::vector<DefaultRouteRow> rows;
+    if (const Answer answer = dump(RTM_GETROUTE, request, "reading the routes", rows, appendDefaultRoute);
+        answer.status != 0)
+        return ReadResult<DefaultRouteRow>::failed(answer.reason);
+    std::ranges::stable_sort(rows, {}, &DefaultRouteRow::metric);
+    return rows;
+}
+
+std::optional<RouteAnswer> LinuxIpHelper::lookupRoute(std::uint32_t address)
+{
+    // As `ip route get`: no output interface, which would make the kernel
+    // answer with that interface for any address.
+    rtmsg request {};
+    request.rtm_family = AF_INET;
+    request.rtm_dst_len = 32;
+    NlMsgPtr message
+        = NetlinkSocket::makeMessage(RTM_GETROUTE, NLM_F_REQUEST | NLM_F_ACK, &request, sizeof request);
+    if (message && nla_put(message.get(), RTA_DST, sizeof address, &address) < 0)
+        message.reset();
+    std::optional<RouteAnswer> found;
+    const Answer answer = exchange(message, "looking up a route", [&found](nlmsghdr& reply) {
+        found = readRouteAnswer(reply);
+        return true;
+    });
+    return answer.status == 0 ? found : std::nullopt;
 }
 
 LinuxIpHelper::Answer LinuxIpHelper::deleteNeighbour(std::uint32_t interfaceIndex, std::uint32_t address)

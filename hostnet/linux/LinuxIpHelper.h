@@ -30,6 +30,9 @@ public:
     ReadResult<MibIpNetRow> getIpNetTable() override;
     ReadResult<MibIpAddrRow> getIpAddrTable() override;
     ReadResult<IpAdapterInfo> getAdaptersInfo() override;
+    ReadResult<DefaultRouteRow> getDefaultRoutes() override;
+    std::optional<RouteAnswer> lookupRoute(std::uint32_t address) override;
+    bool looksUpRoutes() const override { return true; }
     ActionResult deleteIpNetEntry(const MibIpNetRow& row) override;
     ActionResult flushIpNetTable(std::uint32_t interfaceIndex) override;
     ActionResult flushIpNetTables(
@@ -42,6 +45,10 @@ public:
     ActionResult open() override;
     int descriptor() const override;
     std::vector<NetTableChange> take() override;
+    bool takeConfigurationChanged() override
+    {
+        return follower_ ? follower_->takeConfigurationChanged() : true;
+    }
     FeedCounts counts() const override { return follower_ ? follower_->counts() : FeedCounts {}; }
     // Whole reads the feed needed after lost notifications.
     std::uint64_t feedOverruns() const { return counts().overruns; }

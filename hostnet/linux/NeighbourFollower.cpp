@@ -128,7 +128,9 @@ std::unique_ptr<NeighbourFollower> NeighbourFollower::start(
     std::string& error, int receiveBufferBytes, std::size_t queueBytes)
 {
     std::unique_ptr<NetlinkSocket> socket = NetlinkSocket::subscribe(
-        { .groups = { RTNLGRP_NEIGH }, .receiveBufferBytes = receiveBufferBytes }, error);
+        { .groups = { RTNLGRP_NEIGH, RTNLGRP_LINK, RTNLGRP_IPV4_IFADDR, RTNLGRP_IPV4_ROUTE },
+            .receiveBufferBytes = receiveBufferBytes },
+        error);
     if (!socket) {
         error = "following the neighbour table: " + error;
         return nullptr;
@@ -213,7 +215,10 @@ void NeighbourFollower::queueLocked(nlmsghdr& message)
 {
     std::optional<NeighbourNotice> notice = readNeighbourNotice(message);
     if (!notice) {
-        noteUnreadableLocked(message);
+        if (isConfigurationMessage(message))
+            configurationChanged_ = true;
+        else
+            noteUnreadableLocked(message);
         return;
     }
     // Past a loss, the whole read to come covers what follows.
@@ -232,6 +237,8 @@ void NeighbourFollower::loseLocked()
         return;
     lost_ = true;
     ++counts_.overruns;
+    // Notices of links, addresses and routes were lost with the others.
+    configurationChanged_ = true;
 }
 
 void NeighbourFollower::signalLocked()
@@ -302,6 +309,12 @@ std::vector<NetTableChange> NeighbourFollower::take()
         }
     }
     return changes;
+}
+
+bool NeighbourFollower::takeConfigurationChanged()
+{
+    const std::lock_guard guard(lock_);
+    return std::exchange(configurationChanged_, false);
 }
 
 FeedCounts NeighbourFollower::counts() const
@@ -416,11 +429,16 @@ bool NeighbourFollower::readWholeLocked(SortedRows& fresh, std::vector<Neighbour
                 if (during != nullptr)
                     during->push_back(*notice);
                 arrivals.push_back(std::move(*notice));
+            } else if (isConfigurationMessage(part)) {
+                configurationChanged_ = true;
             }
         };
         const int status = socket_->exchange(*message, collect, collectNotice);
         if (status == 0) {
             fresh = rowsAsTheyEnd(std::move(arrivals));
+            // A whole read is also when the configuration is looked at again,
+            // in case its notices went astray unnoticed.
+            configurationChanged_ = true;
             return true;
         }
         lastError_ = "reading the neighbour table: " + wholeReadFailure(status);

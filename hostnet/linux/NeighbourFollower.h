@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 struct nlmsghdr;
@@ -60,6 +61,9 @@ public:
     // The changes that arrived since the last call, those the kernel had sent
     // by the time of the call included; never waits for more.
     std::vector<NetTableChange> take();
+    // Whether links, addresses or routes changed, or notifications of them
+    // were lost, since the last call.
+    bool takeConfigurationChanged();
     // The copy, sorted as the platform's table reads are.
     const std::vector<MibIpNetRow>& table();
 
@@ -121,6 +125,9 @@ private:
     int ready_ = -1;  // eventfd: what fd() gives
     int stop_ = -1;  // eventfd: ends the thread
     std::thread reader_;
+    // The snapshot its user took before subscribing may already be out of
+    // date; set by the thread, under the lock.
+    bool configurationChanged_ = true;
 };
 
 }  // namespace tevra::hostnet

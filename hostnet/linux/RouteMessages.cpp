@@ -142,6 +142,11 @@ bool appendLink(nlmsghdr& message, std::vector<LinkRecord>& links)
         if (nla_parse_nested(info.data(), IFLA_INFO_MAX, attributes[IFLA_LINKINFO], nullptr) == 0)
             record.kind = attributeText(info[IFLA_INFO_KIND]);
     }
+    if (const nlattr* mac = attributes[IFLA_ADDRESS]) {
+        record.macLength = static_cast<std::uint32_t>(
+            std::min<std::size_t>(static_cast<std::size_t>(nla_len(mac)), record.mac.size()));
+        std::memcpy(record.mac.data(), nla_data(mac), record.macLength);
+    }
     links.push_back(std::move(record));
     return true;
 }
@@ -166,6 +171,109 @@ bool appendAddressRow(nlmsghdr& message, std::vector<MibIpAddrRow>& rows)
     row.dwMask = prefixMask(address->ifa_prefixlen);
     rows.push_back(row);
     return true;
+}
+
+namespace {
+
+// The main table's own routes: policy tables, local and broadcast routes are
+// not the path the host takes to other networks.
+bool isMainUnicastRoute(const rtmsg& route, nlattr* const* attributes)
+{
+    std::uint32_t table = route.rtm_table;
+    if (attributes[RTA_TABLE] != nullptr && nla_len(attributes[RTA_TABLE]) == sizeof table)
+        std::memcpy(&table, nla_data(attributes[RTA_TABLE]), sizeof table);
+    return route.rtm_family == AF_INET && route.rtm_type == RTN_UNICAST && table == RT_TABLE_MAIN;
+}
+
+std::uint32_t attributeU32(const nlattr* attribute)
+{
+    std::uint32_t value = 0;
+    if (attribute != nullptr && nla_len(attribute) == sizeof value)
+        std::memcpy(&value, nla_data(attribute), sizeof value);
+    return value;
+}
+
+// A multipath route's next hops, each with its own interface and gateway.
+bool appendNextHops(const nlattr* multipath, std::uint32_t metric, std::vector<DefaultRouteRow>& rows)
+{
+    const auto* at = static_cast<const std::uint8_t*>(nla_data(multipath));
+    int left = nla_len(multipath);
+    while (left >= static_cast<int>(sizeof(rtnexthop))) {
+        rtnexthop hop {};
+        std::memcpy(&hop, at, sizeof hop);
+        if (hop.rtnh_len < sizeof hop || hop.rtnh_len > left)
+            return false;
+        DefaultRouteRow row;
+        row.interfaceIndex = static_cast<std::uint32_t>(hop.rtnh_ifindex);
+        row.metric = metric;
+        std::array<nlattr*, RTA_MAX + 1> attributes {};
+        const auto* nested = reinterpret_cast<const nlattr*>(at + RTNH_ALIGN(sizeof hop));
+        const int nestedLength = hop.rtnh_len - static_cast<int>(RTNH_ALIGN(sizeof hop));
+        if (nestedLength > 0
+            && nla_parse(attributes.data(), RTA_MAX, const_cast<nlattr*>(nested), nestedLength, nullptr) == 0)
+            readAddress(attributes[RTA_GATEWAY], row.gateway);
+        rows.push_back(row);
+        const int step = static_cast<int>(RTNH_ALIGN(hop.rtnh_len));
+        at += step;
+        left -= step;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool appendDefaultRoute(nlmsghdr& message, std::vector<DefaultRouteRow>& rows)
+{
+    const auto* route = fixedHeader<rtmsg>(message);
+    if (message.nlmsg_type != RTM_NEWROUTE || route == nullptr)
+        return false;
+    if (route->rtm_family != AF_INET || route->rtm_dst_len != 0)
+        return true;
+    std::array<nlattr*, RTA_MAX + 1> attributes {};
+    if (nlmsg_parse(&message, sizeof(rtmsg), attributes.data(), RTA_MAX, nullptr) < 0)
+        return false;
+    if (!isMainUnicastRoute(*route, attributes.data()))
+        return true;
+    const std::uint32_t metric = attributeU32(attributes[RTA_PRIORITY]);
+    if (attributes[RTA_MULTIPATH] != nullptr)
+        return appendNextHops(attributes[RTA_MULTIPATH], metric, rows);
+    DefaultRouteRow row;
+    row.metric = metric;
+    row.interfaceIndex = attributeU32(attributes[RTA_OIF]);
+    readAddress(attributes[RTA_GATEWAY], row.gateway);
+    rows.push_back(row);
+    return true;
+}
+
+std::optional<RouteAnswer> readRouteAnswer(nlmsghdr& message)
+{
+    const auto* route = fixedHeader<rtmsg>(message);
+    if (message.nlmsg_type != RTM_NEWROUTE || route == nullptr || route->rtm_family != AF_INET)
+        return std::nullopt;
+    if (route->rtm_type != RTN_UNICAST && route->rtm_type != RTN_LOCAL && route->rtm_type != RTN_BROADCAST)
+        return std::nullopt;
+    std::array<nlattr*, RTA_MAX + 1> attributes {};
+    if (nlmsg_parse(&message, sizeof(rtmsg), attributes.data(), RTA_MAX, nullptr) < 0)
+        return std::nullopt;
+    RouteAnswer answer;
+    answer.interfaceIndex = attributeU32(attributes[RTA_OIF]);
+    readAddress(attributes[RTA_GATEWAY], answer.gateway);
+    return answer;
+}
+
+bool isConfigurationMessage(const nlmsghdr& message)
+{
+    switch (message.nlmsg_type) {
+    case RTM_NEWLINK:
+    case RTM_DELLINK:
+    case RTM_NEWADDR:
+    case RTM_DELADDR:
+    case RTM_NEWROUTE:
+    case RTM_DELROUTE:
+        return true;
+    default:
+        return false;
+    }
 }
 
 }  // namespace tevra::hostnet

@@ -2,6 +2,7 @@
 
 #include "hostnet/IpHelper.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -39,10 +40,22 @@ struct LinkRecord {
     std::uint32_t index = 0;
     std::string name;
     std::string kind;  // "veth", "bridge", ...; empty for hardware
+    std::uint32_t macLength = 0;
+    std::array<std::uint8_t, 8> mac {};
 };
 bool appendLink(nlmsghdr& message, std::vector<LinkRecord>& links);
 
 // RTM_NEWADDR: IPv4 interface addresses with their masks.
 bool appendAddressRow(nlmsghdr& message, std::vector<MibIpAddrRow>& rows);
+
+// RTM_NEWROUTE: the main table's IPv4 default routes, a row per next hop.
+bool appendDefaultRoute(nlmsghdr& message, std::vector<DefaultRouteRow>& rows);
+
+// The answer to a route lookup (RTM_NEWROUTE): none for a route that does not
+// send (unreachable, blackhole, prohibit) or an unreadable message.
+std::optional<RouteAnswer> readRouteAnswer(nlmsghdr& message);
+
+// Whether a message tells of a change of links, addresses or routes.
+bool isConfigurationMessage(const nlmsghdr& message);
 
 }  // namespace tevra::hostnet

@@ -2,9 +2,13 @@
 
 // The Windows calls the host layer makes, behind one seam: the program uses
 // the system's, tests script what Windows answers and record what is asked.
+// Winsock's address types first: without them iphlpapi.h leaves out the
+// route calls of netioapi.h.
+#include <winsock2.h>
+#include <ws2ipdef.h>
+
 #include <iphlpapi.h>
 #include <windows.h>
-#include <winsock2.h>
 
 #include <memory>
 
@@ -19,6 +23,23 @@ public:
     virtual DWORD getAdaptersInfo(PIP_ADAPTER_INFO adapters, PULONG size) = 0;
     virtual DWORD deleteIpNetEntry(PMIB_IPNETROW row) = 0;
     virtual DWORD flushIpNetTable(DWORD interfaceIndex) = 0;
+    // GetIpForwardTable2 and FreeMibTable; GetBestRoute2 with no interface,
+    // no source and no options. A seam that scripts no routes has none.
+    virtual DWORD getIpForwardTable2(ADDRESS_FAMILY family, PMIB_IPFORWARD_TABLE2* table)
+    {
+        static_cast<void>(family);
+        *table = nullptr;
+        return ERROR_NOT_SUPPORTED;
+    }
+    virtual void freeMibTable(PVOID memory) { static_cast<void>(memory); }
+    virtual DWORD getBestRoute2(
+        const SOCKADDR_INET* destination, PMIB_IPFORWARD_ROW2 route, SOCKADDR_INET* source)
+    {
+        static_cast<void>(destination);
+        static_cast<void>(route);
+        static_cast<void>(source);
+        return ERROR_NOT_SUPPORTED;
+    }
     // CreateProcessA, GetLastError after it, and CloseHandle.
     virtual BOOL createProcess(LPCSTR application, LPSTR commandLine, LPSECURITY_ATTRIBUTES processAttributes,
         LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles, DWORD creationFlags, LPVOID environment,

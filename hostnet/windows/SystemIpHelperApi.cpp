@@ -19,6 +19,16 @@ public:
     }
     DWORD deleteIpNetEntry(PMIB_IPNETROW row) override { return ::DeleteIpNetEntry(row); }
     DWORD flushIpNetTable(DWORD interfaceIndex) override { return ::FlushIpNetTable(interfaceIndex); }
+    DWORD getIpForwardTable2(ADDRESS_FAMILY family, PMIB_IPFORWARD_TABLE2* table) override
+    {
+        return ::GetIpForwardTable2(family, table);
+    }
+    void freeMibTable(PVOID memory) override { ::FreeMibTable(memory); }
+    DWORD getBestRoute2(
+        const SOCKADDR_INET* destination, PMIB_IPFORWARD_ROW2 route, SOCKADDR_INET* source) override
+    {
+        return ::GetBestRoute2(nullptr, 0, nullptr, destination, 0, route, source);
+    }
     BOOL createProcess(LPCSTR application, LPSTR commandLine, LPSECURITY_ATTRIBUTES processAttributes,
         LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles, DWORD creationFlags, LPVOID environment,
         LPCSTR currentDirectory, LPSTARTUPINFOA startup, LPPROCESS_INFORMATION process) override

@@ -186,10 +186,101 @@ ReadResult<IpAdapterInfo> WindowsIpHelper::getAdaptersInfo()
             || adapters.size() == most)
             return ReadResult<IpAdapterInfo>::failed(reasonFor(kWhat, "the adapter list is damaged"));
         const std::size_t length = strnlen(adapter->Description, sizeof adapter->Description);
-        adapters.push_back(
-            { static_cast<std::uint32_t>(adapter->Index), utf8FromAnsi({ adapter->Description, length }) });
+        IpAdapterInfo& info = adapters.emplace_back();
+        info.Index = static_cast<std::uint32_t>(adapter->Index);
+        info.Description = utf8FromAnsi({ adapter->Description, length });
+        info.AddressLength = std::min<std::uint32_t>(adapter->AddressLength, info.Address.size());
+        std::copy_n(adapter->Address, info.AddressLength, info.Address.begin());
     }
     return adapters;
+}
+
+std::optional<std::vector<WindowsIpHelper::Route>> WindowsIpHelper::readRoutes(std::string& reason) const
+{
+    PMIB_IPFORWARD_TABLE2 table = nullptr;
+    if (const DWORD status = api_->getIpForwardTable2(AF_INET, &table); status != NO_ERROR) {
+        reason = reasonFor("reading the routes", systemMessage(status));
+        return std::nullopt;
+    }
+    std::vector<Route> routes;
+    for (ULONG i = 0; table != nullptr && i < table->NumEntries; ++i) {
+        const MIB_IPFORWARD_ROW2& row = table->Table[i];
+        if (row.DestinationPrefix.Prefix.si_family != AF_INET || row.DestinationPrefix.PrefixLength > 32)
+            continue;
+        routes.push_back(
+            { row.DestinationPrefix.Prefix.Ipv4.sin_addr.S_un.S_addr, row.DestinationPrefix.PrefixLength,
+                row.NextHop.Ipv4.sin_addr.S_un.S_addr, row.InterfaceIndex, row.Metric });
+    }
+    api_->freeMibTable(table);
+    return routes;
+}
+
+ReadResult<DefaultRouteRow> WindowsIpHelper::getDefaultRoutes()
+{
+    std::string reason;
+    const std::optional<std::vector<Route>> routes = readRoutes(reason);
+    if (!routes)
+        return ReadResult<DefaultRouteRow>::failed(reason);
+    std::vector<DefaultRouteRow> rows;
+    for (const Route& route : *routes)
+        if (route.prefixLength == 0)
+            rows.push_back({ route.nextHop, route.interfaceIndex, route.metric });
+    std::ranges::stable_sort(rows, {}, &DefaultRouteRow::metric);
+    return rows;
+}
+
+std::optional<RouteAnswer> WindowsIpHelper::lookupRoute(std::uint32_t address)
+{
+    SOCKADDR_INET destination {};
+    destination.Ipv4.sin_family = AF_INET;
+    destination.Ipv4.sin_addr.S_un.S_addr = address;
+    MIB_IPFORWARD_ROW2 route {};
+    SOCKADDR_INET source {};
+    if (api_->getBestRoute2(&destination, &route, &source) == NO_ERROR)
+        return RouteAnswer { route.InterfaceIndex, route.NextHop.Ipv4.sin_addr.S_un.S_addr };
+    if (bestRouteAnswers())
+        return std::nullopt;
+    // Where GetBestRoute2 is missing (Wine), the table's longest matching
+    // prefix, the lowest metric among equals, as Windows chooses.
+    std::string reason;
+    const std::vector<Route> routes = readRoutes(reason).value_or(std::vector<Route> {});
+    const Route* best = nullptr;
+    for (const Route& candidate : routes) {
+        const std::uint32_t mask
+            = candidate.prefixLength == 0 ? 0 : htonl(~0u << (32 - candidate.prefixLength));
+        if ((address & mask) != (candidate.prefix & mask))
+            continue;
+        if (best == nullptr || candidate.prefixLength > best->prefixLength
+            || (candidate.prefixLength == best->prefixLength && candidate.metric < best->metric))
+            best = &candidate;
+    }
+    if (best == nullptr)
+        return std::nullopt;
+    return RouteAnswer { best->interfaceIndex, best->nextHop };
+}
+
+bool WindowsIpHelper::bestRouteAnswers() const
+{
+    // Loopback always has a route: no answer for it is no GetBestRoute2 at all.
+    if (!bestRouteAnswers_) {
+        SOCKADDR_INET destination {};
+        destination.Ipv4.sin_family = AF_INET;
+        destination.Ipv4.sin_addr.S_un.S_addr = htonl(INADDR_LOOPBACK);
+        MIB_IPFORWARD_ROW2 route {};
+        SOCKADDR_INET source {};
+        bestRouteAnswers_ = api_->getBestRoute2(&destination, &route, &source) == NO_ERROR;
+    }
+    return *bestRouteAnswers_;
+}
+
+bool WindowsIpHelper::looksUpRoutes() const
+{
+    if (bestRouteAnswers())
+        return true;
+    // Else lookups are made from the table, which must hold routes to decide by.
+    std::string reason;
+    const std::optional<std::vector<Route>> routes = readRoutes(reason);
+    return routes && !routes->empty();
 }
 
 ActionResult WindowsIpHelper::deleteIpNetEntry(const MibIpNetRow& row)

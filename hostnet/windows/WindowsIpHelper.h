@@ -20,6 +20,11 @@ public:
     ReadResult<MibIpNetRow> getIpNetTable() override;
     ReadResult<MibIpAddrRow> getIpAddrTable() override;
     ReadResult<IpAdapterInfo> getAdaptersInfo() override;
+    ReadResult<DefaultRouteRow> getDefaultRoutes() override;
+    std::optional<RouteAnswer> lookupRoute(std::uint32_t address) override;
+    // With GetBestRoute2, or else from the routing table: Wine's
+    // GetBestRoute2 does not answer.
+    bool looksUpRoutes() const override;
     ActionResult deleteIpNetEntry(const MibIpNetRow& row) override;
     ActionResult flushIpNetTable(std::uint32_t interfaceIndex) override;
     ActionResult startPing(const std::string& dottedAddress) override;
@@ -44,6 +49,18 @@ private:
     template<typename Fill> Filled readTable(const char* what, Fill fill);
 
     std::unique_ptr<IpHelperApi> api_;
+    struct Route {
+        std::uint32_t prefix = 0;  // network byte order
+        unsigned prefixLength = 0;
+        std::uint32_t nextHop = 0;
+        std::uint32_t interfaceIndex = 0;
+        std::uint32_t metric = 0;
+    };
+    // The IPv4 routing table (GetIpForwardTable2), or none and why.
+    std::optional<std::vector<Route>> readRoutes(std::string& reason) const;
+    // Whether GetBestRoute2 answers, learnt from its first lookup (of loopback).
+    bool bestRouteAnswers() const;
+    mutable std::optional<bool> bestRouteAnswers_;
     AddressSweep sweep_ { makeDatagramSender() };
 };
 

@@ -118,6 +118,49 @@ TEST_F(AlertJsonTest, EachAlertIsOneObjectWithTheTextLine)
     }
 }
 
+// The alerts that name an attacker carry the other address and the gateways as fields of their own.
+TEST_F(AlertJsonTest, NewKindsNameTheSecondAddressAndTheGateways)
+{
+    host->adapters = { { 2, "veth0 (veth)", 6, { 0x02, 0, 0, 0, 0, 0x01 } } };
+    host->addrTable = { { test::ip("10.0.0.1"), 2, test::ip("255.255.255.0") } };
+    host->routes = { { 0, 0, test::ip("10.0.0.254"), 2, 0 } };
+    host->answersRouteLookups = true;
+    host->configurationChanged = true;
+    refreshWith({ arpRow("10.0.0.254", "02-00-00-00-00-FE"), arpRow("10.0.0.66", "02-00-00-00-00-66") });
+    refreshWith({ arpRow("10.0.0.254", "02-00-00-00-00-66"), arpRow("10.0.0.66", "02-00-00-00-00-66"),
+        arpRow("192.168.5.5", "02-00-00-00-00-66") });
+    host->routes = { { 0, 0, test::ip("10.0.0.66"), 2, 0 } };
+    host->configurationChanged = true;
+    for (int reading = 0; reading < 6; ++reading)
+        refreshWith({ arpRow("10.0.0.254", "02-00-00-00-00-66"), arpRow("10.0.0.66", "02-00-00-00-00-66"),
+            arpRow("192.168.5.5", "02-00-00-00-00-66") });
+    const auto jsonLines = lines(jsonOut);
+    ASSERT_EQ(jsonLines.size(), 4u);
+
+    const json duplicate = json::parse(jsonLines[1]);
+    EXPECT_EQ(duplicate["kind"], "duplicate-mac");
+    EXPECT_EQ(duplicate["code"], 1);
+    EXPECT_EQ(duplicate["address"], "10.0.0.254");
+    EXPECT_EQ(duplicate["second_address"], "10.0.0.66");
+    EXPECT_EQ(duplicate["mac"], "02-00-00-00-00-66");
+    EXPECT_EQ(duplicate["previous_mac"], "02-00-00-00-00-FE");
+    EXPECT_EQ(duplicate["interface"], "veth0 (veth)");
+
+    const json outsider = json::parse(jsonLines[2]);
+    EXPECT_EQ(outsider["kind"], "not-in-subnet");
+    EXPECT_EQ(outsider["address"], "192.168.5.5");
+    EXPECT_EQ(outsider["interface"], "veth0 (veth)");
+
+    const json route = json::parse(jsonLines[3]);
+    EXPECT_EQ(route["kind"], "default-route-changed");
+    EXPECT_EQ(route["code"], 4);
+    EXPECT_EQ(route["mac"], "02-00-00-00-00-01");
+    EXPECT_EQ(route["previous_gateway"], "10.0.0.254");
+    EXPECT_EQ(route["gateway"], "10.0.0.66");
+    EXPECT_EQ(route["interface"], "veth0 (veth)");
+    EXPECT_FALSE(route.contains("second_address"));
+}
+
 // Names and descriptions come from outside the program: whatever they hold,
 // the line stays one valid JSON object that reads back as the same text.
 TEST_F(AlertJsonTest, OutsideTextsAreEscaped)

@@ -103,6 +103,23 @@ TEST_F(HookTest, GetsKindAddressMacsAndTheLineWithoutAShell)
     EXPECT_TRUE(noChildrenLeft());
 }
 
+// A duplicate MAC names the other address as a fifth argument and in the environment.
+TEST_F(HookTest, ADuplicateMacGetsTheOtherAddress)
+{
+    const fs::path hook = writeHook("d=$(dirname \"$0\")\n"
+                                    "{ echo \"$#\"; for a in \"$@\"; do echo \"[$a]\"; done\n"
+                                    "  echo \"$TEVRA_SECOND_ADDRESS\"; } > \"$d/call.$1\"\n");
+    const fs::path state = root / "state";
+    std::ofstream(state) << "tevra-watch state 1\n10.0.0.254\t02-00-00-00-00-FE\t\t3\t1\t1\n";
+    const Outcome run = runOnce(
+        { arpRow("10.0.0.254", "02-00-00-00-00-66"), arpRow("10.0.0.66", "02-00-00-00-00-66") }, hook, state);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(fileText(folder / "call.duplicate-mac"),
+        "5\n[duplicate-mac]\n[10.0.0.254]\n[02-00-00-00-00-66]\n[02-00-00-00-00-FE]\n[10.0.0.66]\n10.0.0."
+        "66\n");
+    EXPECT_TRUE(noChildrenLeft());
+}
+
 // A flood of alerts: four hooks at a time, a bounded queue, the rest counted
 // and said once; every child reaped.
 TEST_F(HookTest, RunsAtMostFourAndSkipsBeyondTheQueue)

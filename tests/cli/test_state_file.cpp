@@ -67,6 +67,16 @@ const DamageCase kDamageCases[] = {
     { "unknown_type", "tevra-watch state 1\n10.0.0.1\t-\teth0\t99\t1\t2\n", 2, "unknown entry type" },
     { "address_twice", "tevra-watch state 1\n10.0.0.1\t-\t\t3\t1\t2\n10.0.0.1\t-\t\t3\t1\t2\n", 3,
         "address listed twice" },
+    // The lines of what the alerts said.
+    { "pair_without_mac", "tevra-watch state 1\nduplicate-mac\t10.0.0.1\n", 2, "found 2" },
+    { "pair_bad_address", "tevra-watch state 1\nduplicate-mac\t10.0.0\t00-0C-29-11-22-33\n", 2,
+        "not an IPv4 address" },
+    { "pair_eight_byte_mac", "tevra-watch state 1\nduplicate-mac\t10.0.0.1\t01-02-03-04-05-06-07-08\n", 2,
+        "not a MAC address" },
+    { "subnet_bad_address", "tevra-watch state 1\nnot-in-subnet\t10.0.0.256\teth0\n", 2,
+        "not an IPv4 address" },
+    { "route_twice", "tevra-watch state 1\ndefault-route\teth0\t10.0.0.254\ndefault-route\teth0\t10.0.0.66\n",
+        3, "default route listed twice" },
 };
 
 class StateDamage : public testing::TestWithParam<DamageCase> { };
@@ -96,6 +106,25 @@ TEST(StateText, ReadsBackWhatItWrites)
     EXPECT_EQ((*parsed.mappings)[1].macLength, 0u);
     EXPECT_EQ((*parsed.mappings)[2].macLength, 8u);
     EXPECT_EQ(stateText(*parsed.mappings), text);
+}
+
+TEST(StateText, ReadsBackWhatTheAlertsSaid)
+{
+    const std::string text = "tevra-watch state 1\n"
+                             "10.0.0.1\t00-0C-29-11-22-33\tveth0 (veth)\t3\t1796911389\t1796911400\n"
+                             "duplicate-mac\t10.0.0.254\t02-00-00-00-00-66\n"
+                             "not-in-subnet\t192.168.5.5\tveth0 (veth)\n"
+                             "default-route\tveth0 (veth)\t10.0.0.254\n";
+    const ParsedState parsed = parseStateText(text);
+    ASSERT_TRUE(parsed.mappings) << parsed.line << ": " << parsed.reason;
+    ASSERT_EQ(parsed.mappings->size(), 1u);
+    ASSERT_EQ(parsed.memory.duplicatePairs.size(), 1u);
+    EXPECT_EQ(parsed.memory.notInSubnet,
+        (std::vector<std::pair<std::uint32_t, std::string>> {
+            { *parseDottedQuad("192.168.5.5"), "veth0 (veth)" } }));
+    EXPECT_EQ(parsed.memory.outsideRoute,
+        (std::pair<std::string, std::uint32_t> { "veth0 (veth)", *parseDottedQuad("10.0.0.254") }));
+    EXPECT_EQ(stateText(*parsed.mappings, parsed.memory), text);
 }
 
 // --- Across runs of the console ---

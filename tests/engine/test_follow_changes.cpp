@@ -115,7 +115,8 @@ TEST_F(FollowChanges, AChangeRevertedAtOnceIsReportedBothWaysInOrder)
 
 TEST_F(FollowChanges, ChangesWaitingWhenARefreshComesAreReportedOnceEach)
 {
-    refreshWith({ row("10.0.0.1", kMac1), row("10.0.0.9", kMac1) });
+    // 10.0.0.9 on a MAC of its own: 10.0.0.1 moving back to one it holds would name the pair.
+    refreshWith({ row("10.0.0.1", kMac1), row("10.0.0.9", "00-0C-29-77-88-99") });
     // The host's table already shows the end state; the feed still holds the way there.
     host.changes
         = { changeTo(row("10.0.0.1", kMac2)), changeTo(row("10.0.0.1", kMac1)), removal("10.0.0.9") };

@@ -23,7 +23,7 @@ protected:
         host.adapters = { { 3, "eth1" }, { 2, "eth0" }, { 4, "wlan0" }, { 2, "eth0 again" } };
         host.addrTable = {
             { ip("10.1.2.3"), 2, ip("255.255.0.0") },
-            { ip("10.1.9.9"), 2, ip("255.255.255.0") },  // second address of eth0: dropped
+            { ip("10.1.9.9"), 2, ip("255.255.255.0") },  // second address of eth0: a subnet of its own
             { ip("127.0.0.1"), 1, ip("255.0.0.0") },  // loopback: no adapter
             { ip("192.168.1.10"), 3, ip("255.255.255.0") },
         };
@@ -44,7 +44,8 @@ TEST_F(NetworkConfigTest, NamesAdaptersByIndex)
 TEST_F(NetworkConfigTest, PingTargetsAreDirectedBroadcastsInIndexOrder)
 {
     const NetworkConfig config(host);
-    EXPECT_EQ(dotted(config.pingTargets()), (std::vector<std::string> { "10.1.255.255", "192.168.1.255" }));
+    EXPECT_EQ(dotted(config.pingTargets()),
+        (std::vector<std::string> { "10.1.255.255", "10.1.9.255", "192.168.1.255" }));
     EXPECT_EQ(config.pingTargets(), config.pingTargets());
     EXPECT_TRUE(config.adapters.at(4).addresses.empty());
     EXPECT_TRUE(config.isDirectedBroadcast(ip("192.168.1.255")));
@@ -120,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(Subnets, SweepTargets, ::testing::ValuesIn(kSweepCases)
 TEST_F(NetworkConfigTest, SweepTargetsFollowTheAdaptersInIndexOrder)
 {
     const std::vector<std::uint32_t> targets = NetworkConfig(host).sweepTargets();
-    ASSERT_EQ(targets.size(), 255u + 253u);
+    ASSERT_EQ(targets.size(), 255u + 253u + 253u);
     EXPECT_EQ(dottedText(targets.front()), "10.1.2.0");
     EXPECT_EQ(dottedText(targets.back()), "192.168.1.254");
 }

@@ -104,10 +104,11 @@ const AlertCase kAlertCases[] = {
         {} },
     { "unresolved_then_broadcast", { row("10.0.0.1", "") }, { row("10.0.0.1", kBroadcast) },
         { T + "Broadcast MAC assigned: 10.0.0.1 has broadcast MAC FF-FF-FF-FF-FF-FF" } },
+    // Each to a MAC of its own: two addresses moving to one MAC is a duplicate MAC as well.
     { "two_changes_in_one_table", { row("10.0.0.1", kMac1), row("10.0.0.2", kMac1) },
-        { row("10.0.0.1", kMac2), row("10.0.0.2", kMac2) },
+        { row("10.0.0.1", kMac2), row("10.0.0.2", "00-0C-29-77-88-99") },
         { T + "Mapping changed: 10.0.0.1 changed from 00-0C-29-11-22-33 to 00-0C-29-44-55-66",
-            T + "Mapping changed: 10.0.0.2 changed from 00-0C-29-11-22-33 to 00-0C-29-44-55-66" } },
+            T + "Mapping changed: 10.0.0.2 changed from 00-0C-29-11-22-33 to 00-0C-29-77-88-99" } },
     { "same_address_two_interfaces_first_row_decides",
         { row("10.0.0.1", kMac1, 2), row("10.0.0.1", kMac2, 3) },
         { row("10.0.0.1", kMac1, 2), row("10.0.0.1", kMac2, 3) }, {} },

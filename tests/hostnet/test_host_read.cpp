@@ -41,9 +41,9 @@ TEST_P(HostReads, ArpTableHoldsEveryArpEntryWithItsTypeInAddressOrder)
     EXPECT_EQ(describeAll(table), expected);
 }
 
-TEST_P(HostReads, AdaptersAndAddressesGiveOnePingTargetPerAdapter)
+TEST_P(HostReads, AdaptersAndAddressesGiveOnePingTargetPerSubnet)
 {
-    ASSERT_TRUE(host->addAddress("10.77.0.1/16"));  // a second subnet: the first address decides
+    ASSERT_TRUE(host->addAddress("10.77.0.1/16"));  // a second subnet, pinged as well
     const auto ipHelper = host->makeIpHelper();
     const auto adapters = ipHelper->getAdaptersInfo().rows;
     ASSERT_TRUE(adapters.has_value());
@@ -56,7 +56,8 @@ TEST_P(HostReads, AdaptersAndAddressesGiveOnePingTargetPerAdapter)
     const NetworkConfig& config = watcher().networkConfig;
     EXPECT_EQ(config.adapterName(2), host->shape().adapter);
     EXPECT_EQ(config.adapterName(1), "unknown");
-    EXPECT_EQ(config.pingTargets(), (std::vector<std::uint32_t> { *parseDottedQuad("10.66.0.255") }));
+    EXPECT_EQ(config.pingTargets(),
+        (std::vector<std::uint32_t> { *parseDottedQuad("10.66.0.255"), *parseDottedQuad("10.77.255.255") }));
 }
 
 // --- A mapping that changes between two refreshes ---

@@ -1,6 +1,7 @@
 // What only the real kernel can show of the Linux host layer.
 #include "Command.h"
 #include "HostFixture.h"
+#include "engine/Address.h"
 #include "hostnet/linux/DetachedProcess.h"
 #include "hostnet/linux/LinuxIpHelper.h"
 
@@ -122,6 +123,58 @@ TEST_F(LinuxIpHelperTest, FlushOfSeveralInterfacesTakesOnlyTheirDynamicEntries)
     EXPECT_EQ(flushed.status, 0) << flushed.reason;
     EXPECT_TRUE(kept.empty());
     EXPECT_EQ(host->listedAddresses(), (std::vector<std::string> { "10.66.0.6", "10.80.0.5" }));
+}
+
+// --- Routes, route lookups and the notices of their changes ---
+
+TEST_F(LinuxIpHelperTest, DefaultRoutesAndLookupsAreTheKernels)
+{
+    const auto run = [](std::vector<std::string> command) { return runCommand(command).status == 0; };
+    ASSERT_TRUE(run({ "ip", "route", "add", "default", "via", "10.66.0.254", "metric", "50" }));
+    ASSERT_TRUE(run({ "ip", "route", "add", "default", "via", "10.66.0.253", "metric", "10" }));
+    ASSERT_TRUE(run({ "ip", "route", "add", "default", "metric", "100", "nexthop", "via", "10.66.0.250",
+        "nexthop", "via", "10.66.0.251" }));
+    ASSERT_TRUE(run({ "ip", "route", "add", "unreachable", "172.16.0.0/16" }));
+    ASSERT_TRUE(run({ "ip", "route", "add", "203.0.113.9/32", "dev", "veth0" }));
+
+    const auto ipHelper = host->makeIpHelper();
+    const auto gateway = [](const char* dotted) { return *parseDottedQuad(dotted); };
+    const hostnet::ReadResult<hostnet::DefaultRouteRow> routes = ipHelper->getDefaultRoutes();
+    ASSERT_TRUE(routes.rows.has_value()) << routes.reason;
+    EXPECT_EQ(*routes.rows,
+        (std::vector<hostnet::DefaultRouteRow> { { gateway("10.66.0.253"), TestHost::kInterface, 10 },
+            { gateway("10.66.0.254"), TestHost::kInterface, 50 },
+            { gateway("10.66.0.250"), TestHost::kInterface, 100 },
+            { gateway("10.66.0.251"), TestHost::kInterface, 100 } }));
+    EXPECT_TRUE(ipHelper->looksUpRoutes());
+    using Answer = std::optional<hostnet::RouteAnswer>;
+    EXPECT_EQ(ipHelper->lookupRoute(gateway("8.8.8.8")),
+        (Answer { { TestHost::kInterface, gateway("10.66.0.253") } }));
+    EXPECT_EQ(ipHelper->lookupRoute(gateway("10.66.0.7")), (Answer { { TestHost::kInterface, 0 } }));
+    EXPECT_EQ(ipHelper->lookupRoute(gateway("203.0.113.9")), (Answer { { TestHost::kInterface, 0 } }));
+    EXPECT_EQ(ipHelper->lookupRoute(gateway("172.16.0.1")), Answer {});
+    const auto adapters = ipHelper->getAdaptersInfo().rows;
+    ASSERT_TRUE(adapters && adapters->size() == 1);
+    EXPECT_EQ((*adapters)[0].AddressLength, 6u);
+}
+
+TEST_F(LinuxIpHelperTest, TheFeedSaysWhenAddressesOrRoutesChange)
+{
+    const auto ipHelper = host->makeIpHelper();
+    hostnet::ChangeFeed& feed = *ipHelper->changeFeed();
+    ASSERT_TRUE(feed.open().ok());
+    // What was read before the feed opened may already be out of date.
+    EXPECT_TRUE(feed.takeConfigurationChanged());
+    EXPECT_FALSE(feed.takeConfigurationChanged());
+    for (const std::vector<std::string>& change :
+        { std::vector<std::string> { "ip", "address", "add", "10.77.0.1/24", "dev", "veth0" },
+            { "ip", "route", "add", "172.16.0.0/16", "dev", "veth0" },
+            { "ip", "link", "set", "veth0", "mtu", "1400" } }) {
+        ASSERT_EQ(runCommand(change).status, 0);
+        feed.take();
+        EXPECT_TRUE(feed.takeConfigurationChanged()) << change[1];
+        EXPECT_FALSE(feed.takeConfigurationChanged()) << change[1];
+    }
 }
 
 // --- ping is taken from the system's folders, never from PATH ---

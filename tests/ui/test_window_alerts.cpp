@@ -96,6 +96,21 @@ TEST_F(WindowAlertsTest, EventsWhileShownBecomeNumberedLinesWithoutBalloons)
     EXPECT_FALSE(dlg.presenter->inTray());
 }
 
+// The line that names the attacker comes right after the changed mapping, as the engine says them.
+TEST_F(WindowAlertsTest, ADuplicateMacFollowsItsChangedMapping)
+{
+    tick({ arpRow("192.168.0.1", "00-0C-29-11-22-33"), arpRow("192.168.0.66", "02-00-00-00-00-66") });
+    tick({ arpRow("192.168.0.1", "02-00-00-00-00-66"), arpRow("192.168.0.66", "02-00-00-00-00-66") });
+    const std::vector<QString> lines = outputLines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(
+        lines[0].endsWith("Mapping changed: 192.168.0.1 changed from 00-0C-29-11-22-33 to 02-00-00-00-00-66"))
+        << lines[0].toStdString();
+    EXPECT_TRUE(
+        lines[1].endsWith("Dublicate MAC found: 192.168.0.1 and 192.168.0.66 both have 02-00-00-00-00-66"))
+        << lines[1].toStdString();
+}
+
 TEST_F(WindowAlertsTest, MinimisingSendsTheWindowToTheTrayWithTheNormalIcon)
 {
     minimise();

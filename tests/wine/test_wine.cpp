@@ -330,6 +330,34 @@ TEST_F(WatchUnderWine, SeesAChangeAndEndsCleanlyOnCtrlC)
     EXPECT_EQ(watch.wait(), 0);
 }
 
+// The alerts that name an attacker, from the tables Windows is polled for:
+// the ARP table, the adapters with their MACs, and the routes.
+TEST_F(WatchUnderWine, NamesTheAttackerAndTheRogueGatewayFromThePolledTables)
+{
+    ASSERT_TRUE(neigh("add", "10.66.0.254", "02:00:00:00:00:fe", "reachable"));
+    ASSERT_TRUE(neigh("add", "10.66.0.66", "02:00:00:00:00:66", "reachable"));
+    ASSERT_TRUE(namespaces().ipInHost({ "route", "add", "default", "via", "10.66.0.254", "dev", "veth0" }));
+    ASSERT_TRUE(neigh("add", "10.66.0.99", "ff:ff:ff:ff:ff:ff", "permanent"));
+    RunningProgram watch(session().command("cli/tevra-watch.exe", { "--interval", "200" }));
+    ASSERT_TRUE(watch.started());
+    ASSERT_EQ(withoutTime(watch.readLine(60s)),
+        "1 - Broadcast MAC assigned: 10.66.0.99 has broadcast MAC FF-FF-FF-FF-FF-FF");
+
+    ASSERT_TRUE(neigh("replace", "10.66.0.254", "02:00:00:00:00:66", "reachable"));
+    EXPECT_EQ(withoutTime(watch.readLine(10s)),
+        "2 - Mapping changed: 10.66.0.254 changed from 02-00-00-00-00-FE to 02-00-00-00-00-66");
+    EXPECT_EQ(withoutTime(watch.readLine(10s)),
+        "3 - Dublicate MAC found: 10.66.0.254 and 10.66.0.66 both have 02-00-00-00-00-66");
+    ASSERT_TRUE(
+        namespaces().ipInHost({ "route", "replace", "default", "via", "10.66.0.66", "dev", "veth0" }));
+    EXPECT_EQ(withoutTime(watch.readLine(10s)),
+        "4 - Default route changed:  the route for 02-00-00-00-00-01 changed from 10.66.0.254 to 10.66.0.66");
+
+    watch.signal(SIGINT);
+    EXPECT_EQ(watch.wait(), 0);
+    namespaces().ipInHost({ "route", "del", "default" });
+}
+
 // --- tevra-arp-helper.exe ---
 
 // The Windows helper refuses what the Linux one refuses, with the same status

@@ -1,5 +1,7 @@
 #include "ScriptedIpHelperApi.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace tevra::test {
@@ -16,6 +18,39 @@ template<typename Table, typename Row> TableAnswer tableAnswer(const std::vector
 }
 
 }  // namespace
+
+DWORD ScriptedIpHelperApi::getIpForwardTable2(ADDRESS_FAMILY family, PMIB_IPFORWARD_TABLE2* table)
+{
+    static_cast<void>(family);
+    forwardTable_.assign(offsetof(MIB_IPFORWARD_TABLE2, Table)
+            + std::max<std::size_t>(1, forwardRows.size()) * sizeof(MIB_IPFORWARD_ROW2),
+        std::byte {});
+    auto* filled = reinterpret_cast<MIB_IPFORWARD_TABLE2*>(forwardTable_.data());
+    filled->NumEntries = static_cast<ULONG>(forwardRows.size());
+    std::memcpy(filled->Table, forwardRows.data(), forwardRows.size() * sizeof(MIB_IPFORWARD_ROW2));
+    *table = filled;
+    return NO_ERROR;
+}
+
+void ScriptedIpHelperApi::freeMibTable(PVOID memory)
+{
+    if (memory == forwardTable_.data())
+        ++freedTables;
+}
+
+DWORD ScriptedIpHelperApi::getBestRoute2(
+    const SOCKADDR_INET* destination, PMIB_IPFORWARD_ROW2 route, SOCKADDR_INET* source)
+{
+    static_cast<void>(source);
+    char text[16] = {};
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&destination->Ipv4.sin_addr.S_un.S_addr);
+    std::snprintf(text, sizeof text, "%u.%u.%u.%u", bytes[0], bytes[1], bytes[2], bytes[3]);
+    lookedUp.push_back(text);
+    if (!bestRoute)
+        return ERROR_NOT_SUPPORTED;
+    *route = *bestRoute;
+    return NO_ERROR;
+}
 
 TableAnswer netTableAnswer(const std::vector<MIB_IPNETROW>& rows)
 {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,12 @@ public:
     std::deque<TableAnswer> adapters;
     std::vector<DWORD> flushStatus;  // per call; NO_ERROR when the list runs out
     DWORD deleteStatus = NO_ERROR;
+    // The routing table GetIpForwardTable2 hands out, and GetBestRoute2's
+    // answer: none is a GetBestRoute2 that does not answer, as Wine's may not.
+    std::vector<MIB_IPFORWARD_ROW2> forwardRows;
+    std::optional<MIB_IPFORWARD_ROW2> bestRoute;
+    std::vector<std::string> lookedUp;  // the destinations GetBestRoute2 was asked for
+    int freedTables = 0;
     BOOL processStarted = TRUE;
     DWORD processError = NO_ERROR;
 
@@ -61,11 +68,16 @@ public:
         LPCSTR currentDirectory, LPSTARTUPINFOA startup, LPPROCESS_INFORMATION process) override;
     DWORD lastError() override { return lastError_; }
     BOOL closeHandle(HANDLE handle) override;
+    DWORD getIpForwardTable2(ADDRESS_FAMILY family, PMIB_IPFORWARD_TABLE2* table) override;
+    void freeMibTable(PVOID memory) override;
+    DWORD getBestRoute2(
+        const SOCKADDR_INET* destination, PMIB_IPFORWARD_ROW2 route, SOCKADDR_INET* source) override;
 
 private:
     DWORD answer(const char* name, std::deque<TableAnswer>& script, void* buffer, PULONG size, int sorted);
 
     DWORD lastError_ = NO_ERROR;
+    std::vector<std::byte> forwardTable_;
 };
 
 // Answers that fill a MIB_IPNETTABLE, a MIB_IPADDRTABLE or an IP_ADAPTER_INFO

@@ -170,6 +170,56 @@ TEST_F(ScriptedWindows, AddressTableGivesEachInterfacesPrimaryAddressFirst)
             "GetIpAddrTable(null, 0, 1) -> 122", "GetIpAddrTable(buffer, 76, 1) -> 0" }));
 }
 
+MIB_IPFORWARD_ROW2 forwardRow(
+    const char* prefix, UINT8 length, const char* nextHop, NET_IFINDEX index, ULONG metric)
+{
+    MIB_IPFORWARD_ROW2 row {};
+    row.DestinationPrefix.Prefix.si_family = AF_INET;
+    row.DestinationPrefix.Prefix.Ipv4.sin_addr.S_un.S_addr = address(prefix);
+    row.DestinationPrefix.PrefixLength = length;
+    row.NextHop.si_family = AF_INET;
+    row.NextHop.Ipv4.sin_addr.S_un.S_addr = address(nextHop);
+    row.InterfaceIndex = index;
+    row.Metric = metric;
+    return row;
+}
+
+TEST_F(ScriptedWindows, DefaultRoutesComeLowestMetricFirstAndTheTableIsFreed)
+{
+    api.forwardRows = { forwardRow("0.0.0.0", 0, "10.0.0.254", 2, 50),
+        forwardRow("10.0.0.0", 24, "0.0.0.0", 2, 10), forwardRow("0.0.0.0", 0, "192.168.0.1", 3, 20) };
+    const hostnet::ReadResult<hostnet::DefaultRouteRow> read = host->getDefaultRoutes();
+    ASSERT_TRUE(read.rows.has_value()) << read.reason;
+    EXPECT_EQ(*read.rows,
+        (std::vector<hostnet::DefaultRouteRow> {
+            { address("192.168.0.1"), 3, 20 }, { address("10.0.0.254"), 2, 50 } }));
+    EXPECT_EQ(api.freedTables, 1);
+}
+
+TEST_F(ScriptedWindows, RoutesAreLookedUpByGetBestRoute2OrElseInTheTable)
+{
+    // Neither an answer nor a table: nothing can be looked up.
+    EXPECT_FALSE(host->looksUpRoutes());
+    EXPECT_EQ(api.lookedUp, std::vector<std::string> { "127.0.0.1" });
+    // Without GetBestRoute2, as under Wine: the longest prefix, then the lowest metric.
+    api.forwardRows
+        = { forwardRow("0.0.0.0", 0, "10.0.0.254", 2, 50), forwardRow("0.0.0.0", 2, "10.0.0.66", 2, 60),
+              forwardRow("10.0.0.0", 24, "0.0.0.0", 2, 10), forwardRow("10.0.0.0", 24, "0.0.0.0", 3, 5) };
+    EXPECT_TRUE(host->looksUpRoutes());
+    using Answer = std::optional<hostnet::RouteAnswer>;
+    EXPECT_EQ(host->lookupRoute(address("8.8.8.8")), (Answer { { 2, address("10.0.0.66") } }));
+    EXPECT_EQ(host->lookupRoute(address("200.1.1.1")), (Answer { { 2, address("10.0.0.254") } }));
+    EXPECT_EQ(host->lookupRoute(address("10.0.0.7")), (Answer { { 3, 0 } }));
+
+    auto answering = std::make_unique<ScriptedIpHelperApi>();
+    answering->bestRoute = forwardRow("0.0.0.0", 0, "10.0.0.254", 2, 50);
+    ScriptedIpHelperApi& api2 = *answering;
+    hostnet::WindowsIpHelper host2(std::move(answering));
+    EXPECT_TRUE(host2.looksUpRoutes());
+    EXPECT_EQ(host2.lookupRoute(address("8.8.8.8")), (hostnet::RouteAnswer { 2, address("10.0.0.254") }));
+    EXPECT_EQ(api2.lookedUp, (std::vector<std::string> { "127.0.0.1", "8.8.8.8" }));
+}
+
 TEST_F(ScriptedWindows, AdaptersComeInChainOrderWithTheirDescriptions)
 {
     const ULONG size = 2 * sizeof(IP_ADAPTER_INFO);

@@ -1,0 +1,245 @@
+#include "engine/AlertMemory.h"
+#include "engine/MappingWatcher.h"
+
+#include "engine/Address.h"
+
+#include <algorithm>
+
+namespace tevra {
+namespace {
+
+// Past this many MACs with recent moves the expired ones are dropped, and
+// past it again all: a flood of forged moves must not grow the memory.
+constexpr std::size_t kMostRecentMoveMacs = 65536;
+constexpr std::size_t kMostMovesPerMac = 16;
+// What the alerts said is kept for this many (address, MAC) and (address,
+// interface) pairs each: frames from made-up addresses must not grow it
+// without bound. Past it the lowest pair is forgotten, and could be said again.
+constexpr std::size_t kMostRemembered = 65536;
+
+template<typename Set, typename Value> void remember(Set& set, const Value& value)
+{
+    if (set.size() >= kMostRemembered)
+        set.erase(set.begin());
+    set.insert(value);
+}
+
+struct MacRange {
+    std::array<std::uint8_t, 5> prefix;
+};
+// 00-00-5E-00-01-xx (VRRP, and CARP, which uses VRRP's), 00-00-5E-00-02-xx
+// (VRRP for IPv6) and 00-00-0C-07-AC-xx (HSRP).
+constexpr std::array<MacRange, 3> kVirtualRouterMacs { {
+    { { 0x00, 0x00, 0x5E, 0x00, 0x01 } },
+    { { 0x00, 0x00, 0x5E, 0x00, 0x02 } },
+    { { 0x00, 0x00, 0x0C, 0x07, 0xAC } },
+} };
+
+std::uint64_t macKey(const MacBytes& mac)
+{
+    std::uint64_t key = 0;
+    for (std::size_t i = 0; i < 6; ++i)
+        key = key << 8 | mac[i];
+    return key;
+}
+
+bool isUnicastMac(const MappingEntry& entry)
+{
+    return entry.macLength > 0 && (entry.mac[0] & 0x01) == 0;
+}
+
+bool holds(const MappingEntry& entry, const MacBytes& mac)
+{
+    return entry.macLength > 0 && macKey(entry.mac) == macKey(mac);
+}
+
+bool isLinkLocal(std::uint32_t address)
+{
+    return (netToHost(address) & 0xFFFF0000u) == 0xA9FE0000u;
+}
+
+}  // namespace
+
+bool isVirtualRouterMac(const MacBytes& mac)
+{
+    return std::ranges::any_of(kVirtualRouterMacs, [&mac](const MacRange& range) {
+        return std::equal(range.prefix.begin(), range.prefix.end(), mac.begin());
+    });
+}
+
+void CMappingWatcher::followConfiguration()
+{
+    hostnet::ChangeFeed* const feed = ipHelper_->changeFeed();
+    const bool changed = feed == nullptr || feed->takeConfigurationChanged();
+    if (changed)
+        networkConfig.reload(*ipHelper_);
+    if (changed || routeChangedSince_)
+        checkOutsideRoute();
+}
+
+void CMappingWatcher::checkOutsideRoute()
+{
+    if (!ipHelper_->looksUpRoutes())
+        return;
+    const std::optional<hostnet::RouteAnswer> current = ipHelper_->lookupRoute(kOutsideAddress);
+    std::optional<hostnet::RouteAnswer>& settled = alertMemory.outsideRoute;
+    // No path at all is no attacker's path; the gateway before it is kept, so
+    // that one coming back after a gap is compared with it.
+    if (!current || settled == current) {
+        routeChangedSince_.reset();
+        return;
+    }
+    if (!settled) {
+        settled = current;
+        ++generation_;
+        return;
+    }
+    const std::int64_t now = secondsSinceEpoch(clock_());
+    if (!routeChangedSince_) {
+        routeChangedSince_ = now;
+        return;
+    }
+    if (now - *routeChangedSince_ < kRouteSettleSeconds)
+        return;
+    routeChangedSince_.reset();
+    const hostnet::RouteAnswer before = *std::exchange(settled, current);
+    ++generation_;
+    // A tunnel (no gateway) or another adapter taking the path over is the
+    // host's own doing; a gateway replaced by another on the same link is
+    // what a rogue DHCP server does.
+    if (before.gateway == 0 || current->gateway == 0 || before.interfaceIndex != current->interfaceIndex)
+        return;
+    const hostnet::IpAdapterInfo* adapter = networkConfig.adapterInfo(current->interfaceIndex);
+    const bool hasMac = adapter != nullptr && adapter->AddressLength > 0;
+    raise(DefaultRouteChanged, before.gateway, hasMac ? adapter->Address.data() : nullptr,
+        hasMac ? clampedMacLength(adapter->AddressLength) : 0, nullptr, 0, current->gateway);
+}
+
+void CMappingWatcher::noteHolder(const MappingEntry& entry)
+{
+    if (entry.macLength == 0)
+        return;
+    // Stale names (addresses since forgotten or moved on) go when the index
+    // outgrows the cache.
+    if (macHolders_.size() > 2 * programCache.size() + 1024) {
+        macHolders_.clear();
+        for (const auto& [address, cached] : programCache)
+            if (cached->macLength > 0)
+                macHolders_[macKey(cached->mac)].push_back(address);
+    }
+    std::vector<std::uint32_t>& addresses = macHolders_[macKey(entry.mac)];
+    if (std::ranges::find(addresses, entry.address) == addresses.end())
+        addresses.push_back(entry.address);
+}
+
+std::vector<std::uint32_t> CMappingWatcher::otherHolders(const MappingEntry& entry)
+{
+    std::vector<std::uint32_t> others;
+    const auto found = macHolders_.find(macKey(entry.mac));
+    if (found == macHolders_.end())
+        return others;
+    std::erase_if(found->second, [&](std::uint32_t address) {
+        const auto cached = programCache.find(address);
+        // The entry being replaced is out of its place while its change is made.
+        return cached == programCache.end() || (cached->second && !holds(*cached->second, entry.mac));
+    });
+    for (const std::uint32_t address : found->second) {
+        if (address == entry.address)
+            continue;
+        const MappingEntry& other = *programCache.find(address)->second;
+        if (other.inSystemCache && other.adapterIndex == entry.adapterIndex
+            && other.type != hostnet::kNetTypeInvalid)
+            others.push_back(address);
+    }
+    std::ranges::sort(others, DottedOrder {});
+    return others;
+}
+
+void CMappingWatcher::checkChangedAddress(const MappingEntry& entry, const MacBytes& previousMac)
+{
+    noteHolder(entry);
+    if (!isUnicastMac(entry) || isVirtualRouterMac(entry.mac)
+        || alertMemory.duplicatePairs.contains({ entry.address, entry.mac }))
+        return;
+    const std::vector<std::uint32_t> others = otherHolders(entry);
+    if (others.empty()) {
+        // Nobody else holds it yet; the attacker's own entry may come next.
+        if (recentMoves_.size() >= kMostRecentMoveMacs)
+            std::erase_if(recentMoves_, [&](const auto& item) {
+                return secondsSinceEpoch(clock_()) - item.second.back().time > kDuplicateWindowSeconds;
+            });
+        if (recentMoves_.size() >= kMostRecentMoveMacs)
+            recentMoves_.clear();
+        std::vector<RecentMove>& moves = recentMoves_[macKey(entry.mac)];
+        if (moves.size() == kMostMovesPerMac)
+            moves.erase(moves.begin());
+        moves.push_back({ entry.address, secondsSinceEpoch(clock_()) });
+        return;
+    }
+    remember(alertMemory.duplicatePairs, std::pair { entry.address, entry.mac });
+    ++generation_;
+    // The address's MAC before rides along unseen in the line, so that an
+    // alert can be silenced for a failover pair by either router's MAC.
+    raise(DuplicateMac, entry.address, entry.mac.data(), entry.macLength, previousMac.data(), 6,
+        others.front());
+}
+
+bool CMappingWatcher::checkDuplicateOnArrival(const MappingEntry& entry)
+{
+    const auto found = recentMoves_.find(macKey(entry.mac));
+    if (found == recentMoves_.end() || !isUnicastMac(entry) || isVirtualRouterMac(entry.mac))
+        return false;
+    const std::int64_t now = secondsSinceEpoch(clock_());
+    std::vector<RecentMove>& moves = found->second;
+    std::erase_if(moves, [now](const RecentMove& move) { return now - move.time > kDuplicateWindowSeconds; });
+    for (auto move = moves.rbegin(); move != moves.rend(); ++move) {
+        const auto mover = programCache.find(move->address);
+        if (move->address == entry.address || mover == programCache.end() || !mover->second
+            || !holds(*mover->second, entry.mac) || mover->second->adapterIndex != entry.adapterIndex
+            || alertMemory.duplicatePairs.contains({ move->address, entry.mac }))
+            continue;
+        const MappingEntry& moved = *mover->second;
+        const MacBytes previous = moved.previous ? moved.previous->mac : MacBytes {};
+        remember(alertMemory.duplicatePairs, std::pair { move->address, entry.mac });
+        ++generation_;
+        raise(DuplicateMac, move->address, entry.mac.data(), entry.macLength, previous.data(), 6,
+            entry.address);
+        moves.erase(std::next(move).base());
+        if (moves.empty())
+            recentMoves_.erase(found);
+        return true;
+    }
+    if (moves.empty())
+        recentMoves_.erase(found);
+    return false;
+}
+
+bool CMappingWatcher::onLink(std::uint32_t address, std::uint32_t interfaceIndex)
+{
+    if (isLinkLocal(address) || networkConfig.inAdapterSubnet(address, interfaceIndex))
+        return true;
+    // A host that cannot say where it would send a packet is given the benefit of the doubt.
+    if (!ipHelper_->looksUpRoutes())
+        return true;
+    const std::optional<hostnet::RouteAnswer> route = ipHelper_->lookupRoute(address);
+    return route && route->interfaceIndex == interfaceIndex && route->gateway == 0;
+}
+
+void CMappingWatcher::checkNewAddress(const MappingEntry& entry)
+{
+    if (entry.macLength == 0)
+        return;
+    checkDuplicateOnArrival(entry);
+    noteHolder(entry);
+    // 0.0.0.0 is an address probe's sender, not a neighbour; a static entry
+    // is the administrator's, not learnt from the wire.
+    if (entry.address == 0 || !isUnicastMac(entry) || entry.type == hostnet::kNetTypeStatic
+        || alertMemory.notInSubnet.contains({ entry.address, entry.adapterIndex })
+        || onLink(entry.address, entry.adapterIndex))
+        return;
+    remember(alertMemory.notInSubnet, std::pair { entry.address, entry.adapterIndex });
+    ++generation_;
+    raise(NotInSubnet, entry.address, entry.mac.data(), entry.macLength);
+}
+
+}  // namespace tevra
