@@ -123,8 +123,9 @@ void CMappingWatcher::noteHolder(const MappingEntry& entry)
     // outgrows the cache.
     if (macHolders_.size() > 2 * programCache.size() + 1024) {
         macHolders_.clear();
+        // The entry being replaced is out of its place (null) while its change is made.
         for (const auto& [address, cached] : programCache)
-            if (cached->macLength > 0)
+            if (cached && cached->macLength > 0)
                 macHolders_[macKey(cached->mac)].push_back(address);
     }
     std::vector<std::uint32_t>& addresses = macHolders_[macKey(entry.mac)];
@@ -144,11 +145,11 @@ std::vector<std::uint32_t> CMappingWatcher::otherHolders(const MappingEntry& ent
         return cached == programCache.end() || (cached->second && !holds(*cached->second, entry.mac));
     });
     for (const std::uint32_t address : found->second) {
-        if (address == entry.address)
+        const MappingEntry* const other = programCache.find(address)->second.get();
+        if (address == entry.address || other == nullptr)
             continue;
-        const MappingEntry& other = *programCache.find(address)->second;
-        if (other.inSystemCache && other.adapterIndex == entry.adapterIndex
-            && other.type != hostnet::kNetTypeInvalid)
+        if (other->inSystemCache && other->adapterIndex == entry.adapterIndex
+            && other->type != hostnet::kNetTypeInvalid)
             others.push_back(address);
     }
     std::ranges::sort(others, DottedOrder {});

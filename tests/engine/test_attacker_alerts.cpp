@@ -239,5 +239,20 @@ TEST_F(AttackerAlertsTest, WhatIsRememberedOfAFloodStaysBounded)
     EXPECT_EQ(watcher.alertMemory.notInSubnet.size(), 65536u);
 }
 
+// A host that keeps changing its MAC makes the index of MAC holders outgrow
+// the cache; it is rebuilt in the middle of a change, while the changing
+// entry is out of its place, and must step over that gap.
+TEST_F(AttackerAlertsTest, AHostChangingItsMacWithoutEndIsFollowed)
+{
+    constexpr std::uint32_t kChanges = 1100;
+    for (std::uint32_t i = 0; i < kChanges; ++i) {
+        hostnet::MibIpNetRow changing = attacker();
+        changing.bPhysAddr[3] = std::uint8_t(i >> 8);
+        changing.bPhysAddr[4] = std::uint8_t(i);
+        refreshWith({ gw(), changing });
+    }
+    EXPECT_EQ(events.size(), std::size_t(kChanges - 1));
+}
+
 }  // namespace
 }  // namespace tevra::test
