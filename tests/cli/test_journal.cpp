@@ -296,10 +296,13 @@ TEST_P(JournalOutputFlood, AHundredEntriesASecondThenCounts)
     std::string batch;
     for (int i = 0; i < kAddresses; ++i)
         ASSERT_TRUE(namespaces.ipInHost({ "neigh", "add", "10.66.1." + std::to_string(i + 1), "lladdr",
-            "02:00:00:00:00:00", "dev", "veth0", "nud", "permanent" }));
+            "02:00:" + std::to_string(i) + ":00:00:00", "dev", "veth0", "nud", "permanent" }));
+    // Each address's MACs are its own, so that every change is one mapping
+    // change and never a MAC another address holds.
     for (int i = 0; i < kChanges; ++i)
-        batch += "neigh replace 10.66.1." + std::to_string(i % kAddresses + 1) + " lladdr 02:00:00:00:"
-            + std::to_string(10 + i / kAddresses % 80) + ":01 dev veth0 nud permanent\n";
+        batch += "neigh replace 10.66.1." + std::to_string(i % kAddresses + 1)
+            + " lladdr 02:00:" + std::to_string(i % kAddresses)
+            + ":00:" + std::to_string(10 + i / kAddresses % 80) + ":01 dev veth0 nud permanent\n";
     std::ofstream(folder / "batch") << batch;
     ASSERT_TRUE(namespaces.ipInHost(
         { "neigh", "add", "10.66.0.99", "lladdr", "ff:ff:ff:ff:ff:ff", "dev", "veth0", "nud", "permanent" }));
