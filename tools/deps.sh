@@ -32,7 +32,7 @@ ensure_packages() {
 # window's tests measure its columns in the desktop's real font; xvfb, openbox and x11-utils
 # give the tray test an X display with a window manager; libcap-dev lets a test take a right
 # from one thread).
-TEVRA_BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config clang-format libgtest-dev libgmock-dev
+TEVRA_BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config clang-format clang-tidy libgtest-dev libgmock-dev
     libbenchmark-dev libnl-route-3-dev qt6-base-dev qt6-qpa-plugins libqt6svg6 iproute2 iputils-ping
     time dbus-daemon ieee-data nlohmann-json3-dev libsystemd-dev scdoc man-db systemd appstream
     desktop-file-utils libxml2-utils polkitd fonts-dejavu-core xvfb openbox x11-utils libcap-dev)

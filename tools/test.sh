@@ -30,6 +30,8 @@ cmake --preset windows-cross -DTEVRA_WERROR=ON > build-windows/configure.log 2>&
 cmake --build --preset windows-cross
 echo "== plain build"
 run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEVRA_WERROR=ON -DTEVRA_WINDOWS_BUILD="$PWD/build-windows"
+echo "== clang-tidy on the folders the last change touched"
+bash tools/tidy.sh build
 echo "== sanitizer build"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

@@ -110,7 +110,6 @@ private:
     std::size_t queueLimit_;  // in notices
     bool lost_ = false;  // notifications were lost since the last whole read
     bool signalled_ = false;  // ready_ holds a wake-up not yet taken
-    bool socketFailed_ = false;
     FeedCounts counts_;
     std::string lastError_;
 
