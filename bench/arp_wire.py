@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Forged ARP replies on a veth wire between two network namespaces made for
 the run: each frame, sent from the peer's end, claims the peer's address for a
 new MAC. tevra-watch and arpwatch (debug mode, reports on its output) watch

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The least a program can spend reading the IPv4 neighbour table: one netlink
 // dump read to its end without looking at the entries. Prints the CPU time of
 // one dump (user and system; the kernel fills a dump in the reader's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The host layer's cost per change: in a network namespace made for the run,
 // `ip -batch` makes the changes while only the feed's own thread reads them;
 // then the CPU time of that reading and of taking them all from the feed

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Flushing a large table over many interfaces: the engine's flush of every
 // adapter against what it cannot avoid, one read of the table plus one delete
 // per entry, measured alternately in one run; medians compared. Also, once,

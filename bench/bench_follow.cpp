@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine's cost per change from the feed against a whole refresh of the
 // same 60,000-row table, per row and as a whole, measured in one run: how many
 // changes following the table can take for the price of one re-read.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // refresh over an unchanged table against a plain std::map::find pass over the
 // same keys: the per-row work of the watcher beyond the lookup it cannot avoid.
 #include "engine/Address.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the vendor table costs at start: with the compiled-in copy (target: a
 // few milliseconds, counted as 3 ms) and reading the four ieee-data CSV lists
 // (target: 30 ms). "of_budget" is the time of one start over its target (printed

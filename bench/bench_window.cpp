@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mapping list at 60,000 rows: the first tick that fills it, a tick with
 // nothing marked for redisplay, and a tick that rewrites every row unchanged.
 // The engine's refresh runs once beforehand and is not measured.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A flood of neighbour changes: `ip -batch` makes them as fast as it can while
 # tevra-watch and `ip monitor neigh` watch the same network namespace (made for
 # the run, removed afterwards; every entry is permanent, so nothing is sent).

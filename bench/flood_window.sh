@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The window under a steady flood: about RATE neighbour changes a second for
 # SECONDS seconds in a network namespace made for the run (permanent entries,
 # so nothing is sent), the window offscreen watching it. Prints its CPU share

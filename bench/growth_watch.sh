@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What a LAN host can drive tevra-watch to, with its bounds in place, measured
 # in one run inside a network namespace made for it (removed afterwards):
 #  1. RSS through a flood of RATE changes a second for SECONDS seconds over

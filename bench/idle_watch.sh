@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Idle at a large table: the CPU time tevra-watch, and the window when built,
 # spend per 1500 ms period while nothing changes, against the CPU time of one
 # bare netlink dump of the same table (bare_dump), measured in one run. The

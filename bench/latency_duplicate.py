@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The line that names the attacker, timed on a veth wire between two network
 namespaces made for the run. Each round the attacker (the peer's end) first
 announces its own address 10.66.0.66 with a new MAC, then forges the

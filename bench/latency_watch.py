@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Forgeries held briefly, then restored, while tevra-watch runs with a period
 far longer than the run (--interval 60000), so only the kernel's notifications
 can bring its lines. Each forgery is set with one rtnetlink request in a

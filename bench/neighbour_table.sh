@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced by the benchmark scripts: a network namespace holding a large IPv4
 # neighbour table. Its entries are permanent, so nothing is ever sent to
 # resolve them; the caller removes the namespace.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """What the latency benchmarks share: network namespaces made for the run and
 removed after it, entering one, setting a neighbour entry over rtnetlink, and
 reading a program's output lines with the time each arrived. Standard library

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Reading a large ARP table: `tevra-watch --once` against `ip -4 neigh show` of
 # the same table, run alternately, medians compared, and tevra-watch's peak
 # memory. The table lives in a network namespace made for the run (removed

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tevra-watch: the watcher for a terminal.
 #include "cli/ConsoleWatch.h"
 #include "cli/WatchOptions.h"

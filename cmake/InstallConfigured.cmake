@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Run by `cmake --install`: writes TEVRA_TEMPLATE as TEVRA_OUTPUT, naming
 # installed paths, and installs it into TEVRA_DESTINATION. It runs at install
 # time because `--prefix` may move the installation after configuring.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # nlohmann-json, header-only. A cross-build looks for it in the target's tree
 # first; Debian packages it only for the build machine, so failing that the
 # build machine's copy is used. Its folder /usr/include must never reach the

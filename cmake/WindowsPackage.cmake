@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Windows programs as a portable ZIP and as an NSIS installer, both made by
 # CPack during the build: Tevra.exe (when the window is built), tevra-watch.exe,
 # tevra-arp-helper.exe and the README, side by side in one folder.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bounds on what the program cache keeps: a host on the LAN can make up
 // addresses and changes as fast as it can send frames.
 #include "engine/MappingWatcher.h"

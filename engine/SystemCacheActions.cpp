@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine's actions on the system's ARP table.
 #include "engine/Address.h"
 #include "engine/MappingWatcher.h"

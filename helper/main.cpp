@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tevra-arp-helper: the one step of the window that needs an administrator's
 // rights (CAP_NET_ADMIN on Linux), run through pkexec, or on Windows with the
 // verb "runas", so that the window itself never runs with them.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails, naming the files, when a tracked C++ file differs from what the
 # project's .clang-format makes of it. Fix with: clang-format -i FILE...
 # One clang-format call for all files; the generated vendor registry

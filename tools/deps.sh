@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced by the set-up scripts: makes sure Debian packages are installed.
 # As root it installs what is missing; otherwise it prints the apt-get line to run.
 # Leading options (--no-install-recommends) go to apt-get.

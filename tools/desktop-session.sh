@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced inside a desktop session of the screenshot scripts: a virtual X
 # display with a window manager, and everything started here ended on exit.
 pids=()

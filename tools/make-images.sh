@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Renders the pictures in res/ from their SVG drawings in res/src (ImageMagick,
 # which hands SVG to rsvg-convert: Debian's imagemagick and librsvg2-bin).
 # The PNGs are kept in the repository, so building needs no SVG support.

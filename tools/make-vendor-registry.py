@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Builds Tevra's compiled-in vendor registry from Debian's ieee-data lists.
 
 Reads the four CSV lists (MA-L oui.csv, MA-M mam.csv, MA-S oui36.csv, IAB

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Packs the Windows window's icons and splash bitmap from the PNGs in res/.
 
 Icons hold their PNG images unchanged (as Windows reads them since Vista);

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Tevra and starts its window. Without a display it says so and starts
 # the console watcher tevra-watch instead. Arguments go to the program started
 # (tevra has none of its own; Qt's, such as -platform, are honoured).

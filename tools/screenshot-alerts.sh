@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shows the alert presentation on a real X desktop and saves screenshots.
 #   tray:          Xvfb, openbox and trayer as the notification area: the window
 #                  hides behind its icon, an alert shows a balloon and the warning icon.

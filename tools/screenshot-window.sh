@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Screenshots of the real program on a real X server: tevra runs under Xvfb
 # with the openbox window manager, inside a network namespace of its own that
 # holds a few neighbour entries (one with the broadcast MAC). Saves

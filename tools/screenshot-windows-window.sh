@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The README's picture of the window on Windows: the real Tevra.exe, cross-built
 # with mingw-w64, under Wine on Xvfb with openbox, on a network namespace's
 # table, as the Wine test runs it (tests/wine, WindowUnderWine.

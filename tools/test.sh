@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Tevra and runs every test: once in a plain build, once under
 # AddressSanitizer and UndefinedBehaviorSanitizer, both with warnings as
 # errors. The plain run also runs the Windows cross-build's programs under

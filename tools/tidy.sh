@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs clang-tidy (.clang-tidy's checks) on the Linux build's sources in every
 # folder that the changes since BASE touch; a finding fails. Usage:
 #   tools/tidy.sh BUILD_DIR [BASE]     BASE defaults to HEAD~1

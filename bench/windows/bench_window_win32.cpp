@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tevra.exe's window against tevra-watch.exe's loop on the same table of
 // 60,000 neighbours, in one run under Wine: the first tick, which fills the
 // program cache and the list, and a tick that finds nothing new. The window's

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs bench_window_win32.exe of a windows-cross build under Wine, on an X
 # display of its own (Xvfb, openbox) and with a Wine prefix made for the run
 # and removed after it. Usage: bench/windows/window_wine.sh [build-windows]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Windows has no journal: no output stream of ours is ever one, so alerts go
 // to the stream itself.
 #include "cli/Journal.h"

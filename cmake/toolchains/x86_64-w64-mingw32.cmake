@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-builds Tevra for 64-bit Windows with Debian's mingw-w64 (g++-mingw-w64-x86-64).
 # The -posix compiler variant gives std::thread and std::mutex; the runtime is
 # linked statically, so the .exe files run without any mingw DLL beside them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A stand-in main window for checking the alert pieces on a real desktop:
 // it shows the output list, goes to the notification area when minimised and
 // presents one scripted alert there, or saves its output list through the real

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saving over every kind of path a user can pick, on real files.
 #include "ui/core/UserFile.h"
 

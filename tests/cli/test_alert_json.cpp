@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Alerts and table rows as JSON Lines, read back with a JSON parser.
 #include "cli/AlertJson.h"
 #include "cli/AlertOutput.h"

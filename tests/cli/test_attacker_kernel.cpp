@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The alerts that name an attacker, from tevra-watch on the real kernel of a
 // network namespace of the test's own: ARP frames put on the wire by the peer
 // namespace (as a gateway, an attacker or a pair of routers would send them)

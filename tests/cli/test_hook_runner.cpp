@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // --exec: real programs started for alerts, with real files to tell what they saw.
 #include "FileText.h"
 #include "cli/ConsoleWatch.h"

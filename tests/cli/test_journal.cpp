@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Alerts to the journal, as under systemd: the real tevra-watch with its
 // output on a stream named in JOURNAL_STREAM, and a journal socket of the
 // test's own, in a mount namespace where /run is a fresh tmpfs, receiving

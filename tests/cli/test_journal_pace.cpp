@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pace of journal entries under a flood of alerts, on a clock the test sets.
 #include "cli/JournalPace.h"
 #include "engine/WatchEvent.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The learned table kept in a file across restarts: real files, the real
 // console run on the scripted host.
 #include "FileText.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tevra-watch as a user runs it, on every platform: the real program's answers
 // to its command line, and its one start-up failure.
 #include "Command.h"

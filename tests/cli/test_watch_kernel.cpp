@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tevra-watch as a user runs it: the real program, on the real kernel table of
 // a network namespace of the test's own.
 #include "Command.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bounds on the program cache: what a flood of made-up addresses or
 // changes leaves, and what goes first.
 #include "EngineFixture.h"

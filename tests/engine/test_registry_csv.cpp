@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One registry list read as the CSV it is, line by line: what counts, what is
 // skipped, and that a skipped line never takes a neighbour with it.
 #include "engine/RegistryCsv.h"

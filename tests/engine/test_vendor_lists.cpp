@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The registry lists the system keeps, read when the program starts: from the
 // folder TEVRA_IEEE_DATA names, in real files the tests write.
 #include "EngineFixture.h"

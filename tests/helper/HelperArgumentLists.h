@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The argument lists tevra-arp-helper must refuse with status 2 and its usage,
 // on every system: the Linux helper's test and the Windows helper's under Wine
 // read the same table.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tevra-arp-helper run as a process, against the kernel's neighbour table in
 // a namespace: what it deletes, what it keeps, and that every argument list
 // it refuses leaves the table as it was.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two argument lists the helper accepts, read into the values it acts on.
 #include "helper/HelperCommand.h"
 

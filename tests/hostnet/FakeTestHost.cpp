@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fake host, filled the way the kernel tests fill the kernel's table, so
 // that the same tests hold the fake to what the kernel does.
 #include "TestHost.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real kernel's neighbour table, in a network namespace of the test's own.
 #include "TestHost.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sweep's queue and pacing, the part both systems share, with a sender
 // that records each datagram instead of sending it and can hold one back:
 // what a second sweep during a first one does cannot be timed against real

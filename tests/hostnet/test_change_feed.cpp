@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Linux host layer following the kernel's neighbour notifications, with the
 // engine on top, in a network namespace of the test's own.
 #include "Command.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Discovery on a real wire: hosts that ignore broadcast echo requests, as
 // Linux and Windows hosts do by default, are still found.
 #include "Command.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The change feed against the fake and the real table alike: what the engine
 // relies on is that each address's last change, once the feed has handed over
 // what was done, says the row the table holds, deletions included.

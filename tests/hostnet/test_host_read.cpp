@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The host layer's reads against the fake and the real table alike: the
 // kernel's on Linux, and on Windows a namespace's table read through Wine.
 #include "HostFixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The host layer's actions on the table, against the fake and the real kernel
 // alike. Linux only: under Wine, DeleteIpNetEntry and FlushIpNetTable are stubs,
 // and the Windows layer's calls are checked against a scripted API instead.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What only the real kernel can show of the Linux host layer.
 #include "Command.h"
 #include "HostFixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `cmake --install --prefix /usr` into a DESTDIR of the test's own, once for
 // all tests of a suite, and what the installed-tree tests read it with.
 #pragma once

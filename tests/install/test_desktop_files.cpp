@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `cmake --install --prefix /usr` into a DESTDIR: what a desktop needs to
 // offer the window (entry, metainfo, icons) and to let it delete and flush as
 // an ordinary user (the helper and its polkit action), each checked with the

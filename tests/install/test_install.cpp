@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `cmake --install --prefix /usr` into a DESTDIR: the programs, their man
 // pages and the systemd unit, each checked with the tool that reads it.
 #include "InstalledTree.h"

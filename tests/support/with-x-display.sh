@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a test program on an X display of its own (Xvfb) with a window manager
 # (openbox), so that minimising and restoring a window work as on a desktop;
 # both end with the program. Without Xvfb the program runs without a display

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A minimal StatusNotifierWatcher for the tray tests, with the little of a
 // StatusNotifierHost that a tray needs to draw an item: Plasma's tray and
 // GNOME's tray extension play both parts. It takes an item's registration,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Delete and flush of a window that runs without the rights to change the ARP
 // table: what the system refuses for want of rights is done again by
 // tevra-arp-helper, and what the helper cannot do is said.

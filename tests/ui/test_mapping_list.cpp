@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mapping list: columns, cell texts, row images, order and the update rule.
 #include "WindowFixture.h"
 #include "ui/qt/Resources.h"

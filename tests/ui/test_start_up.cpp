@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up: the splash during the two pauses, the timer afterwards, the about box.
 #include "WindowFixture.h"
 #include "ui/qt/AboutDlg.h"

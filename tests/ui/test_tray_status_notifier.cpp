@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tray of today's desktops: KDE Plasma, and GNOME with its tray
 // extension, show tray icons as StatusNotifierItems on the session bus, not in
 // the X11 tray that the screenshot scripts use. Here the real window, with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: layout, menu, commands and the output line of an event.
 #include "WindowFixture.h"
 #include "ui/core/CommandIds.h"

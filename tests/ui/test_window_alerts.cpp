@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's alerts and saved files, through a recorded tray and save dialog.
 #include "FakeExportDialogs.h"
 #include "FakeTrayIcon.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window following the host's change feed between ticks: the feed is a
 // descriptor the test owns, the changes are scripted.
 #include "WindowFixture.h"

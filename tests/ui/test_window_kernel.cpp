@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window on the real kernel table of a network namespace of the test's
 // own, hidden in the tray of a desktop without a notification area, telling a
 // recorded notification service on a session bus of its own (dbus-run-session).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mapping list's rows as a list control is told of them, and the texts
 // both faces show and save.
 #include "engine/Address.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The notification-area logic with a recording tray, window and timer: the
 // sequences a desktop produces (minimise, alerts in a burst, clicks, the tray
 // coming back) driven in order, with time advanced by hand.

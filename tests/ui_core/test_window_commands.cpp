@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Each menu command on a selection, against the engine on the scripted host,
 // with a face that records what the command asked of the window.
 #include "EngineFixture.h"

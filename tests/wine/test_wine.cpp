@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Windows build under Wine, inside a network namespace of the test's own:
 // the engine, console and host tests built for Windows, tevra-watch.exe and
 // tevra-arp-helper.exe beside their Linux builds on the same table, and the

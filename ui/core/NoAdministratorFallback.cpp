@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the system has no polkit, the window needs the rights itself.
 #include "ui/core/AdministratorFallback.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // For platforms whose desktop always has a notification area, so balloons
 // never need another way to the user.
 #include "ui/qt/DesktopNotifier.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The menu commands of the main window: each handler runs the command's
 // shared logic (ui/core/WindowCommands) on this window.
 #include "ui/core/CommandIds.h"

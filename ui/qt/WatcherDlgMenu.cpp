@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's menu, built from the shared menu table.
 #include "ui/core/MenuTable.h"
 #include "ui/qt/WatcherDlg.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tevra: the window of the IPv4-to-MAC mapping watcher. It takes no arguments
 // of its own; Qt's own (-platform and the like) are honoured.
 #include "ui/qt/Resources.h"

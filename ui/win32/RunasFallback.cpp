@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Windows way: tevra-arp-helper.exe beside the window, started with the
 // verb "runas", so that Windows asks for an administrator's consent.
 #include "ui/core/AdministratorFallback.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The menu commands: the shared logic runs them (ui/core/WindowCommands);
 // here is what they need of this window.
 #include "ui/core/ExportText.h"

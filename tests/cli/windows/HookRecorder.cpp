@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stands in for a user's --exec program on Windows. Beside a folder "running"
 // it counts how many of it run at once (into "seen"); else it writes what it
 // got, its arguments as the C runtime splits them and TEVRA_ALERT, to

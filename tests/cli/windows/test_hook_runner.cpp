@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // --exec on Windows: real processes started with CreateProcessW for alerts,
 // and command lines split back by the system's own parser.
 #include "FileText.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ctrl+C reaches tevra-watch's loop as Windows delivers it: on another thread,
 // to the console control handlers. Under Wine the harness sends this program
 // SIGINT, which Wine turns into the console's Ctrl+C event; without the

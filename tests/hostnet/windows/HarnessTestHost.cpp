@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real table on Windows: a network namespace's, read through Wine's IP
 // Helper. A Windows program cannot run `ip`, so the Linux test that runs this
 // one (tests/wine) fills the table on request.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Windows host layer against a scripted IP Helper API: the call sequences
 // Windows asks for, and the answers it (and Wine) can give. Wine only stubs
 // DeleteIpNetEntry and FlushIpNetTable, so what the write side asks for is

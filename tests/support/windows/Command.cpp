@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // runCommand on Windows: the program's output through pipes, as the Linux
 // version gives it, line ends and all. Programs left running are a Linux-only
 // need of the tests.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tevra-arp-helper.exe run with the verb "runas": what is asked of Windows,
 // and what the window says for each answer. Wine has no consent prompt, so
 // the answers are scripted through the seam; the system's calls run the real

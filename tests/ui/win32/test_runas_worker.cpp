@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The helper's run beside the window's thread: while Windows' consent prompt
 // is open (a stand-in that does not return until the test lets it), start
 // returns at once, the caller's thread goes on, and the answer comes later.

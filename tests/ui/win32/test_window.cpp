@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Win32 window in this process, on the namespace's real table (read
 // through Wine's IP Helper; the Linux harness changes it on request). What a
 // test cannot drive is given stand-ins: the tray, the Save As dialog, message

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the real Tevra.exe as a user starts it and watches it from outside:
 // its window appears (found by its title) no sooner than the splash's two
 // pauses allow, it stays alive through five ticks, the Linux harness takes a

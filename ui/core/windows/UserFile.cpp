@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saving a user's file on Windows: a new file beside the old one, put in its
 // place in one step (ReplaceFileW keeps the old one's security and
 // attributes), or written in place where that is the only way.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The polkit way: pkexec runs tevra-arp-helper once the desktop's
 // authentication agent has the administrator's consent.
 #include "ui/core/AdministratorFallback.h"
