@@ -6,6 +6,7 @@
 #include "engine/LocalTime.h"
 #include "engine/MappingEntry.h"
 #include "engine/NetworkConfig.h"
+#include "engine/SystemCacheActions.h"
 #include "engine/VendorTable.h"
 #include "engine/WatchEvent.h"
 #include "hostnet/ChangeFeed.h"
@@ -27,6 +28,7 @@ class CMappingWatcher {
     // The host comes first: the network snapshot below is read from it.
     std::unique_ptr<hostnet::IpHelper> ipHelper_;
     Clock clock_;
+    SystemCacheActions systemCache_ { *ipHelper_ };
 
 public:
     explicit CMappingWatcher(std::unique_ptr<hostnet::IpHelper> ipHelper, Clock clock = systemClock);
@@ -125,13 +127,9 @@ public:
     hostnet::IpHelper& ipHelper() { return *ipHelper_; }
 
 private:
-    // The flush behind both flush commands; `kept` as IpHelper::flushIpNetTables gives it.
-    std::int32_t flushAdapters(std::vector<std::uint32_t>& kept);
     // The delete behind both delete commands; records a failure unless it is
     // the entry's absence and `absenceIsFine`.
     std::int32_t deleteEntry(std::string_view dottedAddress, bool absenceIsFine, bool& stillInTable);
-    std::int32_t recordFailure(std::string subject, std::string reason, hostnet::Failure kind);
-    std::int32_t recordHostFailure(std::string subject, const hostnet::ActionResult& result);
     // What the host's change feed brought since it was last asked; nothing without a feed.
     std::vector<hostnet::NetTableChange> takeChanges();
     // An unresolved row of an address that only a sweep asked for: the
@@ -185,7 +183,6 @@ private:
     void enforceHistoryCap();
 
     std::string readError_;
-    std::vector<ActionFailure> actionFailures_;
     std::uint64_t generation_ = 0;
     std::uint64_t goneCounter_ = 0;
     // History entries kept, never fewer than there are: dropped entries that
