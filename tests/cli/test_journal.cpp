@@ -126,7 +126,8 @@ std::map<std::string, std::string> fields(const std::string& datagram)
     return result;
 }
 
-class JournalOutput : public KernelTest, public testing::WithParamInterface<JournalCase> {
+// A namespace pair and a fresh folder for what the journal stand-in keeps.
+class JournalTest : public KernelTest {
 protected:
     void SetUp() override
     {
@@ -143,6 +144,8 @@ protected:
     NamespacePair namespaces;
     fs::path folder;
 };
+
+class JournalOutput : public JournalTest, public testing::WithParamInterface<JournalCase> { };
 
 TEST_P(JournalOutput, AlertsGoWhereTheStreamSays)
 {
@@ -196,23 +199,7 @@ TEST_P(JournalOutput, AlertsGoWhereTheStreamSays)
 INSTANTIATE_TEST_SUITE_P(Cases, JournalOutput, testing::ValuesIn(kJournalCases),
     [](const auto& info) { return std::string(info.param.name); });
 
-class JournalOutputFlood : public KernelTest, public testing::WithParamInterface<bool> {
-protected:
-    void SetUp() override
-    {
-        KernelTest::SetUp();
-        if (kernelMissing())
-            return;
-        ASSERT_TRUE(namespaces.ok()) << namespaces.error;
-        folder = fs::temp_directory_path() / ("tevra-journal-flood-" + std::to_string(getpid()));
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-    }
-    void TearDown() override { fs::remove_all(folder); }
-
-    NamespacePair namespaces;
-    fs::path folder;
-};
+class JournalOutputFlood : public JournalTest, public testing::WithParamInterface<bool> { };
 
 // The journal stand-in of runInChild for a watch through a flood: each entry
 // kept with when it came ("entry.N", "time.N" in ms), and the flood of
