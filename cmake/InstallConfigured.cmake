@@ -4,7 +4,9 @@
 # time because `--prefix` may move the installation after configuring.
 # TEVRA_PATHS holds NAME=PATH pairs: each PATH, relative to the prefix or
 # absolute, is given to the template as the absolute @NAME@. TEVRA_DESTINATION
-# too may be relative to the prefix.
+# too may be relative to the prefix. Each run writes into a folder of its own:
+# installs into two DESTDIRs may run at once, and one must not copy the file
+# while the other rewrites it.
 function(tevra_installed_path out path)
   if(NOT IS_ABSOLUTE "${path}")
     set(path "${CMAKE_INSTALL_PREFIX}/${path}")
@@ -20,6 +22,10 @@ foreach(pair IN LISTS TEVRA_PATHS)
   tevra_installed_path(${name} "${path}")
 endforeach()
 tevra_installed_path(destination "${TEVRA_DESTINATION}")
-configure_file("${TEVRA_TEMPLATE}" "${TEVRA_OUTPUT}" @ONLY)
-file(INSTALL "${TEVRA_OUTPUT}" DESTINATION "${destination}"
+string(RANDOM LENGTH 16 run)
+get_filename_component(name "${TEVRA_OUTPUT}" NAME)
+set(output "${TEVRA_OUTPUT}.runs/${run}/${name}")
+configure_file("${TEVRA_TEMPLATE}" "${output}" @ONLY)
+file(INSTALL "${output}" DESTINATION "${destination}"
      PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+file(REMOVE_RECURSE "${TEVRA_OUTPUT}.runs/${run}")
