@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "hostnet/IpAddress.h"
 #include "hostnet/IpHelper.h"
 
 #include <cstdint>
@@ -34,5 +35,16 @@ std::string dottedText(std::uint32_t netOrder);
 // zeros, nothing else. Unlike inet_addr it reads 255.255.255.255 as an address
 // and does not take "1" or "010.1.1.1" as one.
 std::optional<std::uint32_t> parseDottedQuad(std::string_view text);
+
+using hostnet::IpAddress;
+
+// An address's text: dotted for IPv4, for IPv6 the RFC 5952 form that
+// inet_ntop writes (lower case, the longest run of zero groups as "::",
+// ::ffff:a.b.c.d for a mapped IPv4 address). No zone.
+std::string addressText(const IpAddress& address);
+
+// Reads a dotted quad (strictly, as parseDottedQuad) or an IPv6 address as
+// inet_pton takes it, with no zone. `zone` is given to a link-local address.
+std::optional<IpAddress> parseAddress(std::string_view text, std::uint32_t zone = 0);
 
 }  // namespace tevra

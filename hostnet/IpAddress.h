@@ -1,0 +1,97 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <array>
+#include <compare>
+#include <cstdint>
+#include <cstring>
+
+namespace tevra::hostnet {
+
+// An IPv4 or IPv6 address, with its bytes in network order as the platform
+// delivers them, so that keys and texts never depend on the host's endianness.
+// A link-local IPv6 address means something only on its own link: its zone is
+// the interface index, and the same address on two links is two addresses.
+// Every other address has zone 0.
+//
+// Addresses order IPv4 first, as their dotted form reads, then IPv6 by their
+// bytes, then by zone.
+class IpAddress {
+public:
+    enum class Family : std::uint8_t { V4 = 4, V6 = 6 };
+    using V6Bytes = std::array<std::uint8_t, 16>;
+
+    constexpr IpAddress() = default;
+
+    // An IPv4 address from its network-order value (the bytes in memory order
+    // are the dotted parts).
+    static IpAddress v4(std::uint32_t netOrder)
+    {
+        IpAddress address;
+        std::memcpy(address.bytes_.data(), &netOrder, 4);
+        return address;
+    }
+    static constexpr IpAddress v4Bytes(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d)
+    {
+        IpAddress address;
+        address.bytes_ = { a, b, c, d };
+        return address;
+    }
+    // An IPv6 address; `zone` is kept only for a link-local one (fe80::/10).
+    static constexpr IpAddress v6(const V6Bytes& bytes, std::uint32_t zone = 0)
+    {
+        IpAddress address;
+        address.family_ = Family::V6;
+        address.bytes_ = bytes;
+        address.zone_ = address.isLinkLocal() ? zone : 0;
+        return address;
+    }
+
+    constexpr Family family() const { return family_; }
+    constexpr bool isV4() const { return family_ == Family::V4; }
+    constexpr bool isV6() const { return family_ == Family::V6; }
+    // The network-order value of an IPv4 address; 0 for IPv6.
+    std::uint32_t v4Value() const
+    {
+        std::uint32_t netOrder = 0;
+        if (isV4())
+            std::memcpy(&netOrder, bytes_.data(), 4);
+        return netOrder;
+    }
+    // The address's bytes: 4 for IPv4, 16 for IPv6.
+    constexpr const std::uint8_t* data() const { return bytes_.data(); }
+    constexpr std::size_t size() const { return isV4() ? 4 : 16; }
+    constexpr const V6Bytes& v6Bytes() const { return bytes_; }
+    constexpr std::uint32_t zone() const { return zone_; }
+
+    // 0.0.0.0 or ::.
+    constexpr bool isUnspecified() const
+    {
+        for (std::size_t i = 0; i < size(); ++i)
+            if (bytes_[i] != 0)
+                return false;
+        return true;
+    }
+    // fe80::/10.
+    constexpr bool isLinkLocal() const { return isV6() && bytes_[0] == 0xfe && (bytes_[1] & 0xc0) == 0x80; }
+    // 224.0.0.0/4 or ff00::/8.
+    constexpr bool isMulticast() const { return isV4() ? (bytes_[0] & 0xf0) == 0xe0 : bytes_[0] == 0xff; }
+
+    friend constexpr std::strong_ordering operator<=>(const IpAddress& a, const IpAddress& b)
+    {
+        if (a.family_ != b.family_)
+            return a.family_ <=> b.family_;
+        for (std::size_t i = 0; i < a.size(); ++i)
+            if (a.bytes_[i] != b.bytes_[i])
+                return a.bytes_[i] <=> b.bytes_[i];
+        return a.zone_ <=> b.zone_;
+    }
+    friend constexpr bool operator==(const IpAddress& a, const IpAddress& b) { return (a <=> b) == 0; }
+
+private:
+    Family family_ = Family::V4;
+    V6Bytes bytes_ {};  // IPv4 uses the first four; the rest stay zero
+    std::uint32_t zone_ = 0;
+};
+
+}  // namespace tevra::hostnet
