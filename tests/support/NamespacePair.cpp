@@ -54,26 +54,33 @@ bool setIpv6Conf(const std::string& namespaceName, const std::string& key, const
     return file.good();
 }
 
-// Whether `address` is on the interface and past duplicate address detection.
-bool addressSettled(
-    const std::string& namespaceName, const std::string& interfaceName, const std::string& address)
+// Whether `ip -6 addr show` of the interface shows `shown` and no address
+// still in duplicate address detection.
+bool addressesSettled(
+    const std::string& namespaceName, const std::string& interfaceName, const std::string& shown)
 {
-    const CommandResult shown
+    const CommandResult listed
         = runCommand({ "ip", "-n", namespaceName, "-6", "addr", "show", "dev", interfaceName });
-    return shown.status == 0 && shown.out.find(" " + address + "/") != std::string::npos
-        && shown.out.find("tentative") == std::string::npos;
+    return listed.status == 0 && listed.out.find(shown) != std::string::npos
+        && listed.out.find("tentative") == std::string::npos;
 }
 
-bool waitForAddress(
-    const std::string& namespaceName, const std::string& interfaceName, const std::string& address)
+bool waitForAddresses(
+    const std::string& namespaceName, const std::string& interfaceName, const std::string& shown)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!addressSettled(namespaceName, interfaceName, address)) {
+    while (!addressesSettled(namespaceName, interfaceName, shown)) {
         if (std::chrono::steady_clock::now() > deadline)
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return true;
+}
+
+// What `ip -6 addr show` writes for an address of its own.
+std::string addressLine(const std::string& address)
+{
+    return "inet6 " + address + "/";
 }
 
 }  // namespace
@@ -149,7 +156,7 @@ bool NamespacePair::enableIpv6()
     for (const auto& [name, interfaceName, address] :
         { std::tuple { host_, "veth0", kHostLinkLocal }, std::tuple { peer_, "veth1", kPeerLinkLocal },
             std::tuple { host_, "veth0", kHostAddress6 }, std::tuple { peer_, "veth1", kPeerAddress6 } }) {
-        if (!waitForAddress(name, interfaceName, address)) {
+        if (!waitForAddresses(name, interfaceName, addressLine(address))) {
             error = std::string(address) + " did not settle on " + interfaceName + " in " + name;
             return false;
         }
@@ -169,7 +176,9 @@ bool NamespacePair::addPeerStation(const std::string& mac, const std::string& ad
     };
     if (!runSteps(steps))
         return false;
-    if (!waitForAddress(peer_, name, address6)) {
+    // Its link-local address too, made from its MAC when it came up.
+    if (!waitForAddresses(peer_, name, addressLine(address6))
+        || !waitForAddresses(peer_, name, "scope link")) {
         error = address6 + " did not settle on " + name;
         return false;
     }
