@@ -37,6 +37,13 @@ public:
     CMappingWatcher& operator=(const CMappingWatcher&) = delete;
 
     EventSink sink;
+    // The address families watched; rows of the others are passed over as
+    // if the table did not hold them.
+    struct Families {
+        bool v4 = true;
+        bool v6 = true;
+    };
+    Families families;
     // Whether an address that never resolved is forgotten once it leaves the
     // table, whoever asked for it: such a row maps nothing, and a neighbour
     // sweeping the subnet would otherwise leave one for every silent address.

@@ -29,6 +29,10 @@ struct EventSubject {
     hostnet::IpAddress secondAddress;
     std::optional<MacBytes> firstMac;  // six bytes, the rest zero
     std::optional<MacBytes> secondMac;
+    // For a changed IPv6 neighbour: whether it says it is a router now, and
+    // whether it said so before. None for IPv4, which has no such flag.
+    std::optional<bool> router;
+    std::optional<bool> wasRouter;
 };
 
 // One alert: its kind, the complete time-stamped line and its running number.
