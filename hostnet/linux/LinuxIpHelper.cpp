@@ -103,6 +103,8 @@ ActionResult LinuxIpHelper::open()
         return ActionResult::done();
     std::string error;
     follower_ = NeighbourFollower::start(error, feedBufferBytes_, feedQueueBytes_);
+    if (follower_)
+        follower_->safetyNetPeriod = safetyNetPeriod_;
     return follower_ ? ActionResult::done() : ActionResult::failed(error);
 }
 
@@ -125,16 +127,22 @@ ReadResult<MibIpNetRow> LinuxIpHelper::getIpNetTable()
 
 ReadResult<MibIpNetRow> LinuxIpHelper::readNeighbours()
 {
-    ndmsg request {};
-    request.ndm_family = AF_INET;
     std::vector<MibIpNetRow> rows;
     // The table rarely changes size between reads: one allocation instead of a
     // dozen regrowths at tens of thousands of rows.
     rows.reserve(lastNeighbourCount_ + lastNeighbourCount_ / 8 + 16);
-    if (const Answer answer
-        = dump(RTM_GETNEIGH, request, "reading the neighbour table", rows, appendNeighbourRow);
-        answer.status != 0)
-        return ReadResult<MibIpNetRow>::failed(answer.reason);
+    // One dump per family: one of every family would also bring each bridge's
+    // forwarding table.
+    std::vector<MibIpNetRow> family;
+    for (const std::uint8_t which : { std::uint8_t(AF_INET), std::uint8_t(AF_INET6) }) {
+        ndmsg request {};
+        request.ndm_family = which;
+        if (const Answer answer
+            = dump(RTM_GETNEIGH, request, "reading the neighbour table", family, appendNeighbourRow);
+            answer.status != 0)
+            return ReadResult<MibIpNetRow>::failed(answer.reason);
+        rows.insert(rows.end(), family.begin(), family.end());
+    }
     sortNeighbourRows(rows);
     lastNeighbourCount_ = rows.size();
     return rows;
@@ -175,12 +183,17 @@ ReadResult<IpAdapterInfo> LinuxIpHelper::getAdaptersInfo()
 
 ReadResult<DefaultRouteRow> LinuxIpHelper::getDefaultRoutes()
 {
-    rtmsg request {};
-    request.rtm_family = AF_INET;
     std::vector<DefaultRouteRow> rows;
-    if (const Answer answer = dump(RTM_GETROUTE, request, "reading the routes", rows, appendDefaultRoute);
-        answer.status != 0)
-        return ReadResult<DefaultRouteRow>::failed(answer.reason);
+    std::vector<DefaultRouteRow> family;
+    for (const std::uint8_t which : { std::uint8_t(AF_INET), std::uint8_t(AF_INET6) }) {
+        rtmsg request {};
+        request.rtm_family = which;
+        if (const Answer answer
+            = dump(RTM_GETROUTE, request, "reading the routes", family, appendDefaultRoute);
+            answer.status != 0)
+            return ReadResult<DefaultRouteRow>::failed(answer.reason);
+        rows.insert(rows.end(), family.begin(), family.end());
+    }
     std::ranges::stable_sort(rows, {}, &DefaultRouteRow::metric);
     return rows;
 }

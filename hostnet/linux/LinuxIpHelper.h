@@ -27,6 +27,8 @@ public:
     {
     }
     ~LinuxIpHelper() override;
+    // How often the open feed reads the table whole; tests shorten it.
+    void setSafetyNetPeriod(std::chrono::steady_clock::duration period) { safetyNetPeriod_ = period; }
 
     ReadResult<MibIpNetRow> getIpNetTable() override;
     ReadResult<MibIpAddrRow> getIpAddrTable() override;
@@ -85,6 +87,7 @@ private:
     std::unique_ptr<NeighbourFollower> follower_;
     int feedBufferBytes_;
     std::size_t feedQueueBytes_;
+    std::chrono::steady_clock::duration safetyNetPeriod_ = NeighbourFollower::kSafetyNetPeriod;
     // Last, so that it stops before anything it might use goes.
     AddressSweep sweep_ { makeDatagramSender() };
 };

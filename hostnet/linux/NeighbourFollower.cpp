@@ -27,7 +27,6 @@ namespace {
 constexpr int kCallsPerTake = 128;
 // Lost notifications can hide a change for good only until the next whole
 // read; this bounds how long, even if the kernel never reported the loss.
-constexpr auto kSafetyNetPeriod = std::chrono::minutes(1);
 constexpr int kWholeReadAttempts = 3;
 // Notices applied by one take; the rest wait for the next, the descriptor still readable.
 constexpr std::size_t kNoticesPerTake = 8192;
@@ -127,10 +126,11 @@ NeighbourFollower::~NeighbourFollower()
 std::unique_ptr<NeighbourFollower> NeighbourFollower::start(
     std::string& error, int receiveBufferBytes, std::size_t queueBytes)
 {
-    std::unique_ptr<NetlinkSocket> socket = NetlinkSocket::subscribe(
-        { .groups = { RTNLGRP_NEIGH, RTNLGRP_LINK, RTNLGRP_IPV4_IFADDR, RTNLGRP_IPV4_ROUTE },
-            .receiveBufferBytes = receiveBufferBytes },
-        error);
+    std::unique_ptr<NetlinkSocket> socket
+        = NetlinkSocket::subscribe({ .groups = { RTNLGRP_NEIGH, RTNLGRP_LINK, RTNLGRP_IPV4_IFADDR,
+                                         RTNLGRP_IPV4_ROUTE, RTNLGRP_IPV6_IFADDR, RTNLGRP_IPV6_ROUTE },
+                                       .receiveBufferBytes = receiveBufferBytes },
+            error);
     if (!socket) {
         error = "following the neighbour table: " + error;
         return nullptr;
@@ -274,7 +274,7 @@ std::vector<NetTableChange> NeighbourFollower::take()
         // before it, so it waits until they are all taken.
         if (queue_.empty()) {
             recovering = lost_;
-            if (recovering || std::chrono::steady_clock::now() - lastWholeRead_ >= kSafetyNetPeriod) {
+            if (recovering || std::chrono::steady_clock::now() - lastWholeRead_ >= safetyNetPeriod) {
                 reread = readWholeLocked(fresh, &duringRead);
                 lost_ = !reread;
             }
@@ -347,8 +347,9 @@ const std::vector<MibIpNetRow>& NeighbourFollower::table()
 
 void NeighbourFollower::noteUnreadableLocked(const nlmsghdr& message)
 {
-    // Other families' neighbours come on the same group and are not ours to read.
-    if (!isIpv4NeighbourMessage(message))
+    // Other families' neighbours (a bridge's forwarding entries) come on the
+    // same group and are not ours to read.
+    if (!isIpNeighbourMessage(message))
         return;
     ++counts_.unreadable;
     trace(kTraceTopic,
@@ -405,17 +406,10 @@ NeighbourFollower::SortedRows NeighbourFollower::rowsAsTheyEnd(std::vector<Neigh
 bool NeighbourFollower::readWholeLocked(SortedRows& fresh, std::vector<NeighbourNotice>* during)
 {
     for (int attempt = 0; attempt < kWholeReadAttempts; ++attempt) {
-        ndmsg request {};
-        request.ndm_family = AF_INET;
-        const NlMsgPtr message
-            = NetlinkSocket::makeMessage(RTM_GETNEIGH, NLM_F_REQUEST | NLM_F_DUMP, &request, sizeof request);
-        if (!message) {
-            lastError_ = "reading the neighbour table: out of memory";
-            return false;
-        }
         // Dump parts and notifications share this socket's queue in the order the
         // kernel made them, so applying both as they come gives the table as it is
-        // when the dump ends.
+        // when the dumps end. One dump per family: one of every family would
+        // also bring each bridge's forwarding table.
         std::vector<NeighbourNotice> arrivals;
         if (during != nullptr)
             during->clear();
@@ -433,7 +427,20 @@ bool NeighbourFollower::readWholeLocked(SortedRows& fresh, std::vector<Neighbour
                 configurationChanged_ = true;
             }
         };
-        const int status = socket_->exchange(*message, collect, collectNotice);
+        int status = 0;
+        for (const std::uint8_t family : { std::uint8_t(AF_INET), std::uint8_t(AF_INET6) }) {
+            ndmsg request {};
+            request.ndm_family = family;
+            const NlMsgPtr message = NetlinkSocket::makeMessage(
+                RTM_GETNEIGH, NLM_F_REQUEST | NLM_F_DUMP, &request, sizeof request);
+            if (!message) {
+                lastError_ = "reading the neighbour table: out of memory";
+                return false;
+            }
+            status = socket_->exchange(*message, collect, collectNotice);
+            if (status != 0)
+                break;
+        }
         if (status == 0) {
             fresh = rowsAsTheyEnd(std::move(arrivals));
             // A whole read is also when the configuration is looked at again,

@@ -45,6 +45,10 @@ public:
     // while the whole watcher stays within 64 MB. Past it the notifications
     // are dropped as in an overrun of the socket, and the table is read again.
     static constexpr std::size_t kQueueBytes = 16 << 20;
+    // How often the table is read whole although no notification was lost:
+    // the kernel changes an IPv6 neighbour's router flag without a word.
+    static constexpr std::chrono::steady_clock::duration kSafetyNetPeriod = std::chrono::minutes(1);
+    std::chrono::steady_clock::duration safetyNetPeriod = kSafetyNetPeriod;
 
     // Subscribed, read once, and read from then on by the thread; null, with
     // `error` saying why, when not possible.

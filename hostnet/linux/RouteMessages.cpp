@@ -83,19 +83,24 @@ std::uint32_t prefixMask(unsigned prefixLength)
 
 }  // namespace
 
+bool isIpFamily(std::uint8_t family)
+{
+    return family == AF_INET || family == AF_INET6;
+}
+
 std::uint32_t neighbourType(std::uint16_t state)
 {
     const auto found = std::ranges::find(kStateTypes, state, &StateType::state);
     return found == kStateTypes.end() ? kNetTypeOther : found->type;
 }
 
-bool isIpv4NeighbourMessage(const nlmsghdr& message)
+bool isIpNeighbourMessage(const nlmsghdr& message)
 {
     if (message.nlmsg_type != RTM_NEWNEIGH && message.nlmsg_type != RTM_DELNEIGH)
         return false;
-    // Too short to say is counted as ours: it cannot be told from a broken IPv4 one.
+    // Too short to say is counted as ours: it cannot be told from a broken IP one.
     const auto* neighbour = fixedHeader<ndmsg>(const_cast<nlmsghdr&>(message));
-    return neighbour == nullptr || neighbour->ndm_family == AF_INET;
+    return neighbour == nullptr || isIpFamily(neighbour->ndm_family);
 }
 
 std::optional<NeighbourNotice> readNeighbourNotice(nlmsghdr& message)
@@ -103,7 +108,7 @@ std::optional<NeighbourNotice> readNeighbourNotice(nlmsghdr& message)
     const auto* neighbour = fixedHeader<ndmsg>(message);
     const bool added = message.nlmsg_type == RTM_NEWNEIGH;
     if ((!added && message.nlmsg_type != RTM_DELNEIGH) || neighbour == nullptr
-        || neighbour->ndm_family != AF_INET)
+        || !isIpFamily(neighbour->ndm_family))
         return std::nullopt;
     std::array<nlattr*, NDA_MAX + 1> attributes {};
     if (nlmsg_parse(&message, sizeof(ndmsg), attributes.data(), NDA_MAX, nullptr) < 0)
@@ -113,7 +118,7 @@ std::optional<NeighbourNotice> readNeighbourNotice(nlmsghdr& message)
     if (!readAddress(attributes[NDA_DST], neighbour->ndm_family, notice.interfaceIndex, notice.address))
         return std::nullopt;
     // The kernel keeps NOARP and NONE entries for broadcast and multicast
-    // destinations; they were never resolved by ARP.
+    // destinations; they were never resolved by ARP or neighbour discovery.
     if (!added || neighbour->ndm_state == NUD_NONE || (neighbour->ndm_state & NUD_NOARP) != 0)
         return notice;
     MibIpNetRow& row = notice.row.emplace();
@@ -134,7 +139,7 @@ bool appendNeighbourRow(nlmsghdr& message, std::vector<MibIpNetRow>& rows)
     if (message.nlmsg_type != RTM_NEWNEIGH)
         return false;
     const auto* neighbour = fixedHeader<ndmsg>(message);
-    if (neighbour != nullptr && neighbour->ndm_family != AF_INET)
+    if (neighbour != nullptr && !isIpFamily(neighbour->ndm_family))
         return true;
     const std::optional<NeighbourNotice> notice = readNeighbourNotice(message);
     if (!notice)
@@ -202,7 +207,7 @@ bool isMainUnicastRoute(const rtmsg& route, nlattr* const* attributes)
     std::uint32_t table = route.rtm_table;
     if (attributes[RTA_TABLE] != nullptr && nla_len(attributes[RTA_TABLE]) == sizeof table)
         std::memcpy(&table, nla_data(attributes[RTA_TABLE]), sizeof table);
-    return route.rtm_family == AF_INET && route.rtm_type == RTN_UNICAST && table == RT_TABLE_MAIN;
+    return isIpFamily(route.rtm_family) && route.rtm_type == RTN_UNICAST && table == RT_TABLE_MAIN;
 }
 
 IpAddress unspecified(std::uint8_t family)
@@ -254,7 +259,7 @@ bool appendDefaultRoute(nlmsghdr& message, std::vector<DefaultRouteRow>& rows)
     const auto* route = fixedHeader<rtmsg>(message);
     if (message.nlmsg_type != RTM_NEWROUTE || route == nullptr)
         return false;
-    if (route->rtm_family != AF_INET || route->rtm_dst_len != 0)
+    if (!isIpFamily(route->rtm_family) || route->rtm_dst_len != 0)
         return true;
     std::array<nlattr*, RTA_MAX + 1> attributes {};
     if (nlmsg_parse(&message, sizeof(rtmsg), attributes.data(), RTA_MAX, nullptr) < 0)
@@ -276,7 +281,7 @@ bool appendDefaultRoute(nlmsghdr& message, std::vector<DefaultRouteRow>& rows)
 std::optional<RouteAnswer> readRouteAnswer(nlmsghdr& message)
 {
     const auto* route = fixedHeader<rtmsg>(message);
-    if (message.nlmsg_type != RTM_NEWROUTE || route == nullptr || route->rtm_family != AF_INET)
+    if (message.nlmsg_type != RTM_NEWROUTE || route == nullptr || !isIpFamily(route->rtm_family))
         return std::nullopt;
     if (route->rtm_type != RTN_UNICAST && route->rtm_type != RTN_LOCAL && route->rtm_type != RTN_BROADCAST)
         return std::nullopt;

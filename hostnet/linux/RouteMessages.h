@@ -16,10 +16,13 @@ namespace tevra::hostnet {
 // Readers of the kernel's routing messages. Each appends what a message holds
 // for its table and returns false only for a message it cannot read; messages
 // that do not belong in the table (another family, a neighbour entry that is
-// not an ARP entry, the loopback link) are passed over.
+// not an IPv4 or IPv6 neighbour, the loopback link) are passed over.
 
-// A neighbour message as a change of the ARP table: the entry it is about and,
-// while the entry is in the table as `ip -4 neigh` lists it, its row.
+// AF_INET or AF_INET6: the families the neighbour table and routes are read for.
+bool isIpFamily(std::uint8_t family);
+
+// A neighbour message as a change of the table: the entry it is about and,
+// while the entry is in the table as `ip neigh` lists it, its row.
 struct NeighbourNotice {
     IpAddress address;
     std::uint32_t interfaceIndex = 0;
@@ -28,10 +31,11 @@ struct NeighbourNotice {
 // RTM_NEWNEIGH or RTM_DELNEIGH; none for another family or an unreadable message.
 std::optional<NeighbourNotice> readNeighbourNotice(nlmsghdr& message);
 
-// Whether a message is an IPv4 neighbour's, readable or not.
-bool isIpv4NeighbourMessage(const nlmsghdr& message);
+// Whether a message is an IPv4 or IPv6 neighbour's, readable or not.
+bool isIpNeighbourMessage(const nlmsghdr& message);
 
-// RTM_NEWNEIGH: IPv4 neighbours except NOARP and NONE, as `ip -4 neigh` lists them.
+// RTM_NEWNEIGH: IPv4 and IPv6 neighbours except NOARP and NONE, as `ip neigh`
+// lists them; IPv6 ones with the router flag (NTF_ROUTER).
 bool appendNeighbourRow(nlmsghdr& message, std::vector<MibIpNetRow>& rows);
 // The row type of a neighbour state (NUD_*).
 std::uint32_t neighbourType(std::uint16_t state);
@@ -49,7 +53,8 @@ bool appendLink(nlmsghdr& message, std::vector<LinkRecord>& links);
 // RTM_NEWADDR: IPv4 interface addresses with their masks.
 bool appendAddressRow(nlmsghdr& message, std::vector<MibIpAddrRow>& rows);
 
-// RTM_NEWROUTE: the main table's IPv4 default routes, a row per next hop.
+// RTM_NEWROUTE: the main table's IPv4 and IPv6 default routes, a row per next
+// hop (IPv6 ones learnt from router advertisements included).
 bool appendDefaultRoute(nlmsghdr& message, std::vector<DefaultRouteRow>& rows);
 
 // The answer to a route lookup (RTM_NEWROUTE): none for a route that does not
