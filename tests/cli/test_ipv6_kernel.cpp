@@ -1,0 +1,224 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// IPv6 neighbour discovery spoofing seen by tevra-watch on the real kernel of
+// a network namespace of the test's own: neighbour and router advertisements
+// put on the wire by the peer namespace, as the gateway, an attacker or a
+// host with many addresses would send them.
+#include "Command.h"
+#include "Icmpv6Frames.h"
+#include "Ipv6Tables.h"
+#include "KernelTest.h"
+#include "NamespacePair.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <chrono>
+#include <functional>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tevra::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string kWatch = TEVRA_WATCH_PATH;
+
+constexpr const char* kAttackerMac = "02:00:00:00:00:66";
+constexpr const char* kManyAddressesMac = "02:00:00:00:00:77";
+// Broadcast entries whose alerts mark the first reading and the end of a case.
+constexpr const char* kStartMarker = "10.66.0.99";
+constexpr const char* kEndMarker = "10.66.0.98";
+
+using Action = std::function<bool(const NamespacePair&)>;
+
+Icmpv6Wire wire(const NamespacePair& namespaces)
+{
+    return { namespaces.peerName(), "veth1" };
+}
+
+// A router advertisement from `mac` at its link-local address.
+Action advertiseRouter(const char* mac, std::uint16_t lifetime)
+{
+    return [mac, lifetime](const NamespacePair& namespaces) {
+        return sendRouterAdvert(wire(namespaces), { mac, linkLocalOf(mac) }, { lifetime, mac, std::nullopt });
+    };
+}
+
+// A neighbour solicitation to the host from `address` at `mac`: the host learns the sender.
+Action solicitFrom(const char* mac, std::string address)
+{
+    return [mac, address](const NamespacePair& namespaces) {
+        return sendNeighbourSolicit(wire(namespaces),
+            { mac, address, NamespacePair::kHostMac, NamespacePair::kHostAddress6 },
+            { NamespacePair::kHostAddress6, mac });
+    };
+}
+
+// The attacker's forged advertisement: the gateway's address is at its MAC.
+Action forgeGatewayAdvert()
+{
+    return [](const NamespacePair& namespaces) {
+        return sendNeighbourAdvert(wire(namespaces), { kAttackerMac, linkLocalOf(kAttackerMac) },
+            { NamespacePair::kPeerLinkLocal, kAttackerMac });
+    };
+}
+
+// Until the host holds `address` with `mac` (and, if asked, as a router).
+Action learned(std::string address, std::string mac, bool router = false)
+{
+    return [address, mac, router](const NamespacePair& namespaces) {
+        return eventually(
+            [&] {
+                for (const Neighbour6& neighbour :
+                    readNeighbours6(namespaces.hostName()).value_or(std::vector<Neighbour6> {}))
+                    if (neighbour.address == address)
+                        return neighbour.mac == mac && (!router || neighbour.router());
+                return false;
+            },
+            5s);
+    };
+}
+
+Action twentyAddresses()
+{
+    return [](const NamespacePair& namespaces) {
+        for (int i = 0; i < 20; ++i) {
+            const std::string address = "2001:db8:66::" + std::to_string(100 + i);
+            if (!solicitFrom(kManyAddressesMac, address)(namespaces)
+                || !learned(address, kManyAddressesMac)(namespaces))
+                return false;
+        }
+        return true;
+    };
+}
+
+// Longer than a route change must hold before it is said, and a reading after it.
+Action routeSettles()
+{
+    return [](const NamespacePair&) {
+        std::this_thread::sleep_for(3500ms);
+        return true;
+    };
+}
+
+// The alert line without its number and time; "" for what is no alert line.
+std::string alertText(const std::string& line)
+{
+    static const std::regex alert("\\d+ - \\d\\d:\\d\\d:\\d\\d: (.*)");
+    std::smatch parts;
+    return std::regex_match(line, parts, alert) ? parts[1].str() : "not an alert line: " + line;
+}
+
+std::string markerText(const char* address)
+{
+    return std::string("Broadcast MAC assigned: ") + address + " has broadcast MAC FF-FF-FF-FF-FF-FF";
+}
+
+const std::string kGateway = NamespacePair::kPeerLinkLocal;
+const std::string kAttacker = linkLocalOf(kAttackerMac);
+const std::string kPoisoned = "Mapping changed: " + kGateway
+    + " changed from 02-00-00-00-00-02 to 02-00-00-00-00-66 (no longer a router)";
+const std::string kNamed
+    = "Dublicate MAC found: " + kGateway + " and " + kAttacker + " both have 02-00-00-00-00-66";
+const std::string kRogueRouter
+    = "Default route changed:  the route for 02-00-00-00-00-01 changed from " + kGateway + " to " + kAttacker;
+
+struct Ipv6Case {
+    const char* name;
+    std::vector<Action> before;  // the set-up, before the watcher starts
+    std::vector<Action> during;
+    std::vector<std::string> alerts;  // between the two markers, in order
+    std::vector<std::string> options = {};
+};
+
+void PrintTo(const Ipv6Case& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+std::vector<Action> gatewayAndAttackerKnown()
+{
+    return { advertiseRouter(NamespacePair::kPeerMac, 1800), learned(kGateway, NamespacePair::kPeerMac, true),
+        solicitFrom(kAttackerMac, kAttacker), learned(kAttacker, kAttackerMac) };
+}
+
+const Ipv6Case kCases[] = {
+    { "forged_advertisement_for_the_gateway", gatewayAndAttackerKnown(),
+        { forgeGatewayAdvert(), learned(kGateway, kAttackerMac) }, { kPoisoned, kNamed } },
+    { "forged_advertisement_unwatched_with_ipv4_only", gatewayAndAttackerKnown(),
+        { forgeGatewayAdvert(), learned(kGateway, kAttackerMac) }, {}, { "-4" } },
+    { "rogue_router_advertisement",
+        { advertiseRouter(NamespacePair::kPeerMac, 1800), learned(kGateway, NamespacePair::kPeerMac, true) },
+        { advertiseRouter(kAttackerMac, 1800), learned(kAttacker, kAttackerMac, true), routeSettles() },
+        { kRogueRouter } },
+    { "router_advertisement_with_lifetime_zero",
+        { advertiseRouter(NamespacePair::kPeerMac, 1800), learned(kGateway, NamespacePair::kPeerMac, true) },
+        { advertiseRouter(kAttackerMac, 0), learned(kAttacker, kAttackerMac), routeSettles() }, {} },
+    { "twenty_temporary_addresses_of_one_neighbour", { solicitFrom(kManyAddressesMac, "2001:db8:66::99") },
+        { twentyAddresses() }, {} },
+};
+
+class Ipv6OnKernel : public KernelTest, public testing::WithParamInterface<Ipv6Case> {
+protected:
+    void SetUp() override
+    {
+        KernelTest::SetUp();
+        if (kernelMissing())
+            return;
+        ASSERT_TRUE(namespaces.ok()) << namespaces.error;
+        ASSERT_TRUE(namespaces.enableIpv6()) << namespaces.error;
+    }
+
+    bool addMarker(const char* address)
+    {
+        return namespaces.ipInHost(
+            { "neigh", "add", address, "lladdr", "ff:ff:ff:ff:ff:ff", "dev", "veth0", "nud", "permanent" });
+    }
+
+    // The alert texts until the end marker's, which is left out.
+    std::vector<std::string> linesUntilEnd(RunningProgram& watch)
+    {
+        std::vector<std::string> texts;
+        while (const std::optional<std::string> line = watch.readLine(10s)) {
+            const std::string text = alertText(*line);
+            if (text == markerText(kEndMarker))
+                return texts;
+            texts.push_back(text);
+        }
+        texts.push_back("(no end marker)");
+        return texts;
+    }
+
+    NamespacePair namespaces;
+};
+
+TEST_P(Ipv6OnKernel, SaysWhatTheCaseExpects)
+{
+    if (kernelMissing())
+        return;
+    const Ipv6Case& c = GetParam();
+    for (const Action& action : c.before)
+        ASSERT_TRUE(action(namespaces));
+    ASSERT_TRUE(addMarker(kStartMarker));
+    std::vector<std::string> arguments { kWatch, "--interval", "300" };
+    arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+    RunningProgram watch(namespaces.execInHost(arguments));
+    ASSERT_TRUE(watch.started());
+    ASSERT_EQ(alertText(watch.readLine(5s).value_or("")), markerText(kStartMarker));
+    for (const Action& action : c.during)
+        ASSERT_TRUE(action(namespaces));
+    ASSERT_TRUE(addMarker(kEndMarker));
+    EXPECT_EQ(linesUntilEnd(watch), c.alerts);
+    watch.signal(SIGTERM);
+    EXPECT_EQ(watch.wait(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Ipv6OnKernel, testing::ValuesIn(kCases),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace tevra::test
