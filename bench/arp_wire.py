@@ -46,7 +46,7 @@ class KernelChanges:
     the time each arrived."""
 
     def __init__(self, address):
-        self.address = socket.inet_aton(address)
+        self.address = nsbench.address_bytes(address)[1]
         self.seen = []
         self.sock = socket.socket(socket.AF_NETLINK, socket.SOCK_RAW, socket.NETLINK_ROUTE)
         self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 1 << 20)

@@ -76,6 +76,12 @@ def mac_text(raw):
     return "-".join(f"{b:02X}" for b in raw)
 
 
+def address_bytes(address):
+    """The family and the network-order bytes of an IPv4 or IPv6 address text."""
+    family = socket.AF_INET6 if ":" in address else socket.AF_INET
+    return family, socket.inet_pton(family, address)
+
+
 class NeighbourSetter:
     """Sets permanent neighbour entries with one rtnetlink request each, in the
     namespace this process is in when it is made."""
@@ -89,9 +95,10 @@ class NeighbourSetter:
     def set(self, address, mac):
         """Sends the request and returns once the kernel has answered."""
         self.sequence += 1
-        attributes = (struct.pack("HH4s", 8, NDA_DST, socket.inet_aton(address))
+        family, raw = address_bytes(address)
+        attributes = (struct.pack("HH", 4 + len(raw), NDA_DST) + raw
                       + struct.pack("HH6sxx", 10, NDA_LLADDR, mac_bytes(mac)))
-        body = struct.pack("BxxxiHBB", socket.AF_INET, self.index, NUD_PERMANENT, 0, 0) + attributes
+        body = struct.pack("BxxxiHBB", family, self.index, NUD_PERMANENT, 0, 0) + attributes
         flags = NLM_F_REQUEST | NLM_F_ACK | NLM_F_CREATE | NLM_F_REPLACE
         self.sock.send(struct.pack("IHHII", 16 + len(body), RTM_NEWNEIGH, flags, self.sequence, 0) + body)
         answer = self.sock.recv(65536)
