@@ -54,7 +54,7 @@ protected:
         return out;
     }
 
-    MappingEntry& entry(const char* dotted) { return *watcher.programCache.at(ip(dotted)); }
+    MappingEntry& entry(const char* text) { return *watcher.programCache.at(watcher.keyOf(text).value()); }
 
     std::int64_t now = kNow;
     std::chrono::milliseconds subsecond {};

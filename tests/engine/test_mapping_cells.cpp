@@ -48,6 +48,27 @@ TEST_F(MappingCellsTest, ChangedAbsentUnknownAdapter)
             "invalid", "0x2 unknown" }));
 }
 
+// IPv6 neighbours read as inet_ntop writes them, come after every IPv4 row,
+// and have no numeric forms; the same link-local address on two links is two rows.
+TEST_F(MappingCellsTest, Ipv6RowsFollowTheIpv4Ones)
+{
+    refreshWith({ row("fe80::1", "00-0C-29-11-22-33", 0x1A, hostnet::kNetTypeDynamic),
+        row("2001:DB8:0:0:1::1", "00-0C-29-11-22-34", 0x1A, hostnet::kNetTypeDynamic),
+        row("10.0.0.9", "00-0C-29-11-22-35", 0x1A, hostnet::kNetTypeDynamic),
+        row("fe80::1", "00-0C-29-11-22-36", 0x2, hostnet::kNetTypeDynamic) });
+    std::vector<std::string> order;
+    for (const auto& [address, entry] : watcher.programCache)
+        order.push_back(zonedAddressText(address) + " " + mappingCellTexts(*entry, watcher.networkConfig)[1]);
+    EXPECT_EQ(order,
+        (std::vector<std::string> { "10.0.0.9 00-0C-29-11-22-35", "2001:db8::1:0:0:1 00-0C-29-11-22-34",
+            "fe80::1%2 00-0C-29-11-22-36", "fe80::1%26 00-0C-29-11-22-33" }));
+    EXPECT_EQ(cells("fe80::1%26"),
+        (MappingCells { "fe80::1", "00-0C-29-11-22-33", "yes", "-", "-", "-", "-", "dynamic",
+            "0x1A eth0 (virtio_net)" }));
+    // A link-local address without its interface is its entry on the lowest one.
+    EXPECT_EQ(cells("fe80::1")[1], "00-0C-29-11-22-36");
+}
+
 // Randomised phone and virtual machine MACs carry no registered vendor; the
 // column says why instead of showing nothing.
 TEST_F(MappingCellsTest, LocallyAdministeredMac)
