@@ -12,6 +12,7 @@
 #include "engine/Address.h"
 #include "engine/MacAddress.h"
 #include "hostnet/windows/IpHelperApi.h"
+#include "hostnet/windows/SocketAddress.h"
 
 #include <cstdio>
 #include <cstring>
@@ -45,14 +46,12 @@ std::string stateName(NL_NEIGHBOR_STATE state)
 // The address of a SOCKADDR_INET, with its scope id when it is IPv6.
 std::string addressOf(const SOCKADDR_INET& address)
 {
-    if (address.si_family == AF_INET)
-        return tevra::dottedText(address.Ipv4.sin_addr.S_un.S_addr);
-    if (address.si_family != AF_INET6)
+    const std::optional<tevra::IpAddress> held = tevra::hostnet::ipAddressOf(address, 0);
+    if (!held)
         return "family-" + std::to_string(address.si_family);
-    tevra::IpAddress::V6Bytes bytes {};
-    std::memcpy(bytes.data(), &address.Ipv6.sin6_addr, bytes.size());
-    return tevra::addressText(tevra::IpAddress::v6(bytes)) + " scope "
-        + std::to_string(address.Ipv6.sin6_scope_id);
+    if (held->isV4())
+        return tevra::addressText(*held);
+    return tevra::addressText(*held) + " scope " + std::to_string(address.Ipv6.sin6_scope_id);
 }
 
 std::optional<SOCKADDR_INET> socketAddress(const char* text)
@@ -60,15 +59,7 @@ std::optional<SOCKADDR_INET> socketAddress(const char* text)
     const std::optional<tevra::IpAddress> address = tevra::parseAddress(text);
     if (!address)
         return std::nullopt;
-    SOCKADDR_INET socketAddress {};
-    if (address->isV4()) {
-        socketAddress.Ipv4.sin_family = AF_INET;
-        socketAddress.Ipv4.sin_addr.S_un.S_addr = address->v4Value();
-    } else {
-        socketAddress.Ipv6.sin6_family = AF_INET6;
-        std::memcpy(&socketAddress.Ipv6.sin6_addr, address->data(), 16);
-    }
-    return socketAddress;
+    return tevra::hostnet::socketAddressOf(*address);
 }
 
 int neighbours(IpHelperApi& api, ADDRESS_FAMILY family)
