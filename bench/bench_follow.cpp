@@ -25,7 +25,8 @@ constexpr int kBatch = 1000;
 MibIpNetRow tableRow(int i, std::uint8_t variant)
 {
     MibIpNetRow row;
-    row.dwAddr = __builtin_bswap32(0x0A000000u + std::uint32_t(i) + 1);  // 10.0.0.1 onward
+    row.address = tevra::hostnet::IpAddress::v4(
+        __builtin_bswap32(0x0A000000u + std::uint32_t(i) + 1));  // 10.0.0.1 onward
     row.dwIndex = 2;
     row.dwType = tevra::hostnet::kNetTypeDynamic;
     row.dwPhysAddrLen = 6;
@@ -77,8 +78,8 @@ void BM_ChangeNewMac(benchmark::State& state)
     Watched watched(kRows);
     std::vector<NetTableChange> batches[2];
     for (const int i : batchIndexes()) {
-        batches[0].push_back({ tableRow(i, 1).dwAddr, tableRow(i, 1) });
-        batches[1].push_back({ tableRow(i, 0).dwAddr, tableRow(i, 0) });
+        batches[0].push_back({ tableRow(i, 1).address, tableRow(i, 1) });
+        batches[1].push_back({ tableRow(i, 0).address, tableRow(i, 0) });
     }
     std::int64_t round = 0;
     for (auto _ : state) {
@@ -101,8 +102,8 @@ void BM_ChangeLeftAndBack(benchmark::State& state)
     Watched watched(kRows);
     std::vector<NetTableChange> batch;
     for (const int i : batchIndexes()) {
-        batch.push_back({ tableRow(i, 0).dwAddr, std::nullopt });
-        batch.push_back({ tableRow(i, 0).dwAddr, tableRow(i, 0) });
+        batch.push_back({ tableRow(i, 0).address, std::nullopt });
+        batch.push_back({ tableRow(i, 0).address, tableRow(i, 0) });
     }
     for (auto _ : state) {
         state.PauseTiming();

@@ -18,7 +18,7 @@ std::vector<tevra::hostnet::MibIpNetRow> unchangedTable(int rows)
     for (int i = 0; i < rows; ++i) {
         auto& row = table[static_cast<std::size_t>(i)];
         const std::uint32_t host = 0x0A000000u + std::uint32_t(i) + 1;  // 10.0.0.1 onward
-        row.dwAddr = tevra::hostToNet(host);
+        row.address = tevra::hostnet::IpAddress::v4(tevra::hostToNet(host));
         row.dwIndex = 2;
         row.dwType = tevra::hostnet::kNetTypeDynamic;
         row.dwPhysAddrLen = 6;
@@ -45,10 +45,10 @@ void BM_MapFindBaseline(benchmark::State& state)
     const auto table = unchangedTable(int(state.range(0)));
     std::map<std::uint32_t, std::unique_ptr<int>> map;
     for (const auto& row : table)
-        map.emplace(row.dwAddr, std::make_unique<int>(0));
+        map.emplace(row.address.v4Value(), std::make_unique<int>(0));
     for (auto _ : state) {
         for (const auto& row : table)
-            benchmark::DoNotOptimize(map.find(row.dwAddr));
+            benchmark::DoNotOptimize(map.find(row.address.v4Value()));
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }

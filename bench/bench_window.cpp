@@ -31,7 +31,8 @@ std::unique_ptr<tevra::hostnet::FakeIpHelper> hostWithRows(int rows)
     fake->adapters = { { 2, "eth0" } };
     for (int i = 0; i < rows; ++i) {
         tevra::hostnet::MibIpNetRow row;
-        row.dwAddr = tevra::hostToNet(0x0A000000u + std::uint32_t(i) + 1);  // 10.0.0.1 onward
+        row.address = tevra::hostnet::IpAddress::v4(
+            tevra::hostToNet(0x0A000000u + std::uint32_t(i) + 1));  // 10.0.0.1 onward
         row.dwIndex = 2;
         row.dwType = tevra::hostnet::kNetTypeDynamic;
         row.dwPhysAddrLen = 6;
@@ -106,8 +107,8 @@ std::unique_ptr<tevra::WatchEvent> changeAlert(std::uint32_t i)
     const std::uint8_t from[6] = { 0x00, 0x0C, 0x29, 0x11, 0x22, 0x33 };
     const std::uint8_t to[6]
         = { 0x00, 0x0C, 0x29, std::uint8_t(i >> 16), std::uint8_t(i >> 8), std::uint8_t(i) };
-    event->compose(
-        tevra::hostToNet(0x0A000000u + (i & 0xFFFF)), 0, from, to, tevra::MappingChanged, 1700000000);
+    event->compose(tevra::hostnet::IpAddress::v4(tevra::hostToNet(0x0A000000u + (i & 0xFFFF))), {}, from, to,
+        tevra::MappingChanged, 1700000000);
     return event;
 }
 

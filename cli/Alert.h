@@ -19,16 +19,16 @@ struct Alert {
     std::int32_t kind = 0;
     std::string line;  // as the text output prints it, without the line end
     std::chrono::system_clock::time_point time;
-    std::uint32_t address = 0;  // network byte order
+    hostnet::IpAddress address;
     std::optional<MacBytes> mac;  // the MAC the address has now
     std::optional<MacBytes> previousMac;  // for a changed mapping, the one it had
     std::optional<std::string> vendor;
     std::optional<std::string> interface;
     // The other address of a duplicate MAC: the one already holding it.
-    std::optional<std::uint32_t> secondAddress;
+    std::optional<hostnet::IpAddress> secondAddress;
     // A changed default route's gateway now, and the one before (then `address` too).
-    std::optional<std::uint32_t> gateway;
-    std::optional<std::uint32_t> previousGateway;
+    std::optional<hostnet::IpAddress> gateway;
+    std::optional<hostnet::IpAddress> previousGateway;
 };
 
 // "mapping-changed", "broadcast-mac", ...; "unknown" for a kind without a name.

@@ -39,18 +39,18 @@ std::string alertJson(const Alert& alert)
     object["time"] = isoLocalTime(alert.time);
     object["kind"] = alertKindName(alert.kind);
     object["code"] = alert.kind;
-    object["address"] = dottedText(alert.address);
+    object["address"] = addressText(alert.address);
     object["mac"] = optionalMac(alert.mac);
     if (alert.previousMac)
         object["previous_mac"] = macText(alert.previousMac->data());
     object["vendor"] = optionalText(alert.vendor);
     object["interface"] = optionalText(alert.interface);
     if (alert.secondAddress)
-        object["second_address"] = dottedText(*alert.secondAddress);
+        object["second_address"] = addressText(*alert.secondAddress);
     if (alert.gateway)
-        object["gateway"] = dottedText(*alert.gateway);
+        object["gateway"] = addressText(*alert.gateway);
     if (alert.previousGateway)
-        object["previous_gateway"] = dottedText(*alert.previousGateway);
+        object["previous_gateway"] = addressText(*alert.previousGateway);
     object["text"] = alert.line;
     return line(object);
 }
@@ -91,8 +91,10 @@ std::string mappingJson(const MappingEntry& entry, const NetworkConfig& networkC
         ? json(nullptr)
         : json(isoLocalTime(std::chrono::system_clock::time_point(std::chrono::seconds(entry.lastChanged))));
     object["vendor"] = cells[4] == "-" ? json(nullptr) : json(cells[4]);
-    object["network_order"] = entry.address;
-    object["host_order"] = netToHost(entry.address);
+    // The numeric forms exist for IPv4 alone.
+    const bool v4 = entry.address.isV4();
+    object["network_order"] = v4 ? json(entry.address.v4Value()) : json(nullptr);
+    object["host_order"] = v4 ? json(netToHost(entry.address.v4Value())) : json(nullptr);
     object["type"] = cells[7];
     object["interface_index"] = entry.adapterIndex;
     object["interface"]

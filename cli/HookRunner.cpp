@@ -137,22 +137,23 @@ void HookSink::deliver(const Alert& alert)
 {
     std::vector<std::string> arguments {
         alertKindName(alert.kind),
-        dottedText(alert.address),
+        addressText(alert.address),
         alert.mac ? macText(alert.mac->data()) : std::string(),
         alert.previousMac ? macText(alert.previousMac->data()) : std::string(),
     };
     std::vector<std::string> environment { "TEVRA_ALERT=" + alert.line };
-    const std::optional<std::uint32_t> second = alert.secondAddress ? alert.secondAddress : alert.gateway;
+    const std::optional<hostnet::IpAddress> second
+        = alert.secondAddress ? alert.secondAddress : alert.gateway;
     if (second)
-        arguments.push_back(dottedText(*second));
-    const std::pair<const char*, const std::optional<std::uint32_t>&> addresses[] = {
+        arguments.push_back(addressText(*second));
+    const std::pair<const char*, const std::optional<hostnet::IpAddress>&> addresses[] = {
         { "TEVRA_SECOND_ADDRESS=", alert.secondAddress },
         { "TEVRA_GATEWAY=", alert.gateway },
         { "TEVRA_PREVIOUS_GATEWAY=", alert.previousGateway },
     };
     for (const auto& [name, address] : addresses)
         if (address)
-            environment.push_back(name + dottedText(*address));
+            environment.push_back(name + addressText(*address));
     if (alert.interface)
         environment.push_back("TEVRA_INTERFACE=" + *alert.interface);
     runner_.submit(std::move(arguments), std::move(environment));

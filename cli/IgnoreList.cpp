@@ -18,6 +18,15 @@ std::optional<std::int32_t> kindNamed(std::string_view name)
     return std::nullopt;
 }
 
+bool addressMatches(const IgnoreRule& rule, const hostnet::IpAddress& address)
+{
+    if (!rule.address)
+        return false;
+    if (rule.address->zone() != 0)
+        return *rule.address == address;
+    return rule.address->family() == address.family() && rule.address->v6Bytes() == address.v6Bytes();
+}
+
 bool macMatches(const IgnoreRule& rule, const std::optional<MacBytes>& mac)
 {
     return mac.has_value() && !rule.address && !rule.everything
@@ -37,7 +46,7 @@ std::optional<IgnoreRule> parseIgnoreRule(std::string_view text)
         if (text == "all")
             return IgnoreRule { std::nullopt, {}, kind, true };
     }
-    if (const auto address = parseDottedQuad(text))
+    if (const auto address = parseZonedAddress(text))
         return IgnoreRule { address, {}, kind };
     const auto bytes = parseMacBytes(text);
     if (!bytes || bytes->size() < 3 || bytes->size() > 6)
@@ -55,16 +64,18 @@ bool IgnoreList::matchesKind(const IgnoreSubject& subject) const
 {
     return std::ranges::any_of(rules_, [&](const IgnoreRule& rule) {
         return rule.kind == subject.kind
-            && (rule.everything || (rule.address && std::ranges::count(subject.addresses, *rule.address) > 0)
+            && (rule.everything
+                || std::ranges::any_of(subject.addresses,
+                    [&rule](const hostnet::IpAddress& address) { return addressMatches(rule, address); })
                 || macMatches(rule, subject.mac) || macMatches(rule, subject.previousMac));
     });
 }
 
-bool IgnoreList::matches(std::uint32_t address, const std::optional<MacBytes>& mac,
+bool IgnoreList::matches(const hostnet::IpAddress& address, const std::optional<MacBytes>& mac,
     const std::optional<MacBytes>& previousMac) const
 {
     const bool addressIgnored = std::ranges::any_of(
-        rules_, [&](const IgnoreRule& rule) { return !rule.kind && rule.address == address; });
+        rules_, [&](const IgnoreRule& rule) { return !rule.kind && addressMatches(rule, address); });
     return addressIgnored || (macIgnored(mac) && (!previousMac || macIgnored(previousMac)));
 }
 

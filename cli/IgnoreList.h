@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/MacAddress.h"
+#include "hostnet/IpAddress.h"
 
 #include <cstdint>
 #include <optional>
@@ -15,7 +16,8 @@ namespace tevra::cli {
 // or, written KIND@WHAT, one kind of alert about an address or a MAC, or all
 // of that kind (KIND@all).
 struct IgnoreRule {
-    std::optional<std::uint32_t> address;  // network byte order
+    // A link-local IPv6 address without a zone stands for it on every interface.
+    std::optional<hostnet::IpAddress> address;
     std::vector<std::uint8_t> macPrefix;  // 3 to 6 bytes when there is no address
     std::optional<std::int32_t> kind;  // none: every kind
     bool everything = false;  // KIND@all
@@ -28,7 +30,7 @@ std::optional<IgnoreRule> parseIgnoreRule(std::string_view text);
 // What an alert is about, as the rules of one kind look at it.
 struct IgnoreSubject {
     std::int32_t kind = 0;
-    std::vector<std::uint32_t> addresses;  // the address, and the second one or the gateways
+    std::vector<hostnet::IpAddress> addresses;  // the address, and the second one or the gateways
     std::optional<MacBytes> mac;
     std::optional<MacBytes> previousMac;
 };
@@ -46,7 +48,7 @@ public:
     // never had another: a host moving into an ignored range (an attacker
     // borrowing a VRRP MAC) is always reported, and so is another host
     // taking an ignored router's address.
-    bool matches(std::uint32_t address, const std::optional<MacBytes>& mac,
+    bool matches(const hostnet::IpAddress& address, const std::optional<MacBytes>& mac,
         const std::optional<MacBytes>& previousMac = std::nullopt) const;
 
     // Whether a rule of the alert's own kind silences it: KIND@all, one of its

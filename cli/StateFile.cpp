@@ -68,13 +68,13 @@ std::optional<StoredMapping> parseMapping(std::string_view line, std::string& re
         return std::nullopt;
     }
     StoredMapping mapping;
-    const auto address = parseDottedQuad(fields[0]);
+    const auto address = parseAddress(fields[0]);
     const auto mac = parseMacField(fields[1]);
     const auto type = parseNumber<std::uint32_t>(fields[3]);
     const auto firstSeen = parseNumber<std::int64_t>(fields[4]);
     const auto lastChanged = parseNumber<std::int64_t>(fields[5]);
     const std::pair<bool, const char*> checks[] = {
-        { address.has_value(), "not an IPv4 address" },
+        { address.has_value(), "not an IPv4 address, nor an IPv6 one" },
         { mac.has_value(), "not a MAC address" },
         { type.has_value(), "not an entry type" },
         { firstSeen.has_value(), "not a time (first seen)" },
@@ -123,17 +123,17 @@ bool parseMemoryLine(std::string_view line, StoredAlertMemory& memory, std::stri
         return false;
     }
     if (fields[0] == kRouteLine) {
-        const auto gateway = parseDottedQuad(fields[2]);
+        const auto gateway = parseAddress(fields[2]);
         if (!gateway || memory.outsideRoute) {
-            reason = gateway ? "default route listed twice" : "not an IPv4 address";
+            reason = gateway ? "default route listed twice" : "not an IPv4 address, nor an IPv6 one";
             return false;
         }
         memory.outsideRoute = std::pair { std::string(fields[1]), *gateway };
         return true;
     }
-    const auto address = parseDottedQuad(fields[1]);
+    const auto address = parseAddress(fields[1]);
     if (!address) {
-        reason = "not an IPv4 address";
+        reason = "not an IPv4 address, nor an IPv6 one";
         return false;
     }
     if (fields[0] == kNotInSubnetLine) {
@@ -180,18 +180,18 @@ std::string stateText(const std::vector<StoredMapping>& mappings, const StoredAl
     std::string text(kStateHeader);
     text += '\n';
     for (const StoredMapping& mapping : mappings) {
-        text += dottedText(mapping.address) + '\t' + macField(mapping.mac, mapping.macLength) + '\t'
+        text += addressText(mapping.address) + '\t' + macField(mapping.mac, mapping.macLength) + '\t'
             + oneField(mapping.interface) + '\t' + std::to_string(mapping.type) + '\t'
             + std::to_string(mapping.firstSeen) + '\t' + std::to_string(mapping.lastChanged) + '\n';
     }
     for (const auto& [address, mac] : memory.duplicatePairs)
-        text += std::string(kDuplicateLine) + '\t' + dottedText(address) + '\t' + macText(mac.data()) + '\n';
+        text += std::string(kDuplicateLine) + '\t' + addressText(address) + '\t' + macText(mac.data()) + '\n';
     for (const auto& [address, interface] : memory.notInSubnet)
-        text
-            += std::string(kNotInSubnetLine) + '\t' + dottedText(address) + '\t' + oneField(interface) + '\n';
+        text += std::string(kNotInSubnetLine) + '\t' + addressText(address) + '\t' + oneField(interface)
+            + '\n';
     if (memory.outsideRoute)
         text += std::string(kRouteLine) + '\t' + oneField(memory.outsideRoute->first) + '\t'
-            + dottedText(memory.outsideRoute->second) + '\n';
+            + addressText(memory.outsideRoute->second) + '\n';
     return text;
 }
 
@@ -209,7 +209,7 @@ ParsedState parseStateText(std::string_view text)
         return { std::nullopt, {}, 1, "expected \"" + std::string(kStateHeader) + "\"" };
     std::vector<StoredMapping> mappings;
     StoredAlertMemory memory;
-    std::set<std::uint32_t> seen;
+    std::set<std::pair<hostnet::IpAddress, std::string>> seen;
     for (std::size_t i = 1; i < lines.size(); ++i) {
         std::string reason;
         if (isMemoryLine(lines[i])) {
@@ -218,7 +218,10 @@ ParsedState parseStateText(std::string_view text)
             continue;
         }
         auto mapping = parseMapping(lines[i], reason);
-        if (mapping && !seen.insert(mapping->address).second)
+        // A link-local address is one per interface.
+        if (mapping
+            && !seen.insert({ mapping->address, mapping->address.isLinkLocal() ? mapping->interface : "" })
+                    .second)
             reason = "address listed twice";
         if (!reason.empty())
             return { std::nullopt, {}, i + 1, reason };
@@ -248,7 +251,6 @@ std::string StateFile::load(CMappingWatcher& watcher)
         if (stored.macLength == 0)
             continue;
         auto entry = std::make_unique<MappingEntry>();
-        entry->address = stored.address;
         entry->mac = stored.mac;
         entry->macLength = stored.macLength;
         entry->type = stored.type;
@@ -258,13 +260,21 @@ std::string StateFile::load(CMappingWatcher& watcher)
         const auto adapter = std::ranges::find_if(
             adapters, [&](const auto& item) { return item.second.info.Description == stored.interface; });
         entry->adapterIndex = adapter == adapters.end() ? 0 : adapter->first;
+        // A link-local address is known by its interface: one whose interface
+        // is gone cannot be told from the same address elsewhere.
+        if (stored.address.isLinkLocal() && adapter == adapters.end())
+            continue;
+        entry->address = stored.address.isV4()
+            ? stored.address
+            : hostnet::IpAddress::v6(stored.address.v6Bytes(), entry->adapterIndex);
         // Known from an earlier run, so not a new finding, and not in the
         // system's table until a refresh finds it there.
         entry->inSystemCache = false;
         entry->seen = false;
         watcher.lookupVendor(*entry);
-        firstSeen_[stored.address] = stored.firstSeen;
-        watcher.programCache[stored.address] = std::move(entry);
+        const hostnet::IpAddress key = entry->address;
+        firstSeen_[key] = stored.firstSeen;
+        watcher.programCache[key] = std::move(entry);
     }
     restoreMemory(parsed.memory, watcher);
     written_ = contents.text;
@@ -287,7 +297,10 @@ void StateFile::restoreMemory(const StoredAlertMemory& stored, CMappingWatcher& 
             memory.notInSubnet.insert({ address, *index });
     if (stored.outsideRoute)
         if (const auto index = indexOf(stored.outsideRoute->first))
-            memory.outsideRoute = hostnet::RouteAnswer { *index, stored.outsideRoute->second };
+            memory.outsideRoute = hostnet::RouteAnswer { *index,
+                stored.outsideRoute->second.isLinkLocal()
+                    ? hostnet::IpAddress::v6(stored.outsideRoute->second.v6Bytes(), *index)
+                    : stored.outsideRoute->second };
 }
 
 StoredAlertMemory StateFile::memorySnapshot(const CMappingWatcher& watcher) const

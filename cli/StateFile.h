@@ -17,7 +17,7 @@ namespace tevra::cli {
 
 // One line of the state file.
 struct StoredMapping {
-    std::uint32_t address = 0;  // network byte order
+    hostnet::IpAddress address;  // a link-local one's zone is its interface's index, when known
     MacBytes mac {};
     std::uint32_t macLength = 0;
     std::string interface;  // the adapter's name, as getAdaptersInfo gives it
@@ -28,9 +28,9 @@ struct StoredMapping {
 
 // What the alerts that name an attacker have said, with interfaces by name.
 struct StoredAlertMemory {
-    std::vector<std::pair<std::uint32_t, MacBytes>> duplicatePairs;
-    std::vector<std::pair<std::uint32_t, std::string>> notInSubnet;
-    std::optional<std::pair<std::string, std::uint32_t>> outsideRoute;  // interface, gateway
+    std::vector<std::pair<hostnet::IpAddress, MacBytes>> duplicatePairs;
+    std::vector<std::pair<hostnet::IpAddress, std::string>> notInSubnet;
+    std::optional<std::pair<std::string, hostnet::IpAddress>> outsideRoute;  // interface, gateway
 
     friend bool operator==(const StoredAlertMemory&, const StoredAlertMemory&) = default;
 };
@@ -79,7 +79,7 @@ private:
 
     std::string path_;
     std::FILE* err_;
-    std::map<std::uint32_t, std::int64_t> firstSeen_;  // of the mappings read from the file
+    std::map<hostnet::IpAddress, std::int64_t> firstSeen_;  // of the mappings read from the file
     std::string written_;
     std::chrono::steady_clock::time_point nextWrite_ {};
     // The watcher's generation that was last written; none at first.

@@ -203,4 +203,43 @@ std::optional<IpAddress> parseAddress(std::string_view text, std::uint32_t zone)
     return v6 ? std::optional(IpAddress::v6(*v6, zone)) : std::nullopt;
 }
 
+std::optional<ZonedText> splitZone(std::string_view text)
+{
+    const std::size_t percent = text.find('%');
+    if (percent == std::string_view::npos)
+        return ZonedText { text, std::nullopt };
+    const std::string_view digits = text.substr(percent + 1);
+    std::uint64_t zone = 0;
+    if (digits.empty() || digits.size() > 10)
+        return std::nullopt;
+    for (const char c : digits) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        zone = zone * 10 + std::uint64_t(c - '0');
+    }
+    if (zone > 0xFFFFFFFFu)
+        return std::nullopt;
+    return ZonedText { text.substr(0, percent), std::uint32_t(zone) };
+}
+
+std::string zonedAddressText(const IpAddress& address)
+{
+    std::string text = addressText(address);
+    if (address.zone() != 0)
+        text += '%' + std::to_string(address.zone());
+    return text;
+}
+
+std::optional<IpAddress> parseZonedAddress(std::string_view text)
+{
+    const std::optional<ZonedText> zoned = splitZone(text);
+    if (!zoned)
+        return std::nullopt;
+    std::optional<IpAddress> address = parseAddress(zoned->address, zoned->zone.value_or(0));
+    // A zone belongs to a link-local address alone.
+    if (address && zoned->zone && !address->isLinkLocal())
+        return std::nullopt;
+    return address;
+}
+
 }  // namespace tevra

@@ -47,4 +47,17 @@ std::string addressText(const IpAddress& address);
 // inet_pton takes it, with no zone. `zone` is given to a link-local address.
 std::optional<IpAddress> parseAddress(std::string_view text, std::uint32_t zone = 0);
 
+// An address text with its numeric zone, "fe80::1%3", split; no zone when it
+// has no '%'. None when the zone is not a decimal interface index.
+struct ZonedText {
+    std::string_view address;
+    std::optional<std::uint32_t> zone;
+};
+std::optional<ZonedText> splitZone(std::string_view text);
+
+// The text that names an address among all others: addressText, with
+// "%zone" for a link-local address ("fe80::1%3"). parseZonedAddress reads it.
+std::string zonedAddressText(const IpAddress& address);
+std::optional<IpAddress> parseZonedAddress(std::string_view text);
+
 }  // namespace tevra

@@ -16,9 +16,11 @@ namespace tevra {
 struct AlertMemory {
     // (address, MAC) pairs a duplicate MAC alert was raised for: an address
     // that moves to that MAC again is a failover or sleep-proxy pair, learned.
-    std::set<std::pair<std::uint32_t, MacBytes>> duplicatePairs;
+    // A link-local address is kept without its zone, so that the pair is
+    // known again after a restart that renumbered the interfaces.
+    std::set<std::pair<hostnet::IpAddress, MacBytes>> duplicatePairs;
     // (address, interface) pairs said to be outside the interface's subnets.
-    std::set<std::pair<std::uint32_t, std::uint32_t>> notInSubnet;
+    std::set<std::pair<hostnet::IpAddress, std::uint32_t>> notInSubnet;
     // The path to the outside the routes last settled on.
     std::optional<hostnet::RouteAnswer> outsideRoute;
 

@@ -54,9 +54,11 @@ bool holds(const MappingEntry& entry, const MacBytes& mac)
     return entry.macLength > 0 && macKey(entry.mac) == macKey(mac);
 }
 
-bool isLinkLocal(std::uint32_t address)
+// 169.254.0.0/16 or fe80::/10: on the link by definition.
+bool isLinkLocal(const IpAddress& address)
 {
-    return (netToHost(address) & 0xFFFF0000u) == 0xA9FE0000u;
+    return address.isLinkLocal()
+        || (address.isV4() && (netToHost(address.v4Value()) & 0xFFFF0000u) == 0xA9FE0000u);
 }
 
 }  // namespace
@@ -82,7 +84,8 @@ void CMappingWatcher::checkOutsideRoute()
 {
     if (!ipHelper_->looksUpRoutes())
         return;
-    const std::optional<hostnet::RouteAnswer> current = ipHelper_->lookupRoute(kOutsideAddress);
+    const std::optional<hostnet::RouteAnswer> current
+        = ipHelper_->lookupRoute(IpAddress::v4(kOutsideAddress));
     std::optional<hostnet::RouteAnswer>& settled = alertMemory.outsideRoute;
     // No path at all is no attacker's path; the gateway before it is kept, so
     // that one coming back after a gap is compared with it.
@@ -108,7 +111,8 @@ void CMappingWatcher::checkOutsideRoute()
     // A tunnel (no gateway) or another adapter taking the path over is the
     // host's own doing; a gateway replaced by another on the same link is
     // what a rogue DHCP server does.
-    if (before.gateway == 0 || current->gateway == 0 || before.interfaceIndex != current->interfaceIndex)
+    if (before.gateway.isUnspecified() || current->gateway.isUnspecified()
+        || before.interfaceIndex != current->interfaceIndex)
         return;
     const hostnet::IpAdapterInfo* adapter = networkConfig.adapterInfo(current->interfaceIndex);
     const bool hasMac = adapter != nullptr && adapter->AddressLength > 0;
@@ -129,23 +133,23 @@ void CMappingWatcher::noteHolder(const MappingEntry& entry)
             if (cached && cached->macLength > 0)
                 macHolders_[macKey(cached->mac)].push_back(address);
     }
-    std::vector<std::uint32_t>& addresses = macHolders_[macKey(entry.mac)];
+    std::vector<IpAddress>& addresses = macHolders_[macKey(entry.mac)];
     if (std::ranges::find(addresses, entry.address) == addresses.end())
         addresses.push_back(entry.address);
 }
 
-std::vector<std::uint32_t> CMappingWatcher::otherHolders(const MappingEntry& entry)
+std::vector<IpAddress> CMappingWatcher::otherHolders(const MappingEntry& entry)
 {
-    std::vector<std::uint32_t> others;
+    std::vector<IpAddress> others;
     const auto found = macHolders_.find(macKey(entry.mac));
     if (found == macHolders_.end())
         return others;
-    std::erase_if(found->second, [&](std::uint32_t address) {
+    std::erase_if(found->second, [&](const IpAddress& address) {
         const auto cached = programCache.find(address);
         // The entry being replaced is out of its place while its change is made.
         return cached == programCache.end() || (cached->second && !holds(*cached->second, entry.mac));
     });
-    for (const std::uint32_t address : found->second) {
+    for (const IpAddress& address : found->second) {
         const MappingEntry* const other = programCache.find(address)->second.get();
         if (address == entry.address || other == nullptr)
             continue;
@@ -153,7 +157,7 @@ std::vector<std::uint32_t> CMappingWatcher::otherHolders(const MappingEntry& ent
             && other->type != hostnet::kNetTypeInvalid)
             others.push_back(address);
     }
-    std::ranges::sort(others, DottedOrder {});
+    std::ranges::sort(others);
     return others;
 }
 
@@ -161,9 +165,9 @@ void CMappingWatcher::checkChangedAddress(const MappingEntry& entry, const MacBy
 {
     noteHolder(entry);
     if (!isUnicastMac(entry) || isVirtualRouterMac(entry.mac)
-        || alertMemory.duplicatePairs.contains({ entry.address, entry.mac }))
+        || alertMemory.duplicatePairs.contains({ entry.address.withoutZone(), entry.mac }))
         return;
-    const std::vector<std::uint32_t> others = otherHolders(entry);
+    const std::vector<IpAddress> others = otherHolders(entry);
     if (others.empty()) {
         // Nobody else holds it yet; the attacker's own entry may come next.
         if (recentMoves_.size() >= kMostRecentMoveMacs)
@@ -178,7 +182,7 @@ void CMappingWatcher::checkChangedAddress(const MappingEntry& entry, const MacBy
         moves.push_back({ entry.address, secondsSinceEpoch(clock_()) });
         return;
     }
-    remember(alertMemory.duplicatePairs, std::pair { entry.address, entry.mac });
+    remember(alertMemory.duplicatePairs, std::pair { entry.address.withoutZone(), entry.mac });
     ++generation_;
     // The address's MAC before rides along unseen in the line, so that an
     // alert can be silenced for a failover pair by either router's MAC.
@@ -198,11 +202,11 @@ bool CMappingWatcher::checkDuplicateOnArrival(const MappingEntry& entry)
         const auto mover = programCache.find(move->address);
         if (move->address == entry.address || mover == programCache.end() || !mover->second
             || !holds(*mover->second, entry.mac) || mover->second->adapterIndex != entry.adapterIndex
-            || alertMemory.duplicatePairs.contains({ move->address, entry.mac }))
+            || alertMemory.duplicatePairs.contains({ move->address.withoutZone(), entry.mac }))
             continue;
         const MappingEntry& moved = *mover->second;
         const MacBytes previous = moved.previous ? moved.previous->mac : MacBytes {};
-        remember(alertMemory.duplicatePairs, std::pair { move->address, entry.mac });
+        remember(alertMemory.duplicatePairs, std::pair { move->address.withoutZone(), entry.mac });
         ++generation_;
         raise(DuplicateMac, move->address, entry.mac.data(), entry.macLength, previous.data(), 6,
             entry.address);
@@ -216,15 +220,16 @@ bool CMappingWatcher::checkDuplicateOnArrival(const MappingEntry& entry)
     return false;
 }
 
-bool CMappingWatcher::onLink(std::uint32_t address, std::uint32_t interfaceIndex)
+bool CMappingWatcher::onLink(const IpAddress& address, std::uint32_t interfaceIndex)
 {
-    if (isLinkLocal(address) || networkConfig.inAdapterSubnet(address, interfaceIndex))
+    if (isLinkLocal(address)
+        || (address.isV4() && networkConfig.inAdapterSubnet(address.v4Value(), interfaceIndex)))
         return true;
     // A host that cannot say where it would send a packet is given the benefit of the doubt.
     if (!ipHelper_->looksUpRoutes())
         return true;
     const std::optional<hostnet::RouteAnswer> route = ipHelper_->lookupRoute(address);
-    return route && route->interfaceIndex == interfaceIndex && route->gateway == 0;
+    return route && route->interfaceIndex == interfaceIndex && route->gateway.isUnspecified();
 }
 
 void CMappingWatcher::checkNewAddress(const MappingEntry& entry)
@@ -235,7 +240,7 @@ void CMappingWatcher::checkNewAddress(const MappingEntry& entry)
     noteHolder(entry);
     // 0.0.0.0 is an address probe's sender, not a neighbour; a static entry
     // is the administrator's, not learnt from the wire.
-    if (entry.address == 0 || !isUnicastMac(entry) || entry.type == hostnet::kNetTypeStatic
+    if (entry.address.isUnspecified() || !isUnicastMac(entry) || entry.type == hostnet::kNetTypeStatic
         || alertMemory.notInSubnet.contains({ entry.address, entry.adapterIndex })
         || onLink(entry.address, entry.adapterIndex))
         return;

@@ -53,7 +53,7 @@ void CMappingWatcher::enforceAddressCap()
     struct Candidate {
         bool resolved;
         std::uint64_t goneOrder;
-        std::uint32_t address;
+        IpAddress address;
     };
     std::vector<Candidate> candidates;
     for (const auto& [address, entry] : programCache)

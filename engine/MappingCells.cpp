@@ -25,15 +25,18 @@ using CellText = std::string (*)(const MappingValues&);
 
 // One text maker per column, in column order.
 constexpr std::array<CellText, kMappingColumnCount> kCellTexts {
-    [](const MappingValues& v) { return dottedText(v.address); },
+    [](const MappingValues& v) { return addressText(v.address); },
     [](const MappingValues& v) { return macText(v.mac.data(), v.macLength); },
     [](const MappingValues& v) { return std::string(v.inSystemCache ? "yes" : "no"); },
     [](const MappingValues& v) {
         return v.lastChanged == 0 ? std::string("-") : timeOfDayText(v.lastChanged);
     },
     [](const MappingValues& v) { return v.vendor.value_or("-"); },
-    [](const MappingValues& v) { return std::to_string(v.address); },
-    [](const MappingValues& v) { return std::to_string(netToHost(v.address)); },
+    // The numeric forms mean something only for IPv4.
+    [](const MappingValues& v) { return v.address.isV4() ? std::to_string(v.address.v4Value()) : "-"; },
+    [](const MappingValues& v) {
+        return v.address.isV4() ? std::to_string(netToHost(v.address.v4Value())) : "-";
+    },
     [](const MappingValues& v) { return typeText(v.type); },
     adapterText,
 };

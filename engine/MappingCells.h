@@ -43,7 +43,7 @@ using MappingCells = std::array<std::string, kMappingColumnCount>;
 // that a list makes the texts of only the cells it draws. What no cell shows
 // (a vendor not named, the time of a mapping that never changed) is left out.
 struct MappingValues {
-    std::uint32_t address = 0;  // network byte order
+    IpAddress address;
     MacBytes mac {};
     std::uint32_t macLength = 0;
     std::uint32_t adapterIndex = 0;

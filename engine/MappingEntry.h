@@ -23,9 +23,9 @@ inline constexpr std::size_t kMaxHistoryEntries = 1000;
 // each. About 12 MB.
 inline constexpr std::size_t kMaxTotalHistoryEntries = 100000;
 
-// One mapping of an IPv4 address to a MAC address, owning the entry it replaced.
+// One mapping of an IP address to a MAC address, owning the entry it replaced.
 struct MappingEntry {
-    std::uint32_t address = 0;  // network byte order; the key in the program cache
+    IpAddress address;  // the key in the program cache
     MacBytes mac {};
     std::uint32_t macLength = 0;
     std::uint32_t adapterIndex = 0;
@@ -36,6 +36,8 @@ struct MappingEntry {
     std::optional<std::string> vendor;
     std::uint32_t type = 0;
     bool alertFree = true;
+    // The neighbour said it is a router (IPv6 only).
+    bool isRouter = false;
     // When it left the system's table, as a count that only grows: the
     // smaller, the longer it has been gone. 0 for one never seen there.
     std::uint64_t goneOrder = 0;
@@ -54,9 +56,9 @@ struct MappingEntry {
     std::size_t trimHistory(std::size_t keep);
 };
 
-// Current entry per address (network-order key), walked in dotted address
-// order: the order in which the system's table and the mapping list come, so a
-// refresh can walk the table and the cache in step.
-using ProgramCache = std::map<std::uint32_t, std::unique_ptr<MappingEntry>, DottedOrder>;
+// Current entry per address, walked in address order (IPv4 in dotted order,
+// then IPv6): the order in which the system's table and the mapping list
+// come, so a refresh can walk the table and the cache in step.
+using ProgramCache = std::map<IpAddress, std::unique_ptr<MappingEntry>>;
 
 }  // namespace tevra

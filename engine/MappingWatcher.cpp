@@ -20,6 +20,14 @@ std::uint32_t macLengthOf(const hostnet::MibIpNetRow& row)
     return std::ranges::all_of(bytes, [](std::uint8_t b) { return b == 0; }) ? 0 : length;
 }
 
+// 01-00-5E is IPv4's multicast range; an IPv6 neighbour may also be given
+// 33-33, IPv6's own.
+bool hasMulticastMac(const MappingEntry& entry)
+{
+    return isMulticastMac(entry.mac)
+        || (entry.address.isV6() && entry.mac[0] == 0x33 && entry.mac[1] == 0x33);
+}
+
 }  // namespace
 
 CMappingWatcher::CMappingWatcher(std::unique_ptr<hostnet::IpHelper> ipHelper, Clock clock)
@@ -36,21 +44,42 @@ std::int32_t CMappingWatcher::clearProgramCache()
     return 0;
 }
 
-std::int32_t CMappingWatcher::removeFromProgramCache(std::string_view dottedAddress)
+std::optional<IpAddress> CMappingWatcher::keyOf(std::string_view addressText) const
 {
-    const auto address = parseDottedQuad(dottedAddress);
-    if (!address)
-        return -1;
-    ++generation_;
-    return programCache.erase(*address) == 1 ? 0 : -1;
+    const std::optional<ZonedText> zoned = splitZone(addressText);
+    if (!zoned)
+        return std::nullopt;
+    std::optional<IpAddress> address = parseAddress(zoned->address, zoned->zone.value_or(0));
+    if (!address || !address->isLinkLocal() || zoned->zone)
+        return address;
+    // Without a zone: the first entry of these bytes, which sorts by zone.
+    const auto it = programCache.lower_bound(*address);
+    if (it != programCache.end() && it->first.v6Bytes() == address->v6Bytes() && it->first.isV6())
+        return it->first;
+    return address;
 }
 
-MappingEntry* CMappingWatcher::findEntry(std::string_view dottedAddress)
+std::int32_t CMappingWatcher::removeFromProgramCache(std::string_view addressText)
 {
-    const auto address = parseDottedQuad(dottedAddress);
-    if (!address)
-        return nullptr;
-    const auto it = programCache.find(*address);
+    const auto address = keyOf(addressText);
+    return address ? removeFromProgramCache(*address) : -1;
+}
+
+std::int32_t CMappingWatcher::removeFromProgramCache(const IpAddress& address)
+{
+    ++generation_;
+    return programCache.erase(address) == 1 ? 0 : -1;
+}
+
+MappingEntry* CMappingWatcher::findEntry(std::string_view addressText)
+{
+    const auto address = keyOf(addressText);
+    return address ? findEntry(*address) : nullptr;
+}
+
+MappingEntry* CMappingWatcher::findEntry(const IpAddress& address)
+{
+    const auto it = programCache.find(address);
     return it == programCache.end() ? nullptr : it->second.get();
 }
 
@@ -91,13 +120,12 @@ std::int32_t CMappingWatcher::refresh()
     if (!read.rows)
         return -1;
     const std::vector<hostnet::MibIpNetRow>& table = *read.rows;
-    const auto byAddress = [](const hostnet::MibIpNetRow& a, const hostnet::MibIpNetRow& b) {
-        return DottedOrder {}(a.dwAddr, b.dwAddr);
-    };
-    std::vector<std::uint32_t> touched;
+    const auto byAddress
+        = [](const hostnet::MibIpNetRow& a, const hostnet::MibIpNetRow& b) { return a.address < b.address; };
+    std::vector<IpAddress> touched;
     for (const hostnet::NetTableChange& change : changes)
         touched.push_back(change.address);
-    std::ranges::sort(touched, DottedOrder {});
+    std::ranges::sort(touched);
     if (std::ranges::is_sorted(table, byAddress))
         compareWithTable(table, touched);
     else
@@ -122,7 +150,7 @@ void CMappingWatcher::startPass(MappingEntry& entry)
 }
 
 void CMappingWatcher::compareWithTable(
-    const std::vector<hostnet::MibIpNetRow>& table, const std::vector<std::uint32_t>& touched)
+    const std::vector<hostnet::MibIpNetRow>& table, const std::vector<IpAddress>& touched)
 {
     // One walk over the cache and the table together: at tens of thousands of
     // entries the cache does not stay in the processor's caches between
@@ -130,27 +158,27 @@ void CMappingWatcher::compareWithTable(
     auto it = programCache.begin();
     auto row = table.begin();
     auto change = touched.begin();
-    const auto skipRowsOf = [&](std::uint32_t address) {
-        while (row != table.end() && row->dwAddr == address)
+    const auto skipRowsOf = [&](const IpAddress& address) {
+        while (row != table.end() && row->address == address)
             ++row;
     };
     while (it != programCache.end() || row != table.end()) {
-        if (row != table.end() && (it == programCache.end() || DottedOrder {}(row->dwAddr, it->first))) {
-            const std::uint32_t address = row->dwAddr;
+        if (row != table.end() && (it == programCache.end() || row->address < it->first)) {
+            const IpAddress address = row->address;
             if (!isUnansweredProbe(*row))
                 it = std::next(programCache.emplace_hint(it, address, newAddressEntry(*row)));
             skipRowsOf(address);
             continue;
         }
-        const std::uint32_t address = it->first;
-        while (change != touched.end() && DottedOrder {}(*change, address))
+        const IpAddress address = it->first;
+        while (change != touched.end() && *change < address)
             ++change;
         // An entry a change of this pass touched is as that change left it.
         if (change == touched.end() || *change != address)
             startPass(*it->second);
         // The same address on a second interface: its first row in the table
         // decides this pass; later rows only confirm it is present.
-        if (row != table.end() && row->dwAddr == address) {
+        if (row != table.end() && row->address == address) {
             if (!it->second->seen)
                 applyKnownRow(it, *row);
             skipRowsOf(address);
@@ -184,11 +212,11 @@ std::vector<hostnet::NetTableChange> CMappingWatcher::takeChanges()
     return feed == nullptr ? std::vector<hostnet::NetTableChange> {} : feed->take();
 }
 
-std::vector<std::uint32_t> CMappingWatcher::followChanges()
+std::vector<IpAddress> CMappingWatcher::followChanges()
 {
     const std::vector<hostnet::NetTableChange> changes = takeChanges();
     followConfiguration();
-    std::vector<std::uint32_t> touched;
+    std::vector<IpAddress> touched;
     touched.reserve(changes.size());
     for (const hostnet::NetTableChange& change : changes) {
         applyChange(change);
@@ -220,22 +248,22 @@ void CMappingWatcher::applyChange(const hostnet::NetTableChange& change)
 
 bool CMappingWatcher::isUnansweredProbe(const hostnet::MibIpNetRow& row) const
 {
-    return macLengthOf(row) == 0 && sweptAddresses_.contains(row.dwAddr);
+    return macLengthOf(row) == 0 && row.address.isV4() && sweptAddresses_.contains(row.address.v4Value());
 }
 
 void CMappingWatcher::compareInTableOrder(
-    const std::vector<hostnet::MibIpNetRow>& table, const std::vector<std::uint32_t>& touched)
+    const std::vector<hostnet::MibIpNetRow>& table, const std::vector<IpAddress>& touched)
 {
     // A host that does not keep its promise of a sorted table: alerts still
     // come in its order, and the first row of an address in it decides.
     for (auto& [address, entry] : programCache)
-        if (!std::ranges::binary_search(touched, address, DottedOrder {}))
+        if (!std::ranges::binary_search(touched, address))
             startPass(*entry);
     for (const hostnet::MibIpNetRow& row : table) {
-        const auto it = programCache.find(row.dwAddr);
+        const auto it = programCache.find(row.address);
         if (it == programCache.end()) {
             if (!isUnansweredProbe(row))
-                programCache.emplace(row.dwAddr, newAddressEntry(row));
+                programCache.emplace(row.address, newAddressEntry(row));
         } else if (!it->second->seen)
             applyKnownRow(it, row);
     }
@@ -283,7 +311,8 @@ std::unique_ptr<MappingEntry> CMappingWatcher::makeEntry(const hostnet::MibIpNet
     entry->type = row.dwType;
     entry->macLength = macLengthOf(row);
     std::copy_n(row.bPhysAddr.begin(), entry->macLength, entry->mac.begin());
-    entry->address = row.dwAddr;
+    entry->address = row.address;
+    entry->isRouter = row.isRouter;
     entry->adapterIndex = row.dwIndex;
     entry->lastChanged = secondsSinceEpoch(clock_());
     return entry;
@@ -298,7 +327,7 @@ std::unique_ptr<MappingEntry> CMappingWatcher::newAddressEntry(const hostnet::Mi
             entry->alertFree = false;
             raise(BroadcastMac, entry->address, entry->mac.data(), entry->macLength);
         }
-        if (isMulticastMac(entry->mac)) {
+        if (hasMulticastMac(*entry)) {
             entry->alertFree = false;
             raise(MulticastMac, entry->address, entry->mac.data(), entry->macLength);
         }
@@ -317,7 +346,7 @@ std::unique_ptr<MappingEntry> CMappingWatcher::changedEntry(
     const bool standard = isStandardMapping(*entry);
     if (!standard && isBroadcastMac(entry->mac))
         raise(BroadcastMac, entry->address, entry->mac.data(), entry->macLength);
-    else if (!standard && isMulticastMac(entry->mac))
+    else if (!standard && hasMulticastMac(*entry))
         raise(MulticastMac, entry->address, entry->mac.data(), entry->macLength);
     else {
         raise(MappingChanged, old->address, old->mac.data(), old->macLength, entry->mac.data(),
@@ -333,18 +362,25 @@ std::unique_ptr<MappingEntry> CMappingWatcher::changedEntry(
 
 bool CMappingWatcher::isStandardMapping(const MappingEntry& entry) const
 {
-    std::uint8_t ip[4];
-    std::memcpy(ip, &entry.address, sizeof ip);
+    const std::uint8_t* const ip = entry.address.data();
+    // IPv6 has no broadcast: the broadcast MAC is never an IPv6 neighbour's.
     if (isBroadcastMac(entry.mac))
-        return entry.address == 0xFFFFFFFFu || networkConfig.isDirectedBroadcast(entry.address);
+        return entry.address.isV4()
+            && (entry.address.v4Value() == 0xFFFFFFFFu
+                || networkConfig.isDirectedBroadcast(entry.address.v4Value()));
+    if (!hasMulticastMac(entry) || !entry.address.isMulticast())
+        return false;
+    // ff00::/8 maps onto 33-33 with the group's low 32 bits.
+    if (entry.address.isV6())
+        return entry.mac[0] == 0x33 && entry.mac[1] == 0x33
+            && std::equal(ip + 12, ip + 16, entry.mac.begin() + 2);
     // 224.0.0.0/4 maps onto 01-00-5E with the group's low 23 bits.
-    return isMulticastMac(entry.mac) && (ip[0] & 0xF0) == 0xE0 && entry.mac[3] == (ip[1] & 0x7F)
-        && entry.mac[4] == ip[2] && entry.mac[5] == ip[3];
+    return entry.mac[3] == (ip[1] & 0x7F) && entry.mac[4] == ip[2] && entry.mac[5] == ip[3];
 }
 
-void CMappingWatcher::raise(EventKind kind, std::uint32_t address, const std::uint8_t* firstMac,
+void CMappingWatcher::raise(EventKind kind, const IpAddress& address, const std::uint8_t* firstMac,
     std::uint32_t firstLength, const std::uint8_t* secondMac, std::uint32_t secondLength,
-    std::uint32_t secondAddress)
+    const IpAddress& secondAddress)
 {
     auto event = std::make_unique<WatchEvent>();
     event->raisedAt = clock_();

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -36,6 +37,13 @@ public:
     CMappingWatcher& operator=(const CMappingWatcher&) = delete;
 
     EventSink sink;
+    // The address families watched; rows of the others are passed over as
+    // if the table did not hold them.
+    struct Families {
+        bool v4 = true;
+        bool v6 = true;
+    };
+    Families families;
     // Whether an address that never resolved is forgotten once it leaves the
     // table, whoever asked for it: such a row maps nothing, and a neighbour
     // sweeping the subnet would otherwise leave one for every silent address.
@@ -55,8 +63,15 @@ public:
 
     // Program cache
     std::int32_t clearProgramCache();
-    std::int32_t removeFromProgramCache(std::string_view dottedAddress);
-    MappingEntry* findEntry(std::string_view dottedAddress);
+    // By address text: dotted, or IPv6 with an optional numeric zone
+    // ("fe80::1%3"); a link-local address without one is its entry of the
+    // lowest interface index.
+    std::int32_t removeFromProgramCache(std::string_view addressText);
+    std::int32_t removeFromProgramCache(const IpAddress& address);
+    MappingEntry* findEntry(std::string_view addressText);
+    MappingEntry* findEntry(const IpAddress& address);
+    // The program cache's key for an address text, as findEntry reads it.
+    std::optional<IpAddress> keyOf(std::string_view addressText) const;
 
     // One detection step: 0 when the ARP table was read and compared, -1 when it
     // could not be read (then nothing at all has changed).
@@ -73,7 +88,7 @@ public:
     // Takes what the host's change feed brought and applies each change in the
     // order it was made; returns the addresses whose entries it touched, so a
     // list can redraw just those rows. Nothing when the host has no feed.
-    std::vector<std::uint32_t> followChanges();
+    std::vector<IpAddress> followChanges();
     // One change of the table, handled exactly as a whole read handles that
     // address's row, or, for an address that left the table, marking its entry
     // as no longer in the system cache.
@@ -89,7 +104,8 @@ public:
     // Each returns 0 when it did all it was asked, else -1, and keeps what
     // failed and why for takeActionFailures.
     std::int32_t flushSystemCache();
-    std::int32_t deleteFromSystemCache(std::string_view dottedAddress);
+    std::int32_t deleteFromSystemCache(std::string_view addressText);
+    std::int32_t deleteFromSystemCache(const IpAddress& address);
     // A broadcast ping of each adapter's subnet and, since most hosts ignore
     // broadcast echo requests, a sweep that makes the host resolve each address
     // of the subnet (of a subnet larger than /22, the /24 around the adapter's
@@ -102,7 +118,8 @@ public:
     std::int32_t flushBothCaches();
     // The entry deleted from the system cache, then from the program cache,
     // unless it is still in the table because the delete failed.
-    std::int32_t deleteFromBothCaches(std::string_view dottedAddress);
+    std::int32_t deleteFromBothCaches(std::string_view addressText);
+    std::int32_t deleteFromBothCaches(const IpAddress& address);
 
     // The failures of the actions since the last call, in the order they came.
     std::vector<ActionFailure> takeActionFailures();
@@ -129,7 +146,7 @@ public:
 private:
     // The delete behind both delete commands; records a failure unless it is
     // the entry's absence and `absenceIsFine`.
-    std::int32_t deleteEntry(std::string_view dottedAddress, bool absenceIsFine, bool& stillInTable);
+    std::int32_t deleteEntry(const IpAddress& address, bool absenceIsFine, bool& stillInTable);
     // What the host's change feed brought since it was last asked; nothing without a feed.
     std::vector<hostnet::NetTableChange> takeChanges();
     // An unresolved row of an address that only a sweep asked for: the
@@ -140,10 +157,10 @@ private:
     // Brings every entry in line with a whole table sorted by address; the
     // addresses in `touched` (sorted) were decided by this pass's changes.
     void compareWithTable(
-        const std::vector<hostnet::MibIpNetRow>& table, const std::vector<std::uint32_t>& touched);
+        const std::vector<hostnet::MibIpNetRow>& table, const std::vector<IpAddress>& touched);
     // The same for a table out of address order, in three passes.
     void compareInTableOrder(
-        const std::vector<hostnet::MibIpNetRow>& table, const std::vector<std::uint32_t>& touched);
+        const std::vector<hostnet::MibIpNetRow>& table, const std::vector<IpAddress>& touched);
     // Whether an entry that is not in the table (any more) is to be forgotten.
     bool forgotten(const MappingEntry& entry) const;
     // An entry as a pass over the table finds it before its row is looked at.
@@ -157,9 +174,9 @@ private:
     // A group address with its own multicast MAC, or a broadcast address with the
     // broadcast MAC, is how the protocol is meant to work and raises nothing.
     bool isStandardMapping(const MappingEntry& entry) const;
-    void raise(EventKind kind, std::uint32_t address, const std::uint8_t* firstMac, std::uint32_t firstLength,
-        const std::uint8_t* secondMac = nullptr, std::uint32_t secondLength = 0,
-        std::uint32_t secondAddress = 0);
+    void raise(EventKind kind, const IpAddress& address, const std::uint8_t* firstMac,
+        std::uint32_t firstLength, const std::uint8_t* secondMac = nullptr, std::uint32_t secondLength = 0,
+        const IpAddress& secondAddress = {});
 
     // The alerts that name an attacker (AttackerAlerts.cpp).
     // Reads the snapshot again when the host says it changed, then looks at the path to the outside.
@@ -170,9 +187,9 @@ private:
     void checkChangedAddress(const MappingEntry& entry, const MacBytes& previousMac);
     bool checkDuplicateOnArrival(const MappingEntry& entry);
     // The other addresses on the entry's interface holding its MAC now, lowest first.
-    std::vector<std::uint32_t> otherHolders(const MappingEntry& entry);
+    std::vector<IpAddress> otherHolders(const MappingEntry& entry);
     void noteHolder(const MappingEntry& entry);
-    bool onLink(std::uint32_t address, std::uint32_t interfaceIndex);
+    bool onLink(const IpAddress& address, std::uint32_t interfaceIndex);
 
     // An entry's presence after a pass: a change from present to gone is
     // stamped, so that the longest gone can be told.
@@ -193,9 +210,9 @@ private:
     std::set<std::uint32_t> sweptAddresses_;
     // The addresses that were given each MAC, checked against the cache when
     // asked, so that finding the holders of a MAC is no walk over the cache.
-    std::map<std::uint64_t, std::vector<std::uint32_t>> macHolders_;
+    std::map<std::uint64_t, std::vector<IpAddress>> macHolders_;
     struct RecentMove {
-        std::uint32_t address = 0;
+        IpAddress address;
         std::int64_t time = 0;
     };
     // Addresses that moved to a MAC no other address held, by that MAC:

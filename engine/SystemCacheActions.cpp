@@ -25,7 +25,7 @@ std::vector<ActionFailure> SystemCacheActions::takeFailures()
     return std::exchange(failures_, {});
 }
 
-std::int32_t SystemCacheActions::flushAdapters(std::vector<std::uint32_t>& kept)
+std::int32_t SystemCacheActions::flushAdapters(std::vector<hostnet::IpAddress>& kept)
 {
     kept.clear();
     const hostnet::ReadResult<hostnet::IpAdapterInfo> adapters = host_.getAdaptersInfo();

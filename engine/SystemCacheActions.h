@@ -25,7 +25,7 @@ public:
     // The dynamic entries of every adapter, asked for afresh so that adapters
     // that appeared after start are flushed too; `kept` as
     // IpHelper::flushIpNetTables gives it.
-    std::int32_t flushAdapters(std::vector<std::uint32_t>& kept);
+    std::int32_t flushAdapters(std::vector<hostnet::IpAddress>& kept);
     // One entry; a failure is kept unless it is the entry's absence and
     // `absenceIsFine`. `stillInTable` when the delete failed for another reason.
     std::int32_t deleteEntry(

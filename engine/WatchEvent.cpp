@@ -68,13 +68,13 @@ WatchEvent::WatchEvent()
 {
 }
 
-std::int32_t WatchEvent::compose(std::uint32_t firstAddress, std::uint32_t secondAddress,
-    const std::uint8_t* firstMac, const std::uint8_t* secondMac, std::int32_t eventKind, std::int64_t now,
-    std::uint32_t firstMacLength, std::uint32_t secondMacLength)
+std::int32_t WatchEvent::compose(const hostnet::IpAddress& firstAddress,
+    const hostnet::IpAddress& secondAddress, const std::uint8_t* firstMac, const std::uint8_t* secondMac,
+    std::int32_t eventKind, std::int64_t now, std::uint32_t firstMacLength, std::uint32_t secondMacLength)
 {
     kind = eventKind;
     subject = { firstAddress, secondAddress, sixBytes(firstMac), sixBytes(secondMac) };
-    const std::array<std::string, 4> texts { dottedText(firstAddress), dottedText(secondAddress),
+    const std::array<std::string, 4> texts { addressText(firstAddress), addressText(secondAddress),
         firstMac != nullptr ? macText(firstMac, firstMacLength) : std::string(),
         secondMac != nullptr ? macText(secondMac, secondMacLength) : std::string() };
     std::string line = timeOfDayText(now) + ": ";

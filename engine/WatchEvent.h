@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/MacAddress.h"
+#include "hostnet/IpAddress.h"
 
 #include <chrono>
 #include <cstdint>
@@ -24,10 +25,14 @@ enum EventKind : std::int32_t {
 // records (JSON, the journal, a hook's arguments) read these instead of
 // taking the line apart again.
 struct EventSubject {
-    std::uint32_t firstAddress = 0;  // network byte order
-    std::uint32_t secondAddress = 0;
+    hostnet::IpAddress firstAddress;
+    hostnet::IpAddress secondAddress;
     std::optional<MacBytes> firstMac;  // six bytes, the rest zero
     std::optional<MacBytes> secondMac;
+    // For a changed IPv6 neighbour: whether it says it is a router now, and
+    // whether it said so before. None for IPv4, which has no such flag.
+    std::optional<bool> router;
+    std::optional<bool> wasRouter;
 };
 
 // One alert: its kind, the complete time-stamped line and its running number.
@@ -43,10 +48,10 @@ struct WatchEvent {
     // Takes the next number of the one process-wide counter; the first is 1.
     WatchEvent();
 
-    // Builds the line for `kind` at local time `now`. Addresses are in network
-    // byte order; a MAC points to its bytes (at least six, or as many as its
-    // length says when that is more), or is null. Always 0.
-    std::int32_t compose(std::uint32_t firstAddress, std::uint32_t secondAddress,
+    // Builds the line for `kind` at local time `now`. A MAC points to its bytes
+    // (at least six, or as many as its length says when that is more), or is
+    // null. Always 0.
+    std::int32_t compose(const hostnet::IpAddress& firstAddress, const hostnet::IpAddress& secondAddress,
         const std::uint8_t* firstMac, const std::uint8_t* secondMac, std::int32_t kind, std::int64_t now,
         std::uint32_t firstMacLength = 6, std::uint32_t secondMacLength = 6);
 };

@@ -3,6 +3,8 @@
 // program cache's is done here.
 #include "engine/MappingWatcher.h"
 
+#include "engine/Address.h"
+
 #include <algorithm>
 #include <string>
 
@@ -15,13 +17,13 @@ std::vector<ActionFailure> CMappingWatcher::takeActionFailures()
 
 std::int32_t CMappingWatcher::flushSystemCache()
 {
-    std::vector<std::uint32_t> kept;
+    std::vector<IpAddress> kept;
     return systemCache_.flushAdapters(kept);
 }
 
 std::int32_t CMappingWatcher::flushBothCaches()
 {
-    std::vector<std::uint32_t> kept;
+    std::vector<IpAddress> kept;
     const std::int32_t status = systemCache_.flushAdapters(kept);
     if (status != 0 && kept.empty())
         return status;
@@ -31,34 +33,50 @@ std::int32_t CMappingWatcher::flushBothCaches()
     return status;
 }
 
-std::int32_t CMappingWatcher::deleteEntry(
-    std::string_view dottedAddress, bool absenceIsFine, bool& stillInTable)
+std::int32_t CMappingWatcher::deleteEntry(const IpAddress& address, bool absenceIsFine, bool& stillInTable)
 {
     stillInTable = false;
-    const MappingEntry* entry = findEntry(dottedAddress);
+    const MappingEntry* entry = findEntry(address);
     if (entry == nullptr)
-        return systemCache_.fail(
-            std::string(dottedAddress), "not in the program cache", hostnet::Failure::Other);
+        return systemCache_.fail(addressText(address), "not in the program cache", hostnet::Failure::Other);
     hostnet::MibIpNetRow row;
     row.dwIndex = entry->adapterIndex;
-    row.dwAddr = entry->address;
-    return systemCache_.deleteEntry(std::string(dottedAddress), row, absenceIsFine, stillInTable);
+    row.address = entry->address;
+    return systemCache_.deleteEntry(addressText(address), row, absenceIsFine, stillInTable);
 }
 
-std::int32_t CMappingWatcher::deleteFromSystemCache(std::string_view dottedAddress)
+std::int32_t CMappingWatcher::deleteFromSystemCache(std::string_view addressText)
 {
-    bool stillInTable = false;
-    return deleteEntry(dottedAddress, false, stillInTable);
+    const std::optional<IpAddress> address = keyOf(addressText);
+    if (!address)
+        return systemCache_.fail(
+            std::string(addressText), "not in the program cache", hostnet::Failure::Other);
+    return deleteFromSystemCache(*address);
 }
 
-std::int32_t CMappingWatcher::deleteFromBothCaches(std::string_view dottedAddress)
+std::int32_t CMappingWatcher::deleteFromSystemCache(const IpAddress& address)
 {
     bool stillInTable = false;
-    const std::int32_t status = deleteEntry(dottedAddress, true, stillInTable);
+    return deleteEntry(address, false, stillInTable);
+}
+
+std::int32_t CMappingWatcher::deleteFromBothCaches(std::string_view addressText)
+{
+    const std::optional<IpAddress> address = keyOf(addressText);
+    if (!address)
+        return systemCache_.fail(
+            std::string(addressText), "not in the program cache", hostnet::Failure::Other);
+    return deleteFromBothCaches(*address);
+}
+
+std::int32_t CMappingWatcher::deleteFromBothCaches(const IpAddress& address)
+{
+    bool stillInTable = false;
+    const std::int32_t status = deleteEntry(address, true, stillInTable);
     // An entry already gone from the table is as good as deleted.
     if (stillInTable)
         return -1;
-    const std::int32_t removed = removeFromProgramCache(dottedAddress);
+    const std::int32_t removed = removeFromProgramCache(address);
     return status == 0 || removed == 0 ? 0 : -1;
 }
 

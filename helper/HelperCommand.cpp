@@ -31,9 +31,10 @@ std::optional<HelperCommand> parseHelperCommand(std::span<const std::string_view
 {
     if (arguments.size() == 3 && arguments[0] == "delete") {
         // Four dotted decimal numbers and nothing else, read alike on every system:
-        // no shortened, octal or hexadecimal forms, which inet_addr would take.
-        const auto address = parseDottedQuad(arguments[1]);
+        // no shortened, octal or hexadecimal forms, which inet_addr would take;
+        // or an IPv6 address with no zone, the interface being the next argument.
         const auto index = parseInterfaceIndex(arguments[2]);
+        const auto address = parseAddress(arguments[1], index.value_or(0));
         if (!address || !index)
             return std::nullopt;
         return HelperCommand { HelperCommand::Verb::Delete, *address, *index };
@@ -42,7 +43,7 @@ std::optional<HelperCommand> parseHelperCommand(std::span<const std::string_view
         const auto index = parseInterfaceIndex(arguments[1]);
         if (!index)
             return std::nullopt;
-        return HelperCommand { HelperCommand::Verb::Flush, 0, *index };
+        return HelperCommand { HelperCommand::Verb::Flush, {}, *index };
     }
     return std::nullopt;
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "hostnet/IpAddress.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -8,12 +10,12 @@
 
 namespace tevra::helper {
 
-// What tevra-arp-helper was asked to do: delete one IPv4 neighbour entry, or
+// What tevra-arp-helper was asked to do: delete one neighbour entry, or
 // flush the dynamic entries of one interface.
 struct HelperCommand {
     enum class Verb { Delete, Flush };
     Verb verb = Verb::Flush;
-    std::uint32_t address = 0;  // network byte order; Delete only
+    hostnet::IpAddress address;  // Delete only; a link-local one's zone is the interface
     std::uint32_t interfaceIndex = 0;
 };
 

@@ -21,7 +21,7 @@ int run(const tevra::helper::HelperCommand& command)
     if (command.verb == tevra::helper::HelperCommand::Verb::Delete) {
         tevra::hostnet::MibIpNetRow row;
         row.dwIndex = command.interfaceIndex;
-        row.dwAddr = command.address;
+        row.address = command.address;
         result = ipHelper->deleteIpNetEntry(row);
     } else {
         result = ipHelper->flushIpNetTable(command.interfaceIndex);

@@ -13,7 +13,7 @@ namespace tevra::hostnet {
 // an address (its first row in table order, the one a whole read would decide
 // by), or none when the address has left the table.
 struct NetTableChange {
-    std::uint32_t address = 0;  // network byte order
+    IpAddress address;
     std::optional<MibIpNetRow> row;
 };
 

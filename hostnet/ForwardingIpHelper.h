@@ -25,7 +25,7 @@ public:
     ReadResult<MibIpAddrRow> getIpAddrTable() override { return target_.getIpAddrTable(); }
     ReadResult<IpAdapterInfo> getAdaptersInfo() override { return target_.getAdaptersInfo(); }
     ReadResult<DefaultRouteRow> getDefaultRoutes() override { return target_.getDefaultRoutes(); }
-    std::optional<RouteAnswer> lookupRoute(std::uint32_t address) override
+    std::optional<RouteAnswer> lookupRoute(const IpAddress& address) override
     {
         return target_.lookupRoute(address);
     }
@@ -36,7 +36,7 @@ public:
         return target_.flushIpNetTable(interfaceIndex);
     }
     ActionResult flushIpNetTables(
-        const std::vector<std::uint32_t>& interfaceIndexes, std::vector<std::uint32_t>& kept) override
+        const std::vector<std::uint32_t>& interfaceIndexes, std::vector<IpAddress>& kept) override
     {
         return target_.flushIpNetTables(interfaceIndexes, kept);
     }

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <array>
-#include <compare>
 #include <cstdint>
 #include <cstring>
 
@@ -63,6 +62,13 @@ public:
     constexpr std::size_t size() const { return isV4() ? 4 : 16; }
     constexpr const V6Bytes& v6Bytes() const { return bytes_; }
     constexpr std::uint32_t zone() const { return zone_; }
+    // The same address with no zone: a link-local one as it reads on any link.
+    constexpr IpAddress withoutZone() const
+    {
+        IpAddress address = *this;
+        address.zone_ = 0;
+        return address;
+    }
 
     // 0.0.0.0 or ::.
     constexpr bool isUnspecified() const
@@ -77,21 +83,43 @@ public:
     // 224.0.0.0/4 or ff00::/8.
     constexpr bool isMulticast() const { return isV4() ? (bytes_[0] & 0xf0) == 0xe0 : bytes_[0] == 0xff; }
 
-    friend constexpr std::strong_ordering operator<=>(const IpAddress& a, const IpAddress& b)
+    // Below 0, 0 or above 0 as `a` orders before, with or after `b`. Not
+    // operator<=>: <compare> is more than Qt's moc can read in a header.
+    friend constexpr int compare(const IpAddress& a, const IpAddress& b)
     {
         if (a.family_ != b.family_)
-            return a.family_ <=> b.family_;
+            return a.family_ < b.family_ ? -1 : 1;
         for (std::size_t i = 0; i < a.size(); ++i)
             if (a.bytes_[i] != b.bytes_[i])
-                return a.bytes_[i] <=> b.bytes_[i];
-        return a.zone_ <=> b.zone_;
+                return a.bytes_[i] < b.bytes_[i] ? -1 : 1;
+        return a.zone_ == b.zone_ ? 0 : (a.zone_ < b.zone_ ? -1 : 1);
     }
-    friend constexpr bool operator==(const IpAddress& a, const IpAddress& b) { return (a <=> b) == 0; }
+    friend constexpr bool operator==(const IpAddress& a, const IpAddress& b) { return compare(a, b) == 0; }
+    friend constexpr bool operator!=(const IpAddress& a, const IpAddress& b) { return compare(a, b) != 0; }
+    friend constexpr bool operator<(const IpAddress& a, const IpAddress& b) { return compare(a, b) < 0; }
+    friend constexpr bool operator>(const IpAddress& a, const IpAddress& b) { return compare(a, b) > 0; }
+    friend constexpr bool operator<=(const IpAddress& a, const IpAddress& b) { return compare(a, b) <= 0; }
+    friend constexpr bool operator>=(const IpAddress& a, const IpAddress& b) { return compare(a, b) >= 0; }
 
 private:
     Family family_ = Family::V4;
     V6Bytes bytes_ {};  // IPv4 uses the first four; the rest stay zero
     std::uint32_t zone_ = 0;
 };
+
+// Whether two addresses of one family agree in their first `bits` bits.
+constexpr bool samePrefix(const IpAddress& a, const IpAddress& b, unsigned bits)
+{
+    if (a.family() != b.family() || bits > 8 * a.size())
+        return false;
+    for (std::size_t i = 0; i < bits / 8; ++i)
+        if (a.data()[i] != b.data()[i])
+            return false;
+    const unsigned rest = bits % 8;
+    if (rest == 0)
+        return true;
+    const auto mask = std::uint8_t(0xFFu << (8 - rest));
+    return (a.data()[bits / 8] & mask) == (b.data()[bits / 8] & mask);
+}
 
 }  // namespace tevra::hostnet

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "hostnet/IpAddress.h"
+
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -32,14 +34,16 @@ constexpr std::uint32_t netToHost(std::uint32_t netOrder)
         | std::uint32_t { parts[2] } << 8 | std::uint32_t { parts[3] };
 }
 
-// One ARP (neighbour) table row. Addresses stay in network byte order, as the
-// platform delivers them, so keys and texts never depend on the host's endianness.
+// One neighbour table row, of the ARP table (IPv4) or the IPv6 neighbour
+// cache. Addresses stay in network byte order, as the platform delivers them,
+// so keys and texts never depend on the host's endianness.
 struct MibIpNetRow {
     std::uint32_t dwIndex = 0;  // interface index
     std::uint32_t dwPhysAddrLen = 0;  // MAC length; a platform may report more than 8
     std::array<std::uint8_t, 8> bPhysAddr {};
-    std::uint32_t dwAddr = 0;  // IPv4 address, network byte order
+    IpAddress address;  // a link-local IPv6 address has the interface as its zone
     std::uint32_t dwType = 0;  // kNetType*
+    bool isRouter = false;  // the neighbour said it is a router (IPv6 only)
 
     friend bool operator==(const MibIpNetRow&, const MibIpNetRow&) = default;
 };
@@ -59,10 +63,10 @@ struct IpAdapterInfo {
     std::array<std::uint8_t, 8> Address {};
 };
 
-// One default route (destination 0.0.0.0/0): one row per next hop, so a
-// multipath route gives a row for each of its gateways.
+// One default route (destination 0.0.0.0/0 or ::/0): one row per next hop,
+// so a multipath route gives a row for each of its gateways.
 struct DefaultRouteRow {
-    std::uint32_t gateway = 0;  // network byte order; 0 for a route with none (a tunnel)
+    IpAddress gateway;  // unspecified for a route with none (a tunnel)
     std::uint32_t interfaceIndex = 0;
     std::uint32_t metric = 0;
 
@@ -70,10 +74,10 @@ struct DefaultRouteRow {
 };
 
 // Where the host would send a packet for one address: the interface, and the
-// next hop, or 0 when the address is reached on the link itself.
+// next hop, or an unspecified one when the address is reached on the link itself.
 struct RouteAnswer {
     std::uint32_t interfaceIndex = 0;
-    std::uint32_t gateway = 0;  // network byte order
+    IpAddress gateway;
 
     friend bool operator==(const RouteAnswer&, const RouteAnswer&) = default;
 };
@@ -127,8 +131,9 @@ class IpHelper {
 public:
     virtual ~IpHelper() = default;
 
-    // The ARP table, sorted by address (ascending dotted order), then interface:
-    // see NeighbourOrder.h, which every implementation sorts with.
+    // The neighbour table, IPv4 then IPv6, sorted by address (ascending dotted
+    // order for IPv4), then interface: see NeighbourOrder.h, which every
+    // implementation sorts with.
     virtual ReadResult<MibIpNetRow> getIpNetTable() = 0;
     // IPv4 interface addresses in the platform's own order, so that the first row
     // of an interface is the address the platform puts first (its primary one).
@@ -140,17 +145,17 @@ public:
     {
         return ReadResult<DefaultRouteRow>::failed("this host has no route table");
     }
-    // The route the host would choose for `address` (network byte order),
-    // asked without naming an interface, so that the answer is the routing
-    // table's own; sends nothing. None when there is no route or no answer.
-    virtual std::optional<RouteAnswer> lookupRoute(std::uint32_t address)
+    // The route the host would choose for `address`, asked without naming an
+    // interface (but a link-local address's zone), so that the answer is the
+    // routing table's own; sends nothing. None when there is no route or no answer.
+    virtual std::optional<RouteAnswer> lookupRoute(const IpAddress& address)
     {
         static_cast<void>(address);
         return std::nullopt;
     }
     // Whether lookupRoute answers at all, so that its none means "no route".
     virtual bool looksUpRoutes() const { return false; }
-    // Removes one ARP entry; only dwIndex and dwAddr of the row are read.
+    // Removes one neighbour entry; only dwIndex and address of the row are read.
     virtual ActionResult deleteIpNetEntry(const MibIpNetRow& row) = 0;
     // Removes the dynamic ARP entries of one interface.
     virtual ActionResult flushIpNetTable(std::uint32_t interfaceIndex) = 0;
@@ -160,7 +165,7 @@ public:
     // are still there because deleting them failed, and is empty when the
     // flush failed before deleting anything or cannot tell which.
     virtual ActionResult flushIpNetTables(
-        const std::vector<std::uint32_t>& interfaceIndexes, std::vector<std::uint32_t>& kept)
+        const std::vector<std::uint32_t>& interfaceIndexes, std::vector<IpAddress>& kept)
     {
         kept.clear();
         ActionResult result;

@@ -9,17 +9,14 @@
 
 namespace tevra::hostnet {
 
-// The order every IpHelper, real or fake, hands out its ARP table in: the
-// address as its dotted form reads (10.0.0.9 before 10.0.0.10), then the
-// interface. Rows compare as their keys do.
-constexpr std::uint64_t neighbourOrderKey(std::uint32_t address, std::uint32_t interfaceIndex)
-{
-    return std::uint64_t { netToHost(address) } << 32 | interfaceIndex;
-}
-
+// The order every IpHelper, real or fake, hands out its neighbour table in:
+// the address as IpAddress orders it (IPv4 first, as its dotted form reads:
+// 10.0.0.9 before 10.0.0.10), then the interface.
 constexpr bool neighbourRowBefore(const MibIpNetRow& a, const MibIpNetRow& b)
 {
-    return neighbourOrderKey(a.dwAddr, a.dwIndex) < neighbourOrderKey(b.dwAddr, b.dwIndex);
+    if (const int order = compare(a.address, b.address); order != 0)
+        return order < 0;
+    return a.dwIndex < b.dwIndex;
 }
 
 inline void sortNeighbourRows(std::vector<MibIpNetRow>& rows)

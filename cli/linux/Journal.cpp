@@ -126,7 +126,7 @@ void JournalSink::deliver(const Alert& alert)
         "SYSLOG_IDENTIFIER=tevra-watch",
         "TEVRA_SERIAL=" + std::to_string(alert.serial),
         std::string("TEVRA_KIND=") + alertKindName(alert.kind),
-        "TEVRA_ADDRESS=" + dottedText(alert.address),
+        "TEVRA_ADDRESS=" + addressText(alert.address),
     };
     if (alert.mac)
         fields.push_back("TEVRA_MAC=" + macText(alert.mac->data()));
@@ -137,11 +137,11 @@ void JournalSink::deliver(const Alert& alert)
     if (alert.interface)
         fields.push_back("TEVRA_INTERFACE=" + *alert.interface);
     if (alert.secondAddress)
-        fields.push_back("TEVRA_SECOND_ADDRESS=" + dottedText(*alert.secondAddress));
+        fields.push_back("TEVRA_SECOND_ADDRESS=" + addressText(*alert.secondAddress));
     if (alert.gateway)
-        fields.push_back("TEVRA_GATEWAY=" + dottedText(*alert.gateway));
+        fields.push_back("TEVRA_GATEWAY=" + addressText(*alert.gateway));
     if (alert.previousGateway)
-        fields.push_back("TEVRA_PREVIOUS_GATEWAY=" + dottedText(*alert.previousGateway));
+        fields.push_back("TEVRA_PREVIOUS_GATEWAY=" + addressText(*alert.previousGateway));
     std::vector<iovec> vector;
     for (std::string& field : fields)
         vector.push_back({ field.data(), field.size() });

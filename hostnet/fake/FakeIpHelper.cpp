@@ -37,24 +37,24 @@ ReadResult<DefaultRouteRow> FakeIpHelper::getDefaultRoutes()
 {
     std::vector<DefaultRouteRow> rows;
     for (const Route& route : routes)
-        if (route.mask == 0)
+        if (route.prefixLength == 0)
             rows.push_back({ route.gateway, route.interfaceIndex, route.metric });
     std::ranges::stable_sort(rows, {}, &DefaultRouteRow::metric);
     return rows;
 }
 
-std::optional<RouteAnswer> FakeIpHelper::lookupRoute(std::uint32_t address)
+std::optional<RouteAnswer> FakeIpHelper::lookupRoute(const IpAddress& address)
 {
     std::vector<Route> candidates = routes;
     for (const MibIpAddrRow& row : addrTable)
-        candidates.push_back({ row.dwAddr & row.dwMask, row.dwMask, 0, row.dwIndex, 0 });
+        candidates.push_back({ IpAddress::v4(row.dwAddr), unsigned(std::popcount(row.dwMask)),
+            IpAddress::v4(0), row.dwIndex, 0 });
     std::optional<Route> best;
     for (const Route& route : candidates) {
-        if ((address & route.mask) != route.destination)
+        if (!samePrefix(address, route.destination, route.prefixLength))
             continue;
-        const auto prefix = std::popcount(route.mask);
-        if (!best || prefix > std::popcount(best->mask)
-            || (prefix == std::popcount(best->mask) && route.metric < best->metric))
+        if (!best || route.prefixLength > best->prefixLength
+            || (route.prefixLength == best->prefixLength && route.metric < best->metric))
             best = route;
     }
     if (!best)
@@ -68,10 +68,10 @@ ActionResult FakeIpHelper::deleteIpNetEntry(const MibIpNetRow& row)
     if (deleteResult)
         return forced(*deleteResult);
     const bool present = std::ranges::any_of(netTable, [&row](const MibIpNetRow& entry) {
-        return entry.dwIndex == row.dwIndex && entry.dwAddr == row.dwAddr;
+        return entry.dwIndex == row.dwIndex && entry.address == row.address;
     });
     removeRows([&row](const MibIpNetRow& entry) {
-        return entry.dwIndex == row.dwIndex && entry.dwAddr == row.dwAddr;
+        return entry.dwIndex == row.dwIndex && entry.address == row.address;
     });
     if (!present)
         return ActionResult::failed(
@@ -92,7 +92,7 @@ ActionResult FakeIpHelper::flushIpNetTable(std::uint32_t interfaceIndex)
 }
 
 ActionResult FakeIpHelper::flushIpNetTables(
-    const std::vector<std::uint32_t>& interfaceIndexes, std::vector<std::uint32_t>& kept)
+    const std::vector<std::uint32_t>& interfaceIndexes, std::vector<IpAddress>& kept)
 {
     kept.clear();
     calls.flushed.insert(calls.flushed.end(), interfaceIndexes.begin(), interfaceIndexes.end());
@@ -117,7 +117,7 @@ void FakeIpHelper::removeRows(const std::function<bool(const MibIpNetRow&)>& gon
 {
     for (const MibIpNetRow& entry : netTable)
         if (gone(entry))
-            notify({ entry.dwAddr, std::nullopt });
+            notify({ entry.address, std::nullopt });
     std::erase_if(netTable, gone);
 }
 

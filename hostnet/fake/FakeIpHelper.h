@@ -33,11 +33,12 @@ public:
     std::vector<MibIpAddrRow> addrTable;
     std::vector<IpAdapterInfo> adapters;
     // The routing table beside the connected subnets of addrTable; routes of
-    // mask 0 are the default routes.
+    // prefix length 0 are the default routes. A gateway of the other family
+    // than the destination is not modelled.
     struct Route {
-        std::uint32_t destination = 0;  // network byte order
-        std::uint32_t mask = 0;  // network byte order
-        std::uint32_t gateway = 0;  // 0: on the link
+        IpAddress destination;
+        unsigned prefixLength = 0;
+        IpAddress gateway;  // unspecified: on the link
         std::uint32_t interfaceIndex = 0;
         std::uint32_t metric = 0;
     };
@@ -59,7 +60,7 @@ public:
     std::optional<std::int32_t> deleteResult;
     std::optional<std::int32_t> flushResult;
     // The addresses a forced failure of a flush of several interfaces says are still there.
-    std::vector<std::uint32_t> flushKept;
+    std::vector<IpAddress> flushKept;
     std::int32_t pingResult = 0;
     std::int32_t sweepResult = 0;
     // What a forced failure says, and its kind.
@@ -88,7 +89,7 @@ public:
     ReadResult<DefaultRouteRow> getDefaultRoutes() override;
     // The longest matching prefix of the connected subnets and the routes,
     // the lower metric first among equals, as the kernel chooses.
-    std::optional<RouteAnswer> lookupRoute(std::uint32_t address) override;
+    std::optional<RouteAnswer> lookupRoute(const IpAddress& address) override;
     bool looksUpRoutes() const override { return answersRouteLookups; }
     // Removes the row of that interface and address; fails when there is none.
     ActionResult deleteIpNetEntry(const MibIpNetRow& row) override;
@@ -98,7 +99,7 @@ public:
     // The same for each interface, from one look at the table: interfaces
     // that are not adapters have no rows to remove.
     ActionResult flushIpNetTables(
-        const std::vector<std::uint32_t>& interfaceIndexes, std::vector<std::uint32_t>& kept) override;
+        const std::vector<std::uint32_t>& interfaceIndexes, std::vector<IpAddress>& kept) override;
     ActionResult startPing(const std::string& dottedAddress) override;
     ActionResult startSweep(const std::vector<std::uint32_t>& addresses) override;
     ChangeFeed* changeFeed() override { return offersFeed ? this : nullptr; }

@@ -185,16 +185,19 @@ ReadResult<DefaultRouteRow> LinuxIpHelper::getDefaultRoutes()
     return rows;
 }
 
-std::optional<RouteAnswer> LinuxIpHelper::lookupRoute(std::uint32_t address)
+std::optional<RouteAnswer> LinuxIpHelper::lookupRoute(const IpAddress& address)
 {
     // As `ip route get`: no output interface, which would make the kernel
-    // answer with that interface for any address.
+    // answer with that interface for any address; but a link-local address
+    // is one only on its own link, which it names.
     rtmsg request {};
-    request.rtm_family = AF_INET;
-    request.rtm_dst_len = 32;
+    request.rtm_family = address.isV4() ? AF_INET : AF_INET6;
+    request.rtm_dst_len = static_cast<unsigned char>(8 * address.size());
     NlMsgPtr message
         = NetlinkSocket::makeMessage(RTM_GETROUTE, NLM_F_REQUEST | NLM_F_ACK, &request, sizeof request);
-    if (message && nla_put(message.get(), RTA_DST, sizeof address, &address) < 0)
+    if (message && nla_put(message.get(), RTA_DST, static_cast<int>(address.size()), address.data()) < 0)
+        message.reset();
+    if (message && address.zone() != 0 && nla_put_u32(message.get(), RTA_OIF, address.zone()) < 0)
         message.reset();
     std::optional<RouteAnswer> found;
     const Answer answer = exchange(message, "looking up a route", [&found](nlmsghdr& reply) {
@@ -204,21 +207,21 @@ std::optional<RouteAnswer> LinuxIpHelper::lookupRoute(std::uint32_t address)
     return answer.status == 0 ? found : std::nullopt;
 }
 
-LinuxIpHelper::Answer LinuxIpHelper::deleteNeighbour(std::uint32_t interfaceIndex, std::uint32_t address)
+LinuxIpHelper::Answer LinuxIpHelper::deleteNeighbour(std::uint32_t interfaceIndex, const IpAddress& address)
 {
     ndmsg request {};
-    request.ndm_family = AF_INET;
+    request.ndm_family = address.isV4() ? AF_INET : AF_INET6;
     request.ndm_ifindex = static_cast<int>(interfaceIndex);
     NlMsgPtr message
         = NetlinkSocket::makeMessage(RTM_DELNEIGH, NLM_F_REQUEST | NLM_F_ACK, &request, sizeof request);
-    if (message && nla_put(message.get(), NDA_DST, sizeof address, &address) < 0)
+    if (message && nla_put(message.get(), NDA_DST, static_cast<int>(address.size()), address.data()) < 0)
         message.reset();
     return exchange(message, "deleting a neighbour entry", acceptAnything);
 }
 
 ActionResult LinuxIpHelper::deleteIpNetEntry(const MibIpNetRow& row)
 {
-    return resultOf(deleteNeighbour(row.dwIndex, row.dwAddr));
+    return resultOf(deleteNeighbour(row.dwIndex, row.address));
 }
 
 ActionResult LinuxIpHelper::mayChangeNeighbours()
@@ -243,12 +246,12 @@ ActionResult LinuxIpHelper::flushIpNetTable(std::uint32_t interfaceIndex)
     if (if_indextoname(interfaceIndex, name) == nullptr)
         return ActionResult::failed(
             "flushing the neighbour table: no interface " + std::to_string(interfaceIndex));
-    std::vector<std::uint32_t> kept;
+    std::vector<IpAddress> kept;
     return flushIpNetTables({ interfaceIndex }, kept);
 }
 
 ActionResult LinuxIpHelper::flushIpNetTables(
-    const std::vector<std::uint32_t>& interfaceIndexes, std::vector<std::uint32_t>& kept)
+    const std::vector<std::uint32_t>& interfaceIndexes, std::vector<IpAddress>& kept)
 {
     kept.clear();
     // Without the right to change the table a flush must fail even when there
@@ -270,11 +273,11 @@ ActionResult LinuxIpHelper::flushIpNetTables(
         // Once refused for want of rights, every other delete would be too.
         const int status = failureOf(firstFailure) == Failure::NotPermitted
             ? firstFailure
-            : deleteNeighbour(row.dwIndex, row.dwAddr).status;
+            : deleteNeighbour(row.dwIndex, row.address).status;
         // An entry that expired meanwhile is as good as flushed.
         if (status == 0 || status == -ENOENT)
             continue;
-        kept.push_back(row.dwAddr);
+        kept.push_back(row.address);
         if (firstFailure == 0)
             firstFailure = status;
     }

@@ -32,12 +32,12 @@ public:
     ReadResult<MibIpAddrRow> getIpAddrTable() override;
     ReadResult<IpAdapterInfo> getAdaptersInfo() override;
     ReadResult<DefaultRouteRow> getDefaultRoutes() override;
-    std::optional<RouteAnswer> lookupRoute(std::uint32_t address) override;
+    std::optional<RouteAnswer> lookupRoute(const IpAddress& address) override;
     bool looksUpRoutes() const override { return true; }
     ActionResult deleteIpNetEntry(const MibIpNetRow& row) override;
     ActionResult flushIpNetTable(std::uint32_t interfaceIndex) override;
     ActionResult flushIpNetTables(
-        const std::vector<std::uint32_t>& interfaceIndexes, std::vector<std::uint32_t>& kept) override;
+        const std::vector<std::uint32_t>& interfaceIndexes, std::vector<IpAddress>& kept) override;
     ActionResult startPing(const std::string& dottedAddress) override;
     ActionResult startSweep(const std::vector<std::uint32_t>& addresses) override;
     bool sweeping() override { return sweep_.busy(); }
@@ -70,7 +70,7 @@ private:
     template<typename Header, typename Record>
     Answer dump(int type, const Header& header, const char* what, std::vector<Record>& records,
         bool (*append)(nlmsghdr&, std::vector<Record>&));
-    Answer deleteNeighbour(std::uint32_t interfaceIndex, std::uint32_t address);
+    Answer deleteNeighbour(std::uint32_t interfaceIndex, const IpAddress& address);
     // Done when the kernel would take a change of the neighbour table from us.
     ActionResult mayChangeNeighbours();
     // The neighbour table as the kernel holds it now, never the feed's copy,

@@ -34,7 +34,7 @@ constexpr std::size_t kNoticesPerTake = 8192;
 // How long the reading thread rests after the socket failed.
 constexpr int kFailurePauseMs = 1000;
 
-using Table = std::map<std::uint64_t, MibIpNetRow>;
+using Table = std::map<NeighbourFollower::RowKey, MibIpNetRow>;
 
 constexpr std::string_view kTraceTopic = "netlink";
 
@@ -52,23 +52,23 @@ std::string wholeReadFailure(int status)
 }
 
 // Keyed in the order of a whole read, so an address's first row is the one it is decided by.
-std::uint64_t rowKey(std::uint32_t address, std::uint32_t interfaceIndex)
+NeighbourFollower::RowKey rowKey(const IpAddress& address, std::uint32_t interfaceIndex)
 {
-    return neighbourOrderKey(address, interfaceIndex);
+    return { address, interfaceIndex };
 }
 
 // The row a whole read decides an address by: its first in table order.
-std::optional<MibIpNetRow> firstRow(const Table& table, std::uint32_t address)
+std::optional<MibIpNetRow> firstRow(const Table& table, const IpAddress& address)
 {
     const auto it = table.lower_bound(rowKey(address, 0));
-    if (it != table.end() && it->second.dwAddr == address)
+    if (it != table.end() && it->second.address == address)
         return it->second;
     return std::nullopt;
 }
 
 void applyTo(Table& table, const NeighbourNotice& notice)
 {
-    const std::uint64_t key = rowKey(notice.address, notice.interfaceIndex);
+    const NeighbourFollower::RowKey key = rowKey(notice.address, notice.interfaceIndex);
     if (notice.row)
         table.insert_or_assign(key, *notice.row);
     else
@@ -81,12 +81,11 @@ void appendDifferences(
 {
     auto a = before.begin();
     auto b = after.begin();
-    const auto addressOf = [](const auto& it) { return static_cast<std::uint32_t>(it->first >> 32); };
+    const auto addressOf = [](const auto& it) -> const IpAddress& { return it->first.first; };
     while (a != before.end() || b != after.end()) {
         const bool takeA = a != before.end() && (b == after.end() || addressOf(a) <= addressOf(b));
         const bool takeB = b != after.end() && (a == before.end() || addressOf(b) <= addressOf(a));
-        const std::uint32_t address = takeA ? a->second.dwAddr : b->second.dwAddr;
-        const std::uint32_t hostOrder = takeA ? addressOf(a) : addressOf(b);
+        const IpAddress address = takeA ? addressOf(a) : addressOf(b);
         std::optional<MibIpNetRow> was;
         std::optional<MibIpNetRow> is;
         if (takeA)
@@ -95,9 +94,9 @@ void appendDifferences(
             is = b->second;
         if (was != is)
             changes.push_back({ address, is });
-        while (a != before.end() && addressOf(a) == hostOrder)
+        while (a != before.end() && addressOf(a) == address)
             ++a;
-        while (b != after.end() && addressOf(b) == hostOrder)
+        while (b != after.end() && addressOf(b) == address)
             ++b;
     }
 }
@@ -396,7 +395,7 @@ NeighbourFollower::SortedRows NeighbourFollower::rowsAsTheyEnd(std::vector<Neigh
     SortedRows rows;
     rows.reserve(arrivals.size());
     for (std::size_t i = 0; i < arrivals.size(); ++i) {
-        const std::uint64_t key = keyOf(arrivals[i]);
+        const RowKey key = keyOf(arrivals[i]);
         if ((i + 1 == arrivals.size() || keyOf(arrivals[i + 1]) != key) && arrivals[i].row)
             rows.emplace_back(key, *arrivals[i].row);
     }

@@ -68,8 +68,10 @@ public:
     // The copy, sorted as the platform's table reads are.
     const std::vector<MibIpNetRow>& table();
 
-    // A whole read: rows keyed by address in host order, then interface.
-    using SortedRows = std::vector<std::pair<std::uint64_t, MibIpNetRow>>;
+    // A row's place in the table: its address, then its interface.
+    using RowKey = std::pair<IpAddress, std::uint32_t>;
+    // A whole read: rows keyed by address, then interface.
+    using SortedRows = std::vector<std::pair<RowKey, MibIpNetRow>>;
     // The rows a dump leaves, given its rows and the notifications read along
     // with it in the order they came, sorted as a whole read is.
     static SortedRows rowsAsTheyEnd(std::vector<NeighbourNotice> arrivals);
@@ -80,8 +82,8 @@ public:
     std::string lastError() const;
 
 private:
-    // Address in host order, then interface: the order of the table's rows.
-    using Table = std::map<std::uint64_t, MibIpNetRow>;
+    // Address, then interface: the order of the table's rows.
+    using Table = std::map<RowKey, MibIpNetRow>;
 
     // The reading thread: waits on the socket and empties it into the queue.
     void run();

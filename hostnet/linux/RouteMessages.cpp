@@ -56,6 +56,24 @@ bool readAddress(const nlattr* attribute, std::uint32_t& address)
     return true;
 }
 
+// An address attribute of `family`; `zone` is given to a link-local IPv6 one.
+bool readAddress(const nlattr* attribute, std::uint8_t family, std::uint32_t zone, IpAddress& address)
+{
+    if (family == AF_INET) {
+        std::uint32_t v4 = 0;
+        if (!readAddress(attribute, v4))
+            return false;
+        address = IpAddress::v4(v4);
+        return true;
+    }
+    IpAddress::V6Bytes v6 {};
+    if (family != AF_INET6 || attribute == nullptr || nla_len(attribute) != sizeof v6)
+        return false;
+    std::memcpy(v6.data(), nla_data(attribute), sizeof v6);
+    address = IpAddress::v6(v6, zone);
+    return true;
+}
+
 std::uint32_t prefixMask(unsigned prefixLength)
 {
     const std::uint32_t hostOrder
@@ -91,15 +109,16 @@ std::optional<NeighbourNotice> readNeighbourNotice(nlmsghdr& message)
     if (nlmsg_parse(&message, sizeof(ndmsg), attributes.data(), NDA_MAX, nullptr) < 0)
         return std::nullopt;
     NeighbourNotice notice;
-    if (!readAddress(attributes[NDA_DST], notice.address))
-        return std::nullopt;
     notice.interfaceIndex = static_cast<std::uint32_t>(neighbour->ndm_ifindex);
+    if (!readAddress(attributes[NDA_DST], neighbour->ndm_family, notice.interfaceIndex, notice.address))
+        return std::nullopt;
     // The kernel keeps NOARP and NONE entries for broadcast and multicast
     // destinations; they were never resolved by ARP.
     if (!added || neighbour->ndm_state == NUD_NONE || (neighbour->ndm_state & NUD_NOARP) != 0)
         return notice;
     MibIpNetRow& row = notice.row.emplace();
-    row.dwAddr = notice.address;
+    row.address = notice.address;
+    row.isRouter = (neighbour->ndm_flags & NTF_ROUTER) != 0;
     row.dwIndex = notice.interfaceIndex;
     row.dwType = neighbourType(neighbour->ndm_state);
     if (const nlattr* lladdr = attributes[NDA_LLADDR]) {
@@ -186,6 +205,11 @@ bool isMainUnicastRoute(const rtmsg& route, nlattr* const* attributes)
     return route.rtm_family == AF_INET && route.rtm_type == RTN_UNICAST && table == RT_TABLE_MAIN;
 }
 
+IpAddress unspecified(std::uint8_t family)
+{
+    return family == AF_INET6 ? IpAddress::v6({}) : IpAddress::v4(0);
+}
+
 std::uint32_t attributeU32(const nlattr* attribute)
 {
     std::uint32_t value = 0;
@@ -195,7 +219,8 @@ std::uint32_t attributeU32(const nlattr* attribute)
 }
 
 // A multipath route's next hops, each with its own interface and gateway.
-bool appendNextHops(const nlattr* multipath, std::uint32_t metric, std::vector<DefaultRouteRow>& rows)
+bool appendNextHops(
+    const nlattr* multipath, std::uint8_t family, std::uint32_t metric, std::vector<DefaultRouteRow>& rows)
 {
     const auto* at = static_cast<const std::uint8_t*>(nla_data(multipath));
     int left = nla_len(multipath);
@@ -205,6 +230,7 @@ bool appendNextHops(const nlattr* multipath, std::uint32_t metric, std::vector<D
         if (hop.rtnh_len < sizeof hop || hop.rtnh_len > left)
             return false;
         DefaultRouteRow row;
+        row.gateway = unspecified(family);
         row.interfaceIndex = static_cast<std::uint32_t>(hop.rtnh_ifindex);
         row.metric = metric;
         std::array<nlattr*, RTA_MAX + 1> attributes {};
@@ -212,7 +238,7 @@ bool appendNextHops(const nlattr* multipath, std::uint32_t metric, std::vector<D
         const int nestedLength = hop.rtnh_len - static_cast<int>(RTNH_ALIGN(sizeof hop));
         if (nestedLength > 0
             && nla_parse(attributes.data(), RTA_MAX, const_cast<nlattr*>(nested), nestedLength, nullptr) == 0)
-            readAddress(attributes[RTA_GATEWAY], row.gateway);
+            readAddress(attributes[RTA_GATEWAY], family, row.interfaceIndex, row.gateway);
         rows.push_back(row);
         const int step = static_cast<int>(RTNH_ALIGN(hop.rtnh_len));
         at += step;
@@ -237,11 +263,12 @@ bool appendDefaultRoute(nlmsghdr& message, std::vector<DefaultRouteRow>& rows)
         return true;
     const std::uint32_t metric = attributeU32(attributes[RTA_PRIORITY]);
     if (attributes[RTA_MULTIPATH] != nullptr)
-        return appendNextHops(attributes[RTA_MULTIPATH], metric, rows);
+        return appendNextHops(attributes[RTA_MULTIPATH], route->rtm_family, metric, rows);
     DefaultRouteRow row;
     row.metric = metric;
     row.interfaceIndex = attributeU32(attributes[RTA_OIF]);
-    readAddress(attributes[RTA_GATEWAY], row.gateway);
+    row.gateway = unspecified(route->rtm_family);
+    readAddress(attributes[RTA_GATEWAY], route->rtm_family, row.interfaceIndex, row.gateway);
     rows.push_back(row);
     return true;
 }
@@ -258,7 +285,8 @@ std::optional<RouteAnswer> readRouteAnswer(nlmsghdr& message)
         return std::nullopt;
     RouteAnswer answer;
     answer.interfaceIndex = attributeU32(attributes[RTA_OIF]);
-    readAddress(attributes[RTA_GATEWAY], answer.gateway);
+    answer.gateway = unspecified(route->rtm_family);
+    readAddress(attributes[RTA_GATEWAY], route->rtm_family, answer.interfaceIndex, answer.gateway);
     return answer;
 }
 

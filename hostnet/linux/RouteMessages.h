@@ -21,7 +21,7 @@ namespace tevra::hostnet {
 // A neighbour message as a change of the ARP table: the entry it is about and,
 // while the entry is in the table as `ip -4 neigh` lists it, its row.
 struct NeighbourNotice {
-    std::uint32_t address = 0;  // network byte order
+    IpAddress address;
     std::uint32_t interfaceIndex = 0;
     std::optional<MibIpNetRow> row;  // none: deleted, or now NOARP/NONE
 };

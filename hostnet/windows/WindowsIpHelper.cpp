@@ -133,7 +133,7 @@ ReadResult<MibIpNetRow> WindowsIpHelper::getIpNetTable()
         copy.dwIndex = row.dwIndex;
         copy.dwPhysAddrLen = row.dwPhysAddrLen;
         std::memcpy(copy.bPhysAddr.data(), row.bPhysAddr, copy.bPhysAddr.size());
-        copy.dwAddr = row.dwAddr;
+        copy.address = IpAddress::v4(row.dwAddr);
         copy.dwType = row.dwType;
         table.push_back(copy);
     }
@@ -225,20 +225,23 @@ ReadResult<DefaultRouteRow> WindowsIpHelper::getDefaultRoutes()
     std::vector<DefaultRouteRow> rows;
     for (const Route& route : *routes)
         if (route.prefixLength == 0)
-            rows.push_back({ route.nextHop, route.interfaceIndex, route.metric });
+            rows.push_back({ IpAddress::v4(route.nextHop), route.interfaceIndex, route.metric });
     std::ranges::stable_sort(rows, {}, &DefaultRouteRow::metric);
     return rows;
 }
 
-std::optional<RouteAnswer> WindowsIpHelper::lookupRoute(std::uint32_t address)
+std::optional<RouteAnswer> WindowsIpHelper::lookupRoute(const IpAddress& ipAddress)
 {
+    if (!ipAddress.isV4())
+        return std::nullopt;
+    const std::uint32_t address = ipAddress.v4Value();
     SOCKADDR_INET destination {};
     destination.Ipv4.sin_family = AF_INET;
     destination.Ipv4.sin_addr.S_un.S_addr = address;
     MIB_IPFORWARD_ROW2 route {};
     SOCKADDR_INET source {};
     if (api_->getBestRoute2(&destination, &route, &source) == NO_ERROR)
-        return RouteAnswer { route.InterfaceIndex, route.NextHop.Ipv4.sin_addr.S_un.S_addr };
+        return RouteAnswer { route.InterfaceIndex, IpAddress::v4(route.NextHop.Ipv4.sin_addr.S_un.S_addr) };
     if (bestRouteAnswers())
         return std::nullopt;
     // Where GetBestRoute2 is missing (Wine), the table's longest matching
@@ -257,7 +260,7 @@ std::optional<RouteAnswer> WindowsIpHelper::lookupRoute(std::uint32_t address)
     }
     if (best == nullptr)
         return std::nullopt;
-    return RouteAnswer { best->interfaceIndex, best->nextHop };
+    return RouteAnswer { best->interfaceIndex, IpAddress::v4(best->nextHop) };
 }
 
 bool WindowsIpHelper::bestRouteAnswers() const
@@ -289,7 +292,7 @@ ActionResult WindowsIpHelper::deleteIpNetEntry(const MibIpNetRow& row)
     // Only the interface and the address name the entry; the rest stays zero.
     MIB_IPNETROW entry {};
     entry.dwIndex = row.dwIndex;
-    entry.dwAddr = row.dwAddr;
+    entry.dwAddr = row.address.v4Value();
     const DWORD status = api_->deleteIpNetEntry(&entry);
     if (status != NO_ERROR)
         return failedWith("deleting an ARP entry", status);

@@ -22,7 +22,7 @@ public:
     ReadResult<MibIpAddrRow> getIpAddrTable() override;
     ReadResult<IpAdapterInfo> getAdaptersInfo() override;
     ReadResult<DefaultRouteRow> getDefaultRoutes() override;
-    std::optional<RouteAnswer> lookupRoute(std::uint32_t address) override;
+    std::optional<RouteAnswer> lookupRoute(const IpAddress& address) override;
     // With GetBestRoute2, or else from the routing table: Wine's
     // GetBestRoute2 does not answer.
     bool looksUpRoutes() const override;

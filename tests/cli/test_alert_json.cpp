@@ -124,13 +124,13 @@ TEST_F(AlertJsonTest, NewKindsNameTheSecondAddressAndTheGateways)
 {
     host->adapters = { { 2, "veth0 (veth)", 6, { 0x02, 0, 0, 0, 0, 0x01 } } };
     host->addrTable = { { test::ip("10.0.0.1"), 2, test::ip("255.255.255.0") } };
-    host->routes = { { 0, 0, test::ip("10.0.0.254"), 2, 0 } };
+    host->routes = { { test::ip("0.0.0.0"), 0, test::ip("10.0.0.254"), 2, 0 } };
     host->answersRouteLookups = true;
     host->configurationChanged = true;
     refreshWith({ arpRow("10.0.0.254", "02-00-00-00-00-FE"), arpRow("10.0.0.66", "02-00-00-00-00-66") });
     refreshWith({ arpRow("10.0.0.254", "02-00-00-00-00-66"), arpRow("10.0.0.66", "02-00-00-00-00-66"),
         arpRow("192.168.5.5", "02-00-00-00-00-66") });
-    host->routes = { { 0, 0, test::ip("10.0.0.66"), 2, 0 } };
+    host->routes = { { test::ip("0.0.0.0"), 0, test::ip("10.0.0.66"), 2, 0 } };
     host->configurationChanged = true;
     for (int reading = 0; reading < 6; ++reading)
         refreshWith({ arpRow("10.0.0.254", "02-00-00-00-00-66"), arpRow("10.0.0.66", "02-00-00-00-00-66"),

@@ -7,9 +7,9 @@
 namespace tevra::cli {
 namespace {
 
-std::uint32_t ip(const char* dotted)
+hostnet::IpAddress ip(const char* text)
 {
-    return *parseDottedQuad(dotted);
+    return *parseZonedAddress(text);
 }
 
 MacBytes mac(std::initializer_list<std::uint8_t> bytes)

@@ -121,10 +121,10 @@ TEST(StateText, ReadsBackWhatTheAlertsSaid)
     ASSERT_EQ(parsed.mappings->size(), 1u);
     ASSERT_EQ(parsed.memory.duplicatePairs.size(), 1u);
     EXPECT_EQ(parsed.memory.notInSubnet,
-        (std::vector<std::pair<std::uint32_t, std::string>> {
-            { *parseDottedQuad("192.168.5.5"), "veth0 (veth)" } }));
+        (std::vector<std::pair<hostnet::IpAddress, std::string>> {
+            { *parseAddress("192.168.5.5"), "veth0 (veth)" } }));
     EXPECT_EQ(parsed.memory.outsideRoute,
-        (std::pair<std::string, std::uint32_t> { "veth0 (veth)", *parseDottedQuad("10.0.0.254") }));
+        (std::pair<std::string, hostnet::IpAddress> { "veth0 (veth)", *parseAddress("10.0.0.254") }));
     EXPECT_EQ(stateText(*parsed.mappings, parsed.memory), text);
 }
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -24,7 +26,7 @@ using Route = hostnet::FakeIpHelper::Route;
 Route route(const char* destination, const char* mask, const char* gateway, std::uint32_t index = 2,
     std::uint32_t metric = 0)
 {
-    return { ip(destination), ip(mask), ip(gateway), index, metric };
+    return { ip(destination), unsigned(std::popcount(std::uint32_t(ip(mask)))), ip(gateway), index, metric };
 }
 
 const std::vector<Route> kDefaultViaGateway { route("0.0.0.0", "0.0.0.0", "10.0.0.254") };
@@ -232,7 +234,8 @@ TEST_F(AttackerAlertsTest, WhatIsRememberedOfAFloodStaysBounded)
     std::vector<hostnet::MibIpNetRow> table;
     for (std::size_t i = 0; i < kSenders; ++i) {
         hostnet::MibIpNetRow flooded = attacker();
-        flooded.dwAddr = hostToNet(0xC0A80000u + std::uint32_t(i));  // 192.168.0.0 onwards
+        flooded.address
+            = hostnet::IpAddress::v4(hostToNet(0xC0A80000u + std::uint32_t(i)));  // 192.168.0.0 onwards
         table.push_back(flooded);
     }
     refreshWith(std::move(table));

@@ -14,7 +14,7 @@ constexpr const char* kMac2 = "00-0C-29-44-55-66";
 
 hostnet::NetTableChange changeTo(const hostnet::MibIpNetRow& row)
 {
-    return { row.dwAddr, row };
+    return { row.address, row };
 }
 
 hostnet::NetTableChange removal(const char* dotted)
@@ -70,15 +70,15 @@ TEST_P(FollowedLikeRead, SameAlertsAndEntry)
     followed.refreshWith(c.before);
 
     std::vector<hostnet::MibIpNetRow> after = c.before;
-    std::erase_if(after, [&](const auto& r) { return r.dwAddr == c.changed.dwAddr; });
+    std::erase_if(after, [&](const auto& r) { return r.address == c.changed.address; });
     after.push_back(c.changed);
     read.refreshWith(after);
     followed.host.changes = { changeTo(c.changed) };
-    EXPECT_EQ(followed.watcher.followChanges(), std::vector { c.changed.dwAddr });
+    EXPECT_EQ(followed.watcher.followChanges(), std::vector { c.changed.address });
 
     EXPECT_EQ(followed.texts(), read.texts());
-    const MappingEntry& expected = *read.watcher.programCache.at(c.changed.dwAddr);
-    const MappingEntry& got = *followed.watcher.programCache.at(c.changed.dwAddr);
+    const MappingEntry& expected = *read.watcher.programCache.at(c.changed.address);
+    const MappingEntry& got = *followed.watcher.programCache.at(c.changed.address);
     EXPECT_EQ(got.mac, expected.mac);
     EXPECT_EQ(got.macLength, expected.macLength);
     EXPECT_EQ(got.type, expected.type);

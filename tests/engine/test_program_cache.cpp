@@ -60,7 +60,7 @@ TEST_F(ProgramCacheTest, CacheIsWalkedInDottedOrder)
     std::vector<std::string> order;
     for (const auto& [key, e] : watcher.programCache) {
         EXPECT_EQ(key, e->address);
-        order.push_back(dottedText(key));
+        order.push_back(addressText(key));
     }
     EXPECT_EQ(order, (std::vector<std::string> { "1.0.0.9", "10.0.0.1", "10.0.0.2", "192.168.0.1" }));
 }

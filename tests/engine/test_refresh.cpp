@@ -146,7 +146,7 @@ INSTANTIATE_TEST_SUITE_P(Table, RefreshAlerts, ::testing::ValuesIn(kAlertCases),
 hostnet::MibIpNetRow macRow(const char* dotted, std::vector<std::uint8_t> bytes, std::uint32_t length)
 {
     auto r = row("10.0.0.1", "");
-    r.dwAddr = ip(dotted);
+    r.address = ip(dotted);
     r.dwPhysAddrLen = length;
     std::ranges::copy(bytes, r.bPhysAddr.begin());
     return r;

@@ -64,7 +64,7 @@ TEST_F(SystemCacheActions, DeleteUsesTheEntrysInterfaceAndKeepsTheEntry)
     EXPECT_EQ(watcher.deleteFromSystemCache("10.0.0.5"), 0);
     ASSERT_EQ(host.calls.deleted.size(), 1u);
     EXPECT_EQ(host.calls.deleted[0].dwIndex, 3u);
-    EXPECT_EQ(host.calls.deleted[0].dwAddr, ip("10.0.0.5"));
+    EXPECT_EQ(host.calls.deleted[0].address, ip("10.0.0.5"));
     EXPECT_EQ(host.calls.deleted[0].dwPhysAddrLen, 0u);
     EXPECT_EQ(host.calls.deleted[0].dwType, 0u);
     EXPECT_NE(watcher.findEntry("10.0.0.5"), nullptr);
@@ -257,7 +257,7 @@ TEST_P(FlushBothCaches, KeepsTheHistoryOfEntriesTheFlushLeft)
     EXPECT_EQ(watcher.flushBothCaches(), c.flushResult);
     std::vector<std::string> left;
     for (const auto& [address, e] : watcher.programCache)
-        left.push_back(dottedText(address));
+        left.push_back(addressText(address));
     EXPECT_EQ(left, std::vector<std::string>(c.programCache.begin(), c.programCache.end()));
     if (watcher.findEntry("10.0.0.6") != nullptr) {
         EXPECT_EQ(entry("10.0.0.6").historyLength(), 1u);

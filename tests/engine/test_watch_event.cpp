@@ -97,7 +97,7 @@ TEST(WatchEventSerial, TheAlertLineIsTheSerialAndTheText)
 {
     WatchEvent event;
     event.serial = 7;
-    event.compose(ip("10.0.0.7"), 0, kBroadcast, nullptr, BroadcastMac, kNow);
+    event.compose(ip("10.0.0.7"), {}, kBroadcast, nullptr, BroadcastMac, kNow);
     EXPECT_EQ(alertLine(event), "7 - " + event.text);
     EXPECT_TRUE(alertLine(event).starts_with("7 - 14:03:09: Broadcast MAC assigned: 10.0.0.7"));
 }
@@ -105,8 +105,8 @@ TEST(WatchEventSerial, TheAlertLineIsTheSerialAndTheText)
 TEST(WatchEventSerial, ComposeAgainReplacesTheText)
 {
     WatchEvent event;
-    event.compose(ip("10.0.0.7"), 0, kBroadcast, nullptr, BroadcastMac, kNow);
-    event.compose(ip("10.0.0.7"), 0, kBroadcast, nullptr, 99, kNow);
+    event.compose(ip("10.0.0.7"), {}, kBroadcast, nullptr, BroadcastMac, kNow);
+    event.compose(ip("10.0.0.7"), {}, kBroadcast, nullptr, 99, kNow);
     EXPECT_EQ(event.text, "14:03:09: ");
 }
 

@@ -131,6 +131,8 @@ INSTANTIATE_TEST_SUITE_P(Kernel, ArpHelperRefusedByKernel,
             "no such entry in the table" },
         KernelRefusal { "delete_on_the_wrong_interface", { "delete", "10.77.0.5", "2" }, false,
             "no such entry in the table" },
+        KernelRefusal { "delete_of_an_absent_ipv6_entry", { "delete", "2001:db8::9", "2" }, false,
+            "no such entry in the table" },
         KernelRefusal {
             "delete_on_a_missing_interface", { "delete", "10.66.0.5", "99" }, false, "No such device" },
         KernelRefusal { "flush_of_a_missing_interface", { "flush", "99" }, false, "no interface 99" }),

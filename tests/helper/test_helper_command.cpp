@@ -19,7 +19,7 @@ TEST(HelperCommand, ReadsDeleteAndFlush)
     const auto deletion = parse({ "delete", "192.168.0.1", "3" });
     ASSERT_TRUE(deletion);
     EXPECT_EQ(deletion->verb, HelperCommand::Verb::Delete);
-    EXPECT_EQ(deletion->address, 0x0100A8C0u);  // network byte order, as the host layer takes it
+    EXPECT_EQ(deletion->address.v4Value(), 0x0100A8C0u);  // network byte order, as the host layer takes it
     EXPECT_EQ(deletion->interfaceIndex, 3u);
 
     const auto flush = parse({ "flush", "2147483647" });

@@ -26,23 +26,23 @@ public:
 
     bool add(const Neighbour& neighbour) override
     {
-        const std::uint32_t address = *parseDottedQuad(neighbour.address);
+        const hostnet::IpAddress address = *parseAddress(neighbour.address);
         if (std::ranges::any_of(
-                model_.netTable, [address](const auto& row) { return row.dwAddr == address; }))
+                model_.netTable, [address](const auto& row) { return row.address == address; }))
             return false;
         return replace(neighbour);
     }
 
     bool replace(const Neighbour& neighbour) override
     {
-        const std::uint32_t address = *parseDottedQuad(neighbour.address);
-        std::erase_if(model_.netTable, [address](const auto& row) { return row.dwAddr == address; });
+        const hostnet::IpAddress address = *parseAddress(neighbour.address);
+        std::erase_if(model_.netTable, [address](const auto& row) { return row.address == address; });
         if (neighbour.state == Nud::Noarp) {
             model_.notify({ address, std::nullopt });
             return true;  // kept by the kernel, but no ARP entry
         }
         hostnet::MibIpNetRow row;
-        row.dwAddr = address;
+        row.address = address;
         row.dwIndex = kInterface;
         row.dwType = typeOf(neighbour.state);
         unsigned b[6] {};
@@ -71,7 +71,7 @@ public:
     {
         std::vector<std::string> listed;
         for (const auto& row : model_.netTable)
-            listed.push_back(dottedText(row.dwAddr));
+            listed.push_back(addressText(row.address));
         std::ranges::sort(listed);
         return listed;
     }

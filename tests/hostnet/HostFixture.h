@@ -87,7 +87,7 @@ inline std::string actionFailureTexts(CMappingWatcher& watcher)
 inline std::string describe(const hostnet::MibIpNetRow& row)
 {
     const std::string mac = row.dwPhysAddrLen == 0 ? "-" : macText(row.bPhysAddr.data());
-    return dottedText(row.dwAddr) + " " + mac + "/" + std::to_string(row.dwPhysAddrLen) + " type "
+    return addressText(row.address) + " " + mac + "/" + std::to_string(row.dwPhysAddrLen) + " type "
         + std::to_string(row.dwType) + " if " + std::to_string(row.dwIndex);
 }
 

@@ -123,9 +123,9 @@ TEST_F(ChangeFeedTest, ADeletedEntryLeavesTheSystemCacheAndItsReturnIsCompared)
 
     ip({ "neigh", "del", "10.66.0.5", "dev", "veth0" });
     // The kernel may pass through a failed state on the way out.
-    const std::vector<std::uint32_t> touched = watcher().followChanges();
+    const std::vector<hostnet::IpAddress> touched = watcher().followChanges();
     EXPECT_FALSE(touched.empty());
-    EXPECT_EQ(std::ranges::count(touched, test::ip("10.66.0.5")), std::ssize(touched));
+    EXPECT_EQ(std::ranges::count(touched, hostnet::IpAddress(test::ip("10.66.0.5"))), std::ssize(touched));
     EXPECT_FALSE(watcher().findEntry("10.66.0.5")->inSystemCache);
 
     ip({ "neigh", "add", "10.66.0.5", "lladdr", kMac2, "dev", "veth0", "nud", "permanent" });
@@ -172,7 +172,7 @@ TEST_F(ChangeFeedTest, AFlushRemovesEntriesTheFeedHasNotHandedOverYet)
     EXPECT_TRUE(watcher().findEntry("10.66.0.7")->inSystemCache);
     // The feed goes on after the flush.
     ip({ "neigh", "add", "10.66.0.8", "lladdr", kMac2, "dev", "veth0", "nud", "permanent" });
-    EXPECT_EQ(watcher().followChanges(), std::vector { test::ip("10.66.0.8") });
+    EXPECT_EQ(watcher().followChanges(), std::vector<hostnet::IpAddress> { test::ip("10.66.0.8") });
 }
 
 // What a socket and a queue too small for a burst lose comes back through a
@@ -290,12 +290,12 @@ class RowsAsTheyEnd : public testing::TestWithParam<ArrivalCase> { };
 
 TEST_P(RowsAsTheyEnd, AreTheLastWordOnEachRowInTableOrder)
 {
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> got;
+    std::vector<std::pair<hostnet::IpAddress, std::uint32_t>> got;
     for (const auto& [key, row] : hostnet::NeighbourFollower::rowsAsTheyEnd(GetParam().arrivals))
-        got.emplace_back(row.dwAddr, row.dwIndex);
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> expected;
+        got.emplace_back(row.address, row.dwIndex);
+    std::vector<std::pair<hostnet::IpAddress, std::uint32_t>> expected;
     for (const auto& [address, interfaceIndex] : GetParam().rows)
-        expected.emplace_back(test::ip(address), interfaceIndex);
+        expected.emplace_back(hostnet::IpAddress(test::ip(address)), interfaceIndex);
     EXPECT_EQ(got, expected);
 }
 

@@ -40,7 +40,7 @@ LastWords takeUntil(hostnet::ChangeFeed& feed, const LastWords& expected)
     };
     while (!settled() && std::chrono::steady_clock::now() < deadline) {
         for (const hostnet::NetTableChange& change : feed.take())
-            said[dottedText(change.address)] = change.row ? describe(*change.row) : "gone";
+            said[addressText(change.address)] = change.row ? describe(*change.row) : "gone";
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return said;
@@ -59,7 +59,7 @@ TEST_P(FeedContract, TheLastChangeOfEachAddressIsItsRowInTheTable)
     ASSERT_TRUE(host->replace({ "10.66.0.5", "00:0c:29:00:00:55", Nud::Reachable }));  // a forgery
     ASSERT_TRUE(host->add({ "10.66.0.8", "00:0c:29:00:00:08", Nud::Permanent }));  // a newcomer
     ASSERT_TRUE(host->replace({ "10.66.0.6", "00:0c:29:00:00:06", Nud::Noarp }));  // no ARP entry now
-    const hostnet::MibIpNetRow seventh { TestHost::kInterface, 6, {}, *parseDottedQuad("10.66.0.7"), 3 };
+    const hostnet::MibIpNetRow seventh { TestHost::kInterface, 6, {}, *parseAddress("10.66.0.7"), 3 };
     const hostnet::ActionResult deleted = ipHelper->deleteIpNetEntry(seventh);  // our own delete
     ASSERT_TRUE(deleted.ok()) << deleted.reason;
 

@@ -67,7 +67,7 @@ TEST_P(Unprivileged, DeleteAndFlushFail)
         auto ipHelper = host->makeIpHelper();
         hostnet::MibIpNetRow row;
         row.dwIndex = TestHost::kInterface;
-        row.dwAddr = 0x0542420A;  // 10.66.0.5
+        row.address = hostnet::IpAddress::v4(0x0542420A);  // 10.66.0.5
         const bool readable = ipHelper->getIpNetTable().rows.has_value();
         const hostnet::ActionResult deleted = ipHelper->deleteIpNetEntry(row);
         const bool deleteRefused = deleted.status == -1 && deleted.kind == hostnet::Failure::NotPermitted;
@@ -96,7 +96,7 @@ TEST_F(LinuxIpHelperTest, DeleteOfAnEntryNotInTheTableSaysSo)
     const auto ipHelper = host->makeIpHelper();
     hostnet::MibIpNetRow row;
     row.dwIndex = TestHost::kInterface;
-    row.dwAddr = 0x0542420A;  // 10.66.0.5
+    row.address = hostnet::IpAddress::v4(0x0542420A);  // 10.66.0.5
     const hostnet::ActionResult deleted = ipHelper->deleteIpNetEntry(row);
     EXPECT_EQ(deleted.status, -1);
     EXPECT_EQ(deleted.kind, hostnet::Failure::NoSuchEntry);
@@ -118,7 +118,7 @@ TEST_F(LinuxIpHelperTest, FlushOfSeveralInterfacesTakesOnlyTheirDynamicEntries)
             run({ "ip", "neigh", "add", address, "lladdr", "00:0c:29:00:00:01", "dev", link, "nud", state }));
 
     const auto ipHelper = host->makeIpHelper();
-    std::vector<std::uint32_t> kept { 1 };
+    std::vector<hostnet::IpAddress> kept { hostnet::IpAddress::v4(1) };
     const hostnet::ActionResult flushed
         = ipHelper->flushIpNetTables({ TestHost::kInterface, if_nametoindex("second0") }, kept);
     EXPECT_EQ(flushed.status, 0) << flushed.reason;
@@ -139,7 +139,7 @@ TEST_F(LinuxIpHelperTest, DefaultRoutesAndLookupsAreTheKernels)
     ASSERT_TRUE(run({ "ip", "route", "add", "203.0.113.9/32", "dev", "veth0" }));
 
     const auto ipHelper = host->makeIpHelper();
-    const auto gateway = [](const char* dotted) { return *parseDottedQuad(dotted); };
+    const auto gateway = [](const char* dotted) { return *parseAddress(dotted); };
     const hostnet::ReadResult<hostnet::DefaultRouteRow> routes = ipHelper->getDefaultRoutes();
     ASSERT_TRUE(routes.rows.has_value()) << routes.reason;
     EXPECT_EQ(*routes.rows,
@@ -151,8 +151,10 @@ TEST_F(LinuxIpHelperTest, DefaultRoutesAndLookupsAreTheKernels)
     using Answer = std::optional<hostnet::RouteAnswer>;
     EXPECT_EQ(ipHelper->lookupRoute(gateway("8.8.8.8")),
         (Answer { { TestHost::kInterface, gateway("10.66.0.253") } }));
-    EXPECT_EQ(ipHelper->lookupRoute(gateway("10.66.0.7")), (Answer { { TestHost::kInterface, 0 } }));
-    EXPECT_EQ(ipHelper->lookupRoute(gateway("203.0.113.9")), (Answer { { TestHost::kInterface, 0 } }));
+    EXPECT_EQ(ipHelper->lookupRoute(gateway("10.66.0.7")),
+        (Answer { { TestHost::kInterface, gateway("0.0.0.0") } }));
+    EXPECT_EQ(ipHelper->lookupRoute(gateway("203.0.113.9")),
+        (Answer { { TestHost::kInterface, gateway("0.0.0.0") } }));
     EXPECT_EQ(ipHelper->lookupRoute(gateway("172.16.0.1")), Answer {});
     const auto adapters = ipHelper->getAdaptersInfo().rows;
     ASSERT_TRUE(adapters && adapters->size() == 1);

@@ -10,8 +10,12 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <string_view>
+#include <thread>
+#include <tuple>
 
 namespace tevra::test {
 namespace {
@@ -39,6 +43,46 @@ void removeLeftovers()
     }
 }
 
+// Writes /proc/sys/net/ipv6/conf/<key> as seen from inside a namespace.
+bool setIpv6Conf(const std::string& namespaceName, const std::string& key, const std::string& value)
+{
+    const NamespaceEntry entry(namespaceName);
+    if (!entry.ok())
+        return false;
+    std::ofstream file("/proc/sys/net/ipv6/conf/" + key);
+    file << value << std::flush;
+    return file.good();
+}
+
+// Whether `ip -6 addr show` of the interface shows `shown` and no address
+// still in duplicate address detection.
+bool addressesSettled(
+    const std::string& namespaceName, const std::string& interfaceName, const std::string& shown)
+{
+    const CommandResult listed
+        = runCommand({ "ip", "-n", namespaceName, "-6", "addr", "show", "dev", interfaceName });
+    return listed.status == 0 && listed.out.find(shown) != std::string::npos
+        && listed.out.find("tentative") == std::string::npos;
+}
+
+bool waitForAddresses(
+    const std::string& namespaceName, const std::string& interfaceName, const std::string& shown)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!addressesSettled(namespaceName, interfaceName, shown)) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+// What `ip -6 addr show` writes for an address of its own.
+std::string addressLine(const std::string& address)
+{
+    return "inet6 " + address + "/";
+}
+
 }  // namespace
 
 bool NamespacePair::available()
@@ -64,15 +108,7 @@ NamespacePair::NamespacePair()
         { "-n", host_, "link", "set", "veth0", "up" },
         { "-n", peer_, "link", "set", "veth1", "up" },
     };
-    for (const auto& step : steps) {
-        if (!runIp(step)) {
-            error = "ip";
-            for (const std::string& argument : step)
-                error += " " + argument;
-            error += " failed";
-            return;
-        }
-    }
+    runSteps(steps);
 }
 
 NamespacePair::~NamespacePair()
@@ -80,6 +116,87 @@ NamespacePair::~NamespacePair()
     // Deleting a namespace takes its end of the veth pair, and so the other end, with it.
     runIp({ "netns", "del", host_ });
     runIp({ "netns", "del", peer_ });
+}
+
+bool NamespacePair::enableIpv6()
+{
+    // Host: a plain end system that takes advertisements. Peer: takes none, so
+    // the frames it forges change only the host. "default" covers the
+    // stations added later.
+    const std::vector<std::tuple<std::string, std::string, std::string>> settings {
+        { host_, "all/forwarding", "0" },
+        { host_, "veth0/accept_dad", "0" },
+        { host_, "veth0/accept_ra", "1" },
+        { host_, "veth0/accept_ra_defrtr", "1" },
+        { host_, "veth0/accept_ra_pinfo", "1" },
+        { host_, "veth0/autoconf", "1" },
+        { peer_, "default/accept_dad", "0" },
+        { peer_, "default/accept_ra", "0" },
+        { peer_, "veth1/accept_dad", "0" },
+        { peer_, "veth1/accept_ra", "0" },
+    };
+    for (const auto& [name, key, value] : settings) {
+        if (!setIpv6Conf(name, key, value)) {
+            error = "setting net.ipv6.conf." + key + " in " + name + " failed";
+            return false;
+        }
+    }
+    // The link-local addresses made when the links came up are still in
+    // detection; taking the links down and up makes them anew without it.
+    const std::vector<std::vector<std::string>> steps {
+        { "-n", host_, "link", "set", "veth0", "down" },
+        { "-n", peer_, "link", "set", "veth1", "down" },
+        { "-n", host_, "link", "set", "veth0", "up" },
+        { "-n", peer_, "link", "set", "veth1", "up" },
+        { "-n", host_, "addr", "add", std::string(kHostAddress6) + "/64", "dev", "veth0", "nodad" },
+        { "-n", peer_, "addr", "add", std::string(kPeerAddress6) + "/64", "dev", "veth1", "nodad" },
+    };
+    if (!runSteps(steps))
+        return false;
+    for (const auto& [name, interfaceName, address] :
+        { std::tuple { host_, "veth0", kHostLinkLocal }, std::tuple { peer_, "veth1", kPeerLinkLocal },
+            std::tuple { host_, "veth0", kHostAddress6 }, std::tuple { peer_, "veth1", kPeerAddress6 } }) {
+        if (!waitForAddresses(name, interfaceName, addressLine(address))) {
+            error = std::string(address) + " did not settle on " + interfaceName + " in " + name;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool NamespacePair::addPeerStation(const std::string& mac, const std::string& address6)
+{
+    static std::atomic<int> counter { 0 };
+    const std::string name = "st" + std::to_string(counter++);
+    const std::vector<std::vector<std::string>> steps {
+        { "-n", peer_, "link", "add", "link", "veth1", "name", name, "address", mac, "type", "macvlan",
+            "mode", "bridge" },
+        { "-n", peer_, "link", "set", name, "up" },
+        { "-n", peer_, "addr", "add", address6 + "/64", "dev", name, "nodad" },
+    };
+    if (!runSteps(steps))
+        return false;
+    // Its link-local address too, made from its MAC when it came up.
+    if (!waitForAddresses(peer_, name, addressLine(address6))
+        || !waitForAddresses(peer_, name, "scope link")) {
+        error = address6 + " did not settle on " + name;
+        return false;
+    }
+    return true;
+}
+
+bool NamespacePair::runSteps(const std::vector<std::vector<std::string>>& steps)
+{
+    for (const auto& step : steps) {
+        if (!runIp(step)) {
+            error = "ip";
+            for (const std::string& argument : step)
+                error += " " + argument;
+            error += " failed";
+            return false;
+        }
+    }
+    return true;
 }
 
 bool NamespacePair::ipInHost(const std::vector<std::string>& arguments) const

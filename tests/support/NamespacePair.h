@@ -17,6 +17,12 @@ public:
     static constexpr const char* kPeerAddress = "10.66.0.2";
     static constexpr const char* kHostMac = "02:00:00:00:00:01";
     static constexpr const char* kPeerMac = "02:00:00:00:00:02";
+    // What enableIpv6() gives: link-local addresses made from the MACs, and
+    // one global /64 on the wire.
+    static constexpr const char* kHostAddress6 = "2001:db8:66::1";
+    static constexpr const char* kPeerAddress6 = "2001:db8:66::2";
+    static constexpr const char* kHostLinkLocal = "fe80::ff:fe00:1";
+    static constexpr const char* kPeerLinkLocal = "fe80::ff:fe00:2";
 
     // Only root may make namespaces.
     static bool available();
@@ -37,9 +43,24 @@ public:
     // A command line run inside the host namespace with `ip netns exec`.
     std::vector<std::string> execInHost(std::vector<std::string> command) const;
 
+    // Makes both ends IPv6-ready at once: no duplicate address detection (the
+    // link-local addresses are usable when this returns), kHostAddress6 and
+    // kPeerAddress6 on the wire, and a host that takes router advertisements
+    // (forwarding off, addresses and default routes from them) while the peer
+    // takes none. The IPv4 side is left as it was. False, with `error`, when
+    // a step failed or the addresses did not settle in time.
+    bool enableIpv6();
+    // A third station in the peer namespace (a macvlan on veth1) with its own
+    // MAC and IPv6 address, which answers for itself: an attacker the host
+    // can reach. Needs enableIpv6() first. False, with `error`, on failure.
+    bool addPeerStation(const std::string& mac, const std::string& address6);
+
     std::string error;
 
 private:
+    // Runs `ip` with each argument list in turn; the first failure goes to `error`.
+    bool runSteps(const std::vector<std::vector<std::string>>& steps);
+
     std::string host_;
     std::string peer_;
 };

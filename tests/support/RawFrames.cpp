@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "RawFrames.h"
 
-#include "NamespacePair.h"
+#include "PacketSocket.h"
 
 #include <arpa/inet.h>
 #include <linux/if_ether.h>
 #include <linux/if_packet.h>
-#include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -14,50 +13,17 @@
 
 #include <array>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
 namespace tevra::test {
 namespace {
 
-using Mac = std::array<std::uint8_t, 6>;
-
-Mac parseMac(const std::string& text)
-{
-    Mac mac {};
-    unsigned b[6] {};
-    if (std::sscanf(text.c_str(), "%x:%x:%x:%x:%x:%x", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5]) == 6)
-        for (std::size_t i = 0; i < mac.size(); ++i)
-            mac[i] = static_cast<std::uint8_t>(b[i]);
-    return mac;
-}
-
 std::array<std::uint8_t, 4> parseIp(const std::string& text)
 {
     std::array<std::uint8_t, 4> address {};
     inet_pton(AF_INET, text.c_str(), address.data());
     return address;
-}
-
-// A packet socket bound to the interface, made inside the namespace.
-int packetSocket(const std::string& namespaceName, const std::string& interfaceName, int type,
-    std::uint16_t protocol, sockaddr_ll& link)
-{
-    const NamespaceEntry entry(namespaceName);
-    if (!entry.ok())
-        return -1;
-    const int fd = socket(AF_PACKET, type | SOCK_CLOEXEC, htons(protocol));
-    link = {};
-    link.sll_family = AF_PACKET;
-    link.sll_protocol = htons(protocol);
-    link.sll_ifindex = static_cast<int>(if_nametoindex(interfaceName.c_str()));
-    if (fd >= 0
-        && (link.sll_ifindex == 0 || bind(fd, reinterpret_cast<sockaddr*>(&link), sizeof link) != 0)) {
-        close(fd);
-        return -1;
-    }
-    return fd;
 }
 
 bool isEchoRequestTo(

@@ -14,17 +14,35 @@ namespace tevra::test {
 // 2026-12-10 14:03:09 UTC; the test programs run with TZ=UTC.
 inline constexpr std::int64_t kNow = 1796911389;
 
-inline std::uint32_t ip(const char* dotted)
+// An address written as text ("10.0.0.1", "2001:db8::1", "fe80::1%2"), for
+// where the tests need it: the address, or an IPv4 one's network-order value.
+class TextAddress {
+public:
+    explicit TextAddress(const char* text)
+        : address_(*parseZonedAddress(text))
+    {
+    }
+    operator hostnet::IpAddress() const { return address_; }
+    operator std::uint32_t() const { return address_.v4Value(); }
+
+private:
+    hostnet::IpAddress address_;
+};
+
+inline TextAddress ip(const char* text)
 {
-    return *parseDottedQuad(dotted);
+    return TextAddress(text);
 }
 
-// An ARP row; an empty MAC text gives a row without a hardware address.
-inline hostnet::MibIpNetRow arpRow(const char* dotted, const char* mac, std::uint32_t index = 2,
-    std::uint32_t type = hostnet::kNetTypeDynamic)
+// A neighbour row; an empty MAC text gives a row without a hardware address.
+// A link-local IPv6 address without a zone is on the row's interface.
+inline hostnet::MibIpNetRow arpRow(
+    const char* text, const char* mac, std::uint32_t index = 2, std::uint32_t type = hostnet::kNetTypeDynamic)
 {
     hostnet::MibIpNetRow r;
-    r.dwAddr = ip(dotted);
+    r.address = ip(text);
+    if (r.address.isLinkLocal() && r.address.zone() == 0)
+        r.address = hostnet::IpAddress::v6(r.address.v6Bytes(), index);
     r.dwIndex = index;
     r.dwType = type;
     unsigned b[6];

@@ -117,7 +117,7 @@ TEST_P(Fallback, DeleteAndFlushGoToTheHelperOnlyWhenRefusedForRights)
     auto fake = std::make_unique<hostnet::FakeIpHelper>();
     hostnet::FakeIpHelper& host = *fake;
     host.adapters = { { 3, "eth0" } };
-    host.netTable = { { 3, 6, { 0x00, 0x0C, 0x29, 0x11, 0x22, 0x33 }, *parseDottedQuad("10.0.0.5"), 3 } };
+    host.netTable = { { 3, 6, { 0x00, 0x0C, 0x29, 0x11, 0x22, 0x33 }, *parseAddress("10.0.0.5"), 3 } };
     if (c.hostFailure != hostnet::Failure::None) {
         host.deleteResult = -1;
         host.flushResult = -1;
@@ -129,9 +129,9 @@ TEST_P(Fallback, DeleteAndFlushGoToTheHelperOnlyWhenRefusedForRights)
 
     hostnet::MibIpNetRow row;
     row.dwIndex = 3;
-    row.dwAddr = *parseDottedQuad("10.0.0.5");
+    row.address = *parseAddress("10.0.0.5");
     // Every later command is tried again: the person may consent the second time.
-    std::vector<std::uint32_t> kept { 1, 2 };
+    std::vector<hostnet::IpAddress> kept { hostnet::IpAddress::v4(1), hostnet::IpAddress::v4(2) };
     for (const StepResult& done : { finalResult(elevating, elevating.deleteIpNetEntry(row)),
              finalResult(elevating, elevating.flushIpNetTables({ 3 }, kept)) }) {
         EXPECT_EQ(done.result, c.result);
@@ -163,7 +163,7 @@ TEST(FallbackBatch, ARefusalIsNotAskedAgainWithinOneCommand)
     fake->failure = hostnet::Failure::NotPermitted;
     ElevatingIpHelper elevating(std::move(fake), std::make_unique<HelperLauncher>(recordingHelper(log, 126)));
     for (const char* address : { "10.0.0.5", "10.0.0.6", "10.0.0.7" })
-        EXPECT_EQ(elevating.deleteIpNetEntry({ 3, 6, {}, *parseDottedQuad(address), 3 }).status, -1);
+        EXPECT_EQ(elevating.deleteIpNetEntry({ 3, 6, {}, *parseAddress(address), 3 }).status, -1);
     const std::optional<ElevatedOutcome> outcome = helperOutcome(elevating);
     ASSERT_TRUE(outcome.has_value());
     EXPECT_TRUE(outcome->doneSubjects.empty());
@@ -292,7 +292,7 @@ TEST_F(WindowFallbackTest, WithoutRightsTheHelperDeletesAndFlushes)
     // The window's own attempt must really be refused, or this proves nothing.
     hostnet::MibIpNetRow row;
     row.dwIndex = if_nametoindex("veth0");
-    row.dwAddr = *parseDottedQuad("10.66.0.5");
+    row.address = *parseAddress("10.66.0.5");
     const auto plain = hostnet::makePlatformIpHelper();
     const hostnet::ActionResult refused = plain->deleteIpNetEntry(row);
     ASSERT_EQ(refused.status, -1);

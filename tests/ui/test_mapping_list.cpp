@@ -31,14 +31,14 @@ protected:
 
     int rowOf(const char* dotted) const
     {
-        const auto found = rows().findRow(netToHost(ip(dotted)));
+        const auto found = rows().findRow(ip(dotted));
         return found ? *found : -1;
     }
 
     bool sorted() const
     {
         for (int row = 1; row < rows().rowCount(); ++row) {
-            if (rows().row(row - 1).hostAddress >= rows().row(row).hostAddress)
+            if (rows().row(row - 1).address >= rows().row(row).address)
                 return false;
         }
         return true;
@@ -251,8 +251,7 @@ TEST_F(MappingListTest, NewRowsTakeTheirSortedPlaceInTheSamePass)
 MappingRow shownRow(std::uint32_t hostAddress)
 {
     MappingRow row;
-    row.hostAddress = hostAddress;
-    row.address = hostToNet(hostAddress);
+    row.address = hostnet::IpAddress::v4(hostToNet(hostAddress));
     return row;
 }
 
@@ -285,7 +284,7 @@ TEST_F(MappingListTest, InsertionRunsBetweenListedRows)
         std::sort(all.begin(), all.end());
         ASSERT_EQ(rows().rowCount(), int(all.size()));
         for (int row = 0; row < rows().rowCount(); ++row)
-            EXPECT_EQ(rows().row(row).hostAddress, all[std::size_t(row)]);
+            EXPECT_EQ(netToHost(rows().row(row).address.v4Value()), all[std::size_t(row)]);
     }
 }
 

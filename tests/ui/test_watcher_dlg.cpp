@@ -116,7 +116,7 @@ std::vector<std::string> cacheAddresses(const CMappingWatcher& watcher)
 {
     std::vector<std::string> texts;
     for (const auto& [address, entry] : watcher.programCache)
-        texts.push_back(dottedText(address));
+        texts.push_back(addressText(address));
     return texts;
 }
 
@@ -165,8 +165,8 @@ TEST_F(WatcherDlgTest, SelectionWalkGoesInRowOrder)
         rows().index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     dlg.OnDeleteFromBothCaches();
     ASSERT_EQ(host.calls.deleted.size(), 2u);
-    EXPECT_EQ(host.calls.deleted[0].dwAddr, ip("10.0.0.1"));
-    EXPECT_EQ(host.calls.deleted[1].dwAddr, ip("10.0.0.3"));
+    EXPECT_EQ(host.calls.deleted[0].address, ip("10.0.0.1"));
+    EXPECT_EQ(host.calls.deleted[1].address, ip("10.0.0.3"));
     EXPECT_EQ(cacheAddresses(dlg.watcher), std::vector<std::string> { "10.0.0.2" });
     EXPECT_EQ(column0(), std::vector<std::string> { "10.0.0.2" });
 }
@@ -202,7 +202,7 @@ TEST_F(WatcherDlgTest, MenuCommandsReachTheirHandlers)
         { kCmdDeleteFromSystemCache,
             [](WatcherDlgTest& t) {
                 ASSERT_EQ(t.host.calls.deleted.size(), 1u);
-                EXPECT_EQ(t.host.calls.deleted[0].dwAddr, ip("10.0.0.2"));
+                EXPECT_EQ(t.host.calls.deleted[0].address, ip("10.0.0.2"));
                 EXPECT_EQ(t.rows().rowCount(), 3);
             } },
         { kCmdDeleteFromProgramCache,

@@ -30,12 +30,16 @@ public:
     std::vector<std::string> calls;
 };
 
-// Listed by `hostAddress`, reading 10.0.0.<its low byte>.
-MappingRow rowAt(std::uint32_t hostAddress, const MacBytes& mac = { 0x00, 0x0C, 0x29, 0x11, 0x22, 0x33 })
+// Reading 10.0.0.<lowByte>.
+hostnet::IpAddress at(std::uint32_t lowByte)
+{
+    return hostnet::IpAddress::v4(hostToNet(0x0A000000u | (lowByte & 0xFF)));
+}
+
+MappingRow rowAt(std::uint32_t lowByte, const MacBytes& mac = { 0x00, 0x0C, 0x29, 0x11, 0x22, 0x33 })
 {
     MappingRow row;
-    row.hostAddress = hostAddress;
-    row.address = hostToNet(0x0A000000u | (hostAddress & 0xFF));
+    row.address = at(lowByte);
     row.mac = mac;
     row.macLength = 6;
     return row;
@@ -54,10 +58,10 @@ TEST(MappingRowsTest, AFirstFillIsOneInsertionAndLaterRowsGoInRunsAtTheirPlaces)
     EXPECT_EQ(list.calls, (std::vector<std::string> { "changed 2+1", "insert 1+2", "insert 5+1" }));
     std::vector<std::uint32_t> order;
     for (int i = 0; i < rows.size(); ++i)
-        order.push_back(rows.row(i).hostAddress);
+        order.push_back(rows.row(i).address.data()[3]);
     EXPECT_EQ(order, (std::vector<std::uint32_t> { 1, 2, 3, 5, 9, 12 }));
-    EXPECT_EQ(rows.findRow(9), 4);
-    EXPECT_EQ(rows.findRow(4), std::nullopt);
+    EXPECT_EQ(rows.findRow(at(9)), 4);
+    EXPECT_EQ(rows.findRow(at(4)), std::nullopt);
 
     rows.removeAll();
     EXPECT_EQ(list.calls.back(), "remove all");

@@ -77,7 +77,7 @@ TEST_F(WindowCommands, DeletesActOnTheSelectionOnly)
     face.selected = { "10.0.0.1" };
     EXPECT_EQ(run(kCmdDeleteFromSystemCache), std::vector<std::string> {});
     ASSERT_EQ(host.calls.deleted.size(), 1u);
-    EXPECT_EQ(host.calls.deleted[0].dwAddr, ip("10.0.0.1"));
+    EXPECT_EQ(host.calls.deleted[0].address, ip("10.0.0.1"));
     EXPECT_TRUE(inProgramCache("10.0.0.1"));
 
     EXPECT_EQ(run(kCmdDeleteFromProgramCache), (std::vector<std::string> { "clear rows", "rewrite rows" }));

@@ -25,9 +25,11 @@ ElevatingIpHelper::ElevatingIpHelper(
 
 hostnet::ActionResult ElevatingIpHelper::deleteIpNetEntry(const hostnet::MibIpNetRow& row)
 {
-    const std::string address = dottedText(row.dwAddr);
-    return deferIfRefused(
-        host_->deleteIpNetEntry(row), { { address, { "delete", address, std::to_string(row.dwIndex) } } });
+    // The subject names the entry among all (a link-local one by its
+    // interface too); the helper is given the interface apart.
+    return deferIfRefused(host_->deleteIpNetEntry(row),
+        { { zonedAddressText(row.address),
+            { "delete", addressText(row.address), std::to_string(row.dwIndex) } } });
 }
 
 hostnet::ActionResult ElevatingIpHelper::flushIpNetTable(std::uint32_t interfaceIndex)
@@ -37,7 +39,7 @@ hostnet::ActionResult ElevatingIpHelper::flushIpNetTable(std::uint32_t interface
 }
 
 hostnet::ActionResult ElevatingIpHelper::flushIpNetTables(
-    const std::vector<std::uint32_t>& interfaceIndexes, std::vector<std::uint32_t>& kept)
+    const std::vector<std::uint32_t>& interfaceIndexes, std::vector<hostnet::IpAddress>& kept)
 {
     std::vector<Step> steps;
     for (const std::uint32_t index : interfaceIndexes)

@@ -38,7 +38,7 @@ public:
     hostnet::ActionResult deleteIpNetEntry(const hostnet::MibIpNetRow& row) override;
     hostnet::ActionResult flushIpNetTable(std::uint32_t interfaceIndex) override;
     hostnet::ActionResult flushIpNetTables(
-        const std::vector<std::uint32_t>& interfaceIndexes, std::vector<std::uint32_t>& kept) override;
+        const std::vector<std::uint32_t>& interfaceIndexes, std::vector<hostnet::IpAddress>& kept) override;
 
     // True when no step is under way or waiting to start.
     bool idle() const { return !running_ && batches_.empty(); }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/MacAddress.h"
+#include "hostnet/IpAddress.h"
 #include "ui/core/SharedTexts.h"
 
 #include <cstdint>
@@ -12,10 +13,9 @@ namespace tevra {
 // from when a list draws them (a copy, so a row reads as it was written): a
 // first fill of tens of thousands of rows makes no text and touches little
 // memory. The vendor and adapter names are numbers in the list's SharedTexts;
-// the host-order address is the row's item data and sort key.
+// the address is the row's sort key.
 struct MappingRow {
-    std::uint32_t hostAddress = 0;
-    std::uint32_t address = 0;  // network byte order
+    hostnet::IpAddress address;
     MacBytes mac {};
     std::int64_t lastChanged = 0;  // 0: no change worth showing
     std::uint32_t adapterIndex = 0;

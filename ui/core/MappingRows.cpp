@@ -8,16 +8,16 @@
 
 namespace tevra {
 
-MappingRows::RowList::const_iterator MappingRows::lowerBound(std::uint32_t hostAddress) const
+MappingRows::RowList::const_iterator MappingRows::lowerBound(const hostnet::IpAddress& address) const
 {
-    return std::lower_bound(rows_.begin(), rows_.end(), hostAddress,
-        [](const auto& shown, std::uint32_t key) { return shown.hostAddress < key; });
+    return std::lower_bound(rows_.begin(), rows_.end(), address,
+        [](const auto& shown, const hostnet::IpAddress& key) { return shown.address < key; });
 }
 
-std::optional<int> MappingRows::findRow(std::uint32_t hostAddress) const
+std::optional<int> MappingRows::findRow(const hostnet::IpAddress& address) const
 {
-    const auto it = lowerBound(hostAddress);
-    if (it == rows_.end() || it->hostAddress != hostAddress)
+    const auto it = lowerBound(address);
+    if (it == rows_.end() || it->address != address)
         return std::nullopt;
     return static_cast<int>(it - rows_.begin());
 }
@@ -31,7 +31,7 @@ void MappingRows::write(std::vector<MappingRow> rows)
     std::vector<MappingRow> added;
     added.reserve(rows.size());
     for (MappingRow& written : rows) {
-        if (const auto found = findRow(written.hostAddress))
+        if (const auto found = findRow(written.address))
             rewrite(*found, std::move(written));
         else
             added.push_back(std::move(written));
@@ -52,8 +52,7 @@ void MappingRows::rewrite(int index, MappingRow&& written)
 void MappingRows::insertNew(std::vector<MappingRow> added)
 {
     // Rows from the program cache come sorted already.
-    const auto byAddress
-        = [](const MappingRow& a, const MappingRow& b) { return a.hostAddress < b.hostAddress; };
+    const auto byAddress = [](const MappingRow& a, const MappingRow& b) { return a.address < b.address; };
     if (!std::is_sorted(added.begin(), added.end(), byAddress))
         std::sort(added.begin(), added.end(), byAddress);
     if (rows_.empty() && !added.empty()) {
@@ -70,11 +69,10 @@ void MappingRows::insertNew(std::vector<MappingRow> added)
     // with one insertion.
     auto next = added.begin();
     while (next != added.end()) {
-        const auto at = lowerBound(next->hostAddress);
-        const auto runEnd
-            = at == rows_.end() ? added.end() : std::find_if(next, added.end(), [&](const MappingRow& r) {
-                  return r.hostAddress > at->hostAddress;
-              });
+        const auto at = lowerBound(next->address);
+        const auto runEnd = at == rows_.end()
+            ? added.end()
+            : std::find_if(next, added.end(), [&](const MappingRow& r) { return r.address > at->address; });
         const int first = static_cast<int>(at - rows_.begin());
         const int count = static_cast<int>(runEnd - next);
         if (observer_ != nullptr)
@@ -100,7 +98,6 @@ void MappingRows::removeAll()
 MappingRow MappingRows::rowOf(const MappingEntry& entry, const NetworkConfig& config)
 {
     return {
-        .hostAddress = netToHost(entry.address),
         .address = entry.address,
         .mac = entry.mac,
         .lastChanged = shownChangeTime(entry),
@@ -112,6 +109,11 @@ MappingRow MappingRows::rowOf(const MappingEntry& entry, const NetworkConfig& co
         .inSystemCache = entry.inSystemCache,
         .alertFree = entry.alertFree,
     };
+}
+
+std::string MappingRows::addressKey(int index) const
+{
+    return zonedAddressText(row(index).address);
 }
 
 MappingValues MappingRows::valuesOf(int index) const
@@ -145,13 +147,13 @@ void MappingRows::writeRedisplayed(const CMappingWatcher& watcher, bool all)
     write(std::move(rows));
 }
 
-void MappingRows::writeAddresses(const CMappingWatcher& watcher, std::vector<std::uint32_t> addresses)
+void MappingRows::writeAddresses(const CMappingWatcher& watcher, std::vector<hostnet::IpAddress> addresses)
 {
     std::sort(addresses.begin(), addresses.end());
     addresses.erase(std::unique(addresses.begin(), addresses.end()), addresses.end());
     std::vector<MappingRow> rows;
     rows.reserve(addresses.size());
-    for (const std::uint32_t address : addresses) {
+    for (const hostnet::IpAddress& address : addresses) {
         const auto it = watcher.programCache.find(address);
         if (it != watcher.programCache.end())
             rows.push_back(rowOf(*it->second, watcher.networkConfig));

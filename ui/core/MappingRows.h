@@ -29,7 +29,7 @@ public:
     virtual void removedAll() = 0;
 };
 
-// The rows the mapping list shows, in ascending host-order address. The list
+// The rows the mapping list shows, in ascending address order. The list
 // keeps what it last showed and nothing else: a row changes only when it is
 // written again, so an entry not marked for redisplay keeps its old texts.
 class MappingRows {
@@ -41,7 +41,10 @@ public:
 
     int size() const { return static_cast<int>(rows_.size()); }
     const MappingRow& row(int index) const { return rows_[static_cast<std::size_t>(index)]; }
-    std::optional<int> findRow(std::uint32_t hostAddress) const;
+    std::optional<int> findRow(const hostnet::IpAddress& address) const;
+    // The text that names a row's address for the watcher's commands: the
+    // address, with its interface for a link-local IPv6 one.
+    std::string addressKey(int index) const;
 
     // What a row shows, made when asked: one cell's text, or all nine.
     MappingValues valuesOf(int index) const;
@@ -54,15 +57,15 @@ public:
     void write(std::vector<MappingRow> rows);
     // The rows of the entries marked for redisplay, or of every entry with `all`.
     void writeRedisplayed(const CMappingWatcher& watcher, bool all);
-    // The rows of just these addresses (network byte order), as far as they are
-    // in the program cache; each address once, however often a burst changed it.
-    void writeAddresses(const CMappingWatcher& watcher, std::vector<std::uint32_t> addresses);
+    // The rows of just these addresses, as far as they are in the program
+    // cache; each address once, however often a burst changed it.
+    void writeAddresses(const CMappingWatcher& watcher, std::vector<hostnet::IpAddress> addresses);
     void removeAll();
 
 private:
     using RowList = std::vector<MappingRow>;
 
-    RowList::const_iterator lowerBound(std::uint32_t hostAddress) const;
+    RowList::const_iterator lowerBound(const hostnet::IpAddress& address) const;
     void rewrite(int index, MappingRow&& row);
     void insertNew(std::vector<MappingRow> added);
     MappingRow rowOf(const MappingEntry& entry, const NetworkConfig& config);

@@ -42,7 +42,9 @@ QVariant MappingListModel::data(const QModelIndex& index, int role) const
             return QString::fromStdString(rows_.text(index.row(), index.column()));
         return {};
     case HostAddressRole:
-        return quint32(shown.hostAddress);
+        if (!shown.address.isV4())
+            return {};
+        return quint32(netToHost(shown.address.v4Value()));
     default:
         return {};
     }
@@ -76,7 +78,8 @@ void MappingListModel::writeRedisplayed(const CMappingWatcher& watcher, bool all
     rows_.writeRedisplayed(watcher, all);
 }
 
-void MappingListModel::writeAddresses(const CMappingWatcher& watcher, std::vector<std::uint32_t> addresses)
+void MappingListModel::writeAddresses(
+    const CMappingWatcher& watcher, std::vector<hostnet::IpAddress> addresses)
 {
     rows_.writeAddresses(watcher, std::move(addresses));
 }

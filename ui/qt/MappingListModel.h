@@ -20,7 +20,8 @@ class MappingListModel : public QAbstractTableModel, private MappingRowsObserver
     Q_OBJECT
 
 public:
-    enum Role { HostAddressRole = Qt::UserRole };  // the row's item data, quint32
+    // The row's item data: an IPv4 address as a quint32 in host order; none for IPv6.
+    enum Role { HostAddressRole = Qt::UserRole };
 
     explicit MappingListModel(QObject* parent = nullptr);
     ~MappingListModel() override;
@@ -40,12 +41,12 @@ public:
     // The rows of the entries marked for redisplay (of all with `all`), or of
     // just these addresses: see MappingRows.
     void writeRedisplayed(const CMappingWatcher& watcher, bool all);
-    void writeAddresses(const CMappingWatcher& watcher, std::vector<std::uint32_t> addresses);
+    void writeAddresses(const CMappingWatcher& watcher, std::vector<hostnet::IpAddress> addresses);
     void deleteAllRows();
 
     const MappingRow& row(int index) const { return rows_.row(index); }
     std::string text(int index, int column) const { return rows_.text(index, column); }
-    std::optional<int> findRow(std::uint32_t hostAddress) const { return rows_.findRow(hostAddress); }
+    std::optional<int> findRow(const hostnet::IpAddress& address) const { return rows_.findRow(address); }
     const MappingRows& rows() const { return rows_; }
 
 private:

@@ -123,7 +123,7 @@ std::vector<std::string> MappingListView::selectedAddressTexts() const
     std::vector<std::string> texts;
     texts.reserve(std::size_t(selected.size()));
     for (const QModelIndex& index : selected)
-        texts.push_back(rowModel.text(index.row(), kAddressColumn));
+        texts.push_back(rowModel.rows().addressKey(index.row()));
     return texts;
 }
 

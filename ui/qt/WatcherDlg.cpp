@@ -223,7 +223,7 @@ void CWatcherDlg::updateMappingList(bool all)
     mappingList.rows().writeRedisplayed(watcher, all);
 }
 
-void CWatcherDlg::updateMappingRows(std::vector<std::uint32_t> addresses)
+void CWatcherDlg::updateMappingRows(std::vector<hostnet::IpAddress> addresses)
 {
     mappingList.rows().writeAddresses(watcher, std::move(addresses));
 }

@@ -58,7 +58,7 @@ public:
     void updateMappingList(bool all);
     // Rewrites the rows of just these addresses (network byte order), as far
     // as they are in the program cache.
-    void updateMappingRows(std::vector<std::uint32_t> addresses);
+    void updateMappingRows(std::vector<hostnet::IpAddress> addresses);
     void OnWatchEvent(std::unique_ptr<WatchEvent> event);
     // The alert presenter does the work of these three.
     bool ShowBalloon(const QString& text, const QString& title, int timeoutMs, BalloonIcon icon);

@@ -138,7 +138,7 @@ std::vector<std::string> MappingListView::selectedAddresses() const
     for (auto row = SendMessageW(list_, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED);
          row >= 0 && row < rows_.size();
          row = SendMessageW(list_, LVM_GETNEXTITEM, WPARAM(row), LVNI_SELECTED))
-        addresses.push_back(rows_.text(int(row), kAddressColumn));
+        addresses.push_back(rows_.addressKey(int(row)));
     return addresses;
 }
 

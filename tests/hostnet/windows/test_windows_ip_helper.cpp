@@ -24,6 +24,11 @@ DWORD address(const char* dotted)
     return *parseDottedQuad(dotted);
 }
 
+hostnet::IpAddress v4(const char* dotted)
+{
+    return *parseAddress(dotted);
+}
+
 MIB_IPNETROW netRow(const char* dotted, DWORD index, BYTE last, DWORD type = MIB_IPNET_TYPE_DYNAMIC)
 {
     MIB_IPNETROW row {};
@@ -48,7 +53,7 @@ MIB_IPADDRROW addrRow(const char* dotted, DWORD index, const char* mask, unsigne
 
 std::string describe(const hostnet::MibIpNetRow& row)
 {
-    return dottedText(row.dwAddr) + " " + macText(row.bPhysAddr.data()) + "/"
+    return addressText(row.address) + " " + macText(row.bPhysAddr.data()) + "/"
         + std::to_string(row.dwPhysAddrLen) + " type " + std::to_string(row.dwType) + " if "
         + std::to_string(row.dwIndex);
 }
@@ -193,7 +198,7 @@ TEST_F(ScriptedWindows, DefaultRoutesComeLowestMetricFirstAndTheTableIsFreed)
     ASSERT_TRUE(read.rows.has_value()) << read.reason;
     EXPECT_EQ(*read.rows,
         (std::vector<hostnet::DefaultRouteRow> {
-            { address("192.168.0.1"), 3, 20 }, { address("10.0.0.254"), 2, 50 } }));
+            { v4("192.168.0.1"), 3, 20 }, { v4("10.0.0.254"), 2, 50 } }));
     EXPECT_EQ(api.freedTables, 1);
 }
 
@@ -208,16 +213,16 @@ TEST_F(ScriptedWindows, RoutesAreLookedUpByGetBestRoute2OrElseInTheTable)
               forwardRow("10.0.0.0", 24, "0.0.0.0", 2, 10), forwardRow("10.0.0.0", 24, "0.0.0.0", 3, 5) };
     EXPECT_TRUE(host->looksUpRoutes());
     using Answer = std::optional<hostnet::RouteAnswer>;
-    EXPECT_EQ(host->lookupRoute(address("8.8.8.8")), (Answer { { 2, address("10.0.0.66") } }));
-    EXPECT_EQ(host->lookupRoute(address("200.1.1.1")), (Answer { { 2, address("10.0.0.254") } }));
-    EXPECT_EQ(host->lookupRoute(address("10.0.0.7")), (Answer { { 3, 0 } }));
+    EXPECT_EQ(host->lookupRoute(v4("8.8.8.8")), (Answer { { 2, v4("10.0.0.66") } }));
+    EXPECT_EQ(host->lookupRoute(v4("200.1.1.1")), (Answer { { 2, v4("10.0.0.254") } }));
+    EXPECT_EQ(host->lookupRoute(v4("10.0.0.7")), (Answer { { 3, v4("0.0.0.0") } }));
 
     auto answering = std::make_unique<ScriptedIpHelperApi>();
     answering->bestRoute = forwardRow("0.0.0.0", 0, "10.0.0.254", 2, 50);
     ScriptedIpHelperApi& api2 = *answering;
     hostnet::WindowsIpHelper host2(std::move(answering));
     EXPECT_TRUE(host2.looksUpRoutes());
-    EXPECT_EQ(host2.lookupRoute(address("8.8.8.8")), (hostnet::RouteAnswer { 2, address("10.0.0.254") }));
+    EXPECT_EQ(host2.lookupRoute(v4("8.8.8.8")), (hostnet::RouteAnswer { 2, v4("10.0.0.254") }));
     EXPECT_EQ(api2.lookedUp, (std::vector<std::string> { "127.0.0.1", "8.8.8.8" }));
 }
 
