@@ -73,7 +73,8 @@ std::int32_t WatchEvent::compose(const hostnet::IpAddress& firstAddress,
     std::int32_t eventKind, std::int64_t now, std::uint32_t firstMacLength, std::uint32_t secondMacLength)
 {
     kind = eventKind;
-    subject = { firstAddress, secondAddress, sixBytes(firstMac), sixBytes(secondMac) };
+    subject = { firstAddress, secondAddress, sixBytes(firstMac), sixBytes(secondMac), std::nullopt,
+        std::nullopt };
     const std::array<std::string, 4> texts { addressText(firstAddress), addressText(secondAddress),
         firstMac != nullptr ? macText(firstMac, firstMacLength) : std::string(),
         secondMac != nullptr ? macText(secondMac, secondMacLength) : std::string() };
