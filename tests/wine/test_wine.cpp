@@ -525,6 +525,33 @@ TEST_F(IpTablesUnderWine, EndsTheProgramOnDeleteIpNetEntry2AndFlushIpNetTable2)
     }
 }
 
+// Under Wine the Windows layer reads the ARP table alone: GetIpNetTable2
+// fails there, so the IPv6 neighbours of the namespace are not listed.
+TEST_F(IpTablesUnderWine, WatchListsTheIpv4NeighboursAlone)
+{
+    const CommandResult onWine = session().run("cli/tevra-watch.exe", { "--once", "--table" });
+    ASSERT_EQ(onWine.status, 0) << onWine.err;
+    EXPECT_EQ(addressesAndMacs(withoutCarriageReturns(onWine.out)),
+        (std::vector<std::string> { "IP MAC vendor", "10.66.0.11 00-0C-29-11-22-11 VMware, Inc.",
+            "10.66.0.12 00-0C-29-11-22-12 VMware, Inc.", "10.66.0.13 00-0C-29-11-22-13 VMware, Inc.",
+            "10.66.0.16 00-00-00-00-00-00 -", "10.66.0.17 00-00-00-00-00-00 -" }));
+}
+
+// An IPv6 entry is refused with the system's reason where the host lists no
+// IPv6 neighbours, rather than handed to Wine's DeleteIpNetEntry2.
+TEST_F(IpTablesUnderWine, HelperRefusesToDeleteAnIpv6EntryInsteadOfEnding)
+{
+    for (const char* address : { "2001:db8:66::11", "fe80::1" }) {
+        const CommandResult result
+            = runCommand(session().command("helper/tevra-arp-helper.exe", { "delete", address, veth0 },
+                { "WINEDLLOVERRIDES=mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d" }));
+        EXPECT_EQ(result.status, 1) << address << ": " << result.err;
+        EXPECT_TRUE(result.err.starts_with("tevra-arp-helper: ")) << result.err;
+        EXPECT_NE(result.err.find("deleting an IPv6 neighbour entry"), std::string::npos) << result.err;
+        EXPECT_EQ(result.err.find("unimplemented function"), std::string::npos) << result.err;
+    }
+}
+
 // --- tevra-arp-helper.exe ---
 
 // The Windows helper refuses what the Linux one refuses, with the same status
