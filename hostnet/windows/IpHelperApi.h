@@ -25,7 +25,8 @@ public:
     virtual DWORD deleteIpNetEntry(PMIB_IPNETROW row) = 0;
     virtual DWORD flushIpNetTable(DWORD interfaceIndex) = 0;
     // GetIpForwardTable2 and FreeMibTable; GetBestRoute2 with no interface,
-    // no source and no options. A seam that scripts no routes has none.
+    // no source and no options, for either family. A seam that scripts no
+    // routes has none.
     virtual DWORD getIpForwardTable2(ADDRESS_FAMILY family, PMIB_IPFORWARD_TABLE2* table)
     {
         static_cast<void>(family);
@@ -39,6 +40,26 @@ public:
         static_cast<void>(destination);
         static_cast<void>(route);
         static_cast<void>(source);
+        return ERROR_NOT_SUPPORTED;
+    }
+    // GetIpNetTable2 (its table freed with freeMibTable), DeleteIpNetEntry2
+    // and FlushIpNetTable2: the neighbours of both families. A seam that
+    // scripts none of them answers as a host without them.
+    virtual DWORD getIpNetTable2(ADDRESS_FAMILY family, PMIB_IPNET_TABLE2* table)
+    {
+        static_cast<void>(family);
+        *table = nullptr;
+        return ERROR_NOT_SUPPORTED;
+    }
+    virtual DWORD deleteIpNetEntry2(const MIB_IPNET_ROW2* row)
+    {
+        static_cast<void>(row);
+        return ERROR_NOT_SUPPORTED;
+    }
+    virtual DWORD flushIpNetTable2(ADDRESS_FAMILY family, NET_IFINDEX interfaceIndex)
+    {
+        static_cast<void>(family);
+        static_cast<void>(interfaceIndex);
         return ERROR_NOT_SUPPORTED;
     }
     // CreateProcessA, GetLastError after it, and CloseHandle.

@@ -30,6 +30,15 @@ public:
     {
         return ::GetBestRoute2(nullptr, 0, nullptr, destination, 0, route, source);
     }
+    DWORD getIpNetTable2(ADDRESS_FAMILY family, PMIB_IPNET_TABLE2* table) override
+    {
+        return ::GetIpNetTable2(family, table);
+    }
+    DWORD deleteIpNetEntry2(const MIB_IPNET_ROW2* row) override { return ::DeleteIpNetEntry2(row); }
+    DWORD flushIpNetTable2(ADDRESS_FAMILY family, NET_IFINDEX interfaceIndex) override
+    {
+        return ::FlushIpNetTable2(family, interfaceIndex);
+    }
     BOOL createProcess(LPCSTR application, LPSTR commandLine, LPSECURITY_ATTRIBUTES processAttributes,
         LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles, DWORD creationFlags, LPVOID environment,
         LPCSTR currentDirectory, LPSTARTUPINFOA startup, LPPROCESS_INFORMATION process) override

@@ -2,6 +2,7 @@
 #include "hostnet/windows/WindowsIpHelper.h"
 
 #include "hostnet/NeighbourOrder.h"
+#include "hostnet/windows/SocketAddress.h"
 #include "hostnet/windows/WindowsText.h"
 
 #include <algorithm>
@@ -9,6 +10,8 @@
 #include <cstring>
 #include <new>
 #include <span>
+#include <type_traits>
+#include <utility>
 
 namespace tevra::hostnet {
 namespace {
@@ -68,6 +71,76 @@ Failure failureKind(DWORD status)
     }
 }
 
+// The entry type a neighbour state stands for, as GetIpNetTable gives it
+// for an IPv4 row.
+std::uint32_t typeOfState(NL_NEIGHBOR_STATE state)
+{
+    switch (state) {
+    case NlnsPermanent:
+        return kNetTypeStatic;
+    case NlnsReachable:
+    case NlnsStale:
+    case NlnsDelay:
+    case NlnsProbe:
+        return kNetTypeDynamic;
+    case NlnsUnreachable:
+    case NlnsIncomplete:
+        return kNetTypeInvalid;
+    default:
+        return kNetTypeOther;
+    }
+}
+
+// The rows of both families in the engine's order, each with the type its
+// state stands for, as an IPv4 row has it from GetIpNetTable.
+std::vector<MibIpNetRow> neighbourRows(std::span<const MIB_IPNET_ROW2> table)
+{
+    std::vector<MibIpNetRow> rows;
+    rows.reserve(table.size());
+    for (const MIB_IPNET_ROW2& row : table) {
+        const std::optional<IpAddress> address = ipAddressOf(row.Address, row.InterfaceIndex);
+        if (!address)
+            continue;
+        MibIpNetRow& copy = rows.emplace_back();
+        copy.dwIndex = row.InterfaceIndex;
+        copy.dwPhysAddrLen = row.PhysicalAddressLength;
+        std::memcpy(copy.bPhysAddr.data(), row.PhysicalAddress, copy.bPhysAddr.size());
+        copy.address = *address;
+        copy.dwType = typeOfState(row.State);
+        copy.isRouter = address->isV6() && row.IsRouter;
+    }
+    sortNeighbourRows(rows);
+    return rows;
+}
+
+// A table the system allocated, freed through the seam on every way out.
+template<typename Table> class MibTable {
+public:
+    explicit MibTable(IpHelperApi& api)
+        : api_(api)
+    {
+    }
+    MibTable(const MibTable&) = delete;
+    MibTable& operator=(const MibTable&) = delete;
+    ~MibTable()
+    {
+        if (table_ != nullptr)
+            api_.freeMibTable(table_);
+    }
+    Table** out() { return &table_; }
+    // The rows; none where the call left no table.
+    std::span<const std::remove_extent_t<decltype(Table::Table)>> rows() const
+    {
+        if (table_ == nullptr)
+            return {};
+        return { table_->Table, table_->NumEntries };
+    }
+
+private:
+    IpHelperApi& api_;
+    Table* table_ = nullptr;
+};
+
 std::string reasonFor(const char* what, const std::string& why)
 {
     return std::string(what) + ": " + why;
@@ -116,6 +189,36 @@ template<typename Fill> WindowsIpHelper::Filled WindowsIpHelper::readTable(const
 }
 
 ReadResult<MibIpNetRow> WindowsIpHelper::getIpNetTable()
+{
+    if (neighbourTable2Answers_.has_value() && !*neighbourTable2Answers_)
+        return readArpTable();
+    MibTable<MIB_IPNET_TABLE2> table(*api_);
+    const DWORD status = api_->getIpNetTable2(AF_UNSPEC, table.out());
+    // "Not found" is a table without rows.
+    if (status != NO_ERROR && status != ERROR_NOT_FOUND) {
+        // Once it has answered, a failure is a failed read: the IPv6 rows
+        // must not vanish for a read of the ARP table alone.
+        if (neighbourTable2Answers_.value_or(false))
+            return ReadResult<MibIpNetRow>::failed(
+                reasonFor("reading the neighbour table", systemMessage(status)));
+        neighbourTable2Answers_ = false;
+        return readArpTable();
+    }
+    neighbourTable2Answers_ = true;
+    return neighbourRows(table.rows());
+}
+
+bool WindowsIpHelper::neighbourTable2Answers()
+{
+    if (!neighbourTable2Answers_) {
+        MibTable<MIB_IPNET_TABLE2> table(*api_);
+        const DWORD status = api_->getIpNetTable2(AF_UNSPEC, table.out());
+        neighbourTable2Answers_ = status == NO_ERROR || status == ERROR_NOT_FOUND;
+    }
+    return *neighbourTable2Answers_;
+}
+
+ReadResult<MibIpNetRow> WindowsIpHelper::readArpTable()
 {
     constexpr const char* kWhat = "reading the ARP table";
     const auto filled = readTable(kWhat, [this](std::byte* buffer, PULONG size) {
@@ -198,61 +301,64 @@ ReadResult<IpAdapterInfo> WindowsIpHelper::getAdaptersInfo()
 
 std::optional<std::vector<WindowsIpHelper::Route>> WindowsIpHelper::readRoutes(std::string& reason) const
 {
-    PMIB_IPFORWARD_TABLE2 table = nullptr;
-    if (const DWORD status = api_->getIpForwardTable2(AF_INET, &table); status != NO_ERROR) {
+    MibTable<MIB_IPFORWARD_TABLE2> table(*api_);
+    const DWORD status = api_->getIpForwardTable2(AF_UNSPEC, table.out());
+    // "Not found" is a table without routes.
+    if (status != NO_ERROR && status != ERROR_NOT_FOUND) {
         reason = reasonFor("reading the routes", systemMessage(status));
         return std::nullopt;
     }
     std::vector<Route> routes;
-    for (ULONG i = 0; table != nullptr && i < table->NumEntries; ++i) {
-        const MIB_IPFORWARD_ROW2& row = table->Table[i];
-        if (row.DestinationPrefix.Prefix.si_family != AF_INET || row.DestinationPrefix.PrefixLength > 32)
+    for (const MIB_IPFORWARD_ROW2& row : table.rows()) {
+        const std::optional<IpAddress> prefix = ipAddressOf(row.DestinationPrefix.Prefix, row.InterfaceIndex);
+        if (!prefix || row.DestinationPrefix.PrefixLength > 8 * prefix->size())
             continue;
-        routes.push_back(
-            { row.DestinationPrefix.Prefix.Ipv4.sin_addr.S_un.S_addr, row.DestinationPrefix.PrefixLength,
-                row.NextHop.Ipv4.sin_addr.S_un.S_addr, row.InterfaceIndex, row.Metric });
+        // An on-link route's next hop is the unspecified address of its family.
+        const IpAddress unspecified = prefix->isV4() ? IpAddress {} : IpAddress::v6({});
+        routes.push_back({ *prefix, row.DestinationPrefix.PrefixLength,
+            ipAddressOf(row.NextHop, row.InterfaceIndex).value_or(unspecified), row.InterfaceIndex,
+            row.Metric });
     }
-    api_->freeMibTable(table);
     return routes;
 }
 
 ReadResult<DefaultRouteRow> WindowsIpHelper::getDefaultRoutes()
 {
     std::string reason;
-    const std::optional<std::vector<Route>> routes = readRoutes(reason);
+    std::optional<std::vector<Route>> routes = readRoutes(reason);
     if (!routes)
         return ReadResult<DefaultRouteRow>::failed(reason);
+    std::erase_if(*routes, [](const Route& route) { return route.prefixLength != 0; });
+    std::ranges::stable_sort(*routes, [](const Route& a, const Route& b) {
+        return std::pair(a.prefix.family(), a.metric) < std::pair(b.prefix.family(), b.metric);
+    });
     std::vector<DefaultRouteRow> rows;
     for (const Route& route : *routes)
-        if (route.prefixLength == 0)
-            rows.push_back({ IpAddress::v4(route.nextHop), route.interfaceIndex, route.metric });
-    std::ranges::stable_sort(rows, {}, &DefaultRouteRow::metric);
+        rows.push_back({ route.nextHop, route.interfaceIndex, route.metric });
     return rows;
 }
 
-std::optional<RouteAnswer> WindowsIpHelper::lookupRoute(const IpAddress& ipAddress)
+std::optional<RouteAnswer> WindowsIpHelper::lookupRoute(const IpAddress& address)
 {
-    if (!ipAddress.isV4())
-        return std::nullopt;
-    const std::uint32_t address = ipAddress.v4Value();
-    SOCKADDR_INET destination {};
-    destination.Ipv4.sin_family = AF_INET;
-    destination.Ipv4.sin_addr.S_un.S_addr = address;
+    const SOCKADDR_INET destination = socketAddressOf(address);
     MIB_IPFORWARD_ROW2 route {};
     SOCKADDR_INET source {};
-    if (api_->getBestRoute2(&destination, &route, &source) == NO_ERROR)
-        return RouteAnswer { route.InterfaceIndex, IpAddress::v4(route.NextHop.Ipv4.sin_addr.S_un.S_addr) };
+    if (api_->getBestRoute2(&destination, &route, &source) == NO_ERROR) {
+        const IpAddress onLink = address.isV4() ? IpAddress {} : IpAddress::v6({});
+        return RouteAnswer { route.InterfaceIndex,
+            ipAddressOf(route.NextHop, route.InterfaceIndex).value_or(onLink) };
+    }
     if (bestRouteAnswers())
         return std::nullopt;
     // Where GetBestRoute2 is missing (Wine), the table's longest matching
-    // prefix, the lowest metric among equals, as Windows chooses.
+    // prefix, the lowest metric among equals, as Windows chooses. A
+    // link-local address is reached only on the link of its zone.
     std::string reason;
     const std::vector<Route> routes = readRoutes(reason).value_or(std::vector<Route> {});
     const Route* best = nullptr;
     for (const Route& candidate : routes) {
-        const std::uint32_t mask
-            = candidate.prefixLength == 0 ? 0 : htonl(~0u << (32 - candidate.prefixLength));
-        if ((address & mask) != (candidate.prefix & mask))
+        if (!samePrefix(address, candidate.prefix, candidate.prefixLength)
+            || (address.zone() != 0 && candidate.interfaceIndex != address.zone()))
             continue;
         if (best == nullptr || candidate.prefixLength > best->prefixLength
             || (candidate.prefixLength == best->prefixLength && candidate.metric < best->metric))
@@ -260,7 +366,7 @@ std::optional<RouteAnswer> WindowsIpHelper::lookupRoute(const IpAddress& ipAddre
     }
     if (best == nullptr)
         return std::nullopt;
-    return RouteAnswer { best->interfaceIndex, IpAddress::v4(best->nextHop) };
+    return RouteAnswer { best->interfaceIndex, best->nextHop };
 }
 
 bool WindowsIpHelper::bestRouteAnswers() const
@@ -289,6 +395,8 @@ bool WindowsIpHelper::looksUpRoutes() const
 
 ActionResult WindowsIpHelper::deleteIpNetEntry(const MibIpNetRow& row)
 {
+    if (row.address.isV6())
+        return deleteIpv6Entry(row);
     // Only the interface and the address name the entry; the rest stays zero.
     MIB_IPNETROW entry {};
     entry.dwIndex = row.dwIndex;
@@ -296,6 +404,22 @@ ActionResult WindowsIpHelper::deleteIpNetEntry(const MibIpNetRow& row)
     const DWORD status = api_->deleteIpNetEntry(&entry);
     if (status != NO_ERROR)
         return failedWith("deleting an ARP entry", status);
+    return ActionResult::done();
+}
+
+ActionResult WindowsIpHelper::deleteIpv6Entry(const MibIpNetRow& row)
+{
+    constexpr const char* kWhat = "deleting an IPv6 neighbour entry";
+    // A host that lists no IPv6 neighbours has none to delete; Wine, which
+    // lists none, ends the program in its DeleteIpNetEntry2.
+    if (!neighbourTable2Answers())
+        return failedWith(kWhat, ERROR_NOT_SUPPORTED);
+    // As for IPv4, only the interface and the address name the entry.
+    MIB_IPNET_ROW2 entry {};
+    entry.Address = socketAddressOf(row.address);
+    entry.InterfaceIndex = row.dwIndex;
+    if (const DWORD status = api_->deleteIpNetEntry2(&entry); status != NO_ERROR)
+        return failedWith(kWhat, status);
     return ActionResult::done();
 }
 

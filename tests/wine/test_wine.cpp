@@ -17,6 +17,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -357,6 +358,198 @@ TEST_F(WatchUnderWine, NamesTheAttackerAndTheRogueGatewayFromThePolledTables)
     watch.signal(SIGINT);
     EXPECT_EQ(watch.wait(), 0);
     namespaces().ipInHost({ "route", "del", "default" });
+}
+
+// --- What Wine's IP Helper answers for the tables of both families ---
+
+// The namespace holds neighbours of both families, a router among them, and
+// a default route of each family; ip_tables_probe.exe prints what Wine's
+// GetIpNetTable2, GetIpForwardTable2 and GetBestRoute2 make of them, through
+// the host layer's seam. What Wine answers today is what the Windows layer
+// can rely on under Wine: a change here is a change of Wine to look into.
+struct ProbeCase {
+    const char* name;
+    std::vector<std::string> arguments;
+    std::vector<std::string> lines;  // sorted, "if N" with veth0's index as "if V"
+};
+
+void PrintTo(const ProbeCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+// Wine reads the IPv4 neighbours from /proc/net/arp, where the kernel's
+// states are only complete, permanent or neither: reachable and stale both
+// read as reachable, and an incomplete or failed entry as stale and
+// unreachable with six zero bytes. noarp entries are not listed. Each
+// interface also lists the IGMP and SSDP groups as permanent.
+const std::vector<std::string> kIpv4Neighbours {
+    "10.66.0.11 if V mac 00-0C-29-11-22-11/6 state reachable router 0 unreachable 0",
+    "10.66.0.12 if V mac 00-0C-29-11-22-12/6 state reachable router 0 unreachable 0",
+    "10.66.0.13 if V mac 00-0C-29-11-22-13/6 state permanent router 0 unreachable 0",
+    "10.66.0.16 if V mac 00-00-00-00-00-00/6 state stale router 0 unreachable 1",
+    "10.66.0.17 if V mac 00-00-00-00-00-00/6 state stale router 0 unreachable 1",
+    "224.0.0.22 if 1 mac -/0 state permanent router 0 unreachable 0",
+    "224.0.0.22 if V mac -/0 state permanent router 0 unreachable 0",
+    "239.255.255.250 if 1 mac -/0 state permanent router 0 unreachable 0",
+    "239.255.255.250 if V mac -/0 state permanent router 0 unreachable 0",
+    "status 0",
+};
+
+// The IPv4 routes: Wine reads the metric column of /proc/net/route as
+// hexadecimal (100 reads as 256), which keeps the order of metrics.
+const std::vector<std::string> kIpv4Routes {
+    "0.0.0.0 /0 via 10.66.0.2 if V protocol 3 metric 256 valid 4294967295 preferred 4294967295 origin 0",
+    "10.66.0.0 /24 via 0.0.0.0 if V protocol 2 metric 0 valid 4294967295 preferred 4294967295 origin 0",
+    "status 0",
+};
+
+const ProbeCase kProbeCases[] = {
+    // GetIpNetTable, as the ARP table is read today: the same entries, with
+    // the type that the state of each row above stands for.
+    { "arp_table", { "arp" },
+        { "10.66.0.11 if V mac 00-0C-29-11-22-11/6 type 3", "10.66.0.12 if V mac 00-0C-29-11-22-12/6 type 3",
+            "10.66.0.13 if V mac 00-0C-29-11-22-13/6 type 4",
+            "10.66.0.16 if V mac 00-00-00-00-00-00/6 type 3",
+            "10.66.0.17 if V mac 00-00-00-00-00-00/6 type 3", "224.0.0.22 if 1 mac -/0 type 4",
+            "224.0.0.22 if V mac -/0 type 4", "239.255.255.250 if 1 mac -/0 type 4",
+            "239.255.255.250 if V mac -/0 type 4", "status 0" } },
+    { "neighbours_ipv4", { "neighbours", "inet" }, kIpv4Neighbours },
+    // Wine 8 has no IPv6 neighbour table on Linux: the call fails with
+    // ERROR_INVALID_FUNCTION, and so does AF_UNSPEC, IPv4 rows and all.
+    { "neighbours_ipv6", { "neighbours", "inet6" }, { "status 1" } },
+    { "neighbours_both", { "neighbours", "unspec" }, { "status 1" } },
+    // The IPv6 routing table is empty, the default route included; AF_UNSPEC
+    // gives the IPv4 routes alone.
+    { "routes_ipv6", { "routes", "inet6" }, { "status 0" } },
+    { "routes_both", { "routes", "unspec" }, kIpv4Routes },
+    { "routes_ipv4", { "routes", "inet" }, kIpv4Routes },
+    // GetBestRoute2 answers ERROR_NOT_SUPPORTED for either family, loopback
+    // included.
+    { "best_route_ipv6", { "best", "2001:db8:66::11" }, { "status 50" } },
+    { "best_route_link_local", { "best", "fe80::1" }, { "status 50" } },
+    { "best_route_ipv6_loopback", { "best", "::1" }, { "status 50" } },
+    { "best_route_ipv4", { "best", "10.66.0.11" }, { "status 50" } },
+};
+
+class IpTablesUnderWine : public UnderWine, public testing::WithParamInterface<ProbeCase> {
+protected:
+    void SetUp() override
+    {
+        UnderWine::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        const CommandResult index
+            = runCommand(namespaces().execInHost({ "cat", "/sys/class/net/veth0/ifindex" }));
+        ASSERT_EQ(index.status, 0) << index.err;
+        veth0 = index.out.substr(0, index.out.find('\n'));
+        ASSERT_TRUE(
+            namespaces().ipInHost({ "-6", "addr", "add", "2001:db8:66::1/64", "dev", "veth0", "nodad" }));
+        for (const auto& [address, mac, state] : std::vector<std::array<std::string, 3>> {
+                 { "10.66.0.11", "00:0c:29:11:22:11", "reachable" },
+                 { "10.66.0.12", "00:0c:29:11:22:12", "stale" },
+                 { "10.66.0.13", "00:0c:29:11:22:13", "permanent" },
+                 { "10.66.0.14", "00:0c:29:11:22:14", "noarp" },
+                 { "10.66.0.16", "-", "incomplete" },
+                 { "10.66.0.17", "00:0c:29:11:22:17", "failed" },
+                 { "2001:db8:66::11", "02:00:00:00:66:11", "reachable" },
+                 { "2001:db8:66::12", "02:00:00:00:66:12", "stale" },
+                 { "2001:db8:66::13", "02:00:00:00:66:13", "permanent" },
+                 { "fe80::2", "02:00:00:00:fe:02", "stale" },
+             })
+            ASSERT_TRUE(neigh("add", address, mac, state)) << address;
+        ASSERT_TRUE(namespaces().ipInHost({ "-6", "neigh", "add", "fe80::1", "lladdr", "02:00:00:00:fe:01",
+            "dev", "veth0", "nud", "reachable", "router" }));
+        ASSERT_TRUE(namespaces().ipInHost({ "-6", "route", "add", "default", "via", "fe80::1", "dev", "veth0",
+            "proto", "ra", "metric", "1024", "expires", "1800" }));
+        ASSERT_TRUE(namespaces().ipInHost(
+            { "route", "add", "default", "via", "10.66.0.2", "dev", "veth0", "metric", "100" }));
+    }
+
+    void TearDown() override
+    {
+        namespaces().ipInHost({ "route", "del", "default" });
+        namespaces().ipInHost({ "-6", "route", "del", "default" });
+        namespaces().ipInHost({ "-6", "neigh", "flush", "dev", "veth0", "nud", "all" });
+        UnderWine::TearDown();
+    }
+
+    // The probe's lines, sorted, with veth0's index written V.
+    std::vector<std::string> probe(const std::vector<std::string>& arguments) const
+    {
+        const CommandResult result = session().run("tests/hostnet/ip_tables_probe.exe", arguments);
+        EXPECT_EQ(result.status, 0) << result.err;
+        std::vector<std::string> lines;
+        std::istringstream text(withoutCarriageReturns(result.out));
+        for (std::string line; std::getline(text, line);) {
+            const std::string mark = " if " + veth0 + " ";
+            if (const std::size_t at = line.find(mark); at != std::string::npos)
+                line.replace(at, mark.size(), " if V ");
+            lines.push_back(line);
+        }
+        std::ranges::sort(lines);
+        return lines;
+    }
+
+    std::string veth0;
+};
+
+TEST_P(IpTablesUnderWine, AnswersAsWine8Does)
+{
+    EXPECT_EQ(probe(GetParam().arguments), GetParam().lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(Calls, IpTablesUnderWine, testing::ValuesIn(kProbeCases),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// DeleteIpNetEntry2 and FlushIpNetTable2 are not even stubs in Wine 8: they
+// are unimplemented, and a call ends the program. The Windows layer's use of
+// them is tested through the seam alone, and nothing may call them for a
+// row Wine listed (IPv4 rows go to DeleteIpNetEntry, FlushIpNetTable).
+TEST_F(IpTablesUnderWine, EndsTheProgramOnDeleteIpNetEntry2AndFlushIpNetTable2)
+{
+    const std::vector<std::pair<std::string, std::vector<std::string>>> calls {
+        { "DeleteIpNetEntry2", { "delete", "2001:db8:66::11", veth0 } },
+        { "DeleteIpNetEntry2", { "delete", "10.66.0.11", veth0 } },
+        { "FlushIpNetTable2", { "flush", "inet6", veth0 } },
+        { "FlushIpNetTable2", { "flush", "unspec", veth0 } },
+    };
+    for (const auto& [name, arguments] : calls) {
+        // No debugger, which would wait on the X display for someone to close it.
+        const CommandResult result = runCommand(session().command("tests/hostnet/ip_tables_probe.exe",
+            arguments, { "WINEDLLOVERRIDES=mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d" }));
+        EXPECT_NE(result.status, 0) << arguments[0] << " " << arguments[1];
+        EXPECT_EQ(result.out, "") << arguments[0] << " " << arguments[1];
+        EXPECT_NE(result.err.find("unimplemented function IPHLPAPI.DLL." + name), std::string::npos)
+            << result.err;
+    }
+}
+
+// Under Wine the Windows layer reads the ARP table alone: GetIpNetTable2
+// fails there, so the IPv6 neighbours of the namespace are not listed.
+TEST_F(IpTablesUnderWine, WatchListsTheIpv4NeighboursAlone)
+{
+    const CommandResult onWine = session().run("cli/tevra-watch.exe", { "--once", "--table" });
+    ASSERT_EQ(onWine.status, 0) << onWine.err;
+    EXPECT_EQ(addressesAndMacs(withoutCarriageReturns(onWine.out)),
+        (std::vector<std::string> { "IP MAC vendor", "10.66.0.11 00-0C-29-11-22-11 VMware, Inc.",
+            "10.66.0.12 00-0C-29-11-22-12 VMware, Inc.", "10.66.0.13 00-0C-29-11-22-13 VMware, Inc.",
+            "10.66.0.16 00-00-00-00-00-00 -", "10.66.0.17 00-00-00-00-00-00 -" }));
+}
+
+// An IPv6 entry is refused with the system's reason where the host lists no
+// IPv6 neighbours, rather than handed to Wine's DeleteIpNetEntry2.
+TEST_F(IpTablesUnderWine, HelperRefusesToDeleteAnIpv6EntryInsteadOfEnding)
+{
+    for (const char* address : { "2001:db8:66::11", "fe80::1" }) {
+        const CommandResult result
+            = runCommand(session().command("helper/tevra-arp-helper.exe", { "delete", address, veth0 },
+                { "WINEDLLOVERRIDES=mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d" }));
+        EXPECT_EQ(result.status, 1) << address << ": " << result.err;
+        EXPECT_TRUE(result.err.starts_with("tevra-arp-helper: ")) << result.err;
+        EXPECT_NE(result.err.find("deleting an IPv6 neighbour entry"), std::string::npos) << result.err;
+        EXPECT_EQ(result.err.find("unimplemented function"), std::string::npos) << result.err;
+    }
 }
 
 // --- tevra-arp-helper.exe ---

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ScriptedIpHelperApi.h"
+#include "engine/Address.h"
+#include "engine/MacAddress.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -37,16 +39,76 @@ void ScriptedIpHelperApi::freeMibTable(PVOID memory)
 {
     if (memory == forwardTable_.data())
         ++freedTables;
+    if (memory == netTable2_.data())
+        ++freedNetTables2;
+}
+
+DWORD ScriptedIpHelperApi::getIpNetTable2(ADDRESS_FAMILY family, PMIB_IPNET_TABLE2* table)
+{
+    const std::size_t call = netTable2Asked.size();
+    netTable2Asked.push_back(family);
+    const DWORD status
+        = netTable2Status.empty() ? NO_ERROR : netTable2Status[std::min(call, netTable2Status.size() - 1)];
+    *table = nullptr;
+    if (status != NO_ERROR)
+        return status;
+    netTable2_.assign(offsetof(MIB_IPNET_TABLE2, Table)
+            + std::max<std::size_t>(1, netRows2.size()) * sizeof(MIB_IPNET_ROW2),
+        std::byte {});
+    auto* filled = reinterpret_cast<MIB_IPNET_TABLE2*>(netTable2_.data());
+    filled->NumEntries = static_cast<ULONG>(netRows2.size());
+    std::memcpy(filled->Table, netRows2.data(), netRows2.size() * sizeof(MIB_IPNET_ROW2));
+    *table = filled;
+    return NO_ERROR;
+}
+
+DWORD ScriptedIpHelperApi::deleteIpNetEntry2(const MIB_IPNET_ROW2* row)
+{
+    calls.push_back("DeleteIpNetEntry2(" + socketAddressText(row->Address) + ", "
+        + std::to_string(row->InterfaceIndex) + ")");
+    deleted2.push_back(*row);
+    return delete2Status;
+}
+
+MIB_IPNET_ROW2 netRow2(
+    const char* address, NET_IFINDEX index, const char* mac, NL_NEIGHBOR_STATE state, bool isRouter)
+{
+    MIB_IPNET_ROW2 row {};
+    const std::optional<IpAddress> parsed = parseAddress(address);
+    if (parsed && parsed->isV4()) {
+        row.Address.Ipv4.sin_family = AF_INET;
+        row.Address.Ipv4.sin_addr.S_un.S_addr = parsed->v4Value();
+    } else if (parsed) {
+        row.Address.Ipv6.sin6_family = AF_INET6;
+        std::memcpy(&row.Address.Ipv6.sin6_addr, parsed->data(), 16);
+        row.Address.Ipv6.sin6_scope_id = parsed->isLinkLocal() ? index : 0;
+    }
+    row.InterfaceIndex = index;
+    if (const std::optional<std::vector<std::uint8_t>> hardware = parseMacBytes(mac)) {
+        std::memcpy(row.PhysicalAddress, hardware->data(), hardware->size());
+        row.PhysicalAddressLength = static_cast<ULONG>(hardware->size());
+    }
+    row.State = state;
+    row.IsRouter = isRouter;
+    return row;
+}
+
+std::string socketAddressText(const SOCKADDR_INET& address)
+{
+    if (address.si_family == AF_INET)
+        return dottedText(address.Ipv4.sin_addr.S_un.S_addr);
+    IpAddress::V6Bytes bytes {};
+    std::memcpy(bytes.data(), &address.Ipv6.sin6_addr, bytes.size());
+    const std::string text = addressText(IpAddress::v6(bytes));
+    const ULONG scope = address.Ipv6.sin6_scope_id;
+    return scope == 0 ? text : text + "%" + std::to_string(scope);
 }
 
 DWORD ScriptedIpHelperApi::getBestRoute2(
     const SOCKADDR_INET* destination, PMIB_IPFORWARD_ROW2 route, SOCKADDR_INET* source)
 {
     static_cast<void>(source);
-    char text[16] = {};
-    const auto* bytes = reinterpret_cast<const unsigned char*>(&destination->Ipv4.sin_addr.S_un.S_addr);
-    std::snprintf(text, sizeof text, "%u.%u.%u.%u", bytes[0], bytes[1], bytes[2], bytes[3]);
-    lookedUp.push_back(text);
+    lookedUp.push_back(socketAddressText(*destination));
     if (!bestRoute)
         return ERROR_NOT_SUPPORTED;
     *route = *bestRoute;

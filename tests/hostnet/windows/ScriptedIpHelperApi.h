@@ -46,7 +46,16 @@ public:
     std::vector<MIB_IPFORWARD_ROW2> forwardRows;
     std::optional<MIB_IPFORWARD_ROW2> bestRoute;
     std::vector<std::string> lookedUp;  // the destinations GetBestRoute2 was asked for
-    int freedTables = 0;
+    // GetIpNetTable2: what it returns for each call (the last one for every
+    // call after), and the rows it hands out when that is NO_ERROR. By
+    // default it is missing, as where the host layer must use GetIpNetTable.
+    std::vector<DWORD> netTable2Status { ERROR_NOT_SUPPORTED };
+    std::vector<MIB_IPNET_ROW2> netRows2;
+    std::vector<ADDRESS_FAMILY> netTable2Asked;  // the family of each call
+    DWORD delete2Status = NO_ERROR;
+    std::vector<MIB_IPNET_ROW2> deleted2;
+    int freedTables = 0;  // routing tables
+    int freedNetTables2 = 0;
     BOOL processStarted = TRUE;
     DWORD processError = NO_ERROR;
 
@@ -73,12 +82,15 @@ public:
     void freeMibTable(PVOID memory) override;
     DWORD getBestRoute2(
         const SOCKADDR_INET* destination, PMIB_IPFORWARD_ROW2 route, SOCKADDR_INET* source) override;
+    DWORD getIpNetTable2(ADDRESS_FAMILY family, PMIB_IPNET_TABLE2* table) override;
+    DWORD deleteIpNetEntry2(const MIB_IPNET_ROW2* row) override;
 
 private:
     DWORD answer(const char* name, std::deque<TableAnswer>& script, void* buffer, PULONG size, int sorted);
 
     DWORD lastError_ = NO_ERROR;
     std::vector<std::byte> forwardTable_;
+    std::vector<std::byte> netTable2_;
 };
 
 // Answers that fill a MIB_IPNETTABLE, a MIB_IPADDRTABLE or an IP_ADAPTER_INFO
@@ -87,6 +99,13 @@ TableAnswer netTableAnswer(const std::vector<MIB_IPNETROW>& rows);
 TableAnswer netTableAnswer(const std::vector<MIB_IPNETROW>& rows, DWORD count);
 TableAnswer addrTableAnswer(const std::vector<MIB_IPADDRROW>& rows);
 TableAnswer adaptersAnswer(const std::vector<std::pair<DWORD, std::string>>& indexAndDescription);
+// A MIB_IPNET_ROW2 as GetIpNetTable2 gives it: an IPv4 or IPv6 address (with
+// the interface as its scope id when it is link-local), and a MAC as
+// parseMacBytes reads it, or none for "-".
+MIB_IPNET_ROW2 netRow2(
+    const char* address, NET_IFINDEX index, const char* mac, NL_NEIGHBOR_STATE state, bool isRouter = false);
+// The text of a SOCKADDR_INET: dotted, or IPv6 with "%scope" when it has one.
+std::string socketAddressText(const SOCKADDR_INET& address);
 // The size answer of a table that needs `size` bytes.
 TableAnswer needsBuffer(ULONG size, DWORD status = ERROR_INSUFFICIENT_BUFFER);
 
