@@ -43,11 +43,6 @@ def arp_request(sender_mac, sender_ip, target_ip):
             + sender + socket.inet_aton(sender_ip) + b"\x00" * 6 + socket.inet_aton(target_ip))
 
 
-def stats(values):
-    return (f"median {nsbench.median(values):.2f} ms, 95th percentile "
-            f"{nsbench.percentile(values, 0.95):.2f} ms, max {max(values, default=float('nan')):.2f} ms")
-
-
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("watch", nargs="?", default="build/cli/tevra-watch")
@@ -110,8 +105,8 @@ def main():
 
     print(f"tevra-watch --interval 60000; {options.rounds} rounds, lines missing: {missing}, "
           f"lines beyond those expected: {extra}")
-    print("from the forged frame to the line: " + stats(named))
-    print("from the kernel's notification to the line: " + stats(above_kernel))
+    print("from the forged frame to the line: " + nsbench.stats(named))
+    print("from the kernel's notification to the line: " + nsbench.stats(above_kernel))
     print(f"median above the kernel's notification {nsbench.median(above_kernel):.2f} ms (target <= 5)")
     return 0 if missing == 0 and extra == 0 else 1
 

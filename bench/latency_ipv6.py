@@ -28,11 +28,6 @@ GENUINE = "00:0c:29:11:22:33"
 LINE_WAIT_S = 2.0
 
 
-def stats(values):
-    return (f"median {nsbench.median(values):.2f} ms, 95th percentile "
-            f"{nsbench.percentile(values, 0.95):.2f} ms, max {max(values, default=float('nan')):.2f} ms")
-
-
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("watch", nargs="?", default="build/cli/tevra-watch")
@@ -84,8 +79,8 @@ def main():
 
     print(f"tevra-watch --interval 60000; {options.forgeries} forgeries of {ADDRESS}, "
           f"lines missing: {missing}, lines beyond those expected: {extra}")
-    print("from the request to the line: " + stats(from_request))
-    print("from the kernel's notification to the line: " + stats(above_kernel))
+    print("from the request to the line: " + nsbench.stats(from_request))
+    print("from the kernel's notification to the line: " + nsbench.stats(above_kernel))
     print(f"median above the kernel's notification {nsbench.median(above_kernel):.2f} ms (target <= 5)")
     return 0 if missing == 0 and extra == 0 else 1
 

@@ -163,3 +163,9 @@ def median(values):
         return float("nan")
     middle = len(ordered) // 2
     return ordered[middle] if len(ordered) % 2 else (ordered[middle - 1] + ordered[middle]) / 2
+
+
+def stats(values):
+    """Median, 95th percentile and maximum of latencies in ms, as one text."""
+    return (f"median {median(values):.2f} ms, 95th percentile "
+            f"{percentile(values, 0.95):.2f} ms, max {max(values, default=float('nan')):.2f} ms")

@@ -4,8 +4,7 @@
 // namespace (as a gateway, an attacker or a pair of routers would send them)
 // and routes changed as a rogue DHCP server would change them.
 #include "Command.h"
-#include "KernelTest.h"
-#include "NamespacePair.h"
+#include "MarkedWatch.h"
 #include "RawFrames.h"
 #include "TempFolder.h"
 
@@ -31,11 +30,6 @@ constexpr const char* kGatewayMac = "02:00:00:00:00:fe";
 constexpr const char* kAttackerMac = "02:00:00:00:00:66";
 constexpr const char* kRouter1Mac = "02:00:00:00:00:a1";
 constexpr const char* kRouter2Mac = "02:00:00:00:00:a2";
-// Broadcast entries whose alerts mark the first reading and the end of a case.
-constexpr const char* kStartMarker = "10.66.0.99";
-constexpr const char* kEndMarker = "10.66.0.98";
-
-using Action = std::function<bool(const NamespacePair&)>;
 
 // One ARP request on the wire, asking for the host's address: the host learns its sender.
 Action frame(const char* mac, const char* address)
@@ -58,15 +52,6 @@ Action sysctlHost(std::string setting)
     };
 }
 
-// Longer than a route change must hold before it is said, and a reading after it.
-Action routeSettles()
-{
-    return [](const NamespacePair&) {
-        std::this_thread::sleep_for(3500ms);
-        return true;
-    };
-}
-
 // Frames a moment apart, so that each is its own change of the table.
 Action pause()
 {
@@ -74,19 +59,6 @@ Action pause()
         std::this_thread::sleep_for(50ms);
         return true;
     };
-}
-
-// The alert line without its number and time; "" for what is no alert line.
-std::string alertText(const std::string& line)
-{
-    static const std::regex alert("\\d+ - \\d\\d:\\d\\d:\\d\\d: (.*)");
-    std::smatch parts;
-    return std::regex_match(line, parts, alert) ? parts[1].str() : "not an alert line: " + line;
-}
-
-std::string markerText(const char* address)
-{
-    return std::string("Broadcast MAC assigned: ") + address + " has broadcast MAC FF-FF-FF-FF-FF-FF";
 }
 
 const std::string kPoisoned
@@ -175,7 +147,7 @@ const AttackCase kCases[] = {
         {}, {}, { "10.77.0.9", "172.16.4.4", "203.0.113.9", "169.254.3.3" } },
 };
 
-class AttackOnKernel : public KernelTest, public testing::WithParamInterface<AttackCase> {
+class AttackOnKernel : public MarkedWatch, public testing::WithParamInterface<AttackCase> {
 protected:
     void SetUp() override
     {
@@ -187,34 +159,12 @@ protected:
         ASSERT_TRUE(sysctlHost("net.ipv4.neigh.veth0.locktime=0")(namespaces));
     }
 
-    bool addMarker(const char* address)
-    {
-        return namespaces.ipInHost(
-            { "neigh", "add", address, "lladdr", "ff:ff:ff:ff:ff:ff", "dev", "veth0", "nud", "permanent" });
-    }
-
-    // The alert texts until the end marker's, which is left out.
-    static std::vector<std::string> linesUntilEnd(RunningProgram& watch, const char* marker = kEndMarker)
-    {
-        std::vector<std::string> texts;
-        while (const std::optional<std::string> line = watch.readLine(10s)) {
-            const std::string text = alertText(*line);
-            if (text == markerText(marker))
-                return texts;
-            texts.push_back(text);
-        }
-        texts.push_back("(no end marker)");
-        return texts;
-    }
-
     std::vector<std::string> watchArguments(const std::vector<std::string>& options)
     {
         std::vector<std::string> arguments { kWatch, "--interval", "300" };
         arguments.insert(arguments.end(), options.begin(), options.end());
         return namespaces.execInHost(arguments);
     }
-
-    NamespacePair namespaces;
 };
 
 TEST_P(AttackOnKernel, SaysWhatTheCaseExpects)

@@ -6,8 +6,7 @@
 #include "Command.h"
 #include "Icmpv6Frames.h"
 #include "Ipv6Tables.h"
-#include "KernelTest.h"
-#include "NamespacePair.h"
+#include "MarkedWatch.h"
 
 #include <gtest/gtest.h>
 
@@ -29,11 +28,6 @@ const std::string kWatch = TEVRA_WATCH_PATH;
 
 constexpr const char* kAttackerMac = "02:00:00:00:00:66";
 constexpr const char* kManyAddressesMac = "02:00:00:00:00:77";
-// Broadcast entries whose alerts mark the first reading and the end of a case.
-constexpr const char* kStartMarker = "10.66.0.99";
-constexpr const char* kEndMarker = "10.66.0.98";
-
-using Action = std::function<bool(const NamespacePair&)>;
 
 Icmpv6Wire wire(const NamespacePair& namespaces)
 {
@@ -96,28 +90,6 @@ Action twentyAddresses()
     };
 }
 
-// Longer than a route change must hold before it is said, and a reading after it.
-Action routeSettles()
-{
-    return [](const NamespacePair&) {
-        std::this_thread::sleep_for(3500ms);
-        return true;
-    };
-}
-
-// The alert line without its number and time; "" for what is no alert line.
-std::string alertText(const std::string& line)
-{
-    static const std::regex alert("\\d+ - \\d\\d:\\d\\d:\\d\\d: (.*)");
-    std::smatch parts;
-    return std::regex_match(line, parts, alert) ? parts[1].str() : "not an alert line: " + line;
-}
-
-std::string markerText(const char* address)
-{
-    return std::string("Broadcast MAC assigned: ") + address + " has broadcast MAC FF-FF-FF-FF-FF-FF";
-}
-
 const std::string kGateway = NamespacePair::kPeerLinkLocal;
 const std::string kAttacker = linkLocalOf(kAttackerMac);
 const std::string kPoisoned = "Mapping changed: " + kGateway
@@ -162,7 +134,7 @@ const Ipv6Case kCases[] = {
         { twentyAddresses() }, {} },
 };
 
-class Ipv6OnKernel : public KernelTest, public testing::WithParamInterface<Ipv6Case> {
+class Ipv6OnKernel : public MarkedWatch, public testing::WithParamInterface<Ipv6Case> {
 protected:
     void SetUp() override
     {
@@ -172,28 +144,6 @@ protected:
         ASSERT_TRUE(namespaces.ok()) << namespaces.error;
         ASSERT_TRUE(namespaces.enableIpv6()) << namespaces.error;
     }
-
-    bool addMarker(const char* address)
-    {
-        return namespaces.ipInHost(
-            { "neigh", "add", address, "lladdr", "ff:ff:ff:ff:ff:ff", "dev", "veth0", "nud", "permanent" });
-    }
-
-    // The alert texts until the end marker's, which is left out.
-    std::vector<std::string> linesUntilEnd(RunningProgram& watch)
-    {
-        std::vector<std::string> texts;
-        while (const std::optional<std::string> line = watch.readLine(10s)) {
-            const std::string text = alertText(*line);
-            if (text == markerText(kEndMarker))
-                return texts;
-            texts.push_back(text);
-        }
-        texts.push_back("(no end marker)");
-        return texts;
-    }
-
-    NamespacePair namespaces;
 };
 
 TEST_P(Ipv6OnKernel, SaysWhatTheCaseExpects)
