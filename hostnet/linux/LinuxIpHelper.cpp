@@ -87,8 +87,7 @@ LinuxIpHelper::Answer LinuxIpHelper::dump(int type, const Header& header, const 
     Answer answer;
     for (int attempt = 0; attempt < kDumpAttempts; ++attempt) {
         records.clear();
-        const NlMsgPtr message
-            = NetlinkSocket::makeMessage(type, NLM_F_REQUEST | NLM_F_DUMP, &header, sizeof header);
+        const NlMsgPtr message = NetlinkSocket::makeDumpRequest(type, &header, sizeof header);
         answer
             = exchange(message, what, [&records, append](nlmsghdr& reply) { return append(reply, records); });
         if (answer.status != -EAGAIN)

@@ -431,8 +431,7 @@ bool NeighbourFollower::readWholeLocked(SortedRows& fresh, std::vector<Neighbour
         for (const std::uint8_t family : { std::uint8_t(AF_INET), std::uint8_t(AF_INET6) }) {
             ndmsg request {};
             request.ndm_family = family;
-            const NlMsgPtr message = NetlinkSocket::makeMessage(
-                RTM_GETNEIGH, NLM_F_REQUEST | NLM_F_DUMP, &request, sizeof request);
+            const NlMsgPtr message = NetlinkSocket::makeDumpRequest(RTM_GETNEIGH, &request, sizeof request);
             if (!message) {
                 lastError_ = "reading the neighbour table: out of memory";
                 return false;

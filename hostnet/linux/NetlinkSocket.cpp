@@ -131,6 +131,11 @@ std::unique_ptr<NetlinkSocket> NetlinkSocket::subscribe(const Subscription& subs
     return socket;
 }
 
+NlMsgPtr NetlinkSocket::makeDumpRequest(int type, const void* header, std::size_t headerLength)
+{
+    return makeMessage(type, NLM_F_REQUEST | NLM_F_DUMP, header, headerLength);
+}
+
 NlMsgPtr NetlinkSocket::makeMessage(int type, int flags, const void* header, std::size_t headerLength)
 {
     NlMsgPtr message(nlmsg_alloc_simple(type, flags));

@@ -58,6 +58,8 @@ public:
 
     // A request of `type` with the fixed header `header` and no attributes.
     static NlMsgPtr makeMessage(int type, int flags, const void* header, std::size_t headerLength);
+    // A request for the whole of one table: `header` picks the family.
+    static NlMsgPtr makeDumpRequest(int type, const void* header, std::size_t headerLength);
 
     explicit NetlinkSocket(NlSocketPtr socket);
     ~NetlinkSocket();
