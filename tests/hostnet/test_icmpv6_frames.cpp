@@ -35,17 +35,8 @@ constexpr auto kSettle = 5s;
 
 // Both ends IPv6-ready; the peer stands for the gateway and, forging its
 // source MAC, for an attacker beside it.
-class Icmpv6Frames : public KernelTest {
+class Icmpv6Frames : public Ipv6KernelTest {
 protected:
-    void SetUp() override
-    {
-        KernelTest::SetUp();
-        if (kernelMissing())
-            return;
-        ASSERT_TRUE(pair_.ok()) << pair_.error;
-        ASSERT_TRUE(pair_.enableIpv6()) << pair_.error;
-    }
-
     Icmpv6Wire wire() const { return { pair_.peerName(), "veth1" }; }
 
     std::optional<Neighbour6> hostNeighbour(const std::string& address) const
@@ -117,8 +108,6 @@ protected:
         command.insert(command.end(), arguments.begin(), arguments.end());
         return runCommand(command).out;
     }
-
-    NamespacePair pair_;
 };
 
 std::string describe(const Neighbour6& neighbour)

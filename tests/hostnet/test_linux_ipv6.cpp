@@ -33,15 +33,13 @@ using namespace std::chrono_literals;
 constexpr const char* kAttackerMac = "02:00:00:00:00:66";
 constexpr auto kSettle = 5s;
 
-class LinuxIpv6 : public KernelTest {
+class LinuxIpv6 : public Ipv6KernelTest {
 protected:
     void SetUp() override
     {
-        KernelTest::SetUp();
+        Ipv6KernelTest::SetUp();
         if (kernelMissing())
             return;
-        ASSERT_TRUE(pair_.ok()) << pair_.error;
-        ASSERT_TRUE(pair_.enableIpv6()) << pair_.error;
         entry_.emplace(pair_.hostName());
         ASSERT_TRUE(entry_->ok());
         interface_ = if_nametoindex("veth0");
@@ -67,7 +65,6 @@ protected:
         return found == table.rows->end() ? std::nullopt : std::optional(*found);
     }
 
-    NamespacePair pair_;
     std::optional<NamespaceEntry> entry_;
     std::uint32_t interface_ = 0;
 };

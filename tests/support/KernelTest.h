@@ -25,4 +25,19 @@ protected:
     bool kernelMissing() const { return IsSkipped() || HasFatalFailure(); }
 };
 
+// A kernel test on a namespace pair with IPv6 on both ends.
+class Ipv6KernelTest : public KernelTest {
+protected:
+    void SetUp() override
+    {
+        KernelTest::SetUp();
+        if (kernelMissing())
+            return;
+        ASSERT_TRUE(pair_.ok()) << pair_.error;
+        ASSERT_TRUE(pair_.enableIpv6()) << pair_.error;
+    }
+
+    NamespacePair pair_;
+};
+
 }  // namespace tevra::test
