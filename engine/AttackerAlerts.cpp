@@ -54,6 +54,14 @@ bool holds(const MappingEntry& entry, const MacBytes& mac)
     return entry.macLength > 0 && macKey(entry.mac) == macKey(mac);
 }
 
+// Every IPv6 host has several addresses (link-local, one per prefix,
+// temporary ones) and all of them move when its MAC changes: another address
+// that came to the MAC from the one this entry left is the same host moving.
+bool movedTogether(const MappingEntry& other, const MappingEntry& entry, const MacBytes& previousMac)
+{
+    return entry.address.isV6() && other.previous != nullptr && holds(*other.previous, previousMac);
+}
+
 // 169.254.0.0/16 or fe80::/10: on the link by definition.
 bool isLinkLocal(const IpAddress& address)
 {
@@ -193,7 +201,7 @@ void CMappingWatcher::noteHolder(const MappingEntry& entry)
         addresses.push_back(entry.address);
 }
 
-std::vector<IpAddress> CMappingWatcher::otherHolders(const MappingEntry& entry)
+std::vector<IpAddress> CMappingWatcher::otherHolders(const MappingEntry& entry, const MacBytes& previousMac)
 {
     std::vector<IpAddress> others;
     const auto found = macHolders_.find(macKey(entry.mac));
@@ -211,7 +219,8 @@ std::vector<IpAddress> CMappingWatcher::otherHolders(const MappingEntry& entry)
         // A dual-stack host's IPv4 and IPv6 addresses always share its MAC:
         // counting them across families would call each change of its MAC a duplicate.
         if (other->inSystemCache && other->adapterIndex == entry.adapterIndex
-            && other->type != hostnet::kNetTypeInvalid && address.family() == entry.address.family())
+            && other->type != hostnet::kNetTypeInvalid && address.family() == entry.address.family()
+            && !movedTogether(*other, entry, previousMac))
             others.push_back(address);
     }
     std::ranges::sort(others);
@@ -224,7 +233,7 @@ void CMappingWatcher::checkChangedAddress(const MappingEntry& entry, const MacBy
     if (!isUnicastMac(entry) || isVirtualRouterMac(entry.mac)
         || alertMemory.duplicatePairs.contains({ entry.address.withoutZone(), entry.mac }))
         return;
-    const std::vector<IpAddress> others = otherHolders(entry);
+    const std::vector<IpAddress> others = otherHolders(entry, previousMac);
     if (others.empty()) {
         // Nobody else holds it yet; the attacker's own entry may come next.
         if (recentMoves_.size() >= kMostRecentMoveMacs)

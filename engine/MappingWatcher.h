@@ -201,8 +201,10 @@ private:
     void checkNewAddress(const MappingEntry& entry);
     void checkChangedAddress(const MappingEntry& entry, const MacBytes& previousMac);
     bool checkDuplicateOnArrival(const MappingEntry& entry);
-    // The other addresses on the entry's interface holding its MAC now, lowest first.
-    std::vector<IpAddress> otherHolders(const MappingEntry& entry);
+    // The other addresses of the entry's family on its interface holding its
+    // MAC now, lowest first, but those of an IPv6 host that moved with it
+    // from `previousMac`.
+    std::vector<IpAddress> otherHolders(const MappingEntry& entry, const MacBytes& previousMac);
     void noteHolder(const MappingEntry& entry);
     bool onLink(const IpAddress& address, std::uint32_t interfaceIndex);
 
