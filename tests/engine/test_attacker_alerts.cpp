@@ -203,6 +203,12 @@ const AttackerCase kCases[] = {
             { { gw6(kAttackerMac, false), row6("2001:db8:0:1::fe", kAttackerMac), attacker6() } } },
         { kGlobalSpoofed6, kGatewaySpoofed6,
             "Dublicate MAC found: fe80::fe and fe80::66 both have 02-00-00-00-00-66" } },
+    // Kept without its zone: known again after a restart that renumbered the interfaces.
+    { "ipv6_pair_learned_before_a_restart",
+        { { { gw6(), attacker6() } }, { { gw6(kAttackerMac, false), attacker6() } } }, { kGatewaySpoofed6 },
+        [](CMappingWatcher& watcher) {
+            watcher.alertMemory.duplicatePairs.insert({ ip("fe80::fe"), attacker6().bPhysAddr });
+        } },
     { "same_link_local_on_another_link_not_counted",
         { { { gw6(), row6("fe80::66", kAttackerMac, false, 3) } },
             { { gw6(kAttackerMac, false), row6("fe80::66", kAttackerMac, false, 3) } } },
@@ -375,6 +381,30 @@ TEST_F(AttackerAlertsTest, WhatIsRememberedOfAFloodStaysBounded)
     refreshWith(std::move(table));
     EXPECT_EQ(events.size(), kSenders);
     EXPECT_EQ(watcher.alertMemory.notInSubnet.size(), 65536u);
+}
+
+// Forged router advertisements from made-up routers, each a default route:
+// every new router is said, and what is followed of them stays bounded.
+TEST_F(AttackerAlertsTest, AFloodOfRogueRoutersStaysBounded)
+{
+    refreshWith({});
+    std::vector<Route> defaults { kV6Default };
+    for (std::uint32_t i = 0; i < 5000; ++i) {
+        IpAddress::V6Bytes bytes { 0xfe, 0x80 };
+        bytes[12] = 0x10;  // all after fe80::fe
+        bytes[14] = std::uint8_t(i >> 8);
+        bytes[15] = std::uint8_t(i);
+        defaults.push_back({ ip("::"), 0, IpAddress::v6(bytes, 2), 2, 1024 });
+    }
+    routes(withV6Defaults(defaults))(host);
+    refreshWith({});
+    now += 3;
+    refreshWith({});
+    // The old router and the lowest 4,095 new ones are followed.
+    EXPECT_EQ(events.size(), 4095u);
+    EXPECT_EQ(texts().back(),
+        "14:03:12: Default route changed:  the route for 02-00-00-00-00-01 changed from fe80::fe to "
+        "fe80::1000:ffe");
 }
 
 // A host that keeps changing its MAC makes the index of MAC holders outgrow
