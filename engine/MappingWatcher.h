@@ -189,7 +189,9 @@ private:
     void deliver(std::unique_ptr<WatchEvent> event);
 
     // The alerts that name an attacker (AttackerAlerts.cpp).
-    // Reads the snapshot again when the host says it changed, then looks at the path to the outside.
+    // Reads the snapshot again when the host says it changed, then looks at
+    // the path to the outside (IPv4) and at the default routers (IPv6) of
+    // the families watched.
     void followConfiguration();
     void checkOutsideRoute();
     // The IPv6 default routers, as (interface, gateway) pairs.
