@@ -54,6 +54,14 @@ bool holds(const MappingEntry& entry, const MacBytes& mac)
     return entry.macLength > 0 && macKey(entry.mac) == macKey(mac);
 }
 
+// Every IPv6 host has several addresses (link-local, one per prefix,
+// temporary ones) and all of them move when its MAC changes: another address
+// that came to the MAC from the one this entry left is the same host moving.
+bool movedTogether(const MappingEntry& other, const MappingEntry& entry, const MacBytes& previousMac)
+{
+    return entry.address.isV6() && other.previous != nullptr && holds(*other.previous, previousMac);
+}
+
 // 169.254.0.0/16 or fe80::/10: on the link by definition.
 bool isLinkLocal(const IpAddress& address)
 {
@@ -76,8 +84,63 @@ void CMappingWatcher::followConfiguration()
     const bool changed = feed == nullptr || feed->takeConfigurationChanged();
     if (changed)
         networkConfig.reload(*ipHelper_);
-    if (changed || routeChangedSince_)
+    if (families.v4 && (changed || routeChangedSince_))
         checkOutsideRoute();
+    if (families.v6 && (changed || v6GatewaysChangedSince_))
+        checkIpv6Gateways();
+}
+
+CMappingWatcher::Ipv6Gateways CMappingWatcher::currentIpv6Gateways() const
+{
+    Ipv6Gateways current;
+    for (const hostnet::DefaultRouteRow& row : networkConfig.gateways) {
+        if (!row.gateway.isV6() || row.gateway.isUnspecified())
+            continue;
+        // Rogue advertisements from made-up routers can add default routes
+        // by the thousand: past the bound the highest are not followed.
+        current.insert({ row.interfaceIndex, row.gateway });
+        if (current.size() > kMostIpv6Gateways)
+            current.erase(std::prev(current.end()));
+    }
+    return current;
+}
+
+void CMappingWatcher::checkIpv6Gateways()
+{
+    // IPv6 has no one path to the outside to watch: every router on a link
+    // advertises itself, and the host keeps a default route for each. What
+    // an attacker changes is that set.
+    const Ipv6Gateways current = currentIpv6Gateways();
+    if (!settledIpv6Gateways_) {
+        settledIpv6Gateways_ = current;
+        return;
+    }
+    if (*settledIpv6Gateways_ == current) {
+        v6GatewaysChangedSince_.reset();
+        return;
+    }
+    const std::int64_t now = secondsSinceEpoch(clock_());
+    if (!v6GatewaysChangedSince_) {
+        v6GatewaysChangedSince_ = now;
+        return;
+    }
+    if (now - *v6GatewaysChangedSince_ < kRouteSettleSeconds)
+        return;
+    v6GatewaysChangedSince_.reset();
+    const Ipv6Gateways before = *std::exchange(settledIpv6Gateways_, current);
+    for (const auto& [interfaceIndex, gateway] : current) {
+        if (before.contains({ interfaceIndex, gateway }))
+            continue;
+        // A router on a link that had none is the link's first, not a rogue
+        // one; gone routers only leave the set.
+        const auto oldOnLink = before.lower_bound({ interfaceIndex, IpAddress {} });
+        if (oldOnLink == before.end() || oldOnLink->first != interfaceIndex)
+            continue;
+        const hostnet::IpAdapterInfo* adapter = networkConfig.adapterInfo(interfaceIndex);
+        const bool hasMac = adapter != nullptr && adapter->AddressLength > 0;
+        raise(DefaultRouteChanged, oldOnLink->second, hasMac ? adapter->Address.data() : nullptr,
+            hasMac ? clampedMacLength(adapter->AddressLength) : 0, nullptr, 0, gateway);
+    }
 }
 
 void CMappingWatcher::checkOutsideRoute()
@@ -138,7 +201,7 @@ void CMappingWatcher::noteHolder(const MappingEntry& entry)
         addresses.push_back(entry.address);
 }
 
-std::vector<IpAddress> CMappingWatcher::otherHolders(const MappingEntry& entry)
+std::vector<IpAddress> CMappingWatcher::otherHolders(const MappingEntry& entry, const MacBytes& previousMac)
 {
     std::vector<IpAddress> others;
     const auto found = macHolders_.find(macKey(entry.mac));
@@ -153,8 +216,11 @@ std::vector<IpAddress> CMappingWatcher::otherHolders(const MappingEntry& entry)
         const MappingEntry* const other = programCache.find(address)->second.get();
         if (address == entry.address || other == nullptr)
             continue;
+        // A dual-stack host's IPv4 and IPv6 addresses always share its MAC:
+        // counting them across families would call each change of its MAC a duplicate.
         if (other->inSystemCache && other->adapterIndex == entry.adapterIndex
-            && other->type != hostnet::kNetTypeInvalid)
+            && other->type != hostnet::kNetTypeInvalid && address.family() == entry.address.family()
+            && !movedTogether(*other, entry, previousMac))
             others.push_back(address);
     }
     std::ranges::sort(others);
@@ -167,7 +233,7 @@ void CMappingWatcher::checkChangedAddress(const MappingEntry& entry, const MacBy
     if (!isUnicastMac(entry) || isVirtualRouterMac(entry.mac)
         || alertMemory.duplicatePairs.contains({ entry.address.withoutZone(), entry.mac }))
         return;
-    const std::vector<IpAddress> others = otherHolders(entry);
+    const std::vector<IpAddress> others = otherHolders(entry, previousMac);
     if (others.empty()) {
         // Nobody else holds it yet; the attacker's own entry may come next.
         if (recentMoves_.size() >= kMostRecentMoveMacs)
@@ -200,8 +266,9 @@ bool CMappingWatcher::checkDuplicateOnArrival(const MappingEntry& entry)
     std::erase_if(moves, [now](const RecentMove& move) { return now - move.time > kDuplicateWindowSeconds; });
     for (auto move = moves.rbegin(); move != moves.rend(); ++move) {
         const auto mover = programCache.find(move->address);
-        if (move->address == entry.address || mover == programCache.end() || !mover->second
-            || !holds(*mover->second, entry.mac) || mover->second->adapterIndex != entry.adapterIndex
+        if (move->address == entry.address || move->address.family() != entry.address.family()
+            || mover == programCache.end() || !mover->second || !holds(*mover->second, entry.mac)
+            || mover->second->adapterIndex != entry.adapterIndex
             || alertMemory.duplicatePairs.contains({ move->address.withoutZone(), entry.mac }))
             continue;
         const MappingEntry& moved = *mover->second;
@@ -238,9 +305,11 @@ void CMappingWatcher::checkNewAddress(const MappingEntry& entry)
         return;
     checkDuplicateOnArrival(entry);
     noteHolder(entry);
-    // 0.0.0.0 is an address probe's sender, not a neighbour; a static entry
-    // is the administrator's, not learnt from the wire.
-    if (entry.address.isUnspecified() || !isUnicastMac(entry) || entry.type == hostnet::kNetTypeStatic
+    // 0.0.0.0 and :: are an address probe's sender, not a neighbour; an IPv6
+    // group is on every link it is joined on; a static entry is the
+    // administrator's, not learnt from the wire.
+    if (entry.address.isUnspecified() || (entry.address.isV6() && entry.address.isMulticast())
+        || !isUnicastMac(entry) || entry.type == hostnet::kNetTypeStatic
         || alertMemory.notInSubnet.contains({ entry.address, entry.adapterIndex })
         || onLink(entry.address, entry.adapterIndex))
         return;

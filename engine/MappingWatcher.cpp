@@ -124,10 +124,11 @@ std::int32_t CMappingWatcher::refresh()
         = [](const hostnet::MibIpNetRow& a, const hostnet::MibIpNetRow& b) { return a.address < b.address; };
     std::vector<IpAddress> touched;
     for (const hostnet::NetTableChange& change : changes)
-        touched.push_back(change.address);
+        if (watches(change.address))
+            touched.push_back(change.address);
     std::ranges::sort(touched);
     if (std::ranges::is_sorted(table, byAddress))
-        compareWithTable(table, touched);
+        compareWithTable(watchedRows(table), touched);
     else
         compareInTableOrder(table, touched);
     enforceLimits();
@@ -149,8 +150,31 @@ void CMappingWatcher::startPass(MappingEntry& entry)
     entry.redisplay = !(entry.redisplay && !entry.inSystemCache);
 }
 
+bool CMappingWatcher::watches(const IpAddress& address) const
+{
+    return address.isV4() ? families.v4 : families.v6;
+}
+
+std::span<const hostnet::MibIpNetRow> CMappingWatcher::watchedRows(
+    const std::vector<hostnet::MibIpNetRow>& sorted) const
+{
+    // IPv4 rows come first in a sorted table: the families are two halves,
+    // found by a binary search rather than a pass over the rows.
+    const auto firstV6 = std::ranges::partition_point(
+        sorted, [](const hostnet::MibIpNetRow& row) { return row.address.isV4(); });
+    const std::span<const hostnet::MibIpNetRow> all(sorted);
+    const auto split = std::size_t(firstV6 - sorted.begin());
+    const std::span<const hostnet::MibIpNetRow> v4 = all.first(split);
+    const std::span<const hostnet::MibIpNetRow> v6 = all.subspan(split);
+    if (families.v4 && families.v6)
+        return all;
+    if (families.v4)
+        return v4;
+    return families.v6 ? v6 : all.first(0);
+}
+
 void CMappingWatcher::compareWithTable(
-    const std::vector<hostnet::MibIpNetRow>& table, const std::vector<IpAddress>& touched)
+    std::span<const hostnet::MibIpNetRow> table, const std::vector<IpAddress>& touched)
 {
     // One walk over the cache and the table together: at tens of thousands of
     // entries the cache does not stay in the processor's caches between
@@ -219,6 +243,8 @@ std::vector<IpAddress> CMappingWatcher::followChanges()
     std::vector<IpAddress> touched;
     touched.reserve(changes.size());
     for (const hostnet::NetTableChange& change : changes) {
+        if (!watches(change.address))
+            continue;
         applyChange(change);
         touched.push_back(change.address);
     }
@@ -228,6 +254,8 @@ std::vector<IpAddress> CMappingWatcher::followChanges()
 
 void CMappingWatcher::applyChange(const hostnet::NetTableChange& change)
 {
+    if (!watches(change.address))
+        return;
     const auto it = programCache.find(change.address);
     if (!change.row) {
         if (it != programCache.end() && forgotten(*it->second)) {
@@ -260,6 +288,8 @@ void CMappingWatcher::compareInTableOrder(
         if (!std::ranges::binary_search(touched, address))
             startPass(*entry);
     for (const hostnet::MibIpNetRow& row : table) {
+        if (!watches(row.address))
+            continue;
         const auto it = programCache.find(row.address);
         if (it == programCache.end()) {
             if (!isUnansweredProbe(row))
@@ -287,9 +317,11 @@ void CMappingWatcher::applyKnownRow(ProgramCache::iterator it, const hostnet::Mi
         old.inSystemCache = true;
         old.seen = true;
         // The kernel's word on the entry's kind (a neighbour made permanent)
-        // holds even when the MAC stays; an unresolved row says nothing of it.
-        if (macLength != 0 && old.type != row.dwType) {
+        // and on its being a router holds even when the MAC stays; an
+        // unresolved row says nothing of either.
+        if (macLength != 0 && (old.type != row.dwType || old.isRouter != row.isRouter)) {
             old.type = row.dwType;
+            old.isRouter = row.isRouter;
             old.redisplay = true;
             ++generation_;
         }
@@ -349,8 +381,12 @@ std::unique_ptr<MappingEntry> CMappingWatcher::changedEntry(
     else if (!standard && hasMulticastMac(*entry))
         raise(MulticastMac, entry->address, entry->mac.data(), entry->macLength);
     else {
-        raise(MappingChanged, old->address, old->mac.data(), old->macLength, entry->mac.data(),
-            entry->macLength);
+        std::unique_ptr<WatchEvent> event = composeEvent(MappingChanged, old->address, old->mac.data(),
+            old->macLength, entry->mac.data(), entry->macLength);
+        // IPv4 has no router flag; its lines and records stay without one.
+        if (entry->address.isV6())
+            event->setRouterFlags(entry->isRouter, old->isRouter);
+        deliver(std::move(event));
         checkChangedAddress(*entry, old->mac);
     }
     entry->previous = std::move(old);
@@ -382,10 +418,22 @@ void CMappingWatcher::raise(EventKind kind, const IpAddress& address, const std:
     std::uint32_t firstLength, const std::uint8_t* secondMac, std::uint32_t secondLength,
     const IpAddress& secondAddress)
 {
+    deliver(composeEvent(kind, address, firstMac, firstLength, secondMac, secondLength, secondAddress));
+}
+
+std::unique_ptr<WatchEvent> CMappingWatcher::composeEvent(EventKind kind, const IpAddress& address,
+    const std::uint8_t* firstMac, std::uint32_t firstLength, const std::uint8_t* secondMac,
+    std::uint32_t secondLength, const IpAddress& secondAddress) const
+{
     auto event = std::make_unique<WatchEvent>();
     event->raisedAt = clock_();
     event->compose(address, secondAddress, firstMac, secondMac, kind, secondsSinceEpoch(event->raisedAt),
         firstLength, secondLength);
+    return event;
+}
+
+void CMappingWatcher::deliver(std::unique_ptr<WatchEvent> event)
+{
     // A front end that registered no sink still gets correct numbering later;
     // the event is dropped rather than called through a null pointer.
     if (sink.callback != nullptr)

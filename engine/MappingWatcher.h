@@ -17,8 +17,10 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tevra {
@@ -154,10 +156,13 @@ private:
     // every silent address of the subnet. It is taken in once it resolves.
     bool isUnansweredProbe(const hostnet::MibIpNetRow& row) const;
 
+    // Whether the address's family is watched.
+    bool watches(const IpAddress& address) const;
+    // The rows of the watched families of a table sorted by address.
+    std::span<const hostnet::MibIpNetRow> watchedRows(const std::vector<hostnet::MibIpNetRow>& sorted) const;
     // Brings every entry in line with a whole table sorted by address; the
     // addresses in `touched` (sorted) were decided by this pass's changes.
-    void compareWithTable(
-        const std::vector<hostnet::MibIpNetRow>& table, const std::vector<IpAddress>& touched);
+    void compareWithTable(std::span<const hostnet::MibIpNetRow> table, const std::vector<IpAddress>& touched);
     // The same for a table out of address order, in three passes.
     void compareInTableOrder(
         const std::vector<hostnet::MibIpNetRow>& table, const std::vector<IpAddress>& touched);
@@ -177,17 +182,31 @@ private:
     void raise(EventKind kind, const IpAddress& address, const std::uint8_t* firstMac,
         std::uint32_t firstLength, const std::uint8_t* secondMac = nullptr, std::uint32_t secondLength = 0,
         const IpAddress& secondAddress = {});
+    // The same in two steps, for an event that carries more than its line.
+    std::unique_ptr<WatchEvent> composeEvent(EventKind kind, const IpAddress& address,
+        const std::uint8_t* firstMac, std::uint32_t firstLength, const std::uint8_t* secondMac = nullptr,
+        std::uint32_t secondLength = 0, const IpAddress& secondAddress = {}) const;
+    void deliver(std::unique_ptr<WatchEvent> event);
 
     // The alerts that name an attacker (AttackerAlerts.cpp).
-    // Reads the snapshot again when the host says it changed, then looks at the path to the outside.
+    // Reads the snapshot again when the host says it changed, then looks at
+    // the path to the outside (IPv4) and at the default routers (IPv6) of
+    // the families watched.
     void followConfiguration();
     void checkOutsideRoute();
+    // The IPv6 default routers, as (interface, gateway) pairs.
+    using Ipv6Gateways = std::set<std::pair<std::uint32_t, IpAddress>>;
+    static constexpr std::size_t kMostIpv6Gateways = 4096;
+    Ipv6Gateways currentIpv6Gateways() const;
+    void checkIpv6Gateways();
     // After an address came into the table / moved to another MAC.
     void checkNewAddress(const MappingEntry& entry);
     void checkChangedAddress(const MappingEntry& entry, const MacBytes& previousMac);
     bool checkDuplicateOnArrival(const MappingEntry& entry);
-    // The other addresses on the entry's interface holding its MAC now, lowest first.
-    std::vector<IpAddress> otherHolders(const MappingEntry& entry);
+    // The other addresses of the entry's family on its interface holding its
+    // MAC now, lowest first, but those of an IPv6 host that moved with it
+    // from `previousMac`.
+    std::vector<IpAddress> otherHolders(const MappingEntry& entry, const MacBytes& previousMac);
     void noteHolder(const MappingEntry& entry);
     bool onLink(const IpAddress& address, std::uint32_t interfaceIndex);
 
@@ -220,6 +239,10 @@ private:
     std::map<std::uint64_t, std::vector<RecentMove>> recentMoves_;
     // Since when the path to the outside differs from the settled one.
     std::optional<std::int64_t> routeChangedSince_;
+    // The IPv6 default routers the routes last settled on; none before the
+    // first look, which settles silently. Not kept across a restart.
+    std::optional<Ipv6Gateways> settledIpv6Gateways_;
+    std::optional<std::int64_t> v6GatewaysChangedSince_;
 };
 
 }  // namespace tevra

@@ -93,6 +93,17 @@ std::int32_t WatchEvent::compose(const hostnet::IpAddress& firstAddress,
     return 0;
 }
 
+void WatchEvent::setRouterFlags(bool router, bool wasRouter)
+{
+    subject.router = router;
+    subject.wasRouter = wasRouter;
+    if (kind == MappingChanged && wasRouter && !router) {
+        text += " (no longer a router)";
+        if (text.size() > kMaxLine)
+            text.resize(kMaxLine);
+    }
+}
+
 std::string alertLine(const WatchEvent& event)
 {
     return std::to_string(event.serial) + " - " + event.text;

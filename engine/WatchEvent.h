@@ -54,6 +54,10 @@ struct WatchEvent {
     std::int32_t compose(const hostnet::IpAddress& firstAddress, const hostnet::IpAddress& secondAddress,
         const std::uint8_t* firstMac, const std::uint8_t* secondMac, std::int32_t kind, std::int64_t now,
         std::uint32_t firstMacLength = 6, std::uint32_t secondMacLength = 6);
+    // For a changed IPv6 neighbour, after compose: its router flags now and
+    // before. A neighbour that stopped saying it is a router is what a forged
+    // advertisement for the gateway leaves, so the line says that too.
+    void setRouterFlags(bool router, bool wasRouter);
 };
 
 // The engine's link to its front end. The callback owns the event from the call on.

@@ -31,6 +31,21 @@ Route route(const char* destination, const char* mask, const char* gateway, std:
 
 const std::vector<Route> kDefaultViaGateway { route("0.0.0.0", "0.0.0.0", "10.0.0.254") };
 
+// IPv6 on the same links: 2001:db8:0:1::/64 on eth0, 2001:db8:0:3::/64 on
+// eth1, and eth0's router fe80::fe, whose advertisements made the default route.
+Route route6(const char* destination, unsigned prefixLength, const char* gateway, std::uint32_t index = 2)
+{
+    return { ip(destination), prefixLength, ip(gateway), index, 1024 };
+}
+
+const Route kV6Default = route6("::", 0, "fe80::fe%2");
+const Route kRogueV6Default = route6("::", 0, "fe80::66%2");
+const std::vector<Route> kV6OnLink { route6("2001:db8:0:1::", 64, "::"),
+    route6("2001:db8:0:3::", 64, "::", 3) };
+
+// The host's routes: IPv4's as the fixture has them, the IPv6 prefixes, and these IPv6 default routes.
+std::vector<Route> withV6Defaults(std::vector<Route> defaults);
+
 // One step: the ARP table as it is then, what else changed on the host, and
 // how many seconds after the step before it the refresh runs.
 struct Step {
@@ -68,11 +83,43 @@ std::function<void(hostnet::FakeIpHelper&)> routes(std::vector<Route> table)
     };
 }
 
+// An IPv6 neighbour; a link-local one is on its interface.
+hostnet::MibIpNetRow row6(const char* text, const char* mac, bool router = false, std::uint32_t index = 2)
+{
+    hostnet::MibIpNetRow r = row(text, mac, index);
+    r.isRouter = router;
+    return r;
+}
+hostnet::MibIpNetRow gw6(const char* mac = kGatewayMac, bool router = true)
+{
+    return row6("fe80::fe", mac, router);
+}
+hostnet::MibIpNetRow attacker6()
+{
+    return row6("fe80::66", kAttackerMac);
+}
+
+// One neighbour's own address and `count` temporary addresses beside it, one MAC for all.
+std::vector<hostnet::MibIpNetRow> temporaryAddresses(std::size_t count)
+{
+    std::vector<hostnet::MibIpNetRow> table { gw6(), row6("fe80::5", kRouter1Mac) };
+    for (std::size_t i = 0; i < count; ++i)
+        table.push_back(row6(("2001:db8:0:1:" + std::to_string(1000 + i) + "::5").c_str(), kRouter1Mac));
+    return table;
+}
+
 const std::string kPoisoned
     = "Mapping changed: 10.0.0.254 changed from 02-00-00-00-00-FE to 02-00-00-00-00-66";
 const std::string kNamed = "Dublicate MAC found: 10.0.0.254 and 10.0.0.66 both have 02-00-00-00-00-66";
 const std::string kRogueRoute
     = "Default route changed:  the route for 02-00-00-00-00-01 changed from 10.0.0.254 to 10.0.0.66";
+
+const std::string kGatewaySpoofed6 = "Mapping changed: fe80::fe changed from 02-00-00-00-00-FE to "
+                                     "02-00-00-00-00-66 (no longer a router)";
+const std::string kGlobalSpoofed6 = "Mapping changed: 2001:db8:0:1::fe changed from 02-00-00-00-00-FE to "
+                                    "02-00-00-00-00-66 (no longer a router)";
+const std::string kRogueRouter6
+    = "Default route changed:  the route for 02-00-00-00-00-01 changed from fe80::fe to fe80::66";
 
 const AttackerCase kCases[] = {
     // --- duplicate MAC ---
@@ -129,6 +176,90 @@ const AttackerCase kCases[] = {
         { { { gw(), row("10.0.0.66", kAttackerMac, 2, hostnet::kNetTypeInvalid) } },
             { { gw(kAttackerMac), row("10.0.0.66", kAttackerMac, 2, hostnet::kNetTypeInvalid) } } },
         { kPoisoned } },
+    // --- duplicate MAC, IPv6 ---
+    { "ipv6_gateway_spoofed_by_link_local_attacker",
+        { { { gw6(), attacker6() } }, { { gw6(kAttackerMac, false), attacker6() } } },
+        { kGatewaySpoofed6, "Dublicate MAC found: fe80::fe and fe80::66 both have 02-00-00-00-00-66" } },
+    { "ipv6_attacker_entry_after_spoofing",
+        { { { gw6() } }, { { gw6(kAttackerMac, false) } },
+            { { gw6(kAttackerMac, false), attacker6() }, {}, 300 } },
+        { kGatewaySpoofed6, "Dublicate MAC found: fe80::fe and fe80::66 both have 02-00-00-00-00-66" } },
+    { "ipv6_holder_of_the_other_family_not_counted",
+        { { { attacker(), gw6() } }, { { attacker(), gw6(kAttackerMac, false) } } }, { kGatewaySpoofed6 } },
+    { "ipv4_move_then_ipv6_arrival_not_named",
+        { { { gw() } }, { { gw(kAttackerMac) } }, { { gw(kAttackerMac), attacker6() } } }, { kPoisoned } },
+    { "dual_stack_host_changes_its_mac",
+        { { { row("10.0.0.5", kRouter1Mac), row6("2001:db8:0:1::5", kRouter1Mac),
+              row6("fe80::5", kRouter1Mac) } },
+            { { row("10.0.0.5", kRouter2Mac), row6("2001:db8:0:1::5", kRouter2Mac),
+                row6("fe80::5", kRouter2Mac) } } },
+        { "Mapping changed: 10.0.0.5 changed from 02-00-00-00-00-A1 to 02-00-00-00-00-A2",
+            "Mapping changed: 2001:db8:0:1::5 changed from 02-00-00-00-00-A1 to 02-00-00-00-00-A2",
+            "Mapping changed: fe80::5 changed from 02-00-00-00-00-A1 to 02-00-00-00-00-A2" } },
+    // The gateway's every address forged at once; the attacker's own is still named.
+    { "ipv6_gateway_addresses_spoofed_together",
+        { { { gw6(), row6("2001:db8:0:1::fe", kGatewayMac, true) } },
+            { { gw6(kAttackerMac, false), row6("2001:db8:0:1::fe", kAttackerMac) } },
+            { { gw6(kAttackerMac, false), row6("2001:db8:0:1::fe", kAttackerMac), attacker6() } } },
+        { kGlobalSpoofed6, kGatewaySpoofed6,
+            "Dublicate MAC found: fe80::fe and fe80::66 both have 02-00-00-00-00-66" } },
+    // Kept without its zone: known again after a restart that renumbered the interfaces.
+    { "ipv6_pair_learned_before_a_restart",
+        { { { gw6(), attacker6() } }, { { gw6(kAttackerMac, false), attacker6() } } }, { kGatewaySpoofed6 },
+        [](CMappingWatcher& watcher) {
+            watcher.alertMemory.duplicatePairs.insert({ ip("fe80::fe"), attacker6().bPhysAddr });
+        } },
+    { "same_link_local_on_another_link_not_counted",
+        { { { gw6(), row6("fe80::66", kAttackerMac, false, 3) } },
+            { { gw6(kAttackerMac, false), row6("fe80::66", kAttackerMac, false, 3) } } },
+        { kGatewaySpoofed6 } },
+    { "twenty_temporary_addresses_of_one_mac",
+        { { temporaryAddresses(1) }, { temporaryAddresses(20) }, { temporaryAddresses(20), {}, 600 } }, {} },
+    { "ipv6_router_gains_its_flag_back", { { { gw6(kAttackerMac, false) } }, { { gw6(kGatewayMac, true) } } },
+        { "Mapping changed: fe80::fe changed from 02-00-00-00-00-66 to 02-00-00-00-00-FE" } },
+    // --- default route, IPv6 ---
+    { "ipv6_rogue_second_router",
+        { { { gw6() } }, { { gw6() }, routes(withV6Defaults({ kV6Default, kRogueV6Default })) },
+            { { gw6() }, {}, 1 }, { { gw6() }, {}, 1 }, { { gw6() }, {}, 5 } },
+        { kRogueRouter6 } },
+    { "ipv6_router_replaced",
+        { { { gw6() } }, { { gw6() }, routes(withV6Defaults({ kRogueV6Default })) }, { { gw6() }, {}, 3 } },
+        { kRogueRouter6 } },
+    { "ipv6_rogue_router_beside_two_lowest_named",
+        { { { gw6() } }, { { gw6() }, routes(withV6Defaults({ kV6Default, route6("::", 0, "fe80::ff%2") })) },
+            { { gw6() }, {}, 3 },
+            { { gw6() },
+                routes(withV6Defaults({ kV6Default, route6("::", 0, "fe80::ff%2"), kRogueV6Default })) },
+            { { gw6() }, {}, 3 } },
+        { "Default route changed:  the route for 02-00-00-00-00-01 changed from fe80::fe to fe80::ff",
+            kRogueRouter6 } },
+    { "ipv6_routers_of_an_unwatched_family",
+        { { { gw6() } }, { { gw6() }, routes(withV6Defaults({ kV6Default, kRogueV6Default })) },
+            { { gw6() }, {}, 5 } },
+        {}, [](CMappingWatcher& watcher) { watcher.families.v6 = false; } },
+    { "ipv4_route_of_an_unwatched_family",
+        { { { gw() } }, { { gw() }, routes({ route("0.0.0.0", "0.0.0.0", "10.0.0.66") }) },
+            { { gw() }, {}, 5 } },
+        {}, [](CMappingWatcher& watcher) { watcher.families.v4 = false; } },
+    // A router advertisement with lifetime 0 installs no default route.
+    { "ipv6_lifetime_zero_advertisement",
+        { { { gw6() } }, { { gw6() }, routes(withV6Defaults({ kV6Default })) }, { { gw6() }, {}, 5 } }, {} },
+    { "ipv6_routers_seen_first_settle_silently",
+        { { { gw6() }, routes(withV6Defaults({ kV6Default, kRogueV6Default })) }, { { gw6() }, {}, 5 } },
+        {} },
+    { "ipv6_first_router_of_a_link",
+        { { { gw6() } },
+            { { gw6() }, routes(withV6Defaults({ kV6Default, route6("::", 0, "fe80::9%3", 3) })) },
+            { { gw6() }, {}, 5 } },
+        {} },
+    { "ipv6_router_gone_then_back",
+        { { { gw6() } }, { { gw6() }, routes(withV6Defaults({})) }, { { gw6() }, {}, 5 },
+            { { gw6() }, routes(withV6Defaults({ kV6Default })) }, { { gw6() }, {}, 5 } },
+        {} },
+    { "ipv6_router_renewed_within_the_settle",
+        { { { gw6() } }, { { gw6() }, routes(withV6Defaults({})) },
+            { { gw6() }, routes(withV6Defaults({ kV6Default })) }, { { gw6() }, {}, 5 } },
+        {} },
     // --- default route ---
     { "default_route_replaced",
         { { { gw() } }, { { gw() }, routes({ route("0.0.0.0", "0.0.0.0", "10.0.0.66") }) },
@@ -179,9 +310,27 @@ const AttackerCase kCases[] = {
             row("203.0.113.9", kAttackerMac), row("169.254.3.3", kAttackerMac),
             row("0.0.0.0", kAttackerMac) } } },
         {} },
+    { "ipv6_global_outside_every_prefix", { { { row6("2001:db8:9::9", kAttackerMac) } } },
+        { "IP not in subet:  the IP 2001:db8:9::9 is not in this subet" } },
+    { "ipv6_global_of_another_links_prefix", { { { row6("2001:db8:0:3::9", kAttackerMac) } } },
+        { "IP not in subet:  the IP 2001:db8:0:3::9 is not in this subet" } },
+    { "ipv6_on_link_link_local_group_unspecified",
+        { { { row6("2001:db8:0:1::9", kAttackerMac), row6("fe80::9", kAttackerMac),
+            row6("fe80::9", kAttackerMac, false, 5), row6("ff02::1", kAttackerMac),
+            row6("ff02::1:ff00:9", "33-33-FF-00-00-09"), row6("::", kAttackerMac) } } },
+        {} },
     { "static_entry_outside_subnet", { { { row("192.168.5.6", kAttackerMac, 2, hostnet::kNetTypeStatic) } } },
         {} },
 };
+
+std::vector<Route> withV6Defaults(std::vector<Route> defaults)
+{
+    std::vector<Route> table { kDefaultViaGateway[0], route("172.16.0.0", "255.255.0.0", "0.0.0.0"),
+        route("203.0.113.9", "255.255.255.255", "0.0.0.0") };
+    table.insert(table.end(), kV6OnLink.begin(), kV6OnLink.end());
+    table.insert(table.end(), defaults.begin(), defaults.end());
+    return table;
+}
 
 class AttackerAlertsTest : public EngineTest, public ::testing::WithParamInterface<AttackerCase> {
 protected:
@@ -193,8 +342,7 @@ protected:
         // A secondary subnet on eth0, an on-link route and a /32 host route.
         host.addrTable = { { ip("10.0.0.1"), 2, ip("255.255.255.0") },
             { ip("10.1.0.1"), 2, ip("255.255.255.0") }, { ip("10.9.0.1"), 3, ip("255.255.255.0") } };
-        host.routes = { kDefaultViaGateway[0], route("172.16.0.0", "255.255.0.0", "0.0.0.0"),
-            route("203.0.113.9", "255.255.255.255", "0.0.0.0") };
+        host.routes = withV6Defaults({ kV6Default });
         host.answersRouteLookups = true;
         host.configurationChanged = true;
     }
@@ -241,6 +389,30 @@ TEST_F(AttackerAlertsTest, WhatIsRememberedOfAFloodStaysBounded)
     refreshWith(std::move(table));
     EXPECT_EQ(events.size(), kSenders);
     EXPECT_EQ(watcher.alertMemory.notInSubnet.size(), 65536u);
+}
+
+// Forged router advertisements from made-up routers, each a default route:
+// every new router is said, and what is followed of them stays bounded.
+TEST_F(AttackerAlertsTest, AFloodOfRogueRoutersStaysBounded)
+{
+    refreshWith({});
+    std::vector<Route> defaults { kV6Default };
+    for (std::uint32_t i = 0; i < 5000; ++i) {
+        IpAddress::V6Bytes bytes { 0xfe, 0x80 };
+        bytes[12] = 0x10;  // all after fe80::fe
+        bytes[14] = std::uint8_t(i >> 8);
+        bytes[15] = std::uint8_t(i);
+        defaults.push_back({ ip("::"), 0, IpAddress::v6(bytes, 2), 2, 1024 });
+    }
+    routes(withV6Defaults(defaults))(host);
+    refreshWith({});
+    now += 3;
+    refreshWith({});
+    // The old router and the lowest 4,095 new ones are followed.
+    EXPECT_EQ(events.size(), 4095u);
+    EXPECT_EQ(texts().back(),
+        "14:03:12: Default route changed:  the route for 02-00-00-00-00-01 changed from fe80::fe to "
+        "fe80::1000:ffe");
 }
 
 // A host that keeps changing its MAC makes the index of MAC holders outgrow

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
+#include <tuple>
 
 namespace tevra::test {
 namespace {
@@ -232,6 +234,157 @@ TEST_F(Refresh, TypeFollowsTheTableWithTheSameMac)
     EXPECT_TRUE(events.empty());
     refreshWith({ row("10.0.0.1", "", 2, hostnet::kNetTypeInvalid) });
     EXPECT_EQ(entry("10.0.0.1").type, hostnet::kNetTypeStatic);
+}
+
+hostnet::MibIpNetRow routerRow(const char* text, const char* mac, bool router)
+{
+    hostnet::MibIpNetRow r = row(text, mac);
+    r.isRouter = router;
+    return r;
+}
+
+// The kernel sets a neighbour's router flag in place when it advertises
+// itself: the row shows it anew, quietly, and is to be saved again.
+TEST_F(Refresh, RouterFlagFollowsTheTableWithTheSameMac)
+{
+    refreshWith({ routerRow("fe80::1", kMac1, false) });
+    const std::uint64_t before = watcher.generation();
+    refreshWith({ routerRow("fe80::1", kMac1, false) });
+    EXPECT_EQ(watcher.generation(), before);
+    EXPECT_FALSE(entry("fe80::1%2").redisplay);
+
+    refreshWith({ routerRow("fe80::1", kMac1, true) });
+    EXPECT_TRUE(entry("fe80::1%2").isRouter);
+    EXPECT_TRUE(entry("fe80::1%2").redisplay);
+    EXPECT_GT(watcher.generation(), before);
+    EXPECT_EQ(entry("fe80::1%2").previous, nullptr);
+    EXPECT_TRUE(events.empty());
+    // A row being resolved again says nothing of the flag.
+    refreshWith({ routerRow("fe80::1", "", false) });
+    EXPECT_TRUE(entry("fe80::1%2").isRouter);
+    refreshWith({ routerRow("fe80::1", kMac1, false) });
+    EXPECT_FALSE(entry("fe80::1%2").isRouter);
+    EXPECT_TRUE(events.empty());
+}
+
+// --- A changed neighbour's router flags, in its line and its record ---
+
+struct RouterFlagCase {
+    const char* name;
+    hostnet::MibIpNetRow before, after;
+    std::string line;
+    std::optional<bool> router, wasRouter;
+};
+
+void PrintTo(const RouterFlagCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+const RouterFlagCase kRouterFlagCases[] = {
+    { "ipv6_router_lost", routerRow("fe80::1", kMac1, true), routerRow("fe80::1", kMac2, false),
+        T
+            + "Mapping changed: fe80::1 changed from 00-0C-29-11-22-33 to 00-0C-29-44-55-66 (no longer a "
+              "router)",
+        false, true },
+    { "ipv6_router_kept", routerRow("2001:db8::1", kMac1, true), routerRow("2001:db8::1", kMac2, true),
+        T + "Mapping changed: 2001:db8::1 changed from 00-0C-29-11-22-33 to 00-0C-29-44-55-66", true, true },
+    { "ipv6_router_gained", routerRow("fe80::1", kMac1, false), routerRow("fe80::1", kMac2, true),
+        T + "Mapping changed: fe80::1 changed from 00-0C-29-11-22-33 to 00-0C-29-44-55-66", true, false },
+    { "ipv6_never_a_router", routerRow("fe80::1", kMac1, false), routerRow("fe80::1", kMac2, false),
+        T + "Mapping changed: fe80::1 changed from 00-0C-29-11-22-33 to 00-0C-29-44-55-66", false, false },
+    { "ipv4_has_no_flag", row("10.0.0.1", kMac1), row("10.0.0.1", kMac2),
+        T + "Mapping changed: 10.0.0.1 changed from 00-0C-29-11-22-33 to 00-0C-29-44-55-66", std::nullopt,
+        std::nullopt },
+};
+
+class RouterFlags : public EngineTest, public ::testing::WithParamInterface<RouterFlagCase> { };
+
+TEST_P(RouterFlags, LineAndRecordSayThem)
+{
+    const RouterFlagCase& c = GetParam();
+    refreshWith({ c.before });
+    refreshWith({ c.after });
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0]->text, c.line);
+    EXPECT_EQ(events[0]->subject.router, c.router);
+    EXPECT_EQ(events[0]->subject.wasRouter, c.wasRouter);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, RouterFlags, ::testing::ValuesIn(kRouterFlagCases),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// --- The address families watched ---
+
+struct FamiliesCase {
+    const char* name;
+    bool v4, v6;
+    std::vector<std::string> kept;  // the program cache's addresses, zoned
+};
+
+void PrintTo(const FamiliesCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+const FamiliesCase kFamiliesCases[] = {
+    { "both", true, true, { "10.0.0.1", "10.0.0.9", "2001:db8::1", "fe80::1%2" } },
+    { "ipv4_only", true, false, { "10.0.0.1", "10.0.0.9" } },
+    { "ipv6_only", false, true, { "2001:db8::1", "fe80::1%2" } },
+    { "neither", false, false, {} },
+};
+
+// How a table is taken in: a read in the host's order, a read out of order,
+// or changes from the feed.
+enum class Path { Sorted, Unsorted, Feed };
+
+class Families : public EngineTest, public ::testing::WithParamInterface<std::tuple<FamiliesCase, Path>> { };
+
+TEST_P(Families, RowsOfOthersArePassedOver)
+{
+    const auto& [c, path] = GetParam();
+    watcher.families = { c.v4, c.v6 };
+    // Broadcast MACs, so that whatever is looked at raises an alert.
+    const std::vector table { row("fe80::1", kBroadcast), row("10.0.0.9", kBroadcast),
+        row("2001:db8::1", kBroadcast), row("10.0.0.1", kBroadcast) };
+    if (path == Path::Feed) {
+        watcher.openChangeFeed();
+        for (const hostnet::MibIpNetRow& r : table)
+            host.changes.push_back({ r.address, r });
+        const std::vector<IpAddress> touched = watcher.followChanges();
+        EXPECT_EQ(touched.size(), c.kept.size());
+    } else {
+        host.keepFillOrder = path == Path::Unsorted;
+        refreshWith(table);
+        refreshWith(table);
+    }
+    std::vector<std::string> kept;
+    for (const auto& [address, cached] : watcher.programCache)
+        kept.push_back(zonedAddressText(address));
+    EXPECT_EQ(kept, c.kept);
+    EXPECT_EQ(events.size(), c.kept.size());
+}
+
+std::string familiesCaseName(const ::testing::TestParamInfo<std::tuple<FamiliesCase, Path>>& info)
+{
+    const char* const paths[] = { "sorted", "unsorted", "feed" };
+    return std::string(std::get<0>(info.param).name) + "_" + paths[int(std::get<1>(info.param))];
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Families,
+    ::testing::Combine(
+        ::testing::ValuesIn(kFamiliesCases), ::testing::Values(Path::Sorted, Path::Unsorted, Path::Feed)),
+    familiesCaseName);
+
+// A family no longer watched: its entries are as if the table no longer held them.
+TEST_F(Refresh, AFamilyNoLongerWatchedLeavesTheTable)
+{
+    refreshWith({ row("10.0.0.1", kMac1), row("fe80::1", kMac1) });
+    watcher.families.v6 = false;
+    refreshWith({ row("10.0.0.1", kMac1), row("fe80::1", kMac2) });
+    EXPECT_TRUE(events.empty());
+    EXPECT_TRUE(entry("10.0.0.1").inSystemCache);
+    EXPECT_FALSE(entry("fe80::1%2").inSystemCache);
 }
 
 TEST_F(Refresh, AlertedEntriesLoseAlertFree)

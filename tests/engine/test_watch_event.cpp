@@ -102,6 +102,19 @@ TEST(WatchEventSerial, TheAlertLineIsTheSerialAndTheText)
     EXPECT_TRUE(alertLine(event).starts_with("7 - 14:03:09: Broadcast MAC assigned: 10.0.0.7"));
 }
 
+// Whatever the line, saying that a router was lost keeps it within its bound.
+TEST(WatchEventRouterFlags, TheLineStaysWithinItsLength)
+{
+    WatchEvent event;
+    event.compose(ip("fe80::1"), {}, kMac1, kMac2, MappingChanged, kNow);
+    event.text.resize(2040, 'x');
+    event.setRouterFlags(false, true);
+    EXPECT_EQ(event.text.size(), 2047u);
+    EXPECT_EQ(event.text.substr(2040), " (no lo");
+    EXPECT_EQ(event.subject.router, false);
+    EXPECT_EQ(event.subject.wasRouter, true);
+}
+
 TEST(WatchEventSerial, ComposeAgainReplacesTheText)
 {
     WatchEvent event;
