@@ -28,16 +28,17 @@ constexpr int kBatch = 1000;
 
 enum class Table { Ipv4, Mixed };
 
-// 2001:db8::/64 and fe80::/64 by turns, numbered from 1 in the last bytes.
+// 2001:db8::/64 for the first half, fe80::/64 for the other, numbered from 1
+// in the last bytes: in the order the host hands rows over, as the IPv4 half
+// is, so that both tables cost the host's sort alike.
 tevra::hostnet::IpAddress ipv6Address(int n)
 {
+    const bool global = n < kRows / 4;
     tevra::hostnet::IpAddress::V6Bytes bytes {};
-    bytes[0] = n % 2 == 0 ? 0x20 : 0xFE;
-    bytes[1] = n % 2 == 0 ? 0x01 : 0x80;
-    if (n % 2 == 0) {
-        bytes[2] = 0x0D;
-        bytes[3] = 0xB8;
-    }
+    bytes[0] = global ? 0x20 : 0xFE;
+    bytes[1] = global ? 0x01 : 0x80;
+    bytes[2] = global ? 0x0D : 0x00;
+    bytes[3] = global ? 0xB8 : 0x00;
     const std::uint32_t host = std::uint32_t(n) + 1;
     bytes[13] = std::uint8_t(host >> 16);
     bytes[14] = std::uint8_t(host >> 8);
