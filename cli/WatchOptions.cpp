@@ -199,8 +199,8 @@ ParsedArguments parseWatchArguments(std::span<const std::string_view> arguments)
 
 std::string usageText()
 {
-    return "Usage: tevra-watch [-4 | -6] [--interval MS] [--resync SECONDS] [--once [--table]]\n"
-           "                   [--discover] [--json] [--state FILE] [--max-addresses N]\n"
+    return "Usage: tevra-watch [--interval MS] [--resync SECONDS] [--once [--table]]\n"
+           "                   [-4 | -6] [--discover] [--json] [--state FILE] [--max-addresses N]\n"
            "                   [--ignore [KIND@]ADDRESS|MAC|PREFIX | --ignore KIND@all]...\n"
            "                   [--exec PROGRAM [--exec-timeout SECONDS]]\n"
            "       tevra-watch --help | --version\n"
