@@ -77,6 +77,8 @@ if [ -x "$window" ] && [ "${NO_WINDOW:-0}" != 1 ]; then
     measure "tevra (window, offscreen)" env QT_QPA_PLATFORM=offscreen "$window" -platform offscreen
     window_period=$per_period
     bare_dump
+elif [ "${NO_WINDOW:-0}" = 1 ]; then
+    echo "the window left out (NO_WINDOW=1)"
 else
     echo "no window at $window (built with TEVRA_BUILD_UI=ON)"
 fi

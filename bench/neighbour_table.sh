@@ -28,7 +28,7 @@ make_neighbour_table() {
                 int(i / 256) % 256, i % 256, ouis[i % 4 + 1], int(i / 65536) % 256, int(i / 256) % 256, i % 256
         for (i = 1; i <= m; i++)
             printf "neigh add %s:%x:%x lladdr %s:%02x:%02x:%02x dev veth0 nud permanent\n",
-                i % 2 ? "2001:db8:100::" : "fe80::", int(i / 65536), i % 65536,
+                i % 2 ? "2001:db8:100:" : "fe80:", int(i / 65536), i % 65536,
                 ouis[i % 4 + 1], 128 + int(i / 65536) % 128, int(i / 256) % 256, i % 256
     }' > "$batch"
     ip -n "$ns" -batch "$batch"
