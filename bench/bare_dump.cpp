@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The least a program can spend reading the IPv4 neighbour table: one netlink
+// The least a program can spend reading the neighbour table: one netlink
 // dump read to its end without looking at the entries. Prints the CPU time of
 // one dump (user and system; the kernel fills a dump in the reader's
 // receiving call), averaged over the repeats, in nanoseconds, and the entries.
 //
-//   bare_dump [repeats, default 20]       run inside the namespace whose table it reads
+//   bare_dump [repeats, default 20] [all]   run inside the namespace whose table it reads;
+//                                           "all": both families, else IPv4 alone
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
 #include <sys/socket.h>
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -25,7 +27,7 @@ double processCpuNs()
 }
 
 // Entries of one whole dump; -1 when it failed.
-long dumpOnce(int fd, std::vector<char>& buffer, unsigned sequence)
+long dumpOnce(int fd, std::vector<char>& buffer, unsigned sequence, unsigned char family)
 {
     struct {
         nlmsghdr header;
@@ -35,7 +37,7 @@ long dumpOnce(int fd, std::vector<char>& buffer, unsigned sequence)
     request.header.nlmsg_type = RTM_GETNEIGH;
     request.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
     request.header.nlmsg_seq = sequence;
-    request.body.ndm_family = AF_INET;
+    request.body.ndm_family = family;
     if (send(fd, &request, sizeof request, 0) != ssize_t(sizeof request))
         return -1;
     long entries = 0;
@@ -60,16 +62,17 @@ long dumpOnce(int fd, std::vector<char>& buffer, unsigned sequence)
 int main(int argc, char** argv)
 {
     const int repeats = argc > 1 ? std::atoi(argv[1]) : 20;
+    const unsigned char family = argc > 2 && std::string_view(argv[2]) == "all" ? AF_UNSPEC : AF_INET;
     const int fd = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
     if (fd < 0 || repeats < 1) {
         std::perror("bare_dump");
         return 1;
     }
     std::vector<char> buffer(64 * 1024);
-    long entries = dumpOnce(fd, buffer, 1);  // the first warms the caches, as a watcher's have been
+    long entries = dumpOnce(fd, buffer, 1, family);  // the first warms the caches, as a watcher's have been
     const double start = processCpuNs();
     for (int i = 0; i < repeats && entries >= 0; ++i)
-        entries = dumpOnce(fd, buffer, unsigned(i) + 2);
+        entries = dumpOnce(fd, buffer, unsigned(i) + 2, family);
     const double perDump = (processCpuNs() - start) / repeats;
     close(fd);
     if (entries < 0) {

@@ -68,6 +68,8 @@ Alert makeAlert(const WatchEvent& event, CMappingWatcher& watcher)
     alert.line = alertLine(event);
     alert.time = event.raisedAt;
     alert.address = event.subject.firstAddress;
+    alert.router = event.subject.router;
+    alert.wasRouter = event.subject.wasRouter;
     if (const KindRecord* record = kindRecord(event.kind)) {
         alert.mac = pick(event.subject, record->mac);
         alert.previousMac = pick(event.subject, record->previousMac);

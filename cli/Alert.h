@@ -29,6 +29,9 @@ struct Alert {
     // A changed default route's gateway now, and the one before (then `address` too).
     std::optional<hostnet::IpAddress> gateway;
     std::optional<hostnet::IpAddress> previousGateway;
+    // A changed IPv6 neighbour's router flag now and before; none for IPv4.
+    std::optional<bool> router;
+    std::optional<bool> wasRouter;
 };
 
 // "mapping-changed", "broadcast-mac", ...; "unknown" for a kind without a name.

@@ -51,6 +51,10 @@ std::string alertJson(const Alert& alert)
         object["gateway"] = addressText(*alert.gateway);
     if (alert.previousGateway)
         object["previous_gateway"] = addressText(*alert.previousGateway);
+    if (alert.router)
+        object["router"] = *alert.router;
+    if (alert.wasRouter)
+        object["was_router"] = *alert.wasRouter;
     object["text"] = alert.line;
     return line(object);
 }
@@ -85,6 +89,7 @@ std::string mappingJson(const MappingEntry& entry, const NetworkConfig& networkC
     const auto adapter = networkConfig.adapters.find(entry.adapterIndex);
     json object = json::object();
     object["address"] = cells[0];
+    object["family"] = entry.address.isV4() ? 4 : 6;
     object["mac"] = cells[1];
     object["in_system_cache"] = entry.inSystemCache;
     object["last_changed"] = cells[3] == "-"
@@ -95,6 +100,8 @@ std::string mappingJson(const MappingEntry& entry, const NetworkConfig& networkC
     const bool v4 = entry.address.isV4();
     object["network_order"] = v4 ? json(entry.address.v4Value()) : json(nullptr);
     object["host_order"] = v4 ? json(netToHost(entry.address.v4Value())) : json(nullptr);
+    // A neighbour says whether it is a router in IPv6 alone.
+    object["router"] = v4 ? json(nullptr) : json(entry.isRouter);
     object["type"] = cells[7];
     object["interface_index"] = entry.adapterIndex;
     object["interface"]

@@ -435,6 +435,7 @@ int runWatch(
     const AlertOutput output = makeOutput(options, out, err, hooks ? &*hooks : nullptr, written);
     ConsoleWatch console(std::move(host), output);
     console.watcher().maxAddresses = std::size_t(options.maxAddresses);
+    console.watcher().families = { options.ipv4, options.ipv6 };
     sayUnusableVendorFolder(console.watcher(), err);
     std::optional<StateFile> state;
     std::unique_ptr<StateLock> stateLock;

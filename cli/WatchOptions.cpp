@@ -26,7 +26,7 @@ enum OptionId : int {
     kVersion,
 };
 
-const std::array<option, 14> kLongOptions { {
+const std::array<option, 16> kLongOptions { {
     { "interval", required_argument, nullptr, kInterval },
     { "once", no_argument, nullptr, kOnce },
     { "table", no_argument, nullptr, kTable },
@@ -38,6 +38,8 @@ const std::array<option, 14> kLongOptions { {
     { "exec-timeout", required_argument, nullptr, kExecTimeout },
     { "max-addresses", required_argument, nullptr, kMaxAddresses },
     { "resync", required_argument, nullptr, kResync },
+    { "ipv4", no_argument, nullptr, '4' },
+    { "ipv6", no_argument, nullptr, '6' },
     { "help", no_argument, nullptr, 'h' },
     { "version", no_argument, nullptr, kVersion },
     { nullptr, 0, nullptr, 0 },
@@ -114,7 +116,7 @@ std::string apply(int id, std::string_view value, WatchOptions& options)
             options.ignore.add(std::move(*rule));
             return {};
         }
-        return "--ignore takes an IPv4 address, a MAC address or a MAC prefix of 3 to 5 bytes, each "
+        return "--ignore takes an IPv4 or IPv6 address, a MAC address or a MAC prefix of 3 to 5 bytes, each "
                "maybe led by KIND@, or KIND@all, not '"
             + std::string(value) + "'";
     case kExec:
@@ -136,6 +138,12 @@ std::string apply(int id, std::string_view value, WatchOptions& options)
         }
         return "--resync takes 1 to " + std::to_string(kMaxSeconds) + " seconds, not '" + std::string(value)
             + "'";
+    case '4':
+        options.ipv6 = false;
+        return {};
+    case '6':
+        options.ipv4 = false;
+        return {};
     case kMaxAddresses:
         if (const auto count = readNumber(value, 1, kMaxMaxAddresses)) {
             options.maxAddresses = *count;
@@ -166,7 +174,7 @@ ParsedArguments parseWatchArguments(std::span<const std::string_view> arguments)
     WatchOptions options;
     std::optional<WatchOptions::Mode> request;  // --help or --version, the first one given
     // "+": stop at the first word that is not an option, so it is reported below.
-    for (int id; (id = getopt_long(argc, argv.data(), "+:h", kLongOptions.data(), nullptr)) != -1;) {
+    for (int id; (id = getopt_long(argc, argv.data(), "+:h46", kLongOptions.data(), nullptr)) != -1;) {
         if (id == ':')
             return wrong(missingValue(optopt));
         if (id == '?')
@@ -184,20 +192,24 @@ ParsedArguments parseWatchArguments(std::span<const std::string_view> arguments)
         options.mode = *request;
     else if (options.table && !options.once)
         return wrong("--table goes with --once");
+    else if (!options.ipv4 && !options.ipv6)
+        return wrong("-4 and -6 exclude each other: give one of them, or neither to watch both families");
     return { options, {} };
 }
 
 std::string usageText()
 {
     return "Usage: tevra-watch [--interval MS] [--resync SECONDS] [--once [--table]]\n"
-           "                   [--discover] [--json] [--state FILE] [--max-addresses N]\n"
+           "                   [-4 | -6] [--discover] [--json] [--state FILE] [--max-addresses N]\n"
            "                   [--ignore [KIND@]ADDRESS|MAC|PREFIX | --ignore KIND@all]...\n"
            "                   [--exec PROGRAM [--exec-timeout SECONDS]]\n"
            "       tevra-watch --help | --version\n"
-           "Watches the host's ARP table and prints an alert line when a mapping\n"
-           "changes or an address gets a broadcast or multicast MAC address, when\n"
-           "two addresses share a MAC, when the default route changes and when a\n"
-           "neighbour is outside its interface's subnets.\n"
+           "Watches the host's ARP table and IPv6 neighbours and prints an alert line\n"
+           "when a mapping changes or an address gets a broadcast or multicast MAC\n"
+           "address, when two addresses share a MAC, when the default route changes\n"
+           "and when a neighbour is outside its interface's subnets.\n"
+           "  -4, --ipv4       watch IPv4 neighbours and routes only\n"
+           "  -6, --ipv6       watch IPv6 neighbours and routes only (default: both)\n"
            "  --interval MS    without the kernel's change notifications,\n"
            "                   read the table every MS milliseconds (100 to 60000, default 1500)\n"
            "  --resync SECONDS with them, compare the whole table with what was learned\n"
@@ -211,8 +223,10 @@ std::string usageText()
            "  --state FILE     keep the learned table in FILE across restarts\n"
            "  --max-addresses N  keep at most N addresses (default 65536): past it, those\n"
            "                   never resolved go first, then those gone from the table longest\n"
-           "  --ignore WHAT    print no alert about this IPv4 address, MAC address or MAC\n"
-           "                   prefix of 3 to 5 bytes (00-00-5E-00-01); may be repeated;\n"
+           "  --ignore WHAT    print no alert about this IPv4 or IPv6 address, MAC address\n"
+           "                   or MAC prefix of 3 to 5 bytes (00-00-5E-00-01); may be\n"
+           "                   repeated; a link-local address without %INDEX is ignored\n"
+           "                   on every interface;\n"
            "                   a change into an ignored MAC from another is still printed;\n"
            "                   KIND@WHAT silences one kind only, for this address or MAC\n"
            "                   (duplicate-mac@00-11-22-33-44-55), KIND@all all of it; kinds:\n"

@@ -26,6 +26,9 @@ struct WatchOptions {
     int execTimeoutSeconds = 30;  // then the hook is stopped
     int maxAddresses = 65536;  // the most addresses the learned table keeps
     int resyncSeconds = 60;  // with change notifications: the whole comparison's period
+    // The address families watched (-4, -6); both unless one is asked for.
+    bool ipv4 = true;
+    bool ipv6 = true;
 };
 
 inline constexpr int kMinIntervalMs = 100;

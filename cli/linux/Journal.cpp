@@ -142,6 +142,10 @@ void JournalSink::deliver(const Alert& alert)
         fields.push_back("TEVRA_GATEWAY=" + addressText(*alert.gateway));
     if (alert.previousGateway)
         fields.push_back("TEVRA_PREVIOUS_GATEWAY=" + addressText(*alert.previousGateway));
+    if (alert.router)
+        fields.push_back(std::string("TEVRA_ROUTER=") + (*alert.router ? "1" : "0"));
+    if (alert.wasRouter)
+        fields.push_back(std::string("TEVRA_WAS_ROUTER=") + (*alert.wasRouter ? "1" : "0"));
     std::vector<iovec> vector;
     for (std::string& field : fields)
         vector.push_back({ field.data(), field.size() });

@@ -95,6 +95,8 @@ TEST_F(AlertJsonTest, EachAlertIsOneObjectWithTheTextLine)
     EXPECT_EQ(changed["previous_mac"], "00-0C-29-11-22-33");
     EXPECT_EQ(changed["vendor"], "VMware, Inc.");
     EXPECT_EQ(changed["interface"], "veth0 (veth)");
+    EXPECT_FALSE(changed.contains("router")) << "IPv4 has no router flag";
+    EXPECT_FALSE(changed.contains("was_router"));
 
     const json broadcast = json::parse(jsonLines[1]);
     EXPECT_EQ(broadcast["kind"], "broadcast-mac");
@@ -162,6 +164,45 @@ TEST_F(AlertJsonTest, NewKindsNameTheSecondAddressAndTheGateways)
     EXPECT_FALSE(route.contains("second_address"));
 }
 
+// An IPv6 neighbour's changed mapping says whether it was and is a router,
+// each only when the engine knows it.
+TEST_F(AlertJsonTest, Ipv6MappingChangeCarriesTheRouterFlags)
+{
+    refreshWith({ arpRow("fe80::1", "00-0C-29-11-22-33"), arpRow("2001:db8::1", "00-0C-29-00-00-01") });
+    struct FlagCase {
+        const char* address;
+        std::optional<bool> router;
+        std::optional<bool> wasRouter;
+    };
+    const FlagCase cases[] = {
+        { "fe80::1%2", false, true },
+        { "fe80::1%2", true, false },
+        { "2001:db8::1", true, true },
+        { "2001:db8::1", std::nullopt, std::nullopt },
+    };
+    const auto oldMac = *parseMacBytes("00-0C-29-11-22-33");
+    const auto newMac = *parseMacBytes("00-0C-29-44-55-66");
+    for (const FlagCase& c : cases) {
+        WatchEvent event;
+        event.compose(test::ip(c.address), {}, oldMac.data(), newMac.data(), MappingChanged, kNow);
+        event.subject.router = c.router;
+        event.subject.wasRouter = c.wasRouter;
+        const json object = json::parse(alertJson(makeAlert(event, console->watcher())));
+        SCOPED_TRACE(object.dump());
+        EXPECT_EQ(object["address"], std::string(c.address).substr(0, std::string(c.address).find('%')));
+        EXPECT_EQ(object["mac"], "00-0C-29-44-55-66");
+        EXPECT_EQ(object["previous_mac"], "00-0C-29-11-22-33");
+        EXPECT_EQ(object.contains("router") ? json(object["router"]) : json(nullptr),
+            c.router ? json(*c.router) : json(nullptr));
+        EXPECT_EQ(object.contains("was_router") ? json(object["was_router"]) : json(nullptr),
+            c.wasRouter ? json(*c.wasRouter) : json(nullptr));
+    }
+    // The link-local neighbour is known on its own interface.
+    WatchEvent event;
+    event.compose(test::ip("fe80::1%2"), {}, oldMac.data(), newMac.data(), MappingChanged, kNow);
+    EXPECT_EQ(makeAlert(event, console->watcher()).interface, "veth0 (veth)");
+}
+
 // Names and descriptions come from outside the program: whatever they hold,
 // the line stays one valid JSON object that reads back as the same text.
 TEST_F(AlertJsonTest, OutsideTextsAreEscaped)
@@ -210,6 +251,51 @@ TEST_F(AlertJsonTest, TableRowsAreObjects)
     EXPECT_EQ(rows[1]["type"], "invalid");
     EXPECT_EQ(rows[2]["address"], "10.0.0.20");
     EXPECT_EQ(rows[2]["in_system_cache"], false);
+    for (const json& row : rows) {
+        EXPECT_EQ(row["family"], 4);
+        EXPECT_TRUE(row["router"].is_null()) << "IPv4 has no router flag";
+    }
+}
+
+// IPv6 rows: the family, the router flag, no numeric forms; a link-local
+// address shows without its zone, which the interface says.
+TEST_F(AlertJsonTest, Ipv6TableRowsSayFamilyAndRouter)
+{
+    host->adapters = { { 2, "veth0 (veth)" }, { 3, "veth1 (veth)" } };
+    auto router = arpRow("fe80::1", "00-0C-29-11-22-33", 3);
+    router.isRouter = true;
+    refreshWith({ arpRow("10.0.0.1", "00-0C-29-00-00-01"), arpRow("2001:db8::5", "00-0C-29-00-00-05"), router,
+        arpRow("fe80::1", "00-0C-29-00-00-09", 2) });
+    std::vector<json> rows;
+    std::string all = console->tableJson();
+    for (std::size_t end; (end = all.find('\n')) != std::string::npos; all.erase(0, end + 1))
+        rows.push_back(json::parse(all.substr(0, end)));
+    ASSERT_EQ(rows.size(), 4u);
+    struct RowCase {
+        const char* address;
+        int family;
+        json router;
+        const char* mac;
+        const char* interface;
+    };
+    // IPv4 first, then IPv6 by its bytes; fe80::1 on each link is its own row.
+    const RowCase expected[] = {
+        { "10.0.0.1", 4, nullptr, "00-0C-29-00-00-01", "veth0 (veth)" },
+        { "2001:db8::5", 6, false, "00-0C-29-00-00-05", "veth0 (veth)" },
+        { "fe80::1", 6, false, "00-0C-29-00-00-09", "veth0 (veth)" },
+        { "fe80::1", 6, true, "00-0C-29-11-22-33", "veth1 (veth)" },
+    };
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        SCOPED_TRACE(rows[i].dump());
+        EXPECT_EQ(rows[i]["address"], expected[i].address);
+        EXPECT_EQ(rows[i]["family"], expected[i].family);
+        EXPECT_EQ(rows[i]["router"], expected[i].router);
+        EXPECT_EQ(rows[i]["mac"], expected[i].mac);
+        EXPECT_EQ(rows[i]["interface"], expected[i].interface);
+        EXPECT_EQ(rows[i]["in_system_cache"], true);
+        EXPECT_EQ(rows[i]["network_order"].is_null(), expected[i].family == 6);
+        EXPECT_EQ(rows[i]["host_order"].is_null(), expected[i].family == 6);
+    }
 }
 
 // --- ISO 8601 local time ---

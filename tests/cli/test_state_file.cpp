@@ -329,6 +329,82 @@ TEST_F(StateAcrossRuns, ReplacingWritesAPrivateFileAndLeavesNothingBehind)
     EXPECT_EQ(namesIn(folder), (std::set<std::string> { "mappings", "mappings.lock" }));
 }
 
+// IPv6 neighbours are kept as their text; a link-local one by its address and
+// its interface's name, so that it finds its link again after the interfaces
+// are numbered anew, and the same address on two links stays two neighbours.
+TEST_F(StateAcrossRuns, Ipv6NeighboursKeepTheirLinks)
+{
+    const std::vector<hostnet::IpAdapterInfo> before { { 2, "veth0 (veth)" }, { 3, "veth1 (veth)" } };
+    const Outcome first
+        = runOnce({ arpRow("2001:db8::7", "00-0C-29-00-00-07"), arpRow("fe80::1", "00-0C-29-00-00-01", 2),
+                      arpRow("fe80::1", "00-0C-29-00-00-02", 3), arpRow("10.0.0.1", "00-0C-29-00-00-0A") },
+            false, before);
+    ASSERT_EQ(first.status, 0) << first.err;
+    const std::string written = fileText(state);
+    for (const char* line : { "\n2001:db8::7\t00-0C-29-00-00-07\tveth0 (veth)\t3\t",
+             "\nfe80::1\t00-0C-29-00-00-01\tveth0 (veth)\t3\t",
+             "\nfe80::1\t00-0C-29-00-00-02\tveth1 (veth)\t3\t" })
+        EXPECT_NE(written.find(line), std::string::npos) << line << " in\n" << written;
+    EXPECT_EQ(written.find('%'), std::string::npos) << "interface numbers do not last: " << written;
+
+    // After a reboot the links are 7 and 8. Only veth1's fe80::1 changed.
+    const std::vector<hostnet::IpAdapterInfo> after { { 7, "veth0 (veth)" }, { 8, "veth1 (veth)" } };
+    const Outcome second
+        = runOnce({ arpRow("2001:db8::7", "00-0C-29-00-00-07", 7), arpRow("fe80::1", "00-0C-29-00-00-01", 7),
+                      arpRow("fe80::1", "00-0C-29-00-00-66", 8), arpRow("10.0.0.1", "00-0C-29-00-00-0A", 7) },
+            true, after);
+    ASSERT_EQ(second.status, 0) << second.err;
+    const auto said = alerts(second.out);
+    ASSERT_EQ(said.size(), 1u) << second.out;
+    EXPECT_NE(said[0].find("fe80::1"), std::string::npos) << said[0];
+    EXPECT_NE(said[0].find("00-0C-29-00-00-02"), std::string::npos) << said[0];
+    EXPECT_NE(said[0].find("00-0C-29-00-00-66"), std::string::npos) << said[0];
+    const ParsedState parsed = parseStateText(fileText(state));
+    ASSERT_TRUE(parsed.mappings) << parsed.reason;
+    EXPECT_EQ(parsed.mappings->size(), 4u);
+}
+
+// A state line names an address and an interface; the load decides what each
+// becomes in the program cache on the host as it is now.
+TEST_F(StateAcrossRuns, Ipv6LinesLoadOntoTheirInterfaces)
+{
+    {
+        std::ofstream file(state);
+        file << "tevra-watch state 1\n"
+                "2001:db8::7\t00-0C-29-00-00-07\tveth0 (veth)\t3\t1\t2\n"
+                "2001:db8::8\t00-0C-29-00-00-08\tgone0\t3\t1\t2\n"
+                "fe80::1\t00-0C-29-00-00-01\tveth0 (veth)\t3\t1\t2\n"
+                "fe80::1\t00-0C-29-00-00-02\tveth1 (veth)\t3\t1\t2\n"
+                "fe80::2\t00-0C-29-00-00-03\tgone0\t3\t1\t2\n";
+    }
+    auto fake = std::make_unique<hostnet::FakeIpHelper>();
+    fake->adapters = { { 4, "veth0 (veth)" }, { 9, "veth1 (veth)" } };
+    CMappingWatcher watcher(std::move(fake));
+    StateFile file(state.string(), stderr);
+    ASSERT_EQ(file.load(watcher), "");
+    struct Loaded {
+        const char* key;
+        const char* mac;
+        std::uint32_t adapter;
+    };
+    // A global address stays known whatever its interface; a link-local one
+    // whose interface is gone cannot be told from the same address elsewhere.
+    const Loaded expected[] = {
+        { "2001:db8::7", "00-0C-29-00-00-07", 4 },
+        { "2001:db8::8", "00-0C-29-00-00-08", 0 },
+        { "fe80::1%4", "00-0C-29-00-00-01", 4 },
+        { "fe80::1%9", "00-0C-29-00-00-02", 9 },
+    };
+    ASSERT_EQ(watcher.programCache.size(), std::size(expected));
+    for (const Loaded& item : expected) {
+        const auto entry = watcher.programCache.find(test::ip(item.key));
+        ASSERT_NE(entry, watcher.programCache.end()) << item.key;
+        EXPECT_EQ(macText(entry->second->mac.data()), item.mac) << item.key;
+        EXPECT_EQ(entry->second->adapterIndex, item.adapter) << item.key;
+        EXPECT_EQ(entry->second->address, hostnet::IpAddress(test::ip(item.key))) << item.key;
+    }
+}
+
 // While changes keep coming the file is written at most once a second; the
 // last change reaches it at the next check or at exit.
 TEST_F(StateAcrossRuns, WrittenAtMostOnceASecond)

@@ -26,6 +26,8 @@ struct ArgumentCase {
     int execTimeout = 30;
     int resync = 60;
     int maxAddresses = 65536;
+    bool ipv4 = true;
+    bool ipv6 = true;
 };
 
 void PrintTo(const ArgumentCase& c, std::ostream* os)
@@ -83,6 +85,23 @@ const ArgumentCase kArgumentCases[] = {
     { "ignore_not_a_rule", { "--ignore", "router" }, false },
     { "ignore_missing", { "--ignore" }, false },
     { "flag_with_value", { "--once=yes" }, false },
+    { "ipv4_only", { "-4" }, true, Mode::Watch, 1500, false, false, false, "", "", 0, 30, 60, 65536, true,
+        false },
+    { "ipv6_only", { "-6" }, true, Mode::Watch, 1500, false, false, false, "", "", 0, 30, 60, 65536, false,
+        true },
+    { "ipv4_long", { "--ipv4", "--once" }, true, Mode::Watch, 1500, true, false, false, "", "", 0, 30, 60,
+        65536, true, false },
+    { "ipv6_long", { "--ipv6" }, true, Mode::Watch, 1500, false, false, false, "", "", 0, 30, 60, 65536,
+        false, true },
+    { "ipv6_in_a_group", { "-6h" }, true, Mode::Help, 1500, false, false, false, "", "", 0, 30, 60, 65536,
+        false, true },
+    { "ipv4_repeated", { "-4", "-4" }, true, Mode::Watch, 1500, false, false, false, "", "", 0, 30, 60, 65536,
+        true, false },
+    { "both_families", { "-4", "-6" }, false },
+    { "both_families_grouped", { "-46" }, false },
+    { "both_families_long", { "--ipv6", "--ipv4" }, false },
+    { "family_with_value", { "--ipv4=yes" }, false },
+    { "family_as_value", { "-4", "6" }, false },
 };
 
 class ArgumentsTest : public testing::TestWithParam<ArgumentCase> { };
@@ -107,6 +126,17 @@ TEST_P(ArgumentsTest, ReadsTheCommandLine)
     EXPECT_EQ(parsed.options->execTimeoutSeconds, c.execTimeout);
     EXPECT_EQ(parsed.options->resyncSeconds, c.resync);
     EXPECT_EQ(parsed.options->maxAddresses, c.maxAddresses);
+    EXPECT_EQ(parsed.options->ipv4, c.ipv4);
+    EXPECT_EQ(parsed.options->ipv6, c.ipv6);
+}
+
+// Asking for both families alone says why, rather than watching nothing.
+TEST(Arguments, BothFamiliesAreRefusedByName)
+{
+    const std::vector<std::string_view> arguments { "-6", "-4" };
+    const ParsedArguments parsed = parseWatchArguments(arguments);
+    ASSERT_FALSE(parsed.options);
+    EXPECT_NE(parsed.error.find("-4 and -6"), std::string::npos) << parsed.error;
 }
 
 // Each option that takes a value says what it wants when it has none.
@@ -143,8 +173,9 @@ TEST(Arguments, ReadingAgainStartsAfresh)
 // The help text lists every option the parser takes.
 TEST(Arguments, HelpListsEveryOption)
 {
-    for (const char* option : { "--interval", "--once", "--table", "--json", "--state", "--ignore", "--exec",
-             "--exec-timeout", "--resync", "--max-addresses", "--help", "--version" })
+    for (const char* option :
+        { "--interval", "--once", "--table", "--json", "--state", "--ignore", "--exec", "--exec-timeout",
+            "--resync", "--max-addresses", "--help", "--version", "-4, --ipv4", "-6, --ipv6" })
         EXPECT_NE(usageText().find(option), std::string::npos) << option;
 }
 
