@@ -89,9 +89,15 @@ public:
     {
         if (a.family_ != b.family_)
             return a.family_ < b.family_ ? -1 : 1;
-        for (std::size_t i = 0; i < a.size(); ++i)
-            if (a.bytes_[i] != b.bytes_[i])
-                return a.bytes_[i] < b.bytes_[i] ? -1 : 1;
+        // Two big-endian words instead of sixteen bytes: the addresses of one
+        // network share most of their leading bytes, and tables are sorted
+        // and walked by this. An IPv4 address's unused bytes are zero.
+        for (const std::size_t at : { std::size_t { 0 }, std::size_t { 8 } }) {
+            const std::uint64_t left = a.word(at);
+            const std::uint64_t right = b.word(at);
+            if (left != right)
+                return left < right ? -1 : 1;
+        }
         return a.zone_ == b.zone_ ? 0 : (a.zone_ < b.zone_ ? -1 : 1);
     }
     friend constexpr bool operator==(const IpAddress& a, const IpAddress& b) { return compare(a, b) == 0; }
@@ -102,6 +108,15 @@ public:
     friend constexpr bool operator>=(const IpAddress& a, const IpAddress& b) { return compare(a, b) >= 0; }
 
 private:
+    // Eight bytes from `at` as one big-endian number.
+    constexpr std::uint64_t word(std::size_t at) const
+    {
+        std::uint64_t value = 0;
+        for (std::size_t i = 0; i < 8; ++i)
+            value = value << 8 | bytes_[at + i];
+        return value;
+    }
+
     Family family_ = Family::V4;
     V6Bytes bytes_ {};  // IPv4 uses the first four; the rest stay zero
     std::uint32_t zone_ = 0;

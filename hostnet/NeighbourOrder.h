@@ -21,6 +21,9 @@ constexpr bool neighbourRowBefore(const MibIpNetRow& a, const MibIpNetRow& b)
 
 inline void sortNeighbourRows(std::vector<MibIpNetRow>& rows)
 {
+    // A table handed out before is in order already; one pass tells.
+    if (std::ranges::is_sorted(rows, neighbourRowBefore))
+        return;
     std::ranges::sort(rows, neighbourRowBefore);
 }
 
