@@ -369,7 +369,7 @@ TEST_F(StateAcrossRuns, Ipv6NeighboursKeepTheirLinks)
 TEST_F(StateAcrossRuns, Ipv6LinesLoadOntoTheirInterfaces)
 {
     {
-        std::ofstream file(state);
+        std::ofstream file(state, std::ios::binary);
         file << "tevra-watch state 1\n"
                 "2001:db8::7\t00-0C-29-00-00-07\tveth0 (veth)\t3\t1\t2\n"
                 "2001:db8::8\t00-0C-29-00-00-08\tgone0\t3\t1\t2\n"
