@@ -92,7 +92,7 @@ public:
         // Two big-endian words instead of sixteen bytes: the addresses of one
         // network share most of their leading bytes, and tables are sorted
         // and walked by this. An IPv4 address's unused bytes are zero.
-        for (const std::size_t at : { std::size_t { 0 }, std::size_t { 8 } }) {
+        for (std::size_t at = 0; at < a.size(); at += 8) {
             const std::uint64_t left = a.word(at);
             const std::uint64_t right = b.word(at);
             if (left != right)
