@@ -2,8 +2,10 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 namespace tevra::hostnet {
 
@@ -112,9 +114,16 @@ private:
     constexpr std::uint64_t word(std::size_t at) const
     {
         std::uint64_t value = 0;
-        for (std::size_t i = 0; i < 8; ++i)
-            value = value << 8 | bytes_[at + i];
-        return value;
+        if (std::is_constant_evaluated() || std::endian::native != std::endian::little) {
+            for (std::size_t i = 0; i < 8; ++i)
+                value = value << 8 | bytes_[at + i];
+            return value;
+        }
+        // One load and a byte swap, which the compiler makes of these masks.
+        std::memcpy(&value, bytes_.data() + at, sizeof value);
+        value = (value & 0x00000000FFFFFFFFull) << 32 | (value & 0xFFFFFFFF00000000ull) >> 32;
+        value = (value & 0x0000FFFF0000FFFFull) << 16 | (value & 0xFFFF0000FFFF0000ull) >> 16;
+        return (value & 0x00FF00FF00FF00FFull) << 8 | (value & 0xFF00FF00FF00FF00ull) >> 8;
     }
 
     Family family_ = Family::V4;
