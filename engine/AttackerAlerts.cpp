@@ -194,11 +194,9 @@ void CMappingWatcher::noteHolder(const MappingEntry& entry)
         // The entry being replaced is out of its place (null) while its change is made.
         for (const auto& [address, cached] : programCache)
             if (cached && cached->macLength > 0)
-                macHolders_[macKey(cached->mac)].push_back(address);
+                macHolders_[macKey(cached->mac)].insert(address);
     }
-    std::vector<IpAddress>& addresses = macHolders_[macKey(entry.mac)];
-    if (std::ranges::find(addresses, entry.address) == addresses.end())
-        addresses.push_back(entry.address);
+    macHolders_[macKey(entry.mac)].insert(entry.address);
 }
 
 std::vector<IpAddress> CMappingWatcher::otherHolders(const MappingEntry& entry, const MacBytes& previousMac)

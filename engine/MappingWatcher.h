@@ -229,7 +229,8 @@ private:
     std::set<std::uint32_t> sweptAddresses_;
     // The addresses that were given each MAC, checked against the cache when
     // asked, so that finding the holders of a MAC is no walk over the cache.
-    std::map<std::uint64_t, std::vector<IpAddress>> macHolders_;
+    // A set, since a flood gives one MAC thousands of addresses.
+    std::map<std::uint64_t, std::set<IpAddress>> macHolders_;
     struct RecentMove {
         IpAddress address;
         std::int64_t time = 0;
