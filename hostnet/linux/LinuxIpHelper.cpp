@@ -96,6 +96,22 @@ LinuxIpHelper::Answer LinuxIpHelper::dump(int type, const Header& header, const 
     return answer;
 }
 
+template<typename Header, typename Record>
+LinuxIpHelper::Answer LinuxIpHelper::dumpBothFamilies(int type, Header header, unsigned char Header::*family,
+    const char* what, std::vector<Record>& records, bool (*append)(nlmsghdr&, std::vector<Record>&))
+{
+    records.clear();
+    std::vector<Record> one;
+    for (const unsigned char which :
+        { static_cast<unsigned char>(AF_INET), static_cast<unsigned char>(AF_INET6) }) {
+        header.*family = which;
+        if (Answer answer = dump(type, header, what, one, append); answer.status != 0)
+            return answer;
+        records.insert(records.end(), one.begin(), one.end());
+    }
+    return {};
+}
+
 ActionResult LinuxIpHelper::open()
 {
     if (follower_)
@@ -130,18 +146,10 @@ ReadResult<MibIpNetRow> LinuxIpHelper::readNeighbours()
     // The table rarely changes size between reads: one allocation instead of a
     // dozen regrowths at tens of thousands of rows.
     rows.reserve(lastNeighbourCount_ + lastNeighbourCount_ / 8 + 16);
-    // One dump per family: one of every family would also bring each bridge's
-    // forwarding table.
-    std::vector<MibIpNetRow> family;
-    for (const std::uint8_t which : { std::uint8_t(AF_INET), std::uint8_t(AF_INET6) }) {
-        ndmsg request {};
-        request.ndm_family = which;
-        if (const Answer answer
-            = dump(RTM_GETNEIGH, request, "reading the neighbour table", family, appendNeighbourRow);
-            answer.status != 0)
-            return ReadResult<MibIpNetRow>::failed(answer.reason);
-        rows.insert(rows.end(), family.begin(), family.end());
-    }
+    if (const Answer answer = dumpBothFamilies(RTM_GETNEIGH, ndmsg {}, &ndmsg::ndm_family,
+            "reading the neighbour table", rows, appendNeighbourRow);
+        answer.status != 0)
+        return ReadResult<MibIpNetRow>::failed(answer.reason);
     sortNeighbourRows(rows);
     lastNeighbourCount_ = rows.size();
     return rows;
@@ -183,16 +191,10 @@ ReadResult<IpAdapterInfo> LinuxIpHelper::getAdaptersInfo()
 ReadResult<DefaultRouteRow> LinuxIpHelper::getDefaultRoutes()
 {
     std::vector<DefaultRouteRow> rows;
-    std::vector<DefaultRouteRow> family;
-    for (const std::uint8_t which : { std::uint8_t(AF_INET), std::uint8_t(AF_INET6) }) {
-        rtmsg request {};
-        request.rtm_family = which;
-        if (const Answer answer
-            = dump(RTM_GETROUTE, request, "reading the routes", family, appendDefaultRoute);
-            answer.status != 0)
-            return ReadResult<DefaultRouteRow>::failed(answer.reason);
-        rows.insert(rows.end(), family.begin(), family.end());
-    }
+    if (const Answer answer = dumpBothFamilies(
+            RTM_GETROUTE, rtmsg {}, &rtmsg::rtm_family, "reading the routes", rows, appendDefaultRoute);
+        answer.status != 0)
+        return ReadResult<DefaultRouteRow>::failed(answer.reason);
     std::ranges::stable_sort(rows, {}, &DefaultRouteRow::metric);
     return rows;
 }

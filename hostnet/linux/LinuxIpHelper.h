@@ -72,6 +72,11 @@ private:
     template<typename Header, typename Record>
     Answer dump(int type, const Header& header, const char* what, std::vector<Record>& records,
         bool (*append)(nlmsghdr&, std::vector<Record>&));
+    // The records of one dump per family, IPv4's first. One dump of every
+    // family would also bring each bridge's forwarding table.
+    template<typename Header, typename Record>
+    Answer dumpBothFamilies(int type, Header header, unsigned char Header::*family, const char* what,
+        std::vector<Record>& records, bool (*append)(nlmsghdr&, std::vector<Record>&));
     Answer deleteNeighbour(std::uint32_t interfaceIndex, const IpAddress& address);
     // Done when the kernel would take a change of the neighbour table from us.
     ActionResult mayChangeNeighbours();
