@@ -82,11 +82,6 @@ class KernelChanges:
         return next((stamp for stamp, lladdr in self.seen if lladdr == raw), None)
 
 
-def stats(values):
-    return (f"median {nsbench.median(values):.1f} ms, 95th percentile "
-            f"{nsbench.percentile(values, 0.95):.1f} ms, max {max(values, default=float('nan')):.1f} ms")
-
-
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("watch", nargs="?", default="build/cli/tevra-watch")
@@ -170,14 +165,14 @@ def main():
             arp.append((report[0] - start) / 1e6)
 
     print(f"frames sent: {len(sent)}; the kernel accepted {accepted} "
-          f"({stats(kernel_ms)} from the frame to its notification)")
+          f"({nsbench.stats(kernel_ms)} from the frame to its notification)")
     print(f"changes of the peer's MAC in the kernel: {len(kernel_changes)}; reported by tevra-watch in the same "
           f"order, none missing or extra: {'yes' if reported == kernel_changes else 'NO'}")
     if reported != kernel_changes:
         print("  kernel:      " + "; ".join(kernel_changes))
         print("  tevra-watch: " + "; ".join(reported))
-    print(f"tevra-watch: reported {len(tevra)} of the {accepted} accepted forgeries; {stats(tevra)}")
-    print(f"arpwatch:    reported {len(arp)} of the {len(sent)} forged frames; {stats(arp)}")
+    print(f"tevra-watch: reported {len(tevra)} of the {accepted} accepted forgeries; {nsbench.stats(tevra)}")
+    print(f"arpwatch:    reported {len(arp)} of the {len(sent)} forged frames; {nsbench.stats(arp)}")
     if tevra and arp:
         ratio = nsbench.median(tevra) / nsbench.median(arp)
         print(f"median tevra-watch / median arpwatch: {ratio:.4f} (target <= 0.1)")

@@ -14,7 +14,6 @@ Target: median <= 5 ms above the kernel's notification.
     bench/latency_duplicate.py [path/to/tevra-watch] [--rounds 50]
 """
 
-import argparse
 import os
 import random
 import socket
@@ -29,7 +28,6 @@ from arp_wire import ETH_P_ARP, KernelChanges  # noqa: E402
 
 GATEWAY, GATEWAY_MAC = "10.66.0.254", "02:00:00:00:00:fe"
 ATTACKER = "10.66.0.66"
-LINE_WAIT_S = 2.0
 
 
 def attacker_mac(n):
@@ -44,23 +42,13 @@ def arp_request(sender_mac, sender_ip, target_ip):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("watch", nargs="?", default="build/cli/tevra-watch")
-    parser.add_argument("--rounds", type=int, default=50)
-    options = parser.parse_args()
-    watch = os.path.realpath(options.watch)
-    if os.geteuid() != 0:
-        sys.exit("latency_duplicate.py: needs root for network namespaces")
-    if not os.access(watch, os.X_OK):
-        sys.exit(f"latency_duplicate.py: no tevra-watch at {watch}")
-
+    options = nsbench.watch_options("latency_duplicate.py", __doc__.splitlines()[0], "rounds", 50)
     N = nsbench.Namespaces
     with nsbench.Namespaces("tevra-dup") as namespaces:
         nsbench.enter(namespaces.host)
         # Frames in quick succession would otherwise be refused for a while.
         subprocess.run(["sysctl", "-qw", "net.ipv4.neigh.veth0.locktime=0"], check=True)
         kernel = KernelChanges(GATEWAY)
-        # Its alert line shows that tevra-watch has made its first read.
         nsbench.NeighbourSetter("veth0").set("10.66.0.99", "ff:ff:ff:ff:ff:ff")
         nsbench.enter(namespaces.peer)
         wire = socket.socket(socket.AF_PACKET, socket.SOCK_RAW, socket.htons(ETH_P_ARP))
@@ -69,28 +57,15 @@ def main():
         wire.send(arp_request(GATEWAY_MAC, GATEWAY, N.HOST_ADDRESS))
         time.sleep(0.1)
         nsbench.enter(namespaces.host)
-        watch_process = subprocess.Popen([watch, "--interval", "60000"], stdout=subprocess.PIPE)
-        try:
-            lines = nsbench.Lines(watch_process.stdout)
-            if lines.wait_for(lambda line: "Broadcast MAC assigned" in line, 10) is None:
-                sys.exit("latency_duplicate.py: tevra-watch did not start")
-            named, above_kernel, missing = [], [], 0
+        with nsbench.Watch(options.watch, "latency_duplicate.py") as lines:
+            rounds = nsbench.Rounds(lines, kernel)
             for n in range(options.rounds):
                 mac = attacker_mac(n)
                 shown = nsbench.mac_text(nsbench.mac_bytes(mac))
                 wire.send(arp_request(mac, ATTACKER, N.HOST_ADDRESS))
                 time.sleep(0.05)
-                start = lines.count()
-                forged_at = time.monotonic_ns()
-                wire.send(arp_request(mac, GATEWAY, N.HOST_ADDRESS))
-                text = f"Dublicate MAC found: {GATEWAY} and {ATTACKER} both have {shown}"
-                seen = lines.wait_for(lambda line, t=text: line.endswith(t), LINE_WAIT_S, start)
-                accepted_at = kernel.accepted(mac)
-                if seen is None or accepted_at is None:
-                    missing += 1
-                else:
-                    named.append((seen[0] - forged_at) / 1e6)
-                    above_kernel.append((seen[0] - accepted_at) / 1e6)
+                rounds.time(f"Dublicate MAC found: {GATEWAY} and {ATTACKER} both have {shown}", mac,
+                            lambda mac=mac: wire.send(arp_request(mac, GATEWAY, N.HOST_ADDRESS)))
                 wire.send(arp_request(GATEWAY_MAC, GATEWAY, N.HOST_ADDRESS))
                 # Uneven gaps, so that no line waits on a timer in step with the frames.
                 time.sleep(random.uniform(0.1, 0.2))
@@ -98,17 +73,12 @@ def main():
             # Per round: the attacker's own address moved (but in the first), the forgery, its
             # line, the restore; and the start line.
             expected = 1 + 4 * options.rounds - 1
-            extra = lines.count() - expected + missing
-        finally:
-            watch_process.terminate()
-            watch_process.wait()
+            extra = lines.count() - expected + rounds.missing
 
-    print(f"tevra-watch --interval 60000; {options.rounds} rounds, lines missing: {missing}, "
+    print(f"tevra-watch --interval 60000; {options.rounds} rounds, lines missing: {rounds.missing}, "
           f"lines beyond those expected: {extra}")
-    print("from the forged frame to the line: " + nsbench.stats(named))
-    print("from the kernel's notification to the line: " + nsbench.stats(above_kernel))
-    print(f"median above the kernel's notification {nsbench.median(above_kernel):.2f} ms (target <= 5)")
-    return 0 if missing == 0 and extra == 0 else 1
+    rounds.report("the forged frame")
+    return 0 if rounds.missing == 0 and extra == 0 else 1
 
 
 if __name__ == "__main__":

@@ -11,10 +11,8 @@ Needs root. Targets: median <= 20 ms, 95th percentile <= 100 ms.
     bench/latency_watch.py [path/to/tevra-watch] [--forgeries 50]
 """
 
-import argparse
 import os
 import random
-import subprocess
 import sys
 import time
 
@@ -62,27 +60,13 @@ def summary(name, latencies):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("watch", nargs="?", default="build/cli/tevra-watch")
-    parser.add_argument("--forgeries", type=int, default=50)
-    options = parser.parse_args()
-    watch = os.path.realpath(options.watch)
-    if os.geteuid() != 0:
-        sys.exit("latency_watch.py: needs root for a network namespace")
-    if not os.access(watch, os.X_OK):
-        sys.exit(f"latency_watch.py: no tevra-watch at {watch}")
-
+    options = nsbench.watch_options("latency_watch.py", __doc__.splitlines()[0], "forgeries", 50)
     with nsbench.Namespaces("tevra-lat") as namespaces:
         nsbench.enter(namespaces.host)
         setter = nsbench.NeighbourSetter("veth0")
         setter.set(ADDRESS, GENUINE)
-        # Its alert line shows that tevra-watch has made its first read.
         setter.set("10.66.0.99", "ff:ff:ff:ff:ff:ff")
-        watch_process = subprocess.Popen([watch, "--interval", "60000"], stdout=subprocess.PIPE)
-        try:
-            lines = nsbench.Lines(watch_process.stdout)
-            if lines.wait_for(lambda line: "Broadcast MAC assigned" in line, 10) is None:
-                sys.exit("latency_watch.py: tevra-watch did not start")
+        with nsbench.Watch(options.watch, "latency_watch.py") as lines:
             results = {}
             missing = {}
             started = time.monotonic()
@@ -94,9 +78,6 @@ def main():
             time.sleep(0.2)
             expected = 1 + 2 * options.forgeries * len(results)
             extra = lines.count() - expected + sum(missing.values())
-        finally:
-            watch_process.terminate()
-            watch_process.wait()
 
     print(f"tevra-watch --interval 60000; {options.forgeries} forgeries a series, run took {elapsed:.1f} s")
     for hold_ms, latencies in results.items():

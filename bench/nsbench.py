@@ -1,14 +1,17 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """What the latency benchmarks share: network namespaces made for the run and
 removed after it, entering one, setting a neighbour entry over rtnetlink, and
-reading a program's output lines with the time each arrived. Standard library
-only; needs root."""
+reading a program's output lines with the time each arrived, tevra-watch run
+for a latency series and the timing of its rounds. Standard library only;
+needs root."""
 
+import argparse
 import ctypes
 import os
 import socket
 import struct
 import subprocess
+import sys
 import threading
 import time
 
@@ -169,3 +172,70 @@ def stats(values):
     """Median, 95th percentile and maximum of latencies in ms, as one text."""
     return (f"median {median(values):.2f} ms, 95th percentile "
             f"{percentile(values, 0.95):.2f} ms, max {max(values, default=float('nan')):.2f} ms")
+
+
+def watch_options(script, description, count, default):
+    """The tevra-watch to run and the number of rounds (`--COUNT`), or the
+    script's end when it cannot run."""
+    parser = argparse.ArgumentParser(description=description)
+    parser.add_argument("watch", nargs="?", default="build/cli/tevra-watch")
+    parser.add_argument(f"--{count}", type=int, default=default)
+    options = parser.parse_args()
+    options.watch = os.path.realpath(options.watch)
+    if os.geteuid() != 0:
+        sys.exit(f"{script}: needs root for network namespaces")
+    if not os.access(options.watch, os.X_OK):
+        sys.exit(f"{script}: no tevra-watch at {options.watch}")
+    return options
+
+
+class Watch:
+    """tevra-watch with a period far longer than the run, so that only the
+    kernel's notifications can bring its lines; entered once it has made its
+    first read, which a broadcast MAC set beforehand shows by its line."""
+
+    def __init__(self, path, script):
+        self.path, self.script = path, script
+
+    def __enter__(self):
+        self.process = subprocess.Popen([self.path, "--interval", "60000"], stdout=subprocess.PIPE)
+        lines = Lines(self.process.stdout)
+        if lines.wait_for(lambda line: "Broadcast MAC assigned" in line, 10) is None:
+            self.__exit__(None, None, None)
+            sys.exit(f"{self.script}: tevra-watch did not start")
+        return lines
+
+    def __exit__(self, *_):
+        self.process.terminate()
+        self.process.wait()
+
+
+class Rounds:
+    """Lines a change must bring, each timed from the change and from the
+    kernel's own notification of it (what `ip monitor neigh` shows)."""
+
+    LINE_WAIT_S = 2.0
+
+    def __init__(self, lines, kernel):
+        self.lines, self.kernel = lines, kernel
+        self.from_change, self.above_kernel, self.missing = [], [], 0
+
+    def time(self, text, mac, change):
+        """Makes `change`, which gives `mac` to the kernel's address, and waits
+        for a line that ends in `text`."""
+        start = self.lines.count()
+        self.kernel.seen.clear()
+        changed_at = time.monotonic_ns()
+        change()
+        seen = self.lines.wait_for(lambda line: line.endswith(text), self.LINE_WAIT_S, start)
+        accepted_at = self.kernel.accepted(mac)
+        if seen is None or accepted_at is None:
+            self.missing += 1
+            return
+        self.from_change.append((seen[0] - changed_at) / 1e6)
+        self.above_kernel.append((seen[0] - accepted_at) / 1e6)
+
+    def report(self, change):
+        print(f"from {change} to the line: " + stats(self.from_change))
+        print("from the kernel's notification to the line: " + stats(self.above_kernel))
+        print(f"median above the kernel's notification {median(self.above_kernel):.2f} ms (target <= 5)")
