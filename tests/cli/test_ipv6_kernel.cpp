@@ -7,6 +7,7 @@
 #include "Icmpv6Frames.h"
 #include "Ipv6Tables.h"
 #include "MarkedWatch.h"
+#include "WatchProgram.h"
 
 #include <gtest/gtest.h>
 
@@ -23,8 +24,6 @@ namespace tevra::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-const std::string kWatch = TEVRA_WATCH_PATH;
 
 constexpr const char* kAttackerMac = "02:00:00:00:00:66";
 constexpr const char* kManyAddressesMac = "02:00:00:00:00:77";

@@ -7,6 +7,7 @@
 #include "FileText.h"
 #include "KernelTest.h"
 #include "NamespacePair.h"
+#include "WatchProgram.h"
 #include "cli/Journal.h"
 
 #include <gtest/gtest.h>
@@ -36,8 +37,6 @@ namespace tevra::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-const std::string kWatch = TEVRA_WATCH_PATH;
 
 std::string streamName(int fd)
 {

@@ -3,6 +3,7 @@
 // to its command line, and its one start-up failure.
 #include "Command.h"
 #include "FileText.h"
+#include "WatchProgram.h"
 #include "cli/ConsoleWatch.h"
 #include "hostnet/fake/FakeIpHelper.h"
 
@@ -17,8 +18,6 @@ namespace tevra::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-const std::string kWatch = TEVRA_WATCH_PATH;
 
 // --- The command line, which needs no table ---
 

@@ -7,6 +7,7 @@
 #include "NamespacePair.h"
 #include "RawFrames.h"
 #include "TempFolder.h"
+#include "WatchProgram.h"
 #include "cli/ConsoleWatch.h"
 #include "hostnet/fake/FakeIpHelper.h"
 
@@ -36,8 +37,6 @@ namespace tevra::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-const std::string kWatch = TEVRA_WATCH_PATH;
 
 // "<serial> - <rest>" of an alert line whose time of day is well formed.
 std::string withoutTime(const std::optional<std::string>& line)
