@@ -46,7 +46,7 @@ inline std::string markerText(const char* address)
     return std::string("Broadcast MAC assigned: ") + address + " has broadcast MAC FF-FF-FF-FF-FF-FF";
 }
 
-class MarkedWatch : public KernelTest {
+class MarkedWatch : public NamespacePairTest {
 protected:
     bool addMarker(const char* address)
     {
@@ -67,8 +67,6 @@ protected:
         texts.push_back("(no end marker)");
         return texts;
     }
-
-    NamespacePair namespaces;
 };
 
 }  // namespace tevra::test

@@ -137,10 +137,9 @@ class Ipv6OnKernel : public MarkedWatch, public testing::WithParamInterface<Ipv6
 protected:
     void SetUp() override
     {
-        KernelTest::SetUp();
+        MarkedWatch::SetUp();
         if (kernelMissing())
             return;
-        ASSERT_TRUE(namespaces.ok()) << namespaces.error;
         ASSERT_TRUE(namespaces.enableIpv6()) << namespaces.error;
     }
 };

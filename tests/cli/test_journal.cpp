@@ -126,21 +126,19 @@ std::map<std::string, std::string> fields(const std::string& datagram)
 }
 
 // A namespace pair and a fresh folder for what the journal stand-in keeps.
-class JournalTest : public KernelTest {
+class JournalTest : public NamespacePairTest {
 protected:
     void SetUp() override
     {
-        KernelTest::SetUp();
+        NamespacePairTest::SetUp();
         if (kernelMissing())
             return;
-        ASSERT_TRUE(namespaces.ok()) << namespaces.error;
         folder = fs::temp_directory_path() / ("tevra-journal-" + std::to_string(getpid()));
         fs::remove_all(folder);
         fs::create_directories(folder);
     }
     void TearDown() override { fs::remove_all(folder); }
 
-    NamespacePair namespaces;
     fs::path folder;
 };
 

@@ -50,16 +50,8 @@ std::string withoutTime(const std::optional<std::string>& line)
 
 // --- On the kernel's table ---
 
-class WatchOnKernel : public KernelTest {
+class WatchOnKernel : public NamespacePairTest {
 protected:
-    void SetUp() override
-    {
-        KernelTest::SetUp();
-        if (kernelMissing())
-            return;
-        ASSERT_TRUE(namespaces.ok()) << namespaces.error;
-    }
-
     void addNeighbour(const std::string& address, const std::string& mac, const std::string& state)
     {
         std::vector<std::string> arguments { "neigh", "add", address };
@@ -68,8 +60,6 @@ protected:
         arguments.insert(arguments.end(), { "dev", "veth0", "nud", state });
         ASSERT_TRUE(namespaces.ipInHost(arguments)) << address;
     }
-
-    NamespacePair namespaces;
 };
 
 // --json and --ignore on the kernel's table; the JSON read back by a parser.

@@ -37,12 +37,12 @@ constexpr auto kSettle = 5s;
 // source MAC, for an attacker beside it.
 class Icmpv6Frames : public Ipv6KernelTest {
 protected:
-    Icmpv6Wire wire() const { return { pair_.peerName(), "veth1" }; }
+    Icmpv6Wire wire() const { return { namespaces.peerName(), "veth1" }; }
 
     std::optional<Neighbour6> hostNeighbour(const std::string& address) const
     {
         for (const Neighbour6& neighbour :
-            readNeighbours6(pair_.hostName()).value_or(std::vector<Neighbour6> {}))
+            readNeighbours6(namespaces.hostName()).value_or(std::vector<Neighbour6> {}))
             if (neighbour.address == address)
                 return neighbour;
         return std::nullopt;
@@ -50,7 +50,7 @@ protected:
 
     std::optional<Route6> hostDefaultRoute() const
     {
-        for (const Route6& route : readRoutes6(pair_.hostName()).value_or(std::vector<Route6> {}))
+        for (const Route6& route : readRoutes6(namespaces.hostName()).value_or(std::vector<Route6> {}))
             if (route.destination == "::" && route.length == 0 && !route.gateway.empty())
                 return route;
         return std::nullopt;
@@ -80,7 +80,7 @@ protected:
     bool hostReaches(const std::string& address) const
     {
         {
-            const NamespaceEntry entry(pair_.hostName());
+            const NamespaceEntry entry(namespaces.hostName());
             const int fd = socket(AF_INET6, SOCK_DGRAM | SOCK_CLOEXEC, 0);
             sockaddr_in6 peer {};
             peer.sin6_family = AF_INET6;
@@ -104,7 +104,7 @@ protected:
 
     std::string hostIp(const std::vector<std::string>& arguments) const
     {
-        std::vector<std::string> command { "ip", "-n", pair_.hostName() };
+        std::vector<std::string> command { "ip", "-n", namespaces.hostName() };
         command.insert(command.end(), arguments.begin(), arguments.end());
         return runCommand(command).out;
     }
@@ -149,7 +149,7 @@ TEST_F(Icmpv6Frames, RouterAdvertInstallsDefaultRouteAndPrefix)
             return hostIp({ "-6", "addr", "show", "dev", "veth0" }).find(slaac + "/64") != std::string::npos;
         },
         kSettle));
-    for (const Route6& prefixRoute : readRoutes6(pair_.hostName()).value_or(std::vector<Route6> {})) {
+    for (const Route6& prefixRoute : readRoutes6(namespaces.hostName()).value_or(std::vector<Route6> {})) {
         if (prefixRoute.destination == kRoguePrefix)
             std::cout << "kernel: prefix " << describe(prefixRoute) << "\n";
     }
@@ -286,7 +286,7 @@ TEST_P(RouterFlagGained, OnTheReachableEntry)
     ASSERT_TRUE(before.has_value());
     ASSERT_FALSE(before->router()) << describe(*before);
 
-    NeighbourListener listener(pair_.hostName());
+    NeighbourListener listener(namespaces.hostName());
     ASSERT_TRUE(listener.ok());
     const SilentFlagCase& flagCase = GetParam();
     ASSERT_TRUE(sendRouterAdvert(wire(), { NamespacePair::kPeerMac, NamespacePair::kPeerLinkLocal },
@@ -358,7 +358,7 @@ TEST_F(Icmpv6Frames, PeerStationAnswersForItsAddress)
     if (kernelMissing())
         return;
     const std::string address = "2001:db8:66::66";
-    ASSERT_TRUE(pair_.addPeerStation(kAttackerMac, address)) << pair_.error;
+    ASSERT_TRUE(namespaces.addPeerStation(kAttackerMac, address)) << namespaces.error;
     ASSERT_TRUE(hostReaches(address));
     EXPECT_EQ(hostNeighbour(address)->mac, kAttackerMac);
     ASSERT_TRUE(hostReaches(linkLocalOf(kAttackerMac)));

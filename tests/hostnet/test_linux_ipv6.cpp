@@ -40,12 +40,12 @@ protected:
         Ipv6KernelTest::SetUp();
         if (kernelMissing())
             return;
-        entry_.emplace(pair_.hostName());
+        entry_.emplace(namespaces.hostName());
         ASSERT_TRUE(entry_->ok());
         interface_ = if_nametoindex("veth0");
     }
 
-    Icmpv6Wire wire() const { return { pair_.peerName(), "veth1" }; }
+    Icmpv6Wire wire() const { return { namespaces.peerName(), "veth1" }; }
 
     bool gatewayAdvertises(std::uint16_t lifetime) const
     {

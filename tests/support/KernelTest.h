@@ -25,19 +25,30 @@ protected:
     bool kernelMissing() const { return IsSkipped() || HasFatalFailure(); }
 };
 
-// A kernel test on a namespace pair with IPv6 on both ends.
-class Ipv6KernelTest : public KernelTest {
+// A kernel test on a namespace pair of its own.
+class NamespacePairTest : public KernelTest {
 protected:
     void SetUp() override
     {
         KernelTest::SetUp();
         if (kernelMissing())
             return;
-        ASSERT_TRUE(pair_.ok()) << pair_.error;
-        ASSERT_TRUE(pair_.enableIpv6()) << pair_.error;
+        ASSERT_TRUE(namespaces.ok()) << namespaces.error;
     }
 
-    NamespacePair pair_;
+    NamespacePair namespaces;
+};
+
+// A kernel test on a namespace pair with IPv6 on both ends.
+class Ipv6KernelTest : public NamespacePairTest {
+protected:
+    void SetUp() override
+    {
+        NamespacePairTest::SetUp();
+        if (kernelMissing())
+            return;
+        ASSERT_TRUE(namespaces.enableIpv6()) << namespaces.error;
+    }
 };
 
 }  // namespace tevra::test
