@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <memory_resource>
 #include <optional>
 #include <string>
 
@@ -56,9 +57,33 @@ struct MappingEntry {
     std::size_t trimHistory(std::size_t keep);
 };
 
+// The memory of the program cache's nodes, a base so that it is made before
+// the map and outlives it.
+struct CacheNodes {
+    std::pmr::unsynchronized_pool_resource nodes;
+};
+
 // Current entry per address, walked in address order (IPv4 in dotted order,
 // then IPv6): the order in which the system's table and the mapping list
-// come, so a refresh can walk the table and the cache in step.
-using ProgramCache = std::map<IpAddress, std::unique_ptr<MappingEntry>>;
+// come, so a refresh can walk the table and the cache in step. The nodes come
+// from a pool of their own: allocated between the entries and the indexes
+// that follow each new address, they would lie far apart, and the walk over
+// 60,000 of them would miss the processor's caches at every step.
+class ProgramCache : private CacheNodes, public std::pmr::map<IpAddress, std::unique_ptr<MappingEntry>> {
+public:
+    ProgramCache()
+        : std::pmr::map<IpAddress, std::unique_ptr<MappingEntry>>(&nodes)
+    {
+    }
+    ProgramCache(const ProgramCache&) = delete;
+    ProgramCache& operator=(const ProgramCache&) = delete;
+
+    // Empties the cache and gives the pool's memory back.
+    void clearAndRelease()
+    {
+        clear();
+        nodes.release();
+    }
+};
 
 }  // namespace tevra

@@ -40,7 +40,7 @@ CMappingWatcher::CMappingWatcher(std::unique_ptr<hostnet::IpHelper> ipHelper, Cl
 std::int32_t CMappingWatcher::clearProgramCache()
 {
     ++generation_;
-    programCache.clear();
+    programCache.clearAndRelease();
     return 0;
 }
 

@@ -15,11 +15,13 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <memory_resource>
 #include <optional>
 #include <set>
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -229,8 +231,11 @@ private:
     std::set<std::uint32_t> sweptAddresses_;
     // The addresses that were given each MAC, checked against the cache when
     // asked, so that finding the holders of a MAC is no walk over the cache.
-    // A set, since a flood gives one MAC thousands of addresses.
-    std::map<std::uint64_t, std::set<IpAddress>> macHolders_;
+    // A set, since a flood gives one MAC thousands of addresses. Hashed, as
+    // it is only ever looked up; its nodes in a pool of their own, so that
+    // they do not come between the entries the refresh walks.
+    std::pmr::unsynchronized_pool_resource holderNodes_;
+    std::pmr::unordered_map<std::uint64_t, std::pmr::set<IpAddress>> macHolders_ { &holderNodes_ };
     struct RecentMove {
         IpAddress address;
         std::int64_t time = 0;
