@@ -205,28 +205,27 @@ std::vector<IpAddress> CMappingWatcher::otherHolders(const MappingEntry& entry, 
     const auto found = macHolders_.find(macKey(entry.mac));
     if (found == macHolders_.end())
         return others;
-    std::pmr::set<IpAddress>& holders = found->second;
     // One lookup a holder: names since forgotten or moved on are dropped on
     // the way. The entry itself is out of its place while its change is made.
-    for (auto holder = holders.begin(); holder != holders.end();) {
-        if (*holder == entry.address) {
-            ++holder;
-            continue;
-        }
-        const auto cached = programCache.find(*holder);
-        if (cached == programCache.end() || (cached->second && !holds(*cached->second, entry.mac))) {
-            holder = holders.erase(holder);
-            continue;
-        }
+    found->second.keepIf([&](const IpAddress& holder) {
+        if (holder == entry.address)
+            return true;
+        const auto cached = programCache.find(holder);
+        if (cached == programCache.end())
+            return false;
         const MappingEntry* const other = cached->second.get();
+        if (other == nullptr)
+            return true;
+        if (!holds(*other, entry.mac))
+            return false;
         // A dual-stack host's IPv4 and IPv6 addresses always share its MAC:
         // counting them across families would call each change of its MAC a duplicate.
-        if (other != nullptr && other->inSystemCache && other->adapterIndex == entry.adapterIndex
-            && other->type != hostnet::kNetTypeInvalid && holder->family() == entry.address.family()
+        if (other->inSystemCache && other->adapterIndex == entry.adapterIndex
+            && other->type != hostnet::kNetTypeInvalid && holder.family() == entry.address.family()
             && !movedTogether(*other, entry, previousMac))
-            others.push_back(*holder);
-        ++holder;
-    }
+            others.push_back(holder);
+        return true;
+    });
     std::ranges::sort(others);
     return others;
 }

@@ -127,6 +127,10 @@ std::int32_t CMappingWatcher::refresh()
         if (watches(change.address))
             touched.push_back(change.address);
     std::ranges::sort(touched);
+    // Room for a holder a row, made once: a first read of a large table
+    // would otherwise rehash the index a dozen times while it fills.
+    if (macHolders_.bucket_count() < table.size())
+        macHolders_.reserve(table.size());
     if (std::ranges::is_sorted(table, byAddress))
         compareWithTable(watchedRows(table), touched);
     else

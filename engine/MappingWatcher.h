@@ -4,6 +4,7 @@
 #include "engine/ActionFailure.h"
 #include "engine/AlertMemory.h"
 #include "engine/LocalTime.h"
+#include "engine/MacHolders.h"
 #include "engine/MappingEntry.h"
 #include "engine/NetworkConfig.h"
 #include "engine/SystemCacheActions.h"
@@ -231,11 +232,10 @@ private:
     std::set<std::uint32_t> sweptAddresses_;
     // The addresses that were given each MAC, checked against the cache when
     // asked, so that finding the holders of a MAC is no walk over the cache.
-    // A set, since a flood gives one MAC thousands of addresses. Hashed, as
-    // it is only ever looked up; its nodes in a pool of their own, so that
-    // they do not come between the entries the refresh walks.
+    // Hashed, as it is only ever looked up; its nodes in a pool of their
+    // own, so that they do not come between the entries the refresh walks.
     std::pmr::unsynchronized_pool_resource holderNodes_;
-    std::pmr::unordered_map<std::uint64_t, std::pmr::set<IpAddress>> macHolders_ { &holderNodes_ };
+    std::pmr::unordered_map<std::uint64_t, MacHolders> macHolders_ { &holderNodes_ };
     struct RecentMove {
         IpAddress address;
         std::int64_t time = 0;
