@@ -27,14 +27,13 @@ namespace {
 constexpr const char* kMac1 = "00:0c:29:11:22:33";
 constexpr const char* kMac2 = "00:0c:29:44:55:66";
 
-class ChangeFeedTest : public KernelTest {
+class ChangeFeedTest : public NamespacePairTest {
 protected:
     void SetUp() override
     {
-        KernelTest::SetUp();
+        NamespacePairTest::SetUp();
         if (kernelMissing())
             return;
-        ASSERT_TRUE(namespaces_.ok()) << namespaces_.error;
         ASSERT_TRUE(entry_.ok());
     }
 
@@ -55,25 +54,25 @@ protected:
     // `ip -batch`: every line run by one process, as fast as it can.
     void ipBatch(const std::vector<std::string>& lines)
     {
-        const auto file = std::filesystem::temp_directory_path() / ("tevra-feed-" + namespaces_.hostName());
+        const auto file = std::filesystem::temp_directory_path() / ("tevra-feed-" + namespaces.hostName());
         {
             std::ofstream out(file);
             for (const std::string& line : lines)
                 out << line << '\n';
         }
         const CommandResult result
-            = runCommand({ "ip", "-n", namespaces_.hostName(), "-batch", file.string() });
+            = runCommand({ "ip", "-n", namespaces.hostName(), "-batch", file.string() });
         std::filesystem::remove(file);
         ASSERT_EQ(result.status, 0) << result.err;
     }
 
-    void ip(const std::vector<std::string>& arguments) { ASSERT_TRUE(namespaces_.ipInHost(arguments)); }
+    void ip(const std::vector<std::string>& arguments) { ASSERT_TRUE(namespaces.ipInHost(arguments)); }
 
     // The addresses of the kernel's table, as `ip -4 neigh show` lists them.
     std::vector<std::string> listed() const
     {
         const CommandResult listing
-            = runCommand({ "ip", "-n", namespaces_.hostName(), "-4", "neigh", "show" });
+            = runCommand({ "ip", "-n", namespaces.hostName(), "-4", "neigh", "show" });
         std::vector<std::string> addresses;
         for (std::size_t at = 0; at < listing.out.size(); at = listing.out.find('\n', at) + 1) {
             addresses.push_back(listing.out.substr(at, listing.out.find(' ', at) - at));
@@ -94,8 +93,7 @@ protected:
     std::vector<std::string> alerts;
 
 private:
-    NamespacePair namespaces_;
-    NamespaceEntry entry_ { namespaces_.hostName() };
+    NamespaceEntry entry_ { namespaces.hostName() };
     hostnet::LinuxIpHelper* host_ = nullptr;
     std::unique_ptr<CMappingWatcher> watcher_;
 };
