@@ -7,6 +7,11 @@
 #include "Command.h"
 #include "KernelTest.h"
 #include "NamespacePair.h"
+#include "WatchProgram.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
 
 #include <chrono>
 #include <functional>
@@ -65,6 +70,47 @@ protected:
             texts.push_back(text);
         }
         texts.push_back("(no end marker)");
+        return texts;
+    }
+
+    // tevra-watch in the host namespace, with `options` after the period every case takes.
+    std::vector<std::string> watchArguments(const std::vector<std::string>& options) const
+    {
+        std::vector<std::string> arguments { kWatch, "--interval", "300" };
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        return namespaces.execInHost(arguments);
+    }
+
+    // One case: `before` done, tevra-watch started with `options` and its
+    // first reading seen, `during` done while it runs; the alert texts it
+    // said in between. A step that fails is a failure of the test, and ends
+    // the case.
+    std::vector<std::string> markedRun(const std::vector<Action>& before,
+        const std::vector<std::string>& options, const std::vector<Action>& during)
+    {
+        const auto failed = [](const std::string& what) {
+            ADD_FAILURE() << what;
+            return std::vector<std::string> { "(" + what + ")" };
+        };
+        for (const Action& action : before)
+            if (!action(namespaces))
+                return failed("a step before the start failed");
+        if (!addMarker(kStartMarker))
+            return failed("no start marker");
+        RunningProgram watch(watchArguments(options));
+        if (!watch.started())
+            return failed("tevra-watch did not start");
+        const std::string first = alertText(watch.readLine(std::chrono::seconds(5)).value_or(""));
+        if (first != markerText(kStartMarker))
+            return failed("first line: " + first);
+        for (const Action& action : during)
+            if (!action(namespaces))
+                return failed("a step while tevra-watch ran failed");
+        if (!addMarker(kEndMarker))
+            return failed("no end marker");
+        const std::vector<std::string> texts = linesUntilEnd(watch);
+        watch.signal(SIGTERM);
+        EXPECT_EQ(watch.wait(), 0);
         return texts;
     }
 };

@@ -14,8 +14,6 @@
 #include <signal.h>
 
 #include <chrono>
-#include <functional>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -156,34 +154,17 @@ protected:
         // Each frame replaces the entry, however soon after the one before.
         ASSERT_TRUE(sysctlHost("net.ipv4.neigh.veth0.locktime=0")(namespaces));
     }
-
-    std::vector<std::string> watchArguments(const std::vector<std::string>& options)
-    {
-        std::vector<std::string> arguments { kWatch, "--interval", "300" };
-        arguments.insert(arguments.end(), options.begin(), options.end());
-        return namespaces.execInHost(arguments);
-    }
 };
 
 TEST_P(AttackOnKernel, SaysWhatTheCaseExpects)
 {
     const AttackCase& c = GetParam();
-    for (const Action& action : c.before)
-        ASSERT_TRUE(action(namespaces));
-    ASSERT_TRUE(addMarker(kStartMarker));
-    RunningProgram watch(watchArguments(c.options));
-    ASSERT_TRUE(watch.started());
-    ASSERT_EQ(alertText(watch.readLine(5s).value_or("")), markerText(kStartMarker));
-    for (const Action& action : c.during)
-        ASSERT_TRUE(action(namespaces));
-    ASSERT_TRUE(addMarker(kEndMarker));
-    EXPECT_EQ(linesUntilEnd(watch), c.alerts);
+    EXPECT_EQ(markedRun(c.before, c.options, c.during), c.alerts);
+    // What the frames taught the kernel, whatever was said of it.
     const CommandResult table = runCommand({ "ip", "-n", namespaces.hostName(), "-4", "neigh", "show" });
     for (const std::string& address : c.learned)
         EXPECT_NE(table.out.find(address + " dev veth0 lladdr"), std::string::npos) << address << "\n"
                                                                                     << table.out;
-    watch.signal(SIGTERM);
-    EXPECT_EQ(watch.wait(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, AttackOnKernel, testing::ValuesIn(kCases),

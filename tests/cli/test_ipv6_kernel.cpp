@@ -11,13 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
-
 #include <chrono>
-#include <functional>
-#include <regex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace tevra::test {
@@ -149,20 +144,7 @@ TEST_P(Ipv6OnKernel, SaysWhatTheCaseExpects)
     if (kernelMissing())
         return;
     const Ipv6Case& c = GetParam();
-    for (const Action& action : c.before)
-        ASSERT_TRUE(action(namespaces));
-    ASSERT_TRUE(addMarker(kStartMarker));
-    std::vector<std::string> arguments { kWatch, "--interval", "300" };
-    arguments.insert(arguments.end(), c.options.begin(), c.options.end());
-    RunningProgram watch(namespaces.execInHost(arguments));
-    ASSERT_TRUE(watch.started());
-    ASSERT_EQ(alertText(watch.readLine(5s).value_or("")), markerText(kStartMarker));
-    for (const Action& action : c.during)
-        ASSERT_TRUE(action(namespaces));
-    ASSERT_TRUE(addMarker(kEndMarker));
-    EXPECT_EQ(linesUntilEnd(watch), c.alerts);
-    watch.signal(SIGTERM);
-    EXPECT_EQ(watch.wait(), 0);
+    EXPECT_EQ(markedRun(c.before, c.options, c.during), c.alerts);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Ipv6OnKernel, testing::ValuesIn(kCases),
